@@ -1,0 +1,78 @@
+// Value: one field value as the engine hands it to callers (the ADO Variant stand-in).
+// A value is null, a logical, a whole number, a double, a currency amount, a UTF-8 string,
+// a date, a date-time, or raw bytes (varbinary, blob, general). Shared by storage, SQL and
+// the recordset API. No Qt.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace engine {
+
+struct Null {
+    friend bool operator==(Null, Null) { return true; }
+};
+
+// A calendar date as a Julian day number. 0 is the empty (blank) date, as a FoxPro date
+// field holds it when nothing was entered; it is not a real day.
+struct Date {
+    int32_t julianDay = 0;
+    bool IsEmpty() const { return julianDay == 0; }
+    friend bool operator==(Date, Date) = default;
+    friend auto operator<=>(Date, Date) = default;
+};
+
+// A date and a time of day in milliseconds after midnight. julianDay 0 is the empty date-time.
+struct DateTime {
+    int32_t julianDay = 0;
+    int32_t milliseconds = 0;
+    bool IsEmpty() const { return julianDay == 0; }
+    friend bool operator==(DateTime, DateTime) = default;
+    friend auto operator<=>(DateTime, DateTime) = default;
+};
+
+// A currency amount in ten-thousandths (FoxPro's Y type: a 64-bit integer scaled by 10^4).
+struct Currency {
+    int64_t tenThousandths = 0;
+    friend bool operator==(Currency, Currency) = default;
+    friend auto operator<=>(Currency, Currency) = default;
+};
+
+using Bytes = std::vector<uint8_t>;
+
+class Value {
+public:
+    using Storage = std::variant<Null, bool, int64_t, double, Currency, std::string, Date, DateTime, Bytes>;
+
+    Value() = default;  // null
+    Value(Null) {}
+    Value(bool b) : m_v(b) {}
+    Value(int v) : m_v(int64_t{v}) {}
+    Value(int64_t v) : m_v(v) {}
+    Value(double v) : m_v(v) {}
+    Value(Currency v) : m_v(v) {}
+    Value(std::string s) : m_v(std::move(s)) {}
+    Value(const char* s) : m_v(std::string(s)) {}
+    Value(Date d) : m_v(d) {}
+    Value(DateTime t) : m_v(t) {}
+    Value(Bytes b) : m_v(std::move(b)) {}
+
+    bool IsNull() const { return std::holds_alternative<Null>(m_v); }
+    template <class T> bool Is() const { return std::holds_alternative<T>(m_v); }
+    template <class T> const T& As() const { return std::get<T>(m_v); }
+    template <class T> const T* If() const { return std::get_if<T>(&m_v); }
+    const Storage& Raw() const { return m_v; }
+
+    friend bool operator==(const Value&, const Value&) = default;
+
+private:
+    Storage m_v;
+};
+
+// Julian day number <-> proleptic Gregorian calendar date (the numbers FoxPro stores in D and T fields).
+int32_t JulianDayFromYmd(int year, int month, int day);
+void YmdFromJulianDay(int32_t julianDay, int& year, int& month, int& day);
+
+}  // namespace engine
