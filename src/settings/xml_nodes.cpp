@@ -1,0 +1,130 @@
+#include "settings/xml_nodes.h"
+
+#include <algorithm>
+
+#include "engine/error.h"
+#include "settings/xml_names.h"
+
+namespace settings {
+
+namespace {
+
+constexpr const char* kRoot = "Data";
+constexpr std::string_view kCdataMarker = "<![CDATA[";
+
+// Adds the element names of one piece (a section or a key) to the path.
+void AppendNames(std::vector<std::string>& path, const std::string& piece, bool allowNested) {
+    if (!allowNested) {
+        path.push_back(SanitizeName(piece, false));
+        return;
+    }
+    // The whole piece is sanitized first and each name once more, so that a name inside the
+    // path that begins with a digit ("A/1") still becomes an element name.
+    const std::string whole = SanitizeName(piece, true);
+    size_t start = 0;
+    while (start <= whole.size()) {
+        size_t end = whole.find('/', start);
+        if (end == std::string::npos) end = whole.size();
+        if (end > start) path.push_back(SanitizeName(whole.substr(start, end - start), true));
+        start = end + 1;
+    }
+}
+
+void CollectText(pugi::xml_node node, std::string& out) {
+    for (pugi::xml_node child : node.children()) {
+        switch (child.type()) {
+            case pugi::node_pcdata:
+            case pugi::node_cdata:
+                out += child.value();
+                break;
+            case pugi::node_element:
+                CollectText(child, out);
+                break;
+            default:
+                break;
+        }
+    }
+}
+
+class StringWriter final : public pugi::xml_writer {
+public:
+    void write(const void* data, size_t size) override { text.append(static_cast<const char*>(data), size); }
+    std::string text;
+};
+
+}  // namespace
+
+std::vector<std::string> BuildNodePath(const std::string& section, const std::string& key, bool allowNested) {
+    std::vector<std::string> path{kRoot};
+    AppendNames(path, section, allowNested);
+    if (!key.empty()) AppendNames(path, key, allowNested);
+    for (const std::string& name : path)
+        if (!IsXmlName(name))
+            throw engine::Error(engine::err::kBadArgument, "Not an element name: " + name);
+    return path;
+}
+
+pugi::xml_node SelectNode(const pugi::xml_document& doc, const std::vector<std::string>& path) {
+    pugi::xml_node node = doc;
+    for (const std::string& name : path) {
+        node = node.child(name.c_str());
+        if (!node) break;
+    }
+    return node;
+}
+
+pugi::xml_node EnsureNode(pugi::xml_document& doc, const std::vector<std::string>& path) {
+    pugi::xml_node node = doc;
+    for (const std::string& name : path) {
+        pugi::xml_node child = node.child(name.c_str());
+        if (!child) {
+            if (node == doc && doc.document_element())
+                throw engine::Error(engine::err::kBadArgument, "The parameter file has another root element");
+            child = node.append_child(name.c_str());
+        }
+        node = child;
+    }
+    return node;
+}
+
+std::string NodeText(pugi::xml_node node) {
+    std::string out;
+    if (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata)
+        out = node.value();
+    else
+        CollectText(node, out);
+    return out;
+}
+
+void StoreValue(pugi::xml_node node, const std::string& value) {
+    while (node.first_child()) node.remove_child(node.first_child());
+    if (value.compare(0, kCdataMarker.size(), kCdataMarker) == 0)
+        node.append_child(pugi::node_cdata).set_value(value.substr(kCdataMarker.size()).c_str());
+    else if (!value.empty())
+        node.append_child(pugi::node_pcdata).set_value(value.c_str());
+}
+
+TextPosition PositionOfOffset(const std::string& text, long long offset) {
+    const size_t end = static_cast<size_t>(std::clamp<long long>(offset, 0, static_cast<long long>(text.size())));
+    TextPosition where;
+    for (size_t i = 0; i < end; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == '\n') {
+            ++where.line;
+            where.position = 1;
+        } else if (c == '\r') {
+            // A CR is part of the line end that follows it, not a character of the line.
+        } else if ((c & 0xC0) != 0x80) {
+            ++where.position;  // count characters, not the continuation bytes of UTF-8
+        }
+    }
+    return where;
+}
+
+std::string SerializeDocument(const pugi::xml_document& doc) {
+    StringWriter writer;
+    doc.save(writer, "\t", pugi::format_default, pugi::encoding_utf8);
+    return writer.text;
+}
+
+}  // namespace settings

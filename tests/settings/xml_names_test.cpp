@@ -1,0 +1,64 @@
+#include <gtest/gtest.h>
+
+#include "engine/error.h"
+#include "settings/xml_names.h"
+#include "settings/xml_nodes.h"
+#include "settings/xml_reg.h"
+
+using settings::CXMLReg;
+
+TEST(XmlReplace, PrefixesLeadingDigitsAndSpecialCharacters) {
+    EXPECT_EQ(CXMLReg::xmlReplace("1stVisit"), "n1stVisit");
+    EXPECT_EQ(CXMLReg::xmlReplace("Look For"), "Look-For");
+    EXPECT_EQ(CXMLReg::xmlReplace("(Old) Name"), "FOld-Name");
+    EXPECT_EQ(CXMLReg::xmlReplace(""), "F");
+    EXPECT_EQ(CXMLReg::xmlReplace("-x"), "F-x");
+    EXPECT_EQ(CXMLReg::xmlReplace("/x"), "F-x");
+    EXPECT_EQ(CXMLReg::xmlReplace("Recent Files"), "Recent-Files");
+}
+
+TEST(XmlReplace, ReplacesBlanksCommasAndSlashesAndDropsPunctuation) {
+    EXPECT_EQ(CXMLReg::xmlReplace("a b,c\\d/e"), "a-b-c-d-e");
+    EXPECT_EQ(CXMLReg::xmlReplace("Who?:!'#(x)"), "Whox");
+    EXPECT_EQ(CXMLReg::xmlReplace("A/B"), "A-B");
+}
+
+TEST(XmlReplacePath, KeepsSlashesOnly) {
+    EXPECT_EQ(CXMLReg::xmlReplacePath("A/B"), "A/B");
+    EXPECT_EQ(CXMLReg::xmlReplacePath("/x"), "/x");  // "/" is no special first character here
+    EXPECT_EQ(CXMLReg::xmlReplacePath("Look For/(Kind)"), "Look-For/Kind");
+    EXPECT_EQ(CXMLReg::xmlReplacePath("1/2"), "n1/2");
+    EXPECT_EQ(CXMLReg::xmlReplacePath("a,b\\c"), "a-b-c");
+}
+
+TEST(XmlReplace, SanitizingTwiceChangesNothing) {
+    for (const char* name : {"1stVisit", "Look For", "(Old) Name", "", "-", "#1", "a/b c"}) {
+        const std::string once = CXMLReg::xmlReplace(name);
+        EXPECT_EQ(CXMLReg::xmlReplace(once), once) << name;
+        const std::string path = CXMLReg::xmlReplacePath(name);
+        EXPECT_EQ(CXMLReg::xmlReplacePath(path), path) << name;
+    }
+}
+
+TEST(BuildNodePath, PlainAndNestedForms) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ(settings::BuildNodePath("Look For", "A/B", false), (V{"Data", "Look-For", "A-B"}));
+    EXPECT_EQ(settings::BuildNodePath("Look For", "A/B", true), (V{"Data", "Look-For", "A", "B"}));
+    EXPECT_EQ(settings::BuildNodePath("S", "", false), (V{"Data", "S"}));
+    // Every name in a nested path becomes an element name, empty pieces are skipped.
+    EXPECT_EQ(settings::BuildNodePath("S/T", "1//2", true), (V{"Data", "S", "T", "n1", "n2"}));
+    EXPECT_THROW(settings::BuildNodePath("S", "a*b", false), engine::Error);
+    EXPECT_THROW(settings::BuildNodePath("S", ".x", false), engine::Error);
+}
+
+TEST(PositionOfOffset, CountsLinesAndCharacters) {
+    const std::string text = "ab\r\ncd\n\xC3\xA9x";
+    EXPECT_EQ(settings::PositionOfOffset(text, 0).line, 1);
+    EXPECT_EQ(settings::PositionOfOffset(text, 0).position, 1);
+    EXPECT_EQ(settings::PositionOfOffset(text, 5).line, 2);
+    EXPECT_EQ(settings::PositionOfOffset(text, 5).position, 2);
+    // After a two-byte character, x is the second character of line 3.
+    EXPECT_EQ(settings::PositionOfOffset(text, 9).line, 3);
+    EXPECT_EQ(settings::PositionOfOffset(text, 9).position, 2);
+    EXPECT_EQ(settings::PositionOfOffset(text, 999).position, 3);
+}
