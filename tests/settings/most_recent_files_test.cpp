@@ -133,3 +133,15 @@ TEST_F(RecentFilesTest, TheListIsWrittenOnceWithAllEntries) {
     EXPECT_EQ(empty.Shown(), std::vector<std::string>{"/only/Corvane.dbc"});
     EXPECT_EQ(ReadFresh("Recent Files", "RecentFile2"), "<none>");
 }
+
+TEST_F(RecentFilesTest, TheDemoParameterFileNamesItsDatabaseFirst) {
+    std::string text = testing_support::ReadFile(std::filesystem::path(ARCHIVE_SOURCE_DIR) / "demo" / "parameters.xml.in");
+    const std::string placeholder = "@DATABASE@";
+    const size_t at = text.find(placeholder);
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at, placeholder.size(), "/srv/demo/Data/Corvane.dbc");
+    testing_support::WriteFile(File(), text);
+    EXPECT_EQ(recent.GetRecordNum(1), "/srv/demo/Data/Corvane.dbc");
+    EXPECT_EQ(recent.GetRecordNum(2), "");
+    EXPECT_TRUE(rec.calls.empty());
+}
