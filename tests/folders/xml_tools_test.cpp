@@ -30,7 +30,7 @@ const char* const kFolders = R"(<Data>
   <Folder><Name>Patients</Name><IsDefault>True</IsDefault><ViewType> Cards</ViewType><Layout>patients.lyt </Layout>
     <EnableLookFor>true</EnableLookFor></Folder>
   <Folder><Name>Doctors</Name><Layout>doctors.lyt</Layout><EnableLookFor>yes</EnableLookFor><LookInTitle>Own pick</LookInTitle></Folder>
-  <Folder><Name>Referrals</Name><Layout>ref.lyt</Layout><IsDefault>true</IsDefault></Folder>
+  <Folder><Name>Referrals</Name><Layout>ref.lyt</Layout><IsDefault>true</IsDefault><LookInTitle/></Folder>
   <Folder><Name>Referrals</Name><Layout>ref2.lyt</Layout></Folder>
   <Folder><Name>Active</Name><Layout>active.lyt</Layout><LookForFolder>Patients</LookForFolder></Folder>
   <Folder><Name>Lonely</Name><Layout>lonely.lyt</Layout></Folder>
