@@ -1,5 +1,7 @@
 #include "folders/folder_bar_delegate.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QPainter>
 
