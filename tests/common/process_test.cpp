@@ -2,9 +2,6 @@
 
 #include <filesystem>
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include "common/process.h"
 #include "support/temp_dir.h"
 
@@ -22,19 +19,6 @@ void WriteProbe(const fs::path& script) {
 }
 
 }  // namespace
-
-TEST(ProgramFolder, IsTheFolderOfTheRunningExecutable) {
-    const std::string exe = common::ProgramPath();
-    ASSERT_FALSE(exe.empty());
-    EXPECT_TRUE(fs::exists(exe));
-    EXPECT_EQ(common::ProgramFolder(), fs::path(exe).parent_path().string());
-}
-
-TEST(GetLoginName, NamesTheUserTheProgramRunsAs) {
-    const passwd* user = getpwuid(geteuid());
-    ASSERT_NE(user, nullptr);
-    EXPECT_EQ(common::GetLoginName(), user->pw_name);
-}
 
 TEST(RunAndWait, WaitsForTheChildToEndAndPassesArgumentsSplitAtBlanks) {
     TempDir dir;
