@@ -1,17 +1,79 @@
-// The Archive program: installs the Qt user-interface seam and loads the main window.
-#include <QApplication>
-#include <QMainWindow>
+// The Archive program: keeps its command line, installs the Qt user-interface seam and
+// loads the main window, whose start-up may end the program before the window is shown.
+//
+// Two options are for tests and scripts only; they are taken off the command line before
+// the program reads its switches:
+//   --quit-after-load    run unattended (message boxes answered with their first button,
+//                        the input box cancelled, both written to standard error) and end
+//                        as soon as start-up has shown the window.
+//   --screenshot FILE    the same, but first save a picture of the window in FILE (PNG).
+#include <string>
+#include <vector>
 
+#include <QApplication>
+#include <QPixmap>
+#include <QTimer>
+
+#include "app/frm_archive.h"
 #include "app/qt_ui.h"
+#include "app/unattended_ui.h"
+#include "common/command_args.h"
+
+namespace {
+
+struct HiddenOptions {
+    bool quitAfterLoad = false;
+    std::string screenshotFile;
+};
+
+// Separates the hidden options from the program's own arguments.
+std::vector<std::string> TakeHiddenOptions(int argc, char** argv, HiddenOptions& options) {
+    std::vector<std::string> kept = {argc > 0 ? argv[0] : "Archive"};
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--quit-after-load") {
+            options.quitAfterLoad = true;
+        } else if (arg == "--screenshot" && i + 1 < argc) {
+            options.screenshotFile = argv[++i];
+            options.quitAfterLoad = true;
+        } else {
+            kept.push_back(arg);
+        }
+    }
+    return kept;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
+    // Keep the command line as given, before Qt takes its own options out of argv.
+    HiddenOptions options;
+    const std::vector<std::string> args = TakeHiddenOptions(argc, argv, options);
+    std::vector<const char*> argPointers;
+    for (const std::string& a : args) argPointers.push_back(a.c_str());
+    common::SetCommandLine(static_cast<int>(argPointers.size()), argPointers.data());
+
     QApplication application(argc, argv);
     app::QtUi qtUi;
-    ui::Install(&qtUi);
-    QMainWindow window;
-    window.setWindowTitle("Corvane Patient Archival");
-    window.show();
-    const int rc = application.exec();
+    app::UnattendedUi unattendedUi;
+    ui::Install(options.quitAfterLoad ? static_cast<ui::Ui*>(&unattendedUi) : &qtUi);
+
+    int rc = 0;
+    {
+        app::frmArchive window;
+        if (!window.Form_Load()) {
+            rc = window.ExitCode();
+        } else {
+            if (options.quitAfterLoad) {
+                QTimer::singleShot(300, &window, [&window, &options] {
+                    if (!options.screenshotFile.empty())
+                        window.grab().save(QString::fromStdString(options.screenshotFile), "PNG");
+                    window.close();
+                });
+            }
+            rc = application.exec();
+        }
+    }
     ui::Install(nullptr);
     return rc;
 }

@@ -1,0 +1,128 @@
+// frmArchive: the main window ("Corvane Patient Archival") and the program's start-up.
+// Form_Load does all start-up work in a fixed order, one method per step: find the
+// application folder, start the log, read the command line (which may run -create or -pack
+// and end the program), then the database steps, then show the window. The window holds the
+// state the archive workflow works on (DatabasePath, AppPath, StopFlag) and its controls,
+// laid out in twips by main_window_layout.h. Qt; one instance per program.
+#pragma once
+
+#include <string>
+
+#include <QWidget>
+
+#include "app/app_folder.h"
+#include "app/main_window_layout.h"
+
+class QLabel;
+class QPushButton;
+
+namespace app {
+
+// Where start-up looks for the program itself; tests point it at temporary folders.
+struct StartupEnvironment {
+    std::string programFolder;                    // the running program's folder
+    std::string installedFolder = kInstalledFolder;  // the suite's fixed install folder
+    static StartupEnvironment FromProcess();
+};
+
+class frmArchive : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int kHelpContext = 1910;
+    static constexpr int kKeyF1 = 112;
+
+    explicit frmArchive(StartupEnvironment environment = StartupEnvironment::FromProcess(), QWidget* parent = nullptr);
+    ~frmArchive() override;
+
+    // Start-up. True when the window was shown; false when the program is to end (a
+    // command-line job ran, or an unexpected error was reported): see ExitCode.
+    bool Form_Load();
+    bool Ended() const { return m_ended; }
+    int ExitCode() const { return m_exitCode; }
+
+    // Event handlers, callable directly.
+    void Form_Resize();
+    void Form_KeyUp(int keyCode, int shift);
+    void cmdArchive_Click();
+    void cmdStop_Click();
+    void cmdClose_Click();
+    void Form_Unload();
+
+    // Services for long operations: the status balloon and the stop check.
+    void ShowStatus(const std::string& title, const std::string& text, bool bringToFront);
+    void HideStatus();
+    bool StopRequested();
+
+    // State shared with the archive workflow.
+    const std::string& DatabasePath() const { return m_databasePath; }
+    void SetDatabasePath(const std::string& path) { m_databasePath = path; }
+    const std::string& AppPath() const { return m_appPath; }
+    bool StopFlag() const { return m_stopFlag; }
+    void SetStopFlag(bool stop) { m_stopFlag = stop; }
+    int HelpContextID() const { return m_helpContextId; }
+
+    // Controls. The folder bar and the grid start as placeholders; Replace* puts the real
+    // component in the same place (the old widget is deleted).
+    QLabel* lblArchive() const { return m_lblArchive; }
+    QWidget* suiFolders() const { return m_suiFolders; }
+    QWidget* grdPatients() const { return m_grdPatients; }
+    QPushButton* cmdArchive() const { return m_cmdArchive; }
+    QPushButton* cmdStop() const { return m_cmdStop; }
+    QPushButton* cmdClose() const { return m_cmdClose; }
+    void ReplaceFolderBar(QWidget* folderBar);
+    void ReplaceGrid(QWidget* grid);
+
+    // The caption of lblArchive; the label grows to show all of it.
+    void SetArchiveCaption(const std::string& text);
+
+    // Where the controls are now, in twips.
+    const MainWindowGeometry& Geometry() const { return m_geometry; }
+    // Twips per pixel of this window's screen (1440 / logical DPI).
+    double TwipsPerPixelX() const;
+    double TwipsPerPixelY() const;
+
+protected:
+    // Start-up steps, in the order Form_Load runs them.
+    void FindApplicationFolder();  // application folder rules; AppPath
+    void StartLog();               // LogFile, and the one line every start leaves
+    void ReadCommandLine();        // -D, -T, -create, -pack; the jobs end the program
+    void CreateXMLReg();           // the program-wide parameter store, named after the login
+    void TakeRecentDatabase();     // the most recent database, when none is known yet
+    void LoadDatabase();           // pack the archive, connect, folder bar and grid; or say none
+
+    // The unattended jobs of the command line.
+    virtual void CreateArchiveDatabase();
+    // Packs every table of the database in folder; the comma-separated tables that failed.
+    virtual std::string PackDatabase(const std::string& folder);
+
+    // Marks the program as ended (the window is not shown) with an exit code.
+    void EndProgram(int exitCode);
+
+    void resizeEvent(QResizeEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateControls();
+    void ApplyGeometry();
+    void Place(QWidget* widget, const TwipsRect& rect) const;
+
+    StartupEnvironment m_environment;
+    std::string m_databasePath;
+    std::string m_appPath;
+    bool m_stopFlag = false;
+    int m_helpContextId = 0;
+    bool m_ended = false;
+    int m_exitCode = 0;
+
+    MainWindowGeometry m_geometry = DesignGeometry();
+    QLabel* m_lblArchive = nullptr;
+    QWidget* m_suiFolders = nullptr;
+    QWidget* m_grdPatients = nullptr;
+    QPushButton* m_cmdArchive = nullptr;
+    QPushButton* m_cmdStop = nullptr;
+    QPushButton* m_cmdClose = nullptr;
+};
+
+}  // namespace app
