@@ -125,8 +125,10 @@ void frmTip::LoadDesignState() {
     ShowCloseButton(true);
     SetClosePressed(false);
     const ui::ScreenSize screen = ui::Current().Screen();
-    resize(TwipsToPixels(kDefaultWidthTwips, screen.twipsPerPixelX),
-           TwipsToPixels(kDefaultHeightTwips, screen.twipsPerPixelY));
+    const QSize size(TwipsToPixels(kDefaultWidthTwips, screen.twipsPerPixelX),
+                     TwipsToPixels(kDefaultHeightTwips, screen.twipsPerPixelY));
+    resize(size);
+    move((screen.widthPixels - size.width()) / 2, (screen.heightPixels - size.height()) / 2);
     ApplyLayout();
     ApplyRoundedShape();
     SetTopmost(true);

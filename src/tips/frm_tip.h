@@ -31,15 +31,15 @@ namespace tips {
 // The optional arguments of DisplayMsg and SetBalloon, in their documented order. Twips for
 // positions and sizes, milliseconds for the auto-close time. Strings are UTF-8.
 struct BalloonArgs {
-    std::optional<int32_t> lPosX;     // none: centred across the screen
-    std::optional<int32_t> lPosY;     // none: centred down the screen
-    std::string sIcon;                // "i", "x", "!", "i9", "x9", "!9" in any case; else no icon
-    bool bShowClose = false;          // show the close button
-    int32_t lAutoCloseAfter = 0;      // 0: never closes by itself
-    std::optional<int32_t> lHeight;   // none: 1620 twips
-    std::optional<int32_t> lWidth;    // none: 4680 twips
-    std::optional<std::string> sFont; // none: fonts stay as they are
-    std::string sRTFFilename;         // a rich-text file to show instead of the text
+    std::optional<int32_t> lPosX{};      // none: centred across the screen
+    std::optional<int32_t> lPosY{};      // none: centred down the screen
+    std::string sIcon{};                 // "i", "x", "!", "i9", "x9", "!9" in any case; else no icon
+    bool bShowClose = false;             // show the close button
+    int32_t lAutoCloseAfter = 0;         // 0: never closes by itself
+    std::optional<int32_t> lHeight{};    // none: 1620 twips
+    std::optional<int32_t> lWidth{};     // none: 4680 twips
+    std::optional<std::string> sFont{};  // none: fonts stay as they are
+    std::string sRTFFilename{};          // a rich-text file to show instead of the text
 };
 
 class CloseGlyph;
