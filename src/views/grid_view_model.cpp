@@ -85,6 +85,13 @@ void GridViewModel::SetGroupCollapsed(int group, bool collapsed) {
     Changed(Change::Rows);
 }
 
+void GridViewModel::RevealRow(int rowIndex) {
+    if (!RowIsRecord(rowIndex) || m_arrangement.DisplayOfOrdinal(rowIndex - 1) >= 0) return;
+    RowsAboutToChange();
+    m_arrangement.Reveal(rowIndex - 1);
+    Changed(Change::Rows);
+}
+
 void GridViewModel::SetBoundRecordset(std::shared_ptr<views::RecordSource> source) {
     m_source = std::move(source);
     Arrange(false);

@@ -142,6 +142,8 @@ public:
     const RowArrangement& Arrangement() const { return m_arrangement; }
     // Opens or closes one group (by its number in the arrangement).
     void SetGroupCollapsed(int group, bool collapsed);
+    // Opens every group that holds the record row, so that it is shown.
+    void RevealRow(int rowIndex);
 
     // Replaces columns, groups, sort keys, look and record source with those of a layout file
     // and opens its rows through the record source opener. A non-empty connectionString
