@@ -44,6 +44,10 @@ void GridTableModel::LookChanged() {
     if (rowCount() > 0 && columnCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
 }
 
+bool GridTableModel::IsCell(const QModelIndex& index) const {
+    return index.isValid() && index.model() == this && index.row() < rowCount() && index.column() < columnCount();
+}
+
 int GridTableModel::ModelColumnOf(int colIndex) const {
     for (size_t i = 0; i < m_visible.size(); ++i) {
         if (m_visible[i]->Index() == colIndex) return static_cast<int>(i);
@@ -85,7 +89,7 @@ QString GridTableModel::CellText(int row, int modelColumn) const {
 }
 
 QVariant GridTableModel::data(const QModelIndex& index, int role) const {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid)) return {};
+    if (!IsCell(index)) return {};
     const RowArrangement& rows = m_grid.Arrangement();
     const bool group = rows.IsGroupRow(index.row());
     switch (role) {
@@ -129,7 +133,7 @@ QVariant GridTableModel::headerData(int section, Qt::Orientation orientation, in
 }
 
 Qt::ItemFlags GridTableModel::flags(const QModelIndex& index) const {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid)) return Qt::NoItemFlags;
+    if (!IsCell(index)) return Qt::NoItemFlags;
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
 }
 

@@ -43,6 +43,7 @@ public:
 
 private:
     void ReadColumns();
+    bool IsCell(const QModelIndex& index) const;
 
     const GridViewModel& m_grid;
     QPalette m_palette;
