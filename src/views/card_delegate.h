@@ -1,6 +1,7 @@
 // CardDelegate: draws each record of a grid as a card (a heading with the first visible
-// column's value, then one "Caption: value" line per visible column), and each group row
-// as a heading card. Used by the grid's card view over the same model as the table.
+// column's value, then one "Caption: value" line per visible column); a group row, should
+// one be shown, as a heading card. Used by the grid's card view over the same model as the
+// table.
 #pragma once
 
 #include <QStyledItemDelegate>

@@ -161,6 +161,10 @@ void RecordGrid::ApplyColumns() {
 void RecordGrid::ApplySpans() {
     m_table->clearSpans();
     const RowArrangement& rows = Arrangement();
+    // Cards show records only; the group rows stay in the table.
+    for (int display = 0; rows.GroupCount() > 0 && display < rows.DisplayCount(); ++display) {
+        if (rows.IsGroupRow(display)) m_cards->setRowHidden(display, true);
+    }
     if (m_model->columnCount() < 2 || rows.GroupCount() == 0 || rows.GroupCount() > kMaxSpannedGroups) return;
     for (int display = 0; display < rows.DisplayCount(); ++display) {
         if (rows.IsGroupRow(display)) m_table->setSpan(display, 0, 1, m_model->columnCount());

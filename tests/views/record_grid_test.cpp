@@ -80,6 +80,8 @@ TEST_F(RecordGridTest, GroupsSortCollapseAndExpandInTheTable) {
     emit grid.Table()->doubleClicked(grid.Model()->index(5, 0));
     EXPECT_EQ(grid.Model()->rowCount(), 8);
     EXPECT_EQ(Cell(5, 0), QString::fromUtf8("\u25B8 Initial: B (3 items)"));
+    EXPECT_TRUE(grid.Cards()->isRowHidden(5));  // cards show records only
+    EXPECT_FALSE(grid.Cards()->isRowHidden(7));
 }
 
 TEST_F(RecordGridTest, HeaderClicksSortAndReverse) {
