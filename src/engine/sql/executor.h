@@ -10,6 +10,7 @@
 
 #include "engine/sql/result_set.h"
 #include "engine/sql/session.h"
+#include "engine/sql/sql_errors.h"
 
 namespace engine::sql {
 

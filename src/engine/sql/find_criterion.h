@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/error.h"
 #include "engine/sql/ast.h"
 #include "engine/value.h"
 
