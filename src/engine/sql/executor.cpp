@@ -316,7 +316,10 @@ struct Runner {
             records = std::move(sorted);
         }
         const bool plain = std::all_of(b.sourceFields.begin(), b.sourceFields.end(), [](int s) { return s >= 0; });
-        if (plain) result.sourceRecords = std::move(records);
+        if (plain) {
+            result.sourceRecords = std::move(records);
+            result.updatable = true;
+        }
         outcome.recordsAffected = static_cast<long>(result.rows.size());
         outcome.rows = std::move(result);
     }

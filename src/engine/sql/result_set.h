@@ -22,10 +22,11 @@ struct ResultSet {
     // Per column: the index of the source field, or -1 for a computed column.
     std::vector<int> sourceFields;
     // Per row: the source record number. Filled only when every column is a plain field
-    // (Updatable() is true); empty otherwise.
+    // (updatable); empty otherwise.
     std::vector<RecordNumber> sourceRecords;
+    bool updatable = false;
 
-    bool Updatable() const { return !fields.empty() && sourceRecords.size() == rows.size(); }
+    bool Updatable() const { return updatable; }
 };
 
 }  // namespace engine::sql

@@ -124,6 +124,8 @@ TEST(SqlStatements, GridRecordSourceFormatsPhonesAndSortsByLastName) {
     EXPECT_EQ(r.fields[7], (FieldInfo{"SSN", 'C', 11, 0, false}));
     EXPECT_EQ(r.fields[8].name, "birthday");
     EXPECT_FALSE(r.Updatable());
+    EXPECT_FALSE(db.Rows("SELECT PtNum + 1 FROM IdentFil WHERE PtNum = 99").Updatable());
+    EXPECT_TRUE(db.Rows("SELECT PtNum FROM IdentFil WHERE PtNum = 99").Updatable());
     EXPECT_EQ(r.sourceFields, (std::vector<int>{0, 1, 2, 3, 4, -1, -1, -1, 8}));
 }
 
