@@ -1,0 +1,118 @@
+// The parsed, not yet bound form of statements and expressions in the FoxPro SQL dialect.
+// Names are still text here; the binder (expression.h, statement binding in executor.cpp)
+// resolves them against a table's fields.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "engine/value.h"
+
+namespace engine::sql {
+
+enum class Op {
+    // comparison
+    kEq, kExactEq, kNe, kLt, kGt, kLe, kGe,
+    // arithmetic and string joining
+    kAdd, kSub, kMul, kDiv, kMod, kPow, kNeg,
+    // logic
+    kAnd, kOr, kNot,
+    // text: a $ b (a occurs in b), a LIKE pattern
+    kContains, kLike,
+};
+
+struct Expr;
+using ExprPtr = std::unique_ptr<Expr>;
+
+struct Expr {
+    enum class Kind {
+        kLiteral,   // value (decimals for numbers); quote set for strings
+        kName,      // name, optionally qualifier.name
+        kBracket,   // [name]: a field when one has that name, else a string literal
+        kUnary,     // op, args[0]
+        kBinary,    // op, args[0], args[1]
+        kCall,      // name(args...)
+        kIsNull,    // args[0] IS [NOT] NULL
+        kIn,        // args[0] [NOT] IN (args[1..])
+        kBetween,   // args[0] [NOT] BETWEEN args[1] AND args[2]
+    };
+    Kind kind = Kind::kLiteral;
+    Op op = Op::kEq;
+    Value value;
+    int decimals = 0;
+    char quote = 0;
+    bool negated = false;
+    std::string name;
+    std::string qualifier;
+    std::vector<ExprPtr> args;
+    size_t pos = 0;
+};
+
+// A table as a statement names it: a bare name or a quoted file name or path.
+struct TableRef {
+    std::string name;
+    std::string alias;  // local alias (FROM IdentFil i); empty when none
+    bool quoted = false;
+    size_t pos = 0;
+};
+
+struct SelectItem {
+    ExprPtr expr;       // null for * (all fields)
+    std::string alias;  // AS name
+};
+
+struct OrderItem {
+    ExprPtr expr;
+    bool descending = false;
+};
+
+struct SelectStmt {
+    std::vector<SelectItem> items;
+    TableRef table;
+    ExprPtr where;
+    std::vector<OrderItem> order;
+};
+
+struct DeleteStmt {
+    TableRef table;
+    ExprPtr where;
+};
+
+struct NamePos {
+    std::string name;
+    size_t pos = 0;
+};
+
+struct InsertStmt {
+    TableRef table;
+    std::vector<NamePos> fields;  // empty: all fields in table order
+    std::vector<ExprPtr> values;
+    size_t valuesPos = 0;
+};
+
+struct Assignment {
+    NamePos field;
+    ExprPtr value;
+};
+
+struct UpdateStmt {
+    TableRef table;
+    std::vector<Assignment> sets;
+    ExprPtr where;
+};
+
+struct SetStmt {
+    enum class Option { kDeleted, kExclusive };
+    Option option = Option::kDeleted;
+    bool on = true;
+};
+
+struct PackStmt {
+    TableRef table;
+};
+
+using Statement = std::variant<SelectStmt, DeleteStmt, InsertStmt, UpdateStmt, SetStmt, PackStmt>;
+
+}  // namespace engine::sql

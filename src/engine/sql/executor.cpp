@@ -1,0 +1,383 @@
+#include "engine/sql/executor.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+#include "engine/sql/expression.h"
+#include "engine/sql/lookup.h"
+#include "engine/sql/parser.h"
+#include "engine/sql/sql_errors.h"
+
+namespace engine::sql {
+namespace {
+
+std::string At(size_t pos) { return " at position " + std::to_string(pos + 1); }
+
+// A table named by a statement: where to find it again at run time and its fields as bound.
+struct BoundTable {
+    TableRef ref;
+    OpenMode mode = OpenMode::kShared;
+    std::vector<FieldInfo> fields;
+};
+
+BoundTable BindTable(const TableRef& ref, const Settings& settings, Session& session) {
+    BoundTable t{ref, settings.exclusive ? OpenMode::kExclusive : OpenMode::kShared, {}};
+    t.fields = session.Provider().Open(ref.name, t.mode)->Fields();
+    return t;
+}
+
+std::unique_ptr<TableAccess> Reopen(const BoundTable& t, Session& session) {
+    auto table = session.Provider().Open(t.ref.name, t.mode);
+    if (table->Fields() != t.fields)
+        throw Error(engine::err::kCorruptTable, "The structure of table '" + t.ref.name + "' changed");
+    return table;
+}
+
+Scope ScopeOf(const BoundTable& t) { return Scope{&t.fields, t.ref.name, t.ref.alias}; }
+
+NodePtr BindCondition(const ExprPtr& where, const Scope& scope) {
+    if (!where) return nullptr;
+    NodePtr node = Bind(*where, scope);
+    const Kind k = node->type.GetKind();
+    if (k != Kind::kLogical && k != Kind::kAny)
+        throw Error(engine::err::kTypeMismatch, std::string("The WHERE condition must be logical, not ") + KindName(k) +
+                                                    At(where->pos));
+    return node;
+}
+
+struct SortKey {
+    int column = -1;  // a result column, or -1 for expr over the source record
+    NodePtr expr;
+    bool descending = false;
+};
+
+struct BoundSelect {
+    BoundTable table;
+    std::vector<NodePtr> columns;
+    std::vector<FieldInfo> fields;
+    std::vector<int> sourceFields;
+    NodePtr where;
+    std::vector<SortKey> order;
+};
+
+struct BoundDelete {
+    BoundTable table;
+    NodePtr where;
+};
+
+struct BoundInsert {
+    BoundTable table;
+    std::vector<int> targets;  // per value: the field it goes to
+    std::vector<NodePtr> values;
+};
+
+struct BoundUpdate {
+    BoundTable table;
+    std::vector<std::pair<int, NodePtr>> sets;
+    NodePtr where;
+};
+
+using BoundStatement = std::variant<BoundSelect, BoundDelete, BoundInsert, BoundUpdate, SetStmt, PackStmt>;
+
+FieldInfo ResultField(const TypeInfo& t, std::string name) {
+    FieldInfo f{std::move(name), t.type, t.length, t.decimals, t.nullable};
+    if (f.type == 'X') f = FieldInfo{f.name, 'C', 1, 0, true};
+    if (f.type == 'N' && f.length <= 0) f.length = 10;
+    return f;
+}
+
+BoundSelect BindSelect(const SelectStmt& s, const Settings& settings, Session& session) {
+    BoundSelect b;
+    b.table = BindTable(s.table, settings, session);
+    const Scope scope = ScopeOf(b.table);
+    for (const SelectItem& item : s.items) {
+        if (!item.expr) {
+            for (size_t i = 0; i < b.table.fields.size(); ++i) {
+                auto node = std::make_unique<FieldNode>(i);
+                const FieldInfo& f = b.table.fields[i];
+                node->type = TypeInfo{f.type, f.length, f.decimals, f.nullable};
+                b.columns.push_back(std::move(node));
+            }
+            continue;
+        }
+        b.columns.push_back(Bind(*item.expr, scope));
+        b.columns.back()->pos = item.expr->pos;
+    }
+    // Column names and descriptors: fields by their (lower-case) name, else alias or Exp_n.
+    size_t itemColumn = 0;
+    for (const SelectItem& item : s.items) {
+        const size_t count = item.expr ? 1 : b.table.fields.size();
+        for (size_t k = 0; k < count; ++k, ++itemColumn) {
+            const Node& node = *b.columns[itemColumn];
+            const bool isField = node.shape == Node::Shape::kField;
+            const int source = isField ? static_cast<int>(static_cast<const FieldNode&>(node).index) : -1;
+            std::string name = !item.alias.empty() ? item.alias
+                               : isField ? LowerText(b.table.fields[source].name)
+                                         : "Exp_" + std::to_string(itemColumn + 1);
+            if (isField) {
+                FieldInfo f = b.table.fields[source];
+                f.name = std::move(name);
+                b.fields.push_back(std::move(f));
+            } else {
+                b.fields.push_back(ResultField(node.type, std::move(name)));
+            }
+            b.sourceFields.push_back(source);
+        }
+    }
+    b.where = BindCondition(s.where, scope);
+    for (const OrderItem& item : s.order) {
+        SortKey key;
+        key.descending = item.descending;
+        const Expr& e = *item.expr;
+        if (e.kind == Expr::Kind::kLiteral && e.value.Is<int64_t>()) {
+            const int64_t n = e.value.As<int64_t>();
+            if (n < 1 || n > static_cast<int64_t>(b.fields.size()))
+                throw Error(engine::err::kSyntax, "ORDER BY column number " + std::to_string(n) + " is out of range" +
+                                                      At(e.pos));
+            key.column = static_cast<int>(n - 1);
+        } else if (e.kind == Expr::Kind::kName && e.qualifier.empty()) {
+            key.column = FindField(b.fields, e.name);
+        }
+        if (key.column < 0) key.expr = Bind(e, scope);
+        b.order.push_back(std::move(key));
+    }
+    return b;
+}
+
+void CheckAssignable(const FieldInfo& field, const TypeInfo& value, size_t pos) {
+    const Kind f = KindOfType(field.type), v = value.GetKind();
+    const bool time = (f == Kind::kDate || f == Kind::kDateTime) && (v == Kind::kDate || v == Kind::kDateTime);
+    if (v == Kind::kAny || f == v || time) return;
+    throw Error(engine::err::kTypeMismatch, "Data type mismatch" + At(pos) + ": field '" + field.name + "' is " +
+                                                KindName(f) + ", the value is " + KindName(v));
+}
+
+// The value as the field's kind wants it. Throws kNullNotAllowed.
+Value Coerce(const Value& v, const FieldInfo& field) {
+    if (v.IsNull()) {
+        if (!field.nullable)
+            throw Error(err::kNullNotAllowed, "Field '" + field.name + "' does not accept null values");
+        return v;
+    }
+    switch (field.type) {
+        case 'I': return v.Is<int64_t>() ? v : Value(static_cast<int64_t>(std::llround(ToDouble(v))));
+        case 'Y': return v.Is<Currency>() ? v : Value(Currency{std::llround(ToDouble(v) * 10000.0)});
+        case 'B': return ToDouble(v);
+        case 'N': case 'F': return v.Is<Currency>() ? Value(ToDouble(v)) : v;
+        case 'D': return v.Is<DateTime>() ? Value(Date{v.As<DateTime>().julianDay}) : v;
+        case 'T': return v.Is<Date>() ? Value(DateTime{v.As<Date>().julianDay, 0}) : v;
+        default: return v;
+    }
+}
+
+// What a field holds when an INSERT gives it no value: null where allowed, else its blank.
+Value BlankValue(const FieldInfo& f) {
+    if (f.nullable) return Value();
+    switch (KindOfType(f.type)) {
+        case Kind::kChar: return std::string();
+        case Kind::kNumber:
+            if (f.type == 'Y') return Currency{};
+            if (f.type == 'B' || f.decimals > 0) return 0.0;
+            return int64_t{0};
+        case Kind::kLogical: return false;
+        case Kind::kDate: return Date{};
+        case Kind::kDateTime: return DateTime{};
+        default: return Bytes{};
+    }
+}
+
+struct Binder {
+    Session& session;
+    Settings settings;
+
+    BoundStatement operator()(const SelectStmt& s) { return BindSelect(s, settings, session); }
+
+    BoundStatement operator()(const DeleteStmt& s) {
+        BoundDelete b{BindTable(s.table, settings, session), nullptr};
+        b.where = BindCondition(s.where, ScopeOf(b.table));
+        return b;
+    }
+
+    BoundStatement operator()(const InsertStmt& s) {
+        BoundInsert b{BindTable(s.table, settings, session), {}, {}};
+        const Scope noFields{};
+        if (s.fields.empty()) {
+            b.targets.resize(b.table.fields.size());
+            std::iota(b.targets.begin(), b.targets.end(), 0);
+        }
+        for (const NamePos& name : s.fields) {
+            const int i = FindField(b.table.fields, name.name);
+            if (i < 0) throw Error(engine::err::kUnknownField, "Column '" + name.name + "' is not found" + At(name.pos));
+            b.targets.push_back(i);
+        }
+        if (s.values.size() != b.targets.size())
+            throw Error(engine::err::kSyntax, "Syntax error near 'VALUES'" + At(s.valuesPos) + ": " +
+                                                  std::to_string(s.values.size()) + " values for " +
+                                                  std::to_string(b.targets.size()) + " fields");
+        for (size_t i = 0; i < s.values.size(); ++i) {
+            b.values.push_back(Bind(*s.values[i], noFields));
+            CheckAssignable(b.table.fields[b.targets[i]], b.values.back()->type, s.values[i]->pos);
+        }
+        return b;
+    }
+
+    BoundStatement operator()(const UpdateStmt& s) {
+        BoundUpdate b{BindTable(s.table, settings, session), {}, nullptr};
+        const Scope scope = ScopeOf(b.table);
+        for (const Assignment& a : s.sets) {
+            const int i = FindField(b.table.fields, a.field.name);
+            if (i < 0)
+                throw Error(engine::err::kUnknownField, "Column '" + a.field.name + "' is not found" + At(a.field.pos));
+            NodePtr value = Bind(*a.value, scope);
+            CheckAssignable(b.table.fields[i], value->type, a.value->pos);
+            b.sets.emplace_back(i, std::move(value));
+        }
+        b.where = BindCondition(s.where, scope);
+        return b;
+    }
+
+    BoundStatement operator()(const SetStmt& s) {
+        (s.option == SetStmt::Option::kDeleted ? settings.deleted : settings.exclusive) = s.on;
+        return s;
+    }
+
+    BoundStatement operator()(const PackStmt& s) {
+        if (!settings.exclusive)
+            throw Error(err::kMustBeExclusive, "File must be opened exclusively: PACK '" + s.table.name + "'");
+        return s;
+    }
+};
+
+// Calls fn(record number, record) for every record that is visible and meets the condition,
+// in record order. Uses the table's index for a "field = constant" part of the condition.
+template <class Fn>
+void ForEachMatch(TableAccess& table, const Node* where, const Settings& settings, Fn fn) {
+    Record record;
+    auto visit = [&](RecordNumber n) {
+        table.Read(n, record);
+        if (record.deleted && settings.deleted) return;
+        if (where && !IsTrue(where->Eval(RowView{&record.values, record.deleted, n}))) return;
+        fn(n, record);
+    };
+    const RecordNumber count = table.RecordCount();
+    if (auto candidates = CandidateRecords(table, where)) {
+        for (RecordNumber n : *candidates) {
+            if (n < count) visit(n);
+        }
+        return;
+    }
+    for (RecordNumber n = 0; n < count; ++n) visit(n);
+}
+
+struct Runner {
+    Session& session;
+    Outcome& outcome;
+
+    void operator()(BoundSelect& b) {
+        auto table = Reopen(b.table, session);
+        ResultSet result;
+        result.fields = b.fields;
+        result.sourceFields = b.sourceFields;
+        result.sourceTable = b.table.ref.name;
+        std::vector<RecordNumber> records;
+        std::vector<std::vector<Value>> keys;  // sort keys computed from the source record
+        ForEachMatch(*table, b.where.get(), session.Options(), [&](RecordNumber n, const Record& record) {
+            const RowView row{&record.values, record.deleted, n};
+            std::vector<Value> values;
+            values.reserve(b.columns.size());
+            for (const NodePtr& c : b.columns) values.push_back(c->Eval(row));
+            if (!b.order.empty()) {
+                std::vector<Value> key;
+                for (const SortKey& k : b.order) key.push_back(k.expr ? k.expr->Eval(row) : values[k.column]);
+                keys.push_back(std::move(key));
+            }
+            result.rows.push_back(std::move(values));
+            records.push_back(n);
+        });
+        if (!b.order.empty()) {
+            std::vector<size_t> index(result.rows.size());
+            std::iota(index.begin(), index.end(), 0);
+            std::stable_sort(index.begin(), index.end(), [&](size_t x, size_t y) {
+                for (size_t k = 0; k < b.order.size(); ++k) {
+                    const int c = OrderCompare(keys[x][k], keys[y][k]);
+                    if (c != 0) return b.order[k].descending ? c > 0 : c < 0;
+                }
+                return false;
+            });
+            std::vector<std::vector<Value>> rows;
+            std::vector<RecordNumber> sorted;
+            rows.reserve(index.size());
+            for (size_t i : index) {
+                rows.push_back(std::move(result.rows[i]));
+                sorted.push_back(records[i]);
+            }
+            result.rows = std::move(rows);
+            records = std::move(sorted);
+        }
+        const bool plain = std::all_of(b.sourceFields.begin(), b.sourceFields.end(), [](int s) { return s >= 0; });
+        if (plain) {
+            result.sourceRecords = std::move(records);
+            result.updatable = true;
+        }
+        outcome.recordsAffected = static_cast<long>(result.rows.size());
+        outcome.rows = std::move(result);
+    }
+
+    void operator()(BoundDelete& b) {
+        auto table = Reopen(b.table, session);
+        std::vector<RecordNumber> marked;
+        ForEachMatch(*table, b.where.get(), session.Options(), [&](RecordNumber n, const Record& record) {
+            if (!record.deleted) marked.push_back(n);
+        });
+        for (RecordNumber n : marked) table->SetDeleted(n, true);
+        outcome.recordsAffected = static_cast<long>(marked.size());
+    }
+
+    void operator()(BoundInsert& b) {
+        auto table = Reopen(b.table, session);
+        std::vector<Value> values;
+        for (const FieldInfo& f : b.table.fields) values.push_back(BlankValue(f));
+        const std::vector<Value> none;
+        for (size_t i = 0; i < b.values.size(); ++i) {
+            const FieldInfo& f = b.table.fields[b.targets[i]];
+            values[b.targets[i]] = Coerce(b.values[i]->Eval(RowView{&none, false, 0}), f);
+        }
+        table->Append(values);
+        outcome.recordsAffected = 1;
+    }
+
+    void operator()(BoundUpdate& b) {
+        auto table = Reopen(b.table, session);
+        std::vector<std::pair<RecordNumber, std::vector<Value>>> changes;
+        ForEachMatch(*table, b.where.get(), session.Options(), [&](RecordNumber n, const Record& record) {
+            const RowView row{&record.values, record.deleted, n};
+            std::vector<Value> values = record.values;
+            for (const auto& [field, expr] : b.sets) values[field] = Coerce(expr->Eval(row), b.table.fields[field]);
+            changes.emplace_back(n, std::move(values));
+        });
+        for (const auto& [n, values] : changes) table->Overwrite(n, values);
+        outcome.recordsAffected = static_cast<long>(changes.size());
+    }
+
+    void operator()(SetStmt& s) {
+        (s.option == SetStmt::Option::kDeleted ? session.Options().deleted : session.Options().exclusive) = s.on;
+    }
+
+    void operator()(PackStmt& s) { session.Provider().Pack(s.table.name); }
+};
+
+}  // namespace
+
+Outcome Execute(std::string_view text, Session& session) {
+    const std::vector<Statement> statements = ParseStatements(text);
+    std::vector<BoundStatement> bound;
+    Binder binder{session, session.Options()};
+    for (const Statement& s : statements) bound.push_back(std::visit(binder, s));
+    Outcome outcome;
+    Runner runner{session, outcome};
+    for (BoundStatement& s : bound) std::visit(runner, s);
+    return outcome;
+}
+
+}  // namespace engine::sql

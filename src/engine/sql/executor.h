@@ -1,0 +1,28 @@
+// Runs statement texts in the FoxPro SQL dialect against a Session's tables: SELECT, INSERT,
+// UPDATE, DELETE (marks records), SET DELETED|EXCLUSIVE ON|OFF and PACK, several separated by
+// ";". Every statement of a text is parsed and bound (tables opened, names and types checked)
+// before the first one runs, so a text with an error anywhere changes nothing. A statement
+// computes all its changes before it writes the first one.
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+#include "engine/sql/result_set.h"
+#include "engine/sql/session.h"
+#include "engine/sql/sql_errors.h"
+
+namespace engine::sql {
+
+struct Outcome {
+    // The rows of the text's last SELECT; empty when the text has no SELECT.
+    std::optional<ResultSet> rows;
+    // Records selected, inserted, changed or marked by the last statement that touches records.
+    long recordsAffected = 0;
+};
+
+// Throws engine::Error: kSyntax (with the token and position), kUnknownTable, kUnknownField,
+// kTypeMismatch, kArgumentCount, sql::err numbers, and whatever the tables raise.
+Outcome Execute(std::string_view text, Session& session);
+
+}  // namespace engine::sql

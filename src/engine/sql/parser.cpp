@@ -1,0 +1,434 @@
+#include "engine/sql/parser.h"
+
+#include "engine/sql/sql_errors.h"
+
+namespace engine::sql {
+namespace {
+
+// Words that end a table reference instead of being read as its local alias.
+constexpr std::string_view kClauseWords[] = {"WHERE", "ORDER", "GROUP", "HAVING", "INTO", "UNION",
+                                             "SET", "VALUES", "JOIN", "INNER", "LEFT", "RIGHT",
+                                             "FULL", "OUTER", "ON", "FROM"};
+
+class Parser {
+public:
+    explicit Parser(const std::vector<Token>& tokens, size_t index = 0) : m_tokens(tokens), m_i(index) {}
+
+    size_t Index() const { return m_i; }
+
+    std::vector<Statement> Statements() {
+        std::vector<Statement> out;
+        while (true) {
+            while (IsSymbol(";")) ++m_i;
+            if (Peek().kind == TokenKind::kEnd) return out;
+            out.push_back(OneStatement());
+            if (!IsSymbol(";") && Peek().kind != TokenKind::kEnd) Fail("expected ; or the end of the text");
+        }
+    }
+
+    ExprPtr Expression() { return OrExpr(); }
+
+    const Token& Peek(size_t ahead = 0) const {
+        const size_t i = std::min(m_i + ahead, m_tokens.size() - 1);
+        return m_tokens[i];
+    }
+
+    [[noreturn]] void Fail(const std::string& what) const {
+        const Token& t = Peek();
+        std::string near = t.kind == TokenKind::kEnd ? "end of text"
+                           : t.kind == TokenKind::kString ? std::string(1, t.quote) + t.text + t.quote
+                           : t.kind == TokenKind::kBracket ? "[" + t.text + "]"
+                                                             : t.text;
+        ThrowSyntax(what, near, t.pos);
+    }
+
+private:
+    bool IsWord(std::string_view word, size_t ahead = 0) const {
+        const Token& t = Peek(ahead);
+        return (t.kind == TokenKind::kName || t.kind == TokenKind::kSymbol) && EqualsNoCase(t.text, word);
+    }
+    bool IsSymbol(std::string_view symbol, size_t ahead = 0) const {
+        const Token& t = Peek(ahead);
+        return t.kind == TokenKind::kSymbol && t.text == symbol;
+    }
+    bool AcceptWord(std::string_view word) {
+        if (!IsWord(word)) return false;
+        ++m_i;
+        return true;
+    }
+    bool AcceptSymbol(std::string_view symbol) {
+        if (!IsSymbol(symbol)) return false;
+        ++m_i;
+        return true;
+    }
+    void ExpectWord(std::string_view word) {
+        if (!AcceptWord(word)) Fail("expected " + std::string(word));
+    }
+    void ExpectSymbol(std::string_view symbol) {
+        if (!AcceptSymbol(symbol)) Fail("expected " + std::string(symbol));
+    }
+    NamePos ExpectName(const char* what) {
+        const Token& t = Peek();
+        if (t.kind != TokenKind::kName && t.kind != TokenKind::kBracket) Fail(std::string("expected ") + what);
+        ++m_i;
+        return {t.text, t.pos};
+    }
+
+    Statement OneStatement() {
+        if (AcceptWord("SELECT")) return Select();
+        if (AcceptWord("DELETE")) {
+            DeleteStmt s;
+            ExpectWord("FROM");
+            s.table = Table(true);
+            if (AcceptWord("WHERE")) s.where = Expression();
+            return s;
+        }
+        if (AcceptWord("INSERT")) return Insert();
+        if (AcceptWord("UPDATE")) return Update();
+        if (AcceptWord("SET")) {
+            SetStmt s;
+            if (AcceptWord("DELETED")) s.option = SetStmt::Option::kDeleted;
+            else if (AcceptWord("EXCLUSIVE")) s.option = SetStmt::Option::kExclusive;
+            else Fail("expected DELETED or EXCLUSIVE");
+            if (AcceptWord("ON")) s.on = true;
+            else if (AcceptWord("OFF")) s.on = false;
+            else Fail("expected ON or OFF");
+            return s;
+        }
+        if (AcceptWord("PACK")) return PackStmt{Table(false)};
+        Fail("expected SELECT, INSERT, UPDATE, DELETE, SET or PACK");
+    }
+
+    TableRef Table(bool allowAlias) {
+        TableRef ref;
+        const Token& t = Peek();
+        ref.pos = t.pos;
+        if (t.kind == TokenKind::kString) {
+            ref.name = t.text;
+            ref.quoted = true;
+            ++m_i;
+        } else if (t.kind == TokenKind::kName) {
+            ref.name = t.text;
+            ++m_i;
+            if (IsSymbol("!") && Peek(1).kind == TokenKind::kName) {  // database!table
+                ref.name = Peek(1).text;
+                m_i += 2;
+            }
+        } else {
+            Fail("expected a table name");
+        }
+        if (allowAlias) {
+            if (AcceptWord("AS")) {
+                ref.alias = ExpectName("an alias").name;
+            } else if (Peek().kind == TokenKind::kName) {
+                bool clause = false;
+                for (std::string_view w : kClauseWords) clause |= IsWord(w);
+                if (!clause) ref.alias = Peek().text, ++m_i;
+            }
+        }
+        return ref;
+    }
+
+    Statement Select() {
+        SelectStmt s;
+        AcceptWord("ALL");
+        do {
+            SelectItem item;
+            if (AcceptSymbol("*")) {
+                s.items.push_back(std::move(item));
+                continue;
+            }
+            if (Peek().kind == TokenKind::kName && IsSymbol(".", 1) && IsSymbol("*", 2)) {
+                m_i += 3;  // alias.*
+                s.items.push_back(std::move(item));
+                continue;
+            }
+            item.expr = Expression();
+            if (AcceptWord("AS")) item.alias = ExpectName("a column name after AS").name;
+            s.items.push_back(std::move(item));
+        } while (AcceptSymbol(","));
+        ExpectWord("FROM");
+        s.table = Table(true);
+        if (AcceptWord("WHERE")) s.where = Expression();
+        if (AcceptWord("ORDER")) {
+            ExpectWord("BY");
+            do {
+                OrderItem item;
+                item.expr = Expression();
+                if (AcceptWord("DESC")) item.descending = true;
+                else AcceptWord("ASC");
+                s.order.push_back(std::move(item));
+            } while (AcceptSymbol(","));
+        }
+        return s;
+    }
+
+    Statement Insert() {
+        InsertStmt s;
+        ExpectWord("INTO");
+        s.table = Table(false);
+        if (AcceptSymbol("(")) {
+            do s.fields.push_back(ExpectName("a field name"));
+            while (AcceptSymbol(","));
+            ExpectSymbol(")");
+        }
+        s.valuesPos = Peek().pos;
+        ExpectWord("VALUES");
+        ExpectSymbol("(");
+        do s.values.push_back(Expression());
+        while (AcceptSymbol(","));
+        ExpectSymbol(")");
+        return s;
+    }
+
+    Statement Update() {
+        UpdateStmt s;
+        s.table = Table(true);
+        ExpectWord("SET");
+        do {
+            Assignment a;
+            a.field = ExpectName("a field name");
+            if (AcceptSymbol(".")) a.field = ExpectName("a field name");  // alias.field
+            ExpectSymbol("=");
+            a.value = Expression();
+            s.sets.push_back(std::move(a));
+        } while (AcceptSymbol(","));
+        if (AcceptWord("WHERE")) s.where = Expression();
+        return s;
+    }
+
+    static ExprPtr Make(Expr::Kind kind, size_t pos) {
+        auto e = std::make_unique<Expr>();
+        e->kind = kind;
+        e->pos = pos;
+        return e;
+    }
+    static ExprPtr Binary(Op op, ExprPtr a, ExprPtr b, size_t pos) {
+        auto e = Make(Expr::Kind::kBinary, pos);
+        e->op = op;
+        e->args.push_back(std::move(a));
+        e->args.push_back(std::move(b));
+        return e;
+    }
+
+    ExprPtr OrExpr() {
+        ExprPtr left = AndExpr();
+        while (IsWord("OR")) {
+            const size_t pos = Peek().pos;
+            ++m_i;
+            left = Binary(Op::kOr, std::move(left), AndExpr(), pos);
+        }
+        return left;
+    }
+
+    ExprPtr AndExpr() {
+        ExprPtr left = NotExpr();
+        while (IsWord("AND")) {
+            const size_t pos = Peek().pos;
+            ++m_i;
+            left = Binary(Op::kAnd, std::move(left), NotExpr(), pos);
+        }
+        return left;
+    }
+
+    ExprPtr NotExpr() {
+        if (IsWord("NOT") || IsSymbol("!")) {
+            auto e = Make(Expr::Kind::kUnary, Peek().pos);
+            ++m_i;
+            e->op = Op::kNot;
+            e->args.push_back(NotExpr());
+            return e;
+        }
+        return Comparison();
+    }
+
+    ExprPtr Comparison() {
+        ExprPtr left = Additive();
+        const Token& t = Peek();
+        const size_t pos = t.pos;
+        static const std::pair<std::string_view, Op> kOps[] = {
+            {"=", Op::kEq}, {"==", Op::kExactEq}, {"<>", Op::kNe}, {"!=", Op::kNe}, {"#", Op::kNe},
+            {"<", Op::kLt}, {">", Op::kGt},       {"<=", Op::kLe}, {">=", Op::kGe}, {"$", Op::kContains}};
+        for (const auto& [symbol, op] : kOps) {
+            if (IsSymbol(symbol)) {
+                ++m_i;
+                return Binary(op, std::move(left), Additive(), pos);
+            }
+        }
+        if (AcceptWord("IS")) {
+            auto e = Make(Expr::Kind::kIsNull, pos);
+            e->negated = AcceptWord("NOT");
+            ExpectWord("NULL");
+            e->args.push_back(std::move(left));
+            return e;
+        }
+        bool negated = false;
+        if (IsWord("NOT") && (IsWord("IN", 1) || IsWord("LIKE", 1) || IsWord("BETWEEN", 1))) {
+            negated = true;
+            ++m_i;
+        }
+        if (AcceptWord("LIKE")) {
+            auto e = Binary(Op::kLike, std::move(left), Additive(), pos);
+            return negated ? Negate(std::move(e), pos) : std::move(e);
+        }
+        if (AcceptWord("IN")) {
+            auto e = Make(Expr::Kind::kIn, pos);
+            e->negated = negated;
+            e->args.push_back(std::move(left));
+            ExpectSymbol("(");
+            do e->args.push_back(Expression());
+            while (AcceptSymbol(","));
+            ExpectSymbol(")");
+            return e;
+        }
+        if (AcceptWord("BETWEEN")) {
+            auto e = Make(Expr::Kind::kBetween, pos);
+            e->negated = negated;
+            e->args.push_back(std::move(left));
+            e->args.push_back(Additive());
+            ExpectWord("AND");
+            e->args.push_back(Additive());
+            return e;
+        }
+        return left;
+    }
+
+    ExprPtr Negate(ExprPtr inner, size_t pos) {
+        auto e = Make(Expr::Kind::kUnary, pos);
+        e->op = Op::kNot;
+        e->args.push_back(std::move(inner));
+        return e;
+    }
+
+    ExprPtr Additive() {
+        ExprPtr left = Multiplicative();
+        while (IsSymbol("+") || IsSymbol("-")) {
+            const Op op = Peek().text == "+" ? Op::kAdd : Op::kSub;
+            const size_t pos = Peek().pos;
+            ++m_i;
+            left = Binary(op, std::move(left), Multiplicative(), pos);
+        }
+        return left;
+    }
+
+    ExprPtr Multiplicative() {
+        ExprPtr left = Power();
+        while (IsSymbol("*") || IsSymbol("/") || IsSymbol("%")) {
+            const Op op = Peek().text == "*" ? Op::kMul : Peek().text == "/" ? Op::kDiv : Op::kMod;
+            const size_t pos = Peek().pos;
+            ++m_i;
+            left = Binary(op, std::move(left), Power(), pos);
+        }
+        return left;
+    }
+
+    ExprPtr Power() {
+        ExprPtr left = Unary();
+        if (IsSymbol("^") || IsSymbol("**")) {
+            const size_t pos = Peek().pos;
+            ++m_i;
+            return Binary(Op::kPow, std::move(left), Power(), pos);
+        }
+        return left;
+    }
+
+    ExprPtr Unary() {
+        if (IsSymbol("-") || IsSymbol("+")) {
+            const bool minus = Peek().text == "-";
+            const size_t pos = Peek().pos;
+            ++m_i;
+            ExprPtr inner = Unary();
+            if (!minus) return inner;
+            auto e = Make(Expr::Kind::kUnary, pos);
+            e->op = Op::kNeg;
+            e->args.push_back(std::move(inner));
+            return e;
+        }
+        return Primary();
+    }
+
+    ExprPtr Primary() {
+        const Token& t = Peek();
+        switch (t.kind) {
+            case TokenKind::kNumber:
+            case TokenKind::kLiteral:
+            case TokenKind::kString: {
+                auto e = Make(Expr::Kind::kLiteral, t.pos);
+                e->value = t.kind == TokenKind::kString ? Value(t.text) : t.value;
+                e->decimals = t.decimals;
+                e->quote = t.quote;
+                ++m_i;
+                return e;
+            }
+            case TokenKind::kBracket: {
+                auto e = Make(Expr::Kind::kBracket, t.pos);
+                e->name = t.text;
+                ++m_i;
+                return e;
+            }
+            case TokenKind::kName: {
+                if (EqualsNoCase(t.text, "NULL")) {
+                    ++m_i;
+                    return Make(Expr::Kind::kLiteral, t.pos);
+                }
+                ++m_i;
+                if (AcceptSymbol("(")) {
+                    auto e = Make(Expr::Kind::kCall, t.pos);
+                    e->name = t.text;
+                    if (!AcceptSymbol(")")) {
+                        do e->args.push_back(Expression());
+                        while (AcceptSymbol(","));
+                        ExpectSymbol(")");
+                    }
+                    return e;
+                }
+                auto e = Make(Expr::Kind::kName, t.pos);
+                e->name = t.text;
+                if (IsSymbol(".") && (Peek(1).kind == TokenKind::kName || Peek(1).kind == TokenKind::kBracket)) {
+                    e->qualifier = e->name;
+                    e->name = Peek(1).text;
+                    if (Peek(1).kind == TokenKind::kBracket) e->kind = Expr::Kind::kBracket;
+                    m_i += 2;
+                }
+                return e;
+            }
+            case TokenKind::kSymbol:
+                if (AcceptSymbol("(")) {
+                    ExprPtr inner = Expression();
+                    ExpectSymbol(")");
+                    return inner;
+                }
+                break;
+            case TokenKind::kEnd:
+                break;
+        }
+        Fail("expected a value, a name or (");
+    }
+
+    const std::vector<Token>& m_tokens;
+    size_t m_i;
+};
+
+}  // namespace
+
+std::vector<Statement> ParseStatements(std::string_view text) {
+    const std::vector<Token> tokens = Tokenize(text);
+    return Parser(tokens).Statements();
+}
+
+ExprPtr ParseExpression(std::string_view text) {
+    const std::vector<Token> tokens = Tokenize(text);
+    Parser parser(tokens);
+    ExprPtr e = parser.Expression();
+    if (parser.Peek().kind != TokenKind::kEnd) parser.Fail("expected the end of the expression");
+    return e;
+}
+
+ExprPtr ParseExpressionAt(const std::vector<Token>& tokens, size_t& index) {
+    Parser parser(tokens, index);
+    ExprPtr e = parser.Expression();
+    index = parser.Index();
+    return e;
+}
+
+}  // namespace engine::sql

@@ -1,0 +1,28 @@
+// Per-connection state of the SQL executor: the SET options and the table provider that
+// statements run against. One Session belongs to one connection and one thread.
+#pragma once
+
+#include "engine/sql/table_access.h"
+
+namespace engine::sql {
+
+struct Settings {
+    bool deleted = true;     // SET DELETED ON: records marked deleted are invisible
+    bool exclusive = false;  // SET EXCLUSIVE ON: tables are opened for exclusive use
+};
+
+class Session {
+public:
+    // The provider must outlive the session.
+    explicit Session(TableProvider& provider) : m_provider(&provider) {}
+
+    TableProvider& Provider() const { return *m_provider; }
+    Settings& Options() { return m_settings; }
+    const Settings& Options() const { return m_settings; }
+
+private:
+    TableProvider* m_provider;
+    Settings m_settings;
+};
+
+}  // namespace engine::sql

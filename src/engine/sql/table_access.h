@@ -1,0 +1,79 @@
+// The abstract table seen by the SQL executor. The storage layer adapts its table files to
+// TableAccess and resolves table names and paths in TableProvider; tests use the in-memory
+// tables of memory_table.h. Record numbers are 0-based positions in the table file.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/value.h"
+
+namespace engine::sql {
+
+using RecordNumber = uint32_t;
+
+// One field of a table or of a result set. type is the FoxPro type letter: C character,
+// V varchar, M memo, N numeric, F float, I integer, B double, Y currency, L logical, D date,
+// T date-time, G general, W blob, Q varbinary.
+struct FieldInfo {
+    std::string name;
+    char type = 'C';
+    int length = 0;
+    int decimals = 0;
+    bool nullable = false;
+    friend bool operator==(const FieldInfo&, const FieldInfo&) = default;
+};
+
+// One record as read: one value per field (in field order) and the deletion mark.
+// Values use the kinds of engine::Value by type letter: C V M -> string; N F -> int64_t or
+// double; I -> int64_t; B -> double; Y -> Currency; L -> bool; D -> Date; T -> DateTime;
+// G W Q -> Bytes; a null field -> Null.
+struct Record {
+    std::vector<Value> values;
+    bool deleted = false;
+};
+
+// An open table. The executor holds it for one statement and then destroys it, which closes
+// it. Every call may throw engine::Error (file access, corruption, a value that does not fit
+// its field: the storage checks lengths and ranges and may cut or refuse).
+class TableAccess {
+public:
+    virtual ~TableAccess() = default;
+
+    // Fields in table order; stays valid while the table is open.
+    virtual const std::vector<FieldInfo>& Fields() const = 0;
+    virtual RecordNumber RecordCount() const = 0;
+    // Reads record `record` (< RecordCount) into `out`, reusing its storage.
+    virtual void Read(RecordNumber record, Record& out) = 0;
+    // Appends a record (one value per field, of the field's kind) and returns its number.
+    virtual RecordNumber Append(const std::vector<Value>& values) = 0;
+    // Replaces every field value of an existing record; the deletion mark is kept.
+    virtual void Overwrite(RecordNumber record, const std::vector<Value>& values) = 0;
+    virtual void SetDeleted(RecordNumber record, bool deleted) = 0;
+    // Candidate records whose field `field` may equal `key` under SQL "=" (for text: equal after
+    // trailing blanks are removed), found through an index, or nullopt when the table has no
+    // index to answer from. Candidates may include records that do not match, deleted ones
+    // among them (the executor checks every candidate again) but must include every match.
+    virtual std::optional<std::vector<RecordNumber>> LookupEqual(size_t field, const Value& key) {
+        return std::nullopt;
+    }
+};
+
+enum class OpenMode { kShared, kExclusive };
+
+// Finds tables by the name a statement gives: a bare name (`IdentFil`, `Case`) or a file name or
+// path given in double quotes, with or without the ".dbf" extension.
+class TableProvider {
+public:
+    virtual ~TableProvider() = default;
+    // Opens the table; throws engine::Error (err::kUnknownTable when there is none of that
+    // name, err::kFileInUse when the mode cannot be had).
+    virtual std::unique_ptr<TableAccess> Open(const std::string& nameOrPath, OpenMode mode) = 0;
+    // Removes the records marked deleted from the table file for good. Needs exclusive use.
+    virtual void Pack(const std::string& nameOrPath) = 0;
+};
+
+}  // namespace engine::sql
