@@ -9,12 +9,9 @@
 #include <string>
 #include <string_view>
 
+#include "find_file.h"
+
 namespace engine {
-
-// The entry of folder whose name equals name without regard to ASCII case (an exact match
-// wins). Returns an empty path when there is none or the folder cannot be read.
-std::filesystem::path FindFileNoCase(const std::filesystem::path& folder, std::string_view name);
-
 namespace dbf {
 
 class File {

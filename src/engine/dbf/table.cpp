@@ -145,7 +145,14 @@ void TableState::CheckIndexRange(uint32_t index) const {
 Table::Table(std::unique_ptr<TableState> state) : m_state(std::move(state)) {}
 Table::~Table() = default;
 
-std::unique_ptr<Table> Table::Open(const std::filesystem::path& path, OpenMode mode) {
+std::unique_ptr<Table> Table::Open(const std::filesystem::path& given, OpenMode mode) {
+    std::filesystem::path path = given;
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) {
+        const auto folder = path.parent_path();
+        const auto found = FindFileNoCase(folder.empty() ? "." : folder, path.filename().string());
+        if (!found.empty()) path = folder.empty() ? found.filename() : found;
+    }
     for (int attempt = 0; attempt < 500; ++attempt) {
         auto st = std::make_unique<TableState>();
         st->path = path;
@@ -172,7 +179,6 @@ std::unique_ptr<Table> Table::Open(const std::filesystem::path& path, OpenMode m
         }
         st->LoadHeader();
         st->memoPath = dbf::MemoPathFor(path, st->header);
-        std::error_code ec;
         if (std::filesystem::exists(st->memoPath, ec)) st->memo = dbf::MemoFile(st->memoPath, st->writable);
         if (st->header.flags & dbf::fmt::kFlagStructuralIndex) {
             const bool container = IsContainerFile(path, st->header);

@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "engine/value.h"
+#include "find_file.h"
 #include "table_header.h"
 
 namespace engine {
@@ -58,7 +59,8 @@ class TableState;
 
 class Table {
 public:
-    // Opens an existing table; the memo file (.fpt/.dbt, or .dct for a container) is found
+    // Opens an existing table (path's file name is matched without regard to case when no file
+    // has exactly that name); the memo file (.fpt/.dbt, or .dct for a container) is found
     // beside it without regard to case. Finishes or undoes a pack that a crash interrupted.
     static std::unique_ptr<Table> Open(const std::filesystem::path& path, OpenMode mode = OpenMode::Shared);
     // Creates a new empty table (and its memo file when it has memo fields), open exclusively.
