@@ -51,7 +51,10 @@ MemoFile MemoFile::Create(const std::filesystem::path& path, uint16_t blockSize)
 }
 
 MemoValue MemoFile::Read(uint32_t block) const {
-    const uint64_t size = m_file.Size();
+    // The size only grows while open; look it up again only when a block seems to lie past it.
+    const uint64_t wanted = uint64_t(block) * m_blockSize + fmt::kMemoBlockHeader;
+    if (wanted > m_knownSize) m_knownSize = m_file.Size();
+    uint64_t size = m_knownSize;
     const uint64_t start = uint64_t(block) * m_blockSize;
     const std::string where = "block " + std::to_string(block);
     if (start < fmt::kMemoHeaderSize && m_kind == Kind::Fpt) Corrupt(m_file.Path(), where + " lies inside the header");
@@ -70,6 +73,7 @@ MemoValue MemoFile::Read(uint32_t block) const {
     m_file.ReadAt(start, header, sizeof header, err::kCorruptMemo);
     value.type = fmt::Be32(header);
     const uint32_t length = fmt::Be32(header + 4);
+    if (start + fmt::kMemoBlockHeader + length > size) size = m_knownSize = m_file.Size();
     if (start + fmt::kMemoBlockHeader + length > size)
         Corrupt(m_file.Path(), where + " holds " + std::to_string(length) + " bytes, past the end of the file");
     value.data.resize(length);

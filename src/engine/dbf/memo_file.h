@@ -48,6 +48,7 @@ private:
     Kind m_kind = Kind::Fpt;
     uint32_t m_blockSize = 64;
     uint32_t m_nextFree = 0;
+    mutable uint64_t m_knownSize = 0;
     void ReadHeader();
 };
 
