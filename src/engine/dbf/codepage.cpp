@@ -1,0 +1,104 @@
+#include "codepage.h"
+
+#include "codepage_tables.h"
+
+namespace engine::dbf {
+
+namespace {
+
+void AppendUtf8(char32_t c, std::string& out) {
+    if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+}
+
+// Reads one UTF-8 sequence at text[i]; a malformed byte is returned as itself (0x80..0xFF).
+char32_t NextChar(std::string_view text, size_t& i) {
+    const auto b0 = static_cast<uint8_t>(text[i]);
+    auto cont = [&](size_t k) {
+        return i + k < text.size() && (static_cast<uint8_t>(text[i + k]) & 0xC0) == 0x80;
+    };
+    auto at = [&](size_t k) { return static_cast<char32_t>(static_cast<uint8_t>(text[i + k]) & 0x3F); };
+    if (b0 < 0x80) {
+        ++i;
+        return b0;
+    }
+    if ((b0 & 0xE0) == 0xC0 && b0 >= 0xC2 && cont(1)) {
+        const char32_t c = (char32_t(b0 & 0x1F) << 6) | at(1);
+        i += 2;
+        return c;
+    }
+    if ((b0 & 0xF0) == 0xE0 && cont(1) && cont(2)) {
+        const char32_t c = (char32_t(b0 & 0x0F) << 12) | (at(1) << 6) | at(2);
+        if (c >= 0x800) {
+            i += 3;
+            return c;
+        }
+    }
+    if ((b0 & 0xF8) == 0xF0 && cont(1) && cont(2) && cont(3)) {
+        const char32_t c = (char32_t(b0 & 0x07) << 18) | (at(1) << 12) | (at(2) << 6) | at(3);
+        i += 4;
+        return c;
+    }
+    ++i;
+    return b0;
+}
+
+}  // namespace
+
+CodePage::CodePage(uint8_t mark) {
+    const int number = CodePageFromMark(mark);
+    const char16_t* upper = number ? UpperHalfForCodePage(number) : nullptr;
+    m_number = upper ? number : 0;
+    for (int i = 0; i < 128; ++i) {
+        m_upper[i] = upper ? upper[i] : static_cast<char16_t>(0x80 + i);
+        m_encode.emplace(m_upper[i], static_cast<uint8_t>(0x80 + i));
+    }
+}
+
+void CodePage::Decode(const uint8_t* bytes, size_t size, std::string& out) const {
+    out.reserve(out.size() + size);
+    for (size_t i = 0; i < size; ++i) {
+        const uint8_t b = bytes[i];
+        if (b < 0x80)
+            out.push_back(static_cast<char>(b));
+        else
+            AppendUtf8(m_upper[b - 0x80], out);
+    }
+}
+
+std::string CodePage::Decode(std::string_view bytes) const {
+    std::string out;
+    Decode(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), out);
+    return out;
+}
+
+std::string CodePage::Encode(std::string_view utf8) const {
+    std::string out;
+    out.reserve(utf8.size());
+    size_t i = 0;
+    while (i < utf8.size()) {
+        const char32_t c = NextChar(utf8, i);
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+            continue;
+        }
+        const auto found = m_encode.find(c);
+        out.push_back(found != m_encode.end() ? static_cast<char>(found->second) : '?');
+    }
+    return out;
+}
+
+const CodePage& BinaryCodePage() {
+    static const CodePage identity(0);
+    return identity;
+}
+
+}  // namespace engine::dbf

@@ -1,0 +1,181 @@
+#include "file_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "engine/error.h"
+
+namespace engine {
+
+namespace {
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return true;
+}
+
+[[noreturn]] void ThrowOs(const std::string& what, const std::filesystem::path& path) {
+    const int code = errno;
+    throw Error(code == ENOENT ? err::kFileNotFound : err::kFileAccess,
+                "Cannot " + what + " file '" + dbf::DisplayName(path) + "': " + std::strerror(code) + ".");
+}
+
+}  // namespace
+
+std::filesystem::path FindFileNoCase(const std::filesystem::path& folder, std::string_view name) {
+    std::error_code ec;
+    const auto exact = folder / std::string(name);
+    if (std::filesystem::exists(exact, ec)) return exact;
+    std::filesystem::path found;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        if (EqualNoCase(entry.path().filename().string(), name)) {
+            found = entry.path();
+            break;
+        }
+    }
+    return found;
+}
+
+namespace dbf {
+
+std::string DisplayName(const std::filesystem::path& path) { return path.string(); }
+
+File::File(const std::filesystem::path& path, Access access) : m_path(path) {
+    int flags = O_CLOEXEC;
+    switch (access) {
+    case Access::Read: flags |= O_RDONLY; break;
+    case Access::ReadWrite: flags |= O_RDWR; break;
+    case Access::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+    }
+    m_fd = ::open(path.c_str(), flags, 0644);
+    if (m_fd < 0) ThrowOs("open", path);
+}
+
+File::~File() { Close(); }
+
+File::File(File&& other) noexcept : m_fd(other.m_fd), m_path(std::move(other.m_path)) { other.m_fd = -1; }
+
+File& File::operator=(File&& other) noexcept {
+    if (this != &other) {
+        Close();
+        m_fd = other.m_fd;
+        m_path = std::move(other.m_path);
+        other.m_fd = -1;
+    }
+    return *this;
+}
+
+void File::Close() {
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = -1;
+}
+
+uint64_t File::Size() const {
+    struct stat st {};
+    if (::fstat(m_fd, &st) != 0) ThrowOs("examine", m_path);
+    return static_cast<uint64_t>(st.st_size);
+}
+
+size_t File::ReadSome(uint64_t offset, void* data, size_t size) const {
+    size_t done = 0;
+    auto* out = static_cast<char*>(data);
+    while (done < size) {
+        const ssize_t n = ::pread(m_fd, out + done, size - done, static_cast<off_t>(offset + done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ThrowOs("read", m_path);
+        }
+        if (n == 0) break;
+        done += static_cast<size_t>(n);
+    }
+    return done;
+}
+
+void File::ReadAt(uint64_t offset, void* data, size_t size, long errorNumber) const {
+    if (ReadSome(offset, data, size) != size)
+        throw Error(errorNumber, "File '" + DisplayName(m_path) + "' is truncated: " + std::to_string(size) +
+                                     " bytes expected at offset " + std::to_string(offset) + ".");
+}
+
+void File::WriteAt(uint64_t offset, const void* data, size_t size) {
+    size_t done = 0;
+    const auto* in = static_cast<const char*>(data);
+    while (done < size) {
+        const ssize_t n = ::pwrite(m_fd, in + done, size - done, static_cast<off_t>(offset + done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ThrowOs("write", m_path);
+        }
+        done += static_cast<size_t>(n);
+    }
+}
+
+void File::Truncate(uint64_t size) {
+    if (::ftruncate(m_fd, static_cast<off_t>(size)) != 0) ThrowOs("resize", m_path);
+}
+
+void File::Sync() {
+    if (::fsync(m_fd) != 0) ThrowOs("flush", m_path);
+}
+
+namespace {
+struct flock MakeLock(short type, uint64_t offset, uint64_t length) {
+    struct flock fl {};
+    fl.l_type = type;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = static_cast<off_t>(offset);
+    fl.l_len = static_cast<off_t>(length);
+    return fl;
+}
+}  // namespace
+
+bool File::TryLock(uint64_t offset, uint64_t length, bool exclusive) {
+    struct flock fl = MakeLock(exclusive ? F_WRLCK : F_RDLCK, offset, length);
+    if (::fcntl(m_fd, F_OFD_SETLK, &fl) == 0) return true;
+    if (errno == EACCES || errno == EAGAIN) return false;
+    ThrowOs("lock", m_path);
+}
+
+void File::LockWait(uint64_t offset, uint64_t length, bool exclusive) {
+    struct flock fl = MakeLock(exclusive ? F_WRLCK : F_RDLCK, offset, length);
+    while (::fcntl(m_fd, F_OFD_SETLKW, &fl) != 0) {
+        if (errno != EINTR) ThrowOs("lock", m_path);
+    }
+}
+
+void File::Unlock(uint64_t offset, uint64_t length) {
+    struct flock fl = MakeLock(F_UNLCK, offset, length);
+    ::fcntl(m_fd, F_OFD_SETLK, &fl);
+}
+
+bool File::StillAtPath() const {
+    struct stat a {}, b {};
+    if (::fstat(m_fd, &a) != 0 || ::stat(m_path.c_str(), &b) != 0) return false;
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+void SyncFolder(const std::filesystem::path& folder) {
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+void RenameFile(const std::filesystem::path& from, const std::filesystem::path& to) {
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+        const int code = errno;
+        throw Error(err::kFileAccess, "Cannot rename '" + DisplayName(from) + "' to '" + DisplayName(to) +
+                                          "': " + std::strerror(code) + ".");
+    }
+}
+
+}  // namespace dbf
+}  // namespace engine

@@ -1,0 +1,105 @@
+#include "memo_file.h"
+
+#include <algorithm>
+
+#include "engine/error.h"
+#include "format.h"
+
+namespace engine::dbf {
+
+namespace {
+[[noreturn]] void Corrupt(const std::filesystem::path& file, const std::string& what) {
+    throw Error(err::kCorruptMemo, "Memo file '" + DisplayName(file) + "' is corrupt: " + what + ".");
+}
+bool IsDbt(const std::filesystem::path& path) {
+    std::string ext = path.extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    return ext == ".dbt";
+}
+}  // namespace
+
+MemoFile::MemoFile(const std::filesystem::path& path, bool writable)
+    : m_file(path, writable ? File::Access::ReadWrite : File::Access::Read) {
+    m_kind = IsDbt(path) ? Kind::Dbt : Kind::Fpt;
+    ReadHeader();
+}
+
+void MemoFile::ReadHeader() {
+    uint8_t header[8];
+    if (m_file.ReadSome(0, header, sizeof header) != sizeof header) Corrupt(m_file.Path(), "the header is truncated");
+    if (m_kind == Kind::Dbt) {
+        m_blockSize = fmt::kDbtBlockSize;
+        m_nextFree = fmt::Le32(header);
+        return;
+    }
+    m_nextFree = fmt::Be32(header);
+    m_blockSize = fmt::Be16(header + 6);
+    if (m_blockSize == 0) Corrupt(m_file.Path(), "the block size is zero");
+}
+
+MemoFile MemoFile::Create(const std::filesystem::path& path, uint16_t blockSize) {
+    if (blockSize == 0) blockSize = 1;
+    MemoFile memo;
+    memo.m_file = File(path, File::Access::Create);
+    memo.m_blockSize = blockSize;
+    memo.m_nextFree = static_cast<uint32_t>((fmt::kMemoHeaderSize + blockSize - 1) / blockSize);
+    std::vector<uint8_t> header(fmt::kMemoHeaderSize, 0);
+    fmt::PutBe32(header.data(), memo.m_nextFree);
+    fmt::PutBe16(header.data() + 6, blockSize);
+    memo.m_file.WriteAt(0, header.data(), header.size());
+    return memo;
+}
+
+MemoValue MemoFile::Read(uint32_t block) const {
+    // The size only grows while open; look it up again only when a block seems to lie past it.
+    const uint64_t wanted = uint64_t(block) * m_blockSize + fmt::kMemoBlockHeader;
+    if (wanted > m_knownSize) m_knownSize = m_file.Size();
+    uint64_t size = m_knownSize;
+    const uint64_t start = uint64_t(block) * m_blockSize;
+    const std::string where = "block " + std::to_string(block);
+    if (start < fmt::kMemoHeaderSize && m_kind == Kind::Fpt) Corrupt(m_file.Path(), where + " lies inside the header");
+    MemoValue value;
+    if (m_kind == Kind::Dbt) {
+        if (start >= size) Corrupt(m_file.Path(), where + " lies past the end of the file");
+        const size_t available = static_cast<size_t>(std::min<uint64_t>(size - start, 16u << 20));
+        std::vector<uint8_t> buf(available);
+        m_file.ReadAt(start, buf.data(), buf.size(), err::kCorruptMemo);
+        const auto end = std::find(buf.begin(), buf.end(), fmt::kEndOfFile);
+        value.data.assign(buf.begin(), end);
+        return value;
+    }
+    if (start + fmt::kMemoBlockHeader > size) Corrupt(m_file.Path(), where + " lies past the end of the file");
+    uint8_t header[fmt::kMemoBlockHeader];
+    m_file.ReadAt(start, header, sizeof header, err::kCorruptMemo);
+    value.type = fmt::Be32(header);
+    const uint32_t length = fmt::Be32(header + 4);
+    if (start + fmt::kMemoBlockHeader + length > size) size = m_knownSize = m_file.Size();
+    if (start + fmt::kMemoBlockHeader + length > size)
+        Corrupt(m_file.Path(), where + " holds " + std::to_string(length) + " bytes, past the end of the file");
+    value.data.resize(length);
+    if (length) m_file.ReadAt(start + fmt::kMemoBlockHeader, value.data.data(), length, err::kCorruptMemo);
+    return value;
+}
+
+uint32_t MemoFile::Append(uint32_t type, std::string_view data, bool reread) {
+    if (m_kind != Kind::Fpt) throw Error(err::kFileAccess, "Memo file '" + DisplayName(m_file.Path()) + "' is read-only.");
+    if (reread) ReadHeader();
+    const uint64_t total = fmt::kMemoBlockHeader + data.size();
+    const uint64_t blocks = (total + m_blockSize - 1) / m_blockSize;
+    const uint64_t next = uint64_t(m_nextFree) + blocks;
+    if (next > 0xFFFFFFFFull || next * m_blockSize > (uint64_t{1} << 32) * 16)
+        throw Error(err::kValueTooLarge, "Memo file '" + DisplayName(m_file.Path()) + "' is full.");
+    std::vector<uint8_t> buf(static_cast<size_t>(blocks * m_blockSize), 0);
+    fmt::PutBe32(buf.data(), type);
+    fmt::PutBe32(buf.data() + 4, static_cast<uint32_t>(data.size()));
+    std::copy(data.begin(), data.end(), buf.begin() + fmt::kMemoBlockHeader);
+    const uint32_t block = m_nextFree;
+    m_file.WriteAt(uint64_t(block) * m_blockSize, buf.data(), buf.size());
+    uint8_t header[4];
+    fmt::PutBe32(header, static_cast<uint32_t>(next));
+    m_file.WriteAt(0, header, sizeof header);
+    m_nextFree = static_cast<uint32_t>(next);
+    return block;
+}
+
+}  // namespace engine::dbf

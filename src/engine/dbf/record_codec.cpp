@@ -1,0 +1,337 @@
+#include "record_codec.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+#include "engine/error.h"
+#include "file_io.h"
+#include "format.h"
+#include "memo_file.h"
+
+namespace engine::dbf {
+
+namespace {
+
+constexpr int32_t kMsPerDay = 86'400'000;
+
+bool GetBit(const TableHeader& h, const uint8_t* record, int bit) {
+    if (bit < 0 || h.nullFlagsOffset < 0) return false;
+    return record[h.nullFlagsOffset + bit / 8] & (1u << (bit % 8));
+}
+
+void SetBit(const TableHeader& h, uint8_t* record, int bit, bool on) {
+    if (bit < 0 || h.nullFlagsOffset < 0) return;
+    uint8_t& byte = record[h.nullFlagsOffset + bit / 8];
+    if (on)
+        byte |= static_cast<uint8_t>(1u << (bit % 8));
+    else
+        byte &= static_cast<uint8_t>(~(1u << (bit % 8)));
+}
+
+std::string_view Trimmed(const uint8_t* p, size_t n) {
+    size_t b = 0, e = n;
+    while (b < e && (p[b] == ' ' || p[b] == 0)) ++b;
+    while (e > b && (p[e - 1] == ' ' || p[e - 1] == 0)) --e;
+    return {reinterpret_cast<const char*>(p + b), e - b};
+}
+
+Value DecodeNumber(const Field& f, const uint8_t* p) {
+    const std::string_view text = Trimmed(p, static_cast<size_t>(f.length));
+    if (text.empty()) return f.decimals == 0 ? Value(int64_t{0}) : Value(0.0);
+    const std::string s(text);
+    if (f.decimals == 0 && s.find_first_of(".eE") == std::string::npos) {
+        char* end = nullptr;
+        errno = 0;
+        const long long v = std::strtoll(s.c_str(), &end, 10);
+        if (end && *end == '\0' && errno == 0) return Value(int64_t{v});
+    }
+    char* end = nullptr;
+    const double d = std::strtod(s.c_str(), &end);
+    if (!end || *end != '\0') return Value();  // overflow asterisks or garbage: unknown
+    if (f.decimals == 0 && std::floor(d) == d && std::fabs(d) < 9.2e18) return Value(static_cast<int64_t>(d));
+    return Value(d);
+}
+
+Value DecodeDate(const uint8_t* p) {
+    int digits[8];
+    for (int i = 0; i < 8; ++i) {
+        if (p[i] < '0' || p[i] > '9') return Value(Date{});
+        digits[i] = p[i] - '0';
+    }
+    const int y = digits[0] * 1000 + digits[1] * 100 + digits[2] * 10 + digits[3];
+    const int m = digits[4] * 10 + digits[5];
+    const int d = digits[6] * 10 + digits[7];
+    if (y == 0 || m < 1 || m > 12 || d < 1 || d > 31) return Value(Date{});
+    return Value(Date{JulianDayFromYmd(y, m, d)});
+}
+
+Value DecodeDateTime(const uint8_t* p) {
+    int32_t day = static_cast<int32_t>(fmt::Le32(p));
+    int32_t ms = static_cast<int32_t>(fmt::Le32(p + 4));
+    if (day == 0) return Value(DateTime{});
+    // Stored times are often a millisecond short of the second; show them as the second.
+    int64_t rounded = (int64_t{ms} + 500) / 1000 * 1000;
+    if (rounded >= kMsPerDay) {
+        rounded -= kMsPerDay;
+        ++day;
+    }
+    if (rounded < 0) rounded = 0;
+    return Value(DateTime{day, static_cast<int32_t>(rounded)});
+}
+
+[[noreturn]] void Mismatch(const Field& f) {
+    throw Error(err::kTypeMismatch, "Data type mismatch for field '" + f.name + "'.");
+}
+[[noreturn]] void TooLarge(const Field& f) {
+    throw Error(err::kValueTooLarge, "Numeric overflow for field '" + f.name + "'.");
+}
+
+bool AsDouble(const Value& v, double& out) {
+    if (auto* i = v.If<int64_t>()) return out = static_cast<double>(*i), true;
+    if (auto* d = v.If<double>()) return out = *d, true;
+    if (auto* c = v.If<Currency>()) return out = static_cast<double>(c->tenThousandths) / 10000.0, true;
+    if (auto* b = v.If<bool>()) return out = *b ? 1.0 : 0.0, true;
+    return false;
+}
+
+void EncodeNumber(const Field& f, const Value& v, uint8_t* p) {
+    char buf[64];
+    int n = 0;
+    if (auto* i = v.If<int64_t>(); i && f.decimals == 0) {
+        n = std::snprintf(buf, sizeof buf, "%*lld", f.length, static_cast<long long>(*i));
+    } else {
+        double d = 0;
+        if (!AsDouble(v, d)) Mismatch(f);
+        if (!std::isfinite(d)) TooLarge(f);
+        n = std::snprintf(buf, sizeof buf, "%*.*f", f.length, f.decimals, d);
+        if (n > f.length && f.decimals > 0) {
+            // VFP keeps the integer part and gives up decimals when the value does not fit.
+            for (int dec = f.decimals - 1; dec >= 0 && n > f.length; --dec)
+                n = std::snprintf(buf, sizeof buf, "%*.*f", f.length, dec, d);
+        }
+    }
+    if (n < 0 || n > f.length) TooLarge(f);
+    std::memcpy(p, buf, static_cast<size_t>(f.length));
+}
+
+std::string_view BytesOf(const Value& v, std::string& scratch, const CodePage& cp, const Field& f) {
+    if (auto* s = v.If<std::string>()) {
+        scratch = cp.Encode(*s);
+        return scratch;
+    }
+    if (auto* b = v.If<Bytes>()) return {reinterpret_cast<const char*>(b->data()), b->size()};
+    Mismatch(f);
+}
+
+}  // namespace
+
+uint32_t MemoPointer(const TableHeader& header, const Field& field, const uint8_t* record) {
+    const uint8_t* p = record + field.offset;
+    if (field.length == 4) return fmt::Le32(p);
+    const std::string_view digits = Trimmed(p, static_cast<size_t>(field.length));
+    uint32_t block = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9') return 0;
+        block = block * 10 + static_cast<uint32_t>(c - '0');
+    }
+    return block;
+}
+
+Value DecodeField(const TableHeader& h, const Field& f, const uint8_t* record, const CodePage& cp, const MemoFile* memo,
+                  const std::filesystem::path& tableFile) {
+    if (f.nullBit >= 0 && GetBit(h, record, f.nullBit)) return Value();
+    const uint8_t* p = record + f.offset;
+    const CodePage& text = f.binary ? BinaryCodePage() : cp;
+    switch (f.type) {
+    case 'C': {
+        std::string out;
+        text.Decode(p, static_cast<size_t>(f.length), out);
+        return Value(std::move(out));
+    }
+    case 'V':
+    case 'Q': {
+        size_t n = static_cast<size_t>(f.length);
+        if (GetBit(h, record, f.varLengthBit)) n = std::min<size_t>(p[f.length - 1], n - 1);
+        if (f.type == 'Q') return Value(Bytes(p, p + n));
+        std::string out;
+        text.Decode(p, n, out);
+        return Value(std::move(out));
+    }
+    case 'N':
+    case 'F':
+        return DecodeNumber(f, p);
+    case 'L':
+        return Value(p[0] == 'T' || p[0] == 't' || p[0] == 'Y' || p[0] == 'y');
+    case 'D':
+        return DecodeDate(p);
+    case 'T':
+        return DecodeDateTime(p);
+    case 'I':
+        return Value(int64_t{static_cast<int32_t>(fmt::Le32(p))});
+    case 'Y':
+        return Value(Currency{static_cast<int64_t>(fmt::Le64(p))});
+    case 'B':
+        if (f.length == 8) {
+            double d;
+            const uint64_t bits = fmt::Le64(p);
+            std::memcpy(&d, &bits, sizeof d);
+            return Value(d);
+        }
+        [[fallthrough]];
+    default: {  // memo kinds
+        const uint32_t block = MemoPointer(h, f, record);
+        const bool isText = f.type == 'M' && !f.binary;
+        if (block == 0) return isText ? Value(std::string()) : Value(Bytes());
+        if (!memo)
+            throw Error(err::kCorruptMemo, "Memo file for table '" + DisplayName(tableFile) + "' is missing.");
+        MemoValue mv = memo->Read(block);
+        if (!isText) return Value(std::move(mv.data));
+        std::string out;
+        text.Decode(mv.data.data(), mv.data.size(), out);
+        return Value(std::move(out));
+    }
+    }
+}
+
+void BlankRecord(const TableHeader& h, uint8_t* record) {
+    std::memset(record, ' ', h.recordLength);
+    for (const auto& f : h.fields) {
+        uint8_t* p = record + f.offset;
+        switch (f.type) {
+        case 'L': p[0] = 'F'; break;
+        case 'T': case 'I': case 'Y': case 'B': case 'M': case 'G': case 'W':
+            std::memset(p, 0, static_cast<size_t>(f.length));
+            if (h.asciiMemoPointers && f.IsMemo()) std::memset(p, ' ', static_cast<size_t>(f.length));
+            break;
+        case 'V': case 'Q': p[f.length - 1] = 0; break;
+        default: break;
+        }
+    }
+    if (h.nullFlagsOffset >= 0) std::memset(record + h.nullFlagsOffset, 0, static_cast<size_t>(h.nullFlagsLength));
+    for (const auto& f : h.fields) SetBit(h, record, f.varLengthBit, true);
+}
+
+void EncodeField(const TableHeader& h, const Field& f, const Value& value, uint8_t* record, const CodePage& cp,
+                 const AppendMemoFn& appendMemo) {
+    uint8_t* p = record + f.offset;
+    const size_t len = static_cast<size_t>(f.length);
+    const CodePage& text = f.binary ? BinaryCodePage() : cp;
+    SetBit(h, record, f.nullBit, value.IsNull() && f.nullable);
+    if (value.IsNull()) {
+        switch (f.type) {
+        case 'C': case 'N': case 'F': case 'D': std::memset(p, ' ', len); break;
+        case 'V': case 'Q': std::memset(p, ' ', len), p[len - 1] = 0, SetBit(h, record, f.varLengthBit, true); break;
+        case 'L': p[0] = f.nullable ? ' ' : 'F'; break;
+        default: std::memset(p, 0, len); break;
+        }
+        return;
+    }
+    std::string scratch;
+    switch (f.type) {
+    case 'C': {
+        const std::string_view bytes = BytesOf(value, scratch, text, f);
+        std::memset(p, ' ', len);
+        std::memcpy(p, bytes.data(), std::min(len, bytes.size()));
+        return;
+    }
+    case 'V':
+    case 'Q': {
+        const std::string_view bytes = BytesOf(value, scratch, text, f);
+        std::memset(p, ' ', len);
+        if (bytes.size() >= len) {
+            std::memcpy(p, bytes.data(), len);
+            SetBit(h, record, f.varLengthBit, false);
+        } else {
+            std::memcpy(p, bytes.data(), bytes.size());
+            p[len - 1] = static_cast<uint8_t>(bytes.size());
+            SetBit(h, record, f.varLengthBit, true);
+        }
+        return;
+    }
+    case 'N':
+    case 'F':
+        EncodeNumber(f, value, p);
+        return;
+    case 'L':
+        if (auto* b = value.If<bool>()) p[0] = *b ? 'T' : 'F';
+        else if (auto* i = value.If<int64_t>()) p[0] = *i ? 'T' : 'F';
+        else Mismatch(f);
+        return;
+    case 'D': {
+        int32_t day = 0;
+        if (auto* d = value.If<Date>()) day = d->julianDay;
+        else if (auto* t = value.If<DateTime>()) day = t->julianDay;
+        else Mismatch(f);
+        if (day == 0) {
+            std::memset(p, ' ', 8);
+            return;
+        }
+        int y, m, d;
+        YmdFromJulianDay(day, y, m, d);
+        if (y < 1 || y > 9999) TooLarge(f);
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "%04d%02d%02d", y, m, d);
+        std::memcpy(p, buf, 8);
+        return;
+    }
+    case 'T': {
+        DateTime t;
+        if (auto* dt = value.If<DateTime>()) t = *dt;
+        else if (auto* d = value.If<Date>()) t = DateTime{d->julianDay, 0};
+        else Mismatch(f);
+        if (t.julianDay == 0) t.milliseconds = 0;
+        fmt::PutLe32(p, static_cast<uint32_t>(t.julianDay));
+        fmt::PutLe32(p + 4, static_cast<uint32_t>(t.milliseconds));
+        return;
+    }
+    case 'I': {
+        int64_t v = 0;
+        double d = 0;
+        if (auto* i = value.If<int64_t>()) v = *i;
+        else if (AsDouble(value, d)) {
+            if (!std::isfinite(d) || std::fabs(d) > 4e9) TooLarge(f);
+            v = std::llround(d);
+        } else Mismatch(f);
+        if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max()) TooLarge(f);
+        fmt::PutLe32(p, static_cast<uint32_t>(static_cast<int32_t>(v)));
+        return;
+    }
+    case 'Y': {
+        int64_t v = 0;
+        double d = 0;
+        if (auto* c = value.If<Currency>()) v = c->tenThousandths;
+        else if (auto* i = value.If<int64_t>()) {
+            if (*i > 922337203685477 || *i < -922337203685477) TooLarge(f);
+            v = *i * 10000;
+        } else if (AsDouble(value, d)) {
+            if (!std::isfinite(d) || std::fabs(d) > 9.2e14) TooLarge(f);
+            v = std::llround(d * 10000.0);
+        } else Mismatch(f);
+        fmt::PutLe64(p, static_cast<uint64_t>(v));
+        return;
+    }
+    case 'B': {
+        double d = 0;
+        if (!AsDouble(value, d)) Mismatch(f);
+        uint64_t bits;
+        std::memcpy(&bits, &d, sizeof d);
+        fmt::PutLe64(p, bits);
+        return;
+    }
+    default: {  // M G W
+        const std::string_view bytes = BytesOf(value, scratch, text, f);
+        uint32_t block = 0;
+        if (!bytes.empty()) {
+            const uint32_t type = f.type == 'G' ? fmt::kMemoTypeObject : f.type == 'W' ? fmt::kMemoTypePicture
+                                                                                       : fmt::kMemoTypeText;
+            block = appendMemo(type, bytes);
+        }
+        fmt::PutLe32(p, block);
+        return;
+    }
+    }
+}
+
+}  // namespace engine::dbf

@@ -1,0 +1,388 @@
+#include "table.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <ctime>
+#include <thread>
+
+#include "engine/error.h"
+#include "format.h"
+#include "record_codec.h"
+#include "table_state.h"
+
+namespace engine {
+
+using dbf::File;
+using dbf::TableState;
+
+namespace {
+
+constexpr size_t kCacheBytes = 256 * 1024;
+
+[[noreturn]] void ThrowInUse(const std::filesystem::path& path) {
+    throw Error(err::kFileInUse, "Table '" + dbf::DisplayName(path) + "' is in use by another connection.");
+}
+
+std::string LowerExt(const std::filesystem::path& p) {
+    std::string ext = p.extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    return ext;
+}
+
+// A companion file name for table: stem + ext, in the case of the table's own extension.
+std::string Companion(const std::filesystem::path& table, std::string ext) {
+    const std::string own = table.extension().string();
+    const bool upper = own.size() > 1 && std::isupper(static_cast<unsigned char>(own[1]));
+    if (upper) std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::toupper(c); });
+    return table.stem().string() + ext;
+}
+
+bool IsContainerFile(const std::filesystem::path& table, const dbf::TableHeader& h) {
+    return LowerExt(table) == ".dbc" || (h.flags & dbf::fmt::kFlagContainer);
+}
+
+// Serialises writers of one table across connections; not needed under exclusive use.
+struct WriteLock {
+    File& file;
+    bool taken;
+    WriteLock(File& f, OpenMode mode) : file(f), taken(mode == OpenMode::Shared) {
+        if (taken) file.LockWait(dbf::kWriteLockOffset, 1, true);
+    }
+    ~WriteLock() {
+        if (taken) file.Unlock(dbf::kWriteLockOffset, 1);
+    }
+};
+
+void StampHeader(std::vector<uint8_t>& raw, uint32_t count) {
+    const std::time_t now = std::time(nullptr);
+    std::tm tm {};
+    localtime_r(&now, &tm);
+    raw[dbf::fmt::kOffUpdateDate] = static_cast<uint8_t>(tm.tm_year % 100);
+    raw[dbf::fmt::kOffUpdateDate + 1] = static_cast<uint8_t>(tm.tm_mon + 1);
+    raw[dbf::fmt::kOffUpdateDate + 2] = static_cast<uint8_t>(tm.tm_mday);
+    dbf::fmt::PutLe32(&raw[dbf::fmt::kOffRecordCount], count);
+}
+
+}  // namespace
+
+namespace dbf {
+
+std::filesystem::path MemoPathFor(const std::filesystem::path& table, const TableHeader& header) {
+    const auto folder = table.parent_path();
+    const bool container = IsContainerFile(table, header);
+    for (const char* ext : container ? std::vector<const char*>{".dct"} : std::vector<const char*>{".fpt", ".dbt"}) {
+        auto found = FindFileNoCase(folder.empty() ? "." : folder, table.stem().string() + ext);
+        if (!found.empty()) return folder.empty() ? found.filename() : found;
+    }
+    return folder / Companion(table, container ? ".dct" : ".fpt");
+}
+
+const uint8_t* TableState::RecordBytes(uint32_t index) const {
+    CheckIndexRange(index);
+    if (cacheCount == 0 || index < cacheFirst || index >= cacheFirst + cacheCount) {
+        const uint32_t per = std::max<uint32_t>(1, static_cast<uint32_t>(kCacheBytes / header.recordLength));
+        const uint32_t count = std::min(per, header.recordCount - index);
+        cache.resize(size_t(count) * header.recordLength);
+        const size_t got = file.ReadSome(header.RecordOffset(index), cache.data(), cache.size());
+        if (got < header.recordLength)
+            throw Error(err::kCorruptTable, "Table '" + DisplayName(path) + "' is corrupt: record " +
+                                                std::to_string(index + 1) + " lies beyond the end of the file.");
+        cacheFirst = index;
+        cacheCount = static_cast<uint32_t>(got / header.recordLength);
+    }
+    return cache.data() + size_t(index - cacheFirst) * header.recordLength;
+}
+
+void TableState::LoadHeader() {
+    const uint64_t size = file.Size();
+    uint8_t first[fmt::kHeaderSize];
+    if (file.ReadSome(0, first, sizeof first) != sizeof first)
+        throw Error(err::kCorruptTable, "Table '" + DisplayName(path) + "' is corrupt: the header is truncated.");
+    const uint16_t length = std::max<uint16_t>(TableHeader::HeaderLengthOf(first), fmt::kHeaderSize);
+    rawHeader.assign(length, 0);
+    rawHeader.resize(file.ReadSome(0, rawHeader.data(), length));
+    header = TableHeader::Parse(rawHeader, size, path);
+    codePage = CodePage(header.codePageMark);
+    DropCache();
+}
+
+void TableState::ReloadCounters() {
+    file.ReadAt(0, rawHeader.data(), rawHeader.size(), err::kCorruptTable);
+    const uint32_t count = fmt::Le32(&rawHeader[fmt::kOffRecordCount]);
+    if (header.RecordOffset(count) > file.Size())
+        throw Error(err::kCorruptTable, "Table '" + DisplayName(path) +
+                                            "' is corrupt: the record count goes beyond the end of the file.");
+    if (count != header.recordCount) DropCache();
+    header.recordCount = count;
+    for (auto& f : header.fields) {
+        if (!f.autoIncrement) continue;
+        const uint8_t* d = &rawHeader[fmt::kHeaderSize + fmt::kDescriptorSize * f.descriptorIndex];
+        f.autoIncNext = static_cast<int32_t>(fmt::Le32(d + fmt::kDescAutoIncNext));
+    }
+}
+
+void TableState::CheckIndex(const char* what) const {
+    if (!indexPath.empty())
+        throw Error(err::kIndexNotMaintained, "Cannot " + std::string(what) + " table '" + DisplayName(path) +
+                                                  "': its structural index '" + DisplayName(indexPath) +
+                                                  "' would become out of date. Nothing was changed.");
+}
+
+void TableState::CheckWritable() const {
+    if (!writable || !header.IsVisualFoxPro())
+        throw Error(err::kFileAccess, "Table '" + DisplayName(path) + "' is read-only.");
+}
+
+void TableState::CheckIndexRange(uint32_t index) const {
+    if (index >= header.recordCount)
+        throw Error(err::kBadArgument, "Record " + std::to_string(index + 1) + " is out of range in table '" +
+                                           DisplayName(path) + "'.");
+}
+
+}  // namespace dbf
+
+Table::Table(std::unique_ptr<TableState> state) : m_state(std::move(state)) {}
+Table::~Table() = default;
+
+std::unique_ptr<Table> Table::Open(const std::filesystem::path& given, OpenMode mode) {
+    std::filesystem::path path = given;
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) {
+        const auto folder = path.parent_path();
+        const auto found = FindFileNoCase(folder.empty() ? "." : folder, path.filename().string());
+        if (!found.empty()) path = folder.empty() ? found.filename() : found;
+    }
+    for (int attempt = 0; attempt < 500; ++attempt) {
+        auto st = std::make_unique<TableState>();
+        st->path = path;
+        st->mode = mode;
+        try {
+            st->file = File(path, File::Access::ReadWrite);
+            st->writable = true;
+        } catch (const Error& e) {
+            if (e.Number() != err::kFileAccess) throw;
+            st->file = File(path, File::Access::Read);
+            if (mode == OpenMode::Exclusive)
+                throw Error(err::kFileAccess, "Table '" + dbf::DisplayName(path) + "' is read-only; it cannot be used exclusively.");
+        }
+        if (!st->file.TryLock(dbf::kUseLockOffset, 1, mode == OpenMode::Exclusive)) ThrowInUse(path);
+        if (!st->file.StillAtPath()) continue;  // replaced by a pack meanwhile: open the new file
+        if (dbf::HasPackLeftovers(path)) {
+            if (!st->writable || !st->file.TryLock(dbf::kUseLockOffset, 1, true)) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                continue;
+            }
+            st->LoadHeader();
+            dbf::RecoverInterruptedPack(path, dbf::MemoPathFor(path, st->header));
+            continue;
+        }
+        st->LoadHeader();
+        st->memoPath = dbf::MemoPathFor(path, st->header);
+        if (std::filesystem::exists(st->memoPath, ec)) st->memo = dbf::MemoFile(st->memoPath, st->writable);
+        if (st->header.flags & dbf::fmt::kFlagStructuralIndex) {
+            const bool container = IsContainerFile(path, st->header);
+            const auto folder = path.parent_path();
+            st->indexPath = FindFileNoCase(folder.empty() ? "." : folder, path.stem().string() + (container ? ".dcx" : ".cdx"));
+        }
+        return std::unique_ptr<Table>(new Table(std::move(st)));
+    }
+    ThrowInUse(path);
+}
+
+std::unique_ptr<Table> Table::Create(const std::filesystem::path& path, const std::vector<FieldSpec>& fields,
+                                     const TableOptions& options) {
+    const auto folder = path.parent_path();
+    if (!FindFileNoCase(folder.empty() ? "." : folder, path.filename().string()).empty())
+        throw Error(err::kFileAccess, "Cannot create table '" + dbf::DisplayName(path) + "': the file exists.");
+    dbf::TableHeader header = dbf::TableHeader::Build(fields, options.codePageMark, options.containerLink);
+    if (LowerExt(path) == ".dbc") header.flags |= dbf::fmt::kFlagContainer | dbf::fmt::kFlagMemo;
+    {
+        File file(path, File::Access::Create);
+        std::vector<uint8_t> bytes = header.Serialize();
+        bytes.push_back(dbf::fmt::kEndOfFile);
+        file.WriteAt(0, bytes.data(), bytes.size());
+        if (header.HasMemoFields())
+            dbf::MemoFile::Create(dbf::MemoPathFor(path, header), options.memoBlockSize);
+    }
+    return Open(path, OpenMode::Exclusive);
+}
+
+const std::filesystem::path& Table::Path() const { return m_state->path; }
+const std::vector<Field>& Table::Fields() const { return m_state->header.fields; }
+uint32_t Table::RecordCount() const { return m_state->header.recordCount; }
+uint8_t Table::Version() const { return m_state->header.version; }
+uint8_t Table::CodePageMark() const { return m_state->header.codePageMark; }
+std::string Table::ContainerLink() const { return m_state->header.backLink; }
+OpenMode Table::Mode() const { return m_state->mode; }
+std::filesystem::path Table::StructuralIndex() const { return m_state->indexPath; }
+
+int Table::FieldIndex(std::string_view name) const {
+    const auto& fields = m_state->header.fields;
+    for (size_t i = 0; i < fields.size(); ++i) {
+        const std::string& n = fields[i].name;
+        if (n.size() == name.size() &&
+            std::equal(n.begin(), n.end(), name.begin(), [](char a, char b) { return std::tolower(a) == std::tolower(b); }))
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+Value Table::ReadValue(uint32_t index, size_t field) const {
+    const auto& st = *m_state;
+    if (field >= st.header.fields.size())
+        throw Error(err::kItemNotFound, "Field " + std::to_string(field + 1) + " does not exist in table '" +
+                                            dbf::DisplayName(st.path) + "'.");
+    const uint8_t* bytes = st.RecordBytes(index);
+    const Field& f = st.header.fields[field];
+    // A marked record's memo blocks may have been reused; its memo pointers are never followed.
+    if (f.IsMemo() && bytes[0] == dbf::fmt::kDeleted) {
+        const bool isNull = f.nullBit >= 0 && (bytes[st.header.nullFlagsOffset + f.nullBit / 8] & (1u << (f.nullBit % 8)));
+        if (isNull) return Value();
+        return (f.type == 'M' && !f.binary) ? Value(std::string()) : Value(Bytes());
+    }
+    return dbf::DecodeField(st.header, f, bytes, st.codePage, st.memo.IsOpen() ? &st.memo : nullptr, st.path);
+}
+
+Record Table::ReadRecord(uint32_t index) const {
+    Record r;
+    const uint8_t* bytes = m_state->RecordBytes(index);
+    r.deleted = bytes[0] == dbf::fmt::kDeleted;
+    r.values.reserve(m_state->header.fields.size());
+    for (size_t i = 0; i < m_state->header.fields.size(); ++i) r.values.push_back(ReadValue(index, i));
+    return r;
+}
+
+bool Table::IsDeleted(uint32_t index) const { return m_state->RecordBytes(index)[0] == dbf::fmt::kDeleted; }
+
+uint32_t Table::Append(const std::vector<Value>& values, bool deleted) {
+    auto& st = *m_state;
+    st.CheckWritable();
+    st.CheckIndex("append to");
+    const auto& fields = st.header.fields;
+    if (values.size() > fields.size())
+        throw Error(err::kBadArgument, "Too many values for table '" + dbf::DisplayName(st.path) + "'.");
+    WriteLock lock(st.file, st.mode);
+    if (st.mode == OpenMode::Shared) st.ReloadCounters();  // another connection may have appended
+    auto& h = st.header;
+    std::vector<uint8_t> record(h.recordLength);
+    dbf::BlankRecord(h, record.data());
+    record[0] = deleted ? dbf::fmt::kDeleted : dbf::fmt::kLive;
+    auto appendMemo = [&](uint32_t type, std::string_view data) {
+        if (!st.memo.IsOpen())
+            throw Error(err::kCorruptMemo, "Memo file '" + dbf::DisplayName(st.memoPath) + "' is missing.");
+        return st.memo.Append(type, data, st.mode == OpenMode::Shared);
+    };
+    bool counters = false;
+    for (size_t i = 0; i < fields.size(); ++i) {
+        const Field& f = fields[i];
+        const bool given = i < values.size() && !values[i].IsNull();
+        if (f.autoIncrement) {
+            const int64_t next = f.autoIncNext;
+            int64_t used = next;
+            if (given) {
+                dbf::EncodeField(h, f, values[i], record.data(), st.codePage, appendMemo);
+                used = static_cast<int32_t>(dbf::fmt::Le32(record.data() + f.offset));
+                if (used < next) continue;  // an explicit lower value leaves the counter alone
+            } else {
+                dbf::EncodeField(h, f, Value(next), record.data(), st.codePage, appendMemo);
+            }
+            const int64_t after = used + f.autoIncStep;
+            uint8_t* d = &st.rawHeader[dbf::fmt::kHeaderSize + dbf::fmt::kDescriptorSize * f.descriptorIndex];
+            dbf::fmt::PutLe32(d + dbf::fmt::kDescAutoIncNext, static_cast<uint32_t>(static_cast<int32_t>(after)));
+            h.fields[i].autoIncNext = static_cast<int32_t>(after);
+            counters = true;
+        } else if (i < values.size()) {
+            dbf::EncodeField(h, f, values[i], record.data(), st.codePage, appendMemo);
+        }
+    }
+    const uint32_t index = h.recordCount;
+    record.push_back(dbf::fmt::kEndOfFile);
+    st.file.WriteAt(h.RecordOffset(index), record.data(), record.size());
+    StampHeader(st.rawHeader, index + 1);
+    const size_t headerBytes = counters ? st.rawHeader.size() : dbf::fmt::kHeaderSize;
+    st.file.WriteAt(0, st.rawHeader.data(), headerBytes);
+    h.recordCount = index + 1;
+    return index;
+}
+
+void Table::Overwrite(uint32_t index, const std::vector<Value>& values) {
+    auto& st = *m_state;
+    st.CheckWritable();
+    st.CheckIndex("change");
+    st.CheckIndexRange(index);
+    const auto& fields = st.header.fields;
+    if (values.size() != fields.size())
+        throw Error(err::kBadArgument, "Overwrite of table '" + dbf::DisplayName(st.path) + "' needs " +
+                                           std::to_string(fields.size()) + " values.");
+    WriteLock lock(st.file, st.mode);
+    st.DropCache();
+    const auto& h = st.header;
+    std::vector<uint8_t> record(h.recordLength);
+    st.file.ReadAt(h.RecordOffset(index), record.data(), record.size(), err::kCorruptTable);
+    const std::vector<uint8_t> old = record;
+    auto appendMemo = [&](uint32_t type, std::string_view data) {
+        if (!st.memo.IsOpen())
+            throw Error(err::kCorruptMemo, "Memo file '" + dbf::DisplayName(st.memoPath) + "' is missing.");
+        return st.memo.Append(type, data, st.mode == OpenMode::Shared);
+    };
+    for (size_t i = 0; i < fields.size(); ++i) {
+        const Field& f = fields[i];
+        if (f.autoIncrement && values[i].IsNull()) continue;
+        if (f.IsMemo() && old[0] != dbf::fmt::kDeleted) {
+            const bool wasNull = f.nullBit >= 0 && (old[h.nullFlagsOffset + f.nullBit / 8] & (1u << (f.nullBit % 8)));
+            if (!wasNull && !values[i].IsNull() &&
+                dbf::DecodeField(h, f, old.data(), st.codePage, st.memo.IsOpen() ? &st.memo : nullptr, st.path) == values[i])
+                continue;  // unchanged memo keeps its block
+        }
+        dbf::EncodeField(h, f, values[i], record.data(), st.codePage, appendMemo);
+    }
+    st.file.WriteAt(h.RecordOffset(index), record.data(), record.size());
+}
+
+void Table::SetDeleted(uint32_t index, bool deleted) {
+    auto& st = *m_state;
+    if (!st.writable) throw Error(err::kFileAccess, "Table '" + dbf::DisplayName(st.path) + "' is read-only.");
+    st.CheckIndexRange(index);
+    WriteLock lock(st.file, st.mode);
+    const uint8_t flag = deleted ? dbf::fmt::kDeleted : dbf::fmt::kLive;
+    st.file.WriteAt(st.header.RecordOffset(index), &flag, 1);
+    if (st.cacheCount && index >= st.cacheFirst && index < st.cacheFirst + st.cacheCount)
+        st.cache[size_t(index - st.cacheFirst) * st.header.recordLength] = flag;
+}
+
+void Table::Pack() { dbf::PackTable(*m_state); }
+
+void Table::SetContainerLink(const std::string& link) {
+    auto& st = *m_state;
+    st.CheckWritable();
+    if (link.size() >= dbf::fmt::kBackLinkSize)
+        throw Error(err::kBadArgument, "Container path '" + link + "' is too long.");
+    WriteLock lock(st.file, st.mode);
+    st.LoadHeader();
+    const size_t descriptors = st.header.fields.size() + (st.header.nullFlagsOffset >= 0 ? 1 : 0);
+    const size_t at = dbf::fmt::kHeaderSize + dbf::fmt::kDescriptorSize * descriptors + 1;
+    if (at + dbf::fmt::kBackLinkSize > st.header.headerLength)
+        throw Error(err::kCorruptTable, "Table '" + dbf::DisplayName(st.path) + "' has no room for a container path.");
+    std::vector<uint8_t> bytes(dbf::fmt::kBackLinkSize, 0);
+    std::copy(link.begin(), link.end(), bytes.begin());
+    st.file.WriteAt(at, bytes.data(), bytes.size());
+    st.LoadHeader();
+}
+
+void Table::Refresh() {
+    m_state->ReloadCounters();
+    m_state->DropCache();
+}
+
+void Table::Flush() {
+    if (m_state->writable) m_state->file.Sync();
+    if (m_state->memo.IsOpen() && m_state->writable) m_state->memo.Sync();
+}
+
+void Table::Close() {
+    m_state->memo = dbf::MemoFile();
+    m_state->file.Close();
+}
+
+}  // namespace engine

@@ -1,0 +1,150 @@
+// Packing a table, and finishing or undoing a pack that a crash interrupted.
+//
+// Order of a pack (T = the table's file name):
+//   1. write the new memo to "T.pack-fpt" and the new table to "T.pack-dbf"; fsync both;
+//   2. rename "T.pack-dbf" to "T.pack-ok" and fsync the folder: the pack is now committed;
+//   3. rename "T.pack-fpt" over the memo file;
+//   4. rename "T.pack-ok" over T and fsync the folder.
+// At open, under exclusive use: if "T.pack-ok" exists, steps 3 and 4 are done again
+// (roll forward); otherwise any "T.pack-*" files are incomplete and removed (roll back). So a
+// reader only ever pairs an old table with its old memo file or a new one with its new one.
+#include <cstring>
+
+#include "engine/error.h"
+#include "format.h"
+#include "table_state.h"
+
+namespace engine::dbf {
+
+namespace {
+
+std::filesystem::path WithSuffix(const std::filesystem::path& p, const char* suffix) {
+    return std::filesystem::path(p.string() + suffix);
+}
+
+bool Exists(const std::filesystem::path& p) {
+    std::error_code ec;
+    return std::filesystem::exists(p, ec);
+}
+
+void RemoveQuietly(const std::filesystem::path& p) {
+    std::error_code ec;
+    std::filesystem::remove(p, ec);
+}
+
+std::filesystem::path FolderOf(const std::filesystem::path& p) {
+    return p.parent_path().empty() ? std::filesystem::path(".") : p.parent_path();
+}
+
+}  // namespace
+
+bool HasPackLeftovers(const std::filesystem::path& path) {
+    return Exists(WithSuffix(path, kPackReadySuffix)) || Exists(WithSuffix(path, kPackTableSuffix)) ||
+           Exists(WithSuffix(path, kPackMemoSuffix));
+}
+
+bool RecoverInterruptedPack(const std::filesystem::path& path, const std::filesystem::path& memoPath) {
+    const auto ready = WithSuffix(path, kPackReadySuffix);
+    const auto newMemo = WithSuffix(path, kPackMemoSuffix);
+    bool changed = false;
+    if (Exists(ready)) {
+        if (Exists(newMemo)) RenameFile(newMemo, memoPath);
+        RenameFile(ready, path);
+        changed = true;
+    }
+    RemoveQuietly(WithSuffix(path, kPackTableSuffix));
+    RemoveQuietly(newMemo);
+    SyncFolder(FolderOf(path));
+    return changed;
+}
+
+void PackTable(TableState& st) {
+    st.CheckWritable();
+    st.CheckIndex("pack");
+    const bool upgraded = st.mode == OpenMode::Shared;
+    if (upgraded && !st.file.TryLock(kUseLockOffset, 1, true))
+        throw Error(err::kFileInUse, "Cannot pack table '" + DisplayName(st.path) +
+                                         "': it is in use by another connection. Nothing was changed.");
+    const auto tmpTable = WithSuffix(st.path, kPackTableSuffix);
+    const auto tmpMemo = WithSuffix(st.path, kPackMemoSuffix);
+    const auto ready = WithSuffix(st.path, kPackReadySuffix);
+    bool committed = false;
+    try {
+        st.LoadHeader();
+        RemoveQuietly(tmpTable);
+        RemoveQuietly(tmpMemo);
+        const TableHeader& h = st.header;
+        const bool withMemo = st.memo.IsOpen() && h.HasMemoFields();
+        MemoFile memo;
+        if (withMemo) memo = MemoFile::Create(tmpMemo, static_cast<uint16_t>(st.memo.BlockSize()));
+        File out(tmpTable, File::Access::Create);
+
+        std::vector<uint8_t> raw = st.rawHeader;
+        std::vector<uint8_t> buffer;
+        buffer.reserve(1 << 20);
+        uint64_t writeAt = raw.size();
+        uint32_t kept = 0;
+        const uint32_t perChunk = std::max<uint32_t>(1, (1u << 20) / h.recordLength);
+        std::vector<uint8_t> chunk;
+        for (uint32_t first = 0; first < h.recordCount; first += perChunk) {
+            const uint32_t n = std::min(perChunk, h.recordCount - first);
+            chunk.resize(size_t(n) * h.recordLength);
+            st.file.ReadAt(h.RecordOffset(first), chunk.data(), chunk.size(), err::kCorruptTable);
+            for (uint32_t i = 0; i < n; ++i) {
+                uint8_t* rec = chunk.data() + size_t(i) * h.recordLength;
+                if (rec[0] == fmt::kDeleted) continue;  // its memo pointers are never followed
+                if (withMemo) {
+                    for (const auto& f : h.fields) {
+                        if (!f.IsMemo() || f.length != 4) continue;
+                        const uint32_t block = fmt::Le32(rec + f.offset);
+                        if (block == 0) continue;
+                        const MemoValue value = st.memo.Read(block);
+                        const uint32_t moved = memo.Append(
+                            value.type, {reinterpret_cast<const char*>(value.data.data()), value.data.size()}, false);
+                        fmt::PutLe32(rec + f.offset, moved);
+                    }
+                }
+                buffer.insert(buffer.end(), rec, rec + h.recordLength);
+                ++kept;
+                if (buffer.size() >= (1u << 20)) {
+                    out.WriteAt(writeAt, buffer.data(), buffer.size());
+                    writeAt += buffer.size();
+                    buffer.clear();
+                }
+            }
+        }
+        buffer.push_back(fmt::kEndOfFile);
+        out.WriteAt(writeAt, buffer.data(), buffer.size());
+        fmt::PutLe32(&raw[fmt::kOffRecordCount], kept);
+        out.WriteAt(0, raw.data(), raw.size());
+        out.Sync();
+        if (withMemo) memo.Sync();
+        memo = MemoFile();
+        SyncFolder(FolderOf(st.path));
+        // Hold the new file before anybody can see it under the table's name.
+        if (!out.TryLock(kUseLockOffset, 1, true))
+            throw Error(err::kFileInUse, "Cannot pack table '" + DisplayName(st.path) + "'.");
+
+        RenameFile(tmpTable, ready);
+        SyncFolder(FolderOf(st.path));
+        committed = true;
+        if (withMemo) RenameFile(tmpMemo, st.memoPath);
+        RenameFile(ready, st.path);
+        SyncFolder(FolderOf(st.path));
+
+        st.file = std::move(out);  // closing the old file releases its locks
+        st.memo = MemoFile();
+        if (withMemo) st.memo = MemoFile(st.memoPath, true);
+        st.LoadHeader();
+        if (upgraded) st.file.TryLock(kUseLockOffset, 1, false);
+    } catch (...) {
+        if (!committed) {
+            RemoveQuietly(tmpTable);
+            RemoveQuietly(tmpMemo);
+            if (upgraded) st.file.TryLock(kUseLockOffset, 1, false);
+        }
+        throw;
+    }
+}
+
+}  // namespace engine::dbf

@@ -1,0 +1,62 @@
+// Internal state of an open engine::Table, shared by table.cpp (open, read, write) and
+// table_pack.cpp (pack and crash recovery). Not part of the engine's API.
+#pragma once
+
+#include <filesystem>
+#include <vector>
+
+#include "codepage.h"
+#include "file_io.h"
+#include "memo_file.h"
+#include "table.h"
+#include "table_header.h"
+
+namespace engine::dbf {
+
+// Lock bytes far beyond any real data: one for the use lock (shared/exclusive), one for
+// writers. OFD locks may lie past the end of a file.
+inline constexpr uint64_t kUseLockOffset = 0x7FFFFFFF00ull;
+inline constexpr uint64_t kWriteLockOffset = kUseLockOffset + 1;
+
+// Names of the files a pack writes beside the table (suffixes to the table's own file name).
+inline constexpr const char* kPackTableSuffix = ".pack-dbf";  // new table being written
+inline constexpr const char* kPackMemoSuffix = ".pack-fpt";   // new memo being written
+inline constexpr const char* kPackReadySuffix = ".pack-ok";   // new table complete: roll forward
+
+class TableState {
+public:
+    std::filesystem::path path;
+    OpenMode mode = OpenMode::Shared;
+    bool writable = false;
+    File file;
+    MemoFile memo;
+    std::filesystem::path memoPath;   // where the memo file is or would be
+    std::filesystem::path indexPath;  // structural index that blocks writes, or empty
+    TableHeader header;
+    std::vector<uint8_t> rawHeader;   // header bytes as read, rewritten verbatim by Pack
+    CodePage codePage;
+
+    // Cache of consecutive records for fast sequential reading.
+    mutable std::vector<uint8_t> cache;
+    mutable uint32_t cacheFirst = 0;
+    mutable uint32_t cacheCount = 0;
+
+    const uint8_t* RecordBytes(uint32_t index) const;
+    void DropCache() const { cacheCount = 0; }
+    void LoadHeader();
+    // Re-reads the record count and autoincrement counters that other connections may change.
+    void ReloadCounters();
+    void CheckIndex(const char* what) const;
+    void CheckWritable() const;
+    void CheckIndexRange(uint32_t index) const;
+    std::string Name() const { return path.filename().string(); }
+};
+
+// Completes or undoes an interrupted pack of the table at path. Call only while holding the
+// table's use lock exclusively. Returns true when it changed files.
+bool RecoverInterruptedPack(const std::filesystem::path& path, const std::filesystem::path& memoPath);
+bool HasPackLeftovers(const std::filesystem::path& path);
+void PackTable(TableState& state);
+std::filesystem::path MemoPathFor(const std::filesystem::path& table, const TableHeader& header);
+
+}  // namespace engine::dbf
