@@ -5,22 +5,10 @@
 #include <system_error>
 
 #include "common/paths.h"
+#include "engine/dbf/find_file.h"
 
 namespace common {
 namespace fs = std::filesystem;
-
-namespace {
-
-bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
-}
-
-}  // namespace
 
 void AddSubFolder(const std::string& parent, const std::string& name) {
     std::error_code ec;
@@ -77,16 +65,9 @@ bool SetFolderFileAttributes(const std::string& folder, int32_t attributes) {
 }
 
 std::optional<std::string> FindInFolder(const std::string& folder, const std::string& name) {
-    std::error_code ec;
-    const fs::path exact = fs::path(folder) / name;
-    if (fs::exists(exact, ec)) return exact.string();
-    fs::directory_iterator it(folder.empty() ? "." : folder, ec);
-    if (ec) return std::nullopt;
-    for (; it != fs::directory_iterator(); it.increment(ec)) {
-        if (ec) return std::nullopt;
-        if (EqualsIgnoringCase(it->path().filename().string(), name)) return it->path().string();
-    }
-    return std::nullopt;
+    const fs::path found = engine::FindFileNoCase(folder.empty() ? "." : folder, name);
+    if (found.empty()) return std::nullopt;
+    return folder.empty() ? found.filename().string() : found.string();
 }
 
 }  // namespace common

@@ -104,23 +104,6 @@ void StoreValue(pugi::xml_node node, const std::string& value) {
         node.append_child(pugi::node_pcdata).set_value(value.c_str());
 }
 
-TextPosition PositionOfOffset(const std::string& text, long long offset) {
-    const size_t end = static_cast<size_t>(std::clamp<long long>(offset, 0, static_cast<long long>(text.size())));
-    TextPosition where;
-    for (size_t i = 0; i < end; ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c == '\n') {
-            ++where.line;
-            where.position = 1;
-        } else if (c == '\r') {
-            // A CR is part of the line end that follows it, not a character of the line.
-        } else if ((c & 0xC0) != 0x80) {
-            ++where.position;  // count characters, not the continuation bytes of UTF-8
-        }
-    }
-    return where;
-}
-
 std::string SerializeDocument(const pugi::xml_document& doc) {
     StringWriter writer;
     doc.save(writer, "\t", pugi::format_default, pugi::encoding_utf8);

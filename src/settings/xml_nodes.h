@@ -30,13 +30,6 @@ std::string NodeText(pugi::xml_node node);
 // when the value begins with "<![CDATA[", else plain text (nothing for an empty value).
 void StoreValue(pugi::xml_node node, const std::string& value);
 
-// Line (from 1) and position in the line (from 1, in characters) of a byte offset in a text.
-struct TextPosition {
-    long line = 1;
-    long position = 1;
-};
-TextPosition PositionOfOffset(const std::string& text, long long offset);
-
 // The text of the document as it is written to the parameter file.
 std::string SerializeDocument(const pugi::xml_document& doc);
 

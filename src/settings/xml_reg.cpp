@@ -1,6 +1,7 @@
 #include "settings/xml_reg.h"
 
 #include "common/product.h"
+#include "common/text_position.h"
 #include "engine/error.h"
 #include "settings/xml_names.h"
 #include "settings/xml_nodes.h"
@@ -54,7 +55,7 @@ void CXMLReg::Load(const std::string& file) {
     m_parse = ParseFailure{};
     const pugi::xml_parse_result result = m_doc.load_buffer(bytes.data(), bytes.size(), kParseOptions);
     if (!result) {
-        const TextPosition where = PositionOfOffset(bytes, result.offset);
+        const common::TextPosition where = common::PositionOfOffset(bytes, result.offset);
         m_parse = ParseFailure{true, where.line, where.position, result.description()};
         m_doc.reset();
     }

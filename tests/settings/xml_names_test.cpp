@@ -30,15 +30,3 @@ TEST(BuildNodePath, NestedPathsGiveOneElementNamePerPiece) {
     EXPECT_EQ(settings::BuildNodePath("S/T", "1//2", true), (V{"Data", "S", "T", "n1", "n2"}));
     EXPECT_THROW(settings::BuildNodePath("S", ".x", false), engine::Error);
 }
-
-TEST(PositionOfOffset, CountsLinesAndCharacters) {
-    const std::string text = "ab\r\ncd\n\xC3\xA9x";
-    EXPECT_EQ(settings::PositionOfOffset(text, 0).line, 1);
-    EXPECT_EQ(settings::PositionOfOffset(text, 0).position, 1);
-    EXPECT_EQ(settings::PositionOfOffset(text, 5).line, 2);
-    EXPECT_EQ(settings::PositionOfOffset(text, 5).position, 2);
-    // After a two-byte character, x is the second character of line 3.
-    EXPECT_EQ(settings::PositionOfOffset(text, 9).line, 3);
-    EXPECT_EQ(settings::PositionOfOffset(text, 9).position, 2);
-    EXPECT_EQ(settings::PositionOfOffset(text, 999).position, 3);
-}
