@@ -51,6 +51,8 @@ void frmArchive::suiFolders_ItemClick(const folders::FolderBarItem& item) {
     try {
         BusyPointer busy;
         if (item.Indent == 0) return;  // a heading opens nothing
+        // Without a database the folder file was never read and the grid has nothing to show.
+        if (m_connection.empty()) return;
         // An undefined folder (the user has been told) or one without a layout leaves the
         // grid as it is.
         const std::optional<std::string> layoutFile = folders::FolderLayoutFile(item, m_folderDoc, m_appPath);

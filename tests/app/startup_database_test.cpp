@@ -95,6 +95,12 @@ TEST_F(StartupDatabaseTest, WithoutARecentDatabaseNothingIsPackedOrConnected) {
     EXPECT_EQ(window.Connection(), "");
     EXPECT_EQ(window.StatusTip(), nullptr);
     EXPECT_EQ(BarRows(*window.suiFolders()), (std::vector<BarRow>{{"Corvane", 0}, {"Patients", 1}}));
+
+    // Clicking Patients opens nothing and says nothing more.
+    window.suiFolders()->SelectItem("Patients");
+    EXPECT_TRUE(window.layoutsLoaded.empty());
+    EXPECT_EQ(MessageTexts(), std::vector<std::string>{kNoDatabase});
+    EXPECT_FALSE(rec.busy);
 }
 
 TEST_F(StartupDatabaseTest, TheArchiveIsPackedUnderTheBalloonAndTablesThatFailAreNamed) {
