@@ -76,14 +76,6 @@ TEST_F(StartupDatabaseTest, TheMostRecentDatabaseIsLoggedConnectedAndNamedInTheL
               "Select patients to archive and then the Archive button.  (" + Database() + ").");
 }
 
-TEST_F(StartupDatabaseTest, AKnownDatabaseIsNotReplacedByTheRecentOne) {
-    TestWindow window(environment);
-    window.SetDatabasePath("/srv/other/Corvane.dbc");
-    ASSERT_TRUE(window.Form_Load());
-    EXPECT_EQ(window.DatabasePath(), "/srv/other/Corvane.dbc");
-    EXPECT_EQ(window.connectedTo, std::vector<std::string>{"/srv/other/|corvane.dbc"});
-}
-
 TEST_F(StartupDatabaseTest, WithoutARecentDatabaseNothingIsPackedOrConnected) {
     fs::remove(AppFolder() + "/" + common::GetLoginName() + ".xml");
     TestWindow window(environment);
