@@ -1,20 +1,38 @@
 // frmArchive: the main window ("Corvane Patient Archival") and the program's start-up.
 // Form_Load does all start-up work in a fixed order, one method per step: find the
 // application folder, start the log, read the command line (which may run -create or -pack
-// and end the program), then the database steps, then show the window. The window holds the
-// state the archive workflow works on (DatabasePath, AppPath, StopFlag) and its controls,
-// laid out in twips by main_window_layout.h. Qt; one instance per program.
+// and end the program), create the parameter store, take the most recent database, pack its
+// archive, connect, fill the folder bar and open the Patients folder, then show the window.
+// The window holds the state the archive workflow works on (DatabasePath, AppPath, the
+// connection, StopFlag, the status balloon) and its controls, laid out in twips by
+// main_window_layout.h. Qt; one instance per program.
+//
+// The database engine and the grid plug in through the protected virtual methods
+// (PackDatabase, ConnectPractice, LoadGridLayout, MoveGridToPatient); tests override them.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include <QWidget>
+#include <pugixml.hpp>
 
 #include "app/app_folder.h"
 #include "app/main_window_layout.h"
 
 class QLabel;
 class QPushButton;
+
+namespace folders {
+class FolderBar;
+struct FolderBarItem;
+}  // namespace folders
+namespace settings {
+class CMostRecentFiles;
+}  // namespace settings
+namespace tips {
+class frmTip;
+}  // namespace tips
 
 namespace app {
 
@@ -48,11 +66,16 @@ public:
     void cmdStop_Click();
     void cmdClose_Click();
     void Form_Unload();
+    // Opens the folder of a folder-bar item in the grid (headings open nothing) and moves to
+    // the database's most recent patient. Errors are reported, never passed on.
+    void suiFolders_ItemClick(const folders::FolderBarItem& item);
 
     // Services for long operations: the status balloon and the stop check.
     void ShowStatus(const std::string& title, const std::string& text, bool bringToFront);
     void HideStatus();
     bool StopRequested();
+    // The status balloon; none until ShowStatus or HideStatus first runs, and after unload.
+    tips::frmTip* StatusTip() const { return m_statusTip.get(); }
 
     // State shared with the archive workflow.
     const std::string& DatabasePath() const { return m_databasePath; }
@@ -61,16 +84,21 @@ public:
     bool StopFlag() const { return m_stopFlag; }
     void SetStopFlag(bool stop) { m_stopFlag = stop; }
     int HelpContextID() const { return m_helpContextId; }
+    // The practice connection (its connection string); empty until start-up connects.
+    const std::string& Connection() const { return m_connection; }
+    // The database connection the patient grid opens its record source through.
+    const std::string& GridConnectionString() const { return m_gridConnectionString; }
+    // The loaded folder file.
+    const pugi::xml_document& FolderDoc() const { return m_folderDoc; }
 
-    // Controls. The folder bar and the grid start as placeholders; Replace* puts the real
-    // component in the same place (the old widget is deleted).
+    // Controls. The grid starts as a placeholder; ReplaceGrid puts the real component in the
+    // same place (the old widget is deleted).
     QLabel* lblArchive() const { return m_lblArchive; }
-    QWidget* suiFolders() const { return m_suiFolders; }
+    folders::FolderBar* suiFolders() const { return m_suiFolders; }
     QWidget* grdPatients() const { return m_grdPatients; }
     QPushButton* cmdArchive() const { return m_cmdArchive; }
     QPushButton* cmdStop() const { return m_cmdStop; }
     QPushButton* cmdClose() const { return m_cmdClose; }
-    void ReplaceFolderBar(QWidget* folderBar);
     void ReplaceGrid(QWidget* grid);
 
     // The caption of lblArchive; the label grows to show all of it.
@@ -90,11 +118,24 @@ protected:
     void CreateXMLReg();           // the program-wide parameter store, named after the login
     void TakeRecentDatabase();     // the most recent database, when none is known yet
     void LoadDatabase();           // pack the archive, connect, folder bar and grid; or say none
+    void PackArchive();            // the archive below the database's folder, with the balloon
+    void FillFolderBar();          // folder file, sub-folders, then the Patients folder is opened
 
     // The unattended jobs of the command line.
     virtual void CreateArchiveDatabase();
     // Packs every table of the database in folder; the comma-separated tables that failed.
     virtual std::string PackDatabase(const std::string& folder);
+
+    // Opens the practice database container dbcName in folder (which ends in "/") and returns
+    // the connection's connection string. Throws engine::Error when it cannot connect.
+    virtual std::string ConnectPractice(const std::string& folder, const std::string& dbcName);
+    // Loads a layout file into the patient grid, whose record source then opens through
+    // connectionString, and puts the grid on its first record. May throw.
+    virtual void LoadGridLayout(const std::string& layoutFile, const std::string& connectionString);
+    // Makes the grid's row of patient number patientNumber current (searching forward from the
+    // first record by PtNum, or by "Patient Number" when the record source names it so); with
+    // an empty number, or when the patient is not found, the row the grid is on. May throw.
+    virtual void MoveGridToPatient(const std::string& patientNumber);
 
     // Marks the program as ended (the window is not shown) with an exit code.
     void EndProgram(int exitCode);
@@ -105,6 +146,9 @@ protected:
 
 private:
     void CreateControls();
+    void CreateFolderBar();
+    std::string RecentPatient();
+    tips::frmTip& Tip();
     void ApplyGeometry();
     void Place(QWidget* widget, const TwipsRect& rect) const;
 
@@ -115,10 +159,15 @@ private:
     int m_helpContextId = 0;
     bool m_ended = false;
     int m_exitCode = 0;
+    std::string m_connection;
+    std::string m_gridConnectionString;
+    std::unique_ptr<tips::frmTip> m_statusTip;
+    std::unique_ptr<settings::CMostRecentFiles> m_recentFiles;
+    pugi::xml_document m_folderDoc;
 
     MainWindowGeometry m_geometry = DesignGeometry();
     QLabel* m_lblArchive = nullptr;
-    QWidget* m_suiFolders = nullptr;
+    folders::FolderBar* m_suiFolders = nullptr;
     QWidget* m_grdPatients = nullptr;
     QPushButton* m_cmdArchive = nullptr;
     QPushButton* m_cmdStop = nullptr;

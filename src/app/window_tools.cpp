@@ -1,6 +1,7 @@
 #include "app/window_tools.h"
 
 #include <QWidget>
+#include <QWindow>
 
 namespace app {
 namespace {
@@ -10,14 +11,17 @@ bool g_topmost = false;
 void SetTopmost(QWidget* window, bool onTop) {
     g_topmost = onTop;
     if (!window) return;
-    if (window->windowFlags().testFlag(Qt::WindowStaysOnTopHint) != onTop) {
-        // Changing a window flag hides a shown window; show it again where it was.
-        const bool wasVisible = window->isVisible();
-        const QRect where = window->geometry();
-        window->setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
-        if (wasVisible) {
+    Qt::WindowFlags flags = window->windowFlags();
+    flags.setFlag(Qt::WindowStaysOnTopHint, onTop);
+    if (flags != window->windowFlags()) {
+        if (QWindow* native = window->windowHandle()) {
+            // Changing the flags of the native window keeps it where it is and visible.
+            window->overrideWindowFlags(flags);
+            native->setFlags(flags);
+        } else {
+            const QRect where = window->geometry();
+            window->setWindowFlags(flags);
             window->setGeometry(where);
-            window->show();
         }
     }
     if (onTop && window->isVisible()) window->raise();

@@ -8,92 +8,14 @@
 #include <QPushButton>
 #include <QTableWidget>
 
-#include "app/frm_archive.h"
 #include "app/window_tools.h"
-#include "common/command_args.h"
-#include "common/product.h"
-#include "common/recording_ui.h"
-#include "engine/error.h"
-#include "support/temp_dir.h"
+#include "archive_window_fixture.h"
 
 namespace fs = std::filesystem;
-using app::frmArchive;
-using testing_support::ReadFile;
-using testing_support::TempDir;
+using app_testing::FormLoadTest;
+using app_testing::kNoDatabase;
+using app_testing::TestWindow;
 using testing_support::WriteFile;
-
-namespace {
-
-const char* const kNoDatabase = "You do not have a database.\r\nSelect a database from within Corvane.";
-
-// A window whose unattended jobs can be made to fail or report tables.
-class TestWindow : public frmArchive {
-public:
-    using frmArchive::frmArchive;
-    std::string failedTables;
-    bool throwOnCreate = false;
-    int created = 0;
-    std::string packedFolder;
-
-protected:
-    void CreateArchiveDatabase() override {
-        ++created;
-        if (throwOnCreate) throw engine::Error(1705, "File is in use.");
-        frmArchive::CreateArchiveDatabase();
-    }
-    std::string PackDatabase(const std::string& folder) override {
-        packedFolder = folder;
-        return failedTables;
-    }
-};
-
-}  // namespace
-
-class FormLoadTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        fs::create_directories(root / "app");
-        WriteFile(root / "app" / "corvane.xml", "<corvane/>");
-        environment.programFolder = AppFolder();
-        environment.installedFolder = (root / "nowhere").string();
-        product::DebugFlags = 0;
-        product::LogFile.clear();
-    }
-    void TearDown() override {
-        common::SetCommandLine("");
-        product::DebugFlags = 0;
-        product::LogFile.clear();
-    }
-    std::string AppFolder() const { return (root / "app").string(); }
-
-    // The text parts of the log lines, each checked for its TAB and CR LF.
-    std::vector<std::string> LogTexts() const {
-        std::vector<std::string> out;
-        const std::string all = ReadFile(root / "app" / "Corvane.log");
-        for (size_t pos = 0; pos < all.size();) {
-            const size_t end = all.find("\r\n", pos);
-            if (end == std::string::npos) {
-                ADD_FAILURE() << "log line without CR LF";
-                break;
-            }
-            const std::string line = all.substr(pos, end - pos);
-            const size_t tab = line.find('\t');
-            EXPECT_NE(tab, std::string::npos) << line;
-            out.push_back(line.substr(tab + 1));
-            pos = end + 2;
-        }
-        return out;
-    }
-    std::vector<std::string> MessageTexts() const {
-        std::vector<std::string> out;
-        for (const ui::Shown& s : rec.Messages()) out.push_back(s.text);
-        return out;
-    }
-
-    TempDir root;
-    app::StartupEnvironment environment;
-    ui::RecordingUi rec;
-};
 
 TEST_F(FormLoadTest, PlainStartLeavesOneLogLineSaysThereIsNoDatabaseAndShowsTheWindow) {
     TestWindow window(environment);
@@ -180,7 +102,9 @@ TEST_F(FormLoadTest, PackNamesTheTablesThatCouldNotBePackedAndEnds) {
     window.failedTables = "identfil.dbf,case.dbf";
     EXPECT_FALSE(window.Form_Load());
     EXPECT_EQ(window.ExitCode(), 0);
-    EXPECT_EQ(window.packedFolder, "/srv/data");
+    EXPECT_EQ(window.packedFolders, std::vector<std::string>{"/srv/data"});
+    EXPECT_EQ(window.statusWhilePacking, (std::vector<std::string>{"Packing Database", "Packing Database:  /srv/data"}));
+    EXPECT_EQ(window.StatusTip(), nullptr);  // released when the program ends
     const auto messages = rec.Messages();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, "The following tables could not be packed:\r\nidentfil.dbf,case.dbf");

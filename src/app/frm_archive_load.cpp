@@ -1,0 +1,162 @@
+// frmArchive's start-up (Form_Load and its steps) and the unattended jobs of the command line.
+#include <filesystem>
+
+#include "app/frm_archive.h"
+#include "app/start_switches.h"
+#include "common/command_args.h"
+#include "common/exception_text.h"
+#include "common/files.h"
+#include "common/paths.h"
+#include "common/process.h"
+#include "common/product.h"
+#include "common/ui.h"
+#include "settings/most_recent_files.h"
+#include "settings/xml_reg.h"
+
+namespace app {
+namespace {
+
+constexpr const char* kModule = "frmArchive";
+constexpr const char* kAppTitle = "Archive";
+constexpr const char* kPracticeContainer = "corvane.dbc";
+constexpr int kExitError = 1;
+constexpr int16_t kRecentFilesKept = 20;
+
+}  // namespace
+
+bool frmArchive::Form_Load() {
+    try {
+        m_helpContextId = kHelpContext;
+        FindApplicationFolder();
+        StartLog();
+        ReadCommandLine();
+        if (m_ended) return false;
+        product::WriteLog(kModule, "Form_Load", "-----------------------");
+        hide();
+        CreateXMLReg();
+        TakeRecentDatabase();
+        LoadDatabase();
+        show();
+        m_recentFiles.reset();  // start-up is the list's only user
+        return true;
+    } catch (...) {
+        product::ReportError(kModule, "Form_Load", common::CurrentErrorText());
+        EndProgram(kExitError);
+        return false;
+    }
+}
+
+void frmArchive::FindApplicationFolder() {
+    m_appPath = FindAppPath(m_environment.programFolder, m_environment.installedFolder);
+}
+
+void frmArchive::StartLog() {
+    product::LogFile = m_appPath + "/Corvane.log";
+    // Every start leaves this one line, whatever the switches say.
+    product::DebugFlags = 1;
+    product::WriteLog(kModule, "Form_Load", "AppPath = " + m_appPath);
+    product::DebugFlags = 0;
+}
+
+void frmArchive::ReadCommandLine() {
+    const StartSwitches switches = ParseStartSwitches(common::GetCommandArgs());
+    product::DebugFlags |= switches.debugBits;
+    switch (switches.mode) {
+        case StartSwitches::Mode::Window:
+            return;
+        case StartSwitches::Mode::Create:
+            m_databasePath = switches.value;
+            CreateArchiveDatabase();
+            EndProgram(0);
+            return;
+        case StartSwitches::Mode::Pack: {
+            m_databasePath = switches.value;
+            ShowStatus("Packing Database", "Packing Database:  " + m_databasePath, true);
+            const std::string failed = PackDatabase(m_databasePath);
+            if (!failed.empty())
+                ui::MsgBox("The following tables could not be packed:\r\n" + failed, ui::Icon::None, kAppTitle);
+            HideStatus();
+            EndProgram(0);
+            return;
+        }
+    }
+}
+
+void frmArchive::CreateXMLReg() {
+    // Each user has a parameter file of their own, named after the login, in the
+    // application folder.
+    settings::XMLReg = std::make_unique<settings::CXMLReg>();
+    settings::XMLReg->SetAppName(common::GetLoginName());
+    settings::XMLReg->SetAppPath(m_appPath);
+    product::WriteLog(kModule, "Form_Load", "User Login = " + settings::XMLReg->AppName());
+}
+
+void frmArchive::TakeRecentDatabase() {
+    m_recentFiles = std::make_unique<settings::CMostRecentFiles>();
+    m_recentFiles->SetXMLFile(settings::XMLReg.get());
+    m_recentFiles->SetRootKey("FILE");
+    m_recentFiles->SetMaxFiles(kRecentFilesKept);
+    m_recentFiles->SetMenuOffset(1);
+    m_recentFiles->SetSection("Recent Files");
+    if (m_databasePath.empty()) m_databasePath = m_recentFiles->GetRecordNum(1);
+}
+
+void frmArchive::LoadDatabase() {
+    product::WriteLog(kModule, "LoadDatabase", "Database = " + m_databasePath);
+    if (m_databasePath.empty()) {
+        ui::MsgBox("You do not have a database.\r\nSelect a database from within Corvane.", ui::Icon::None, kAppTitle);
+        return;
+    }
+    PackArchive();
+    // The container is always corvane.dbc in the database's folder, whatever file the
+    // recent-files entry names.
+    m_connection.clear();
+    m_connection = ConnectPractice(common::FolderOf(m_databasePath), kPracticeContainer);
+    SetArchiveCaption("Select patients to archive and then the Archive button.  (" + m_databasePath + ").");
+    product::WriteLog(kModule, "LoadDatabase", "Loading most recent database.");
+    m_gridConnectionString = m_connection;
+    FillFolderBar();
+}
+
+void frmArchive::PackArchive() {
+    const std::string dataFolder = common::RemoveBackslash(common::FolderOf(m_databasePath));
+    const std::string archiveFolder = dataFolder + "/Archive";
+    ShowStatus("Packing Archive Database", "Packing Database:  " + archiveFolder, true);
+    // Before the first archive run there is no archive: nothing to pack, nothing to say.
+    // The folder may have been copied from Windows with its name in another case.
+    const std::optional<std::string> found = common::FindInFolder(dataFolder, "Archive");
+    std::error_code error;
+    if (found && std::filesystem::is_directory(*found, error)) {
+        const std::string failed = PackDatabase(*found);
+        if (!failed.empty())
+            ui::MsgBox("The following archive tables could not be packed:\r\n" + failed, ui::Icon::None, kAppTitle);
+    }
+    HideStatus();
+}
+
+void frmArchive::CreateArchiveDatabase() {
+    product::WriteLog(kModule, "CreateArchiveDatabase",
+                      "Archive database creation is not available in this build; would create the archive of " +
+                          m_databasePath);
+}
+
+std::string frmArchive::PackDatabase(const std::string& folder) {
+    product::WriteLog(kModule, "PackDatabase", "Packing is not available in this build; would pack " + folder);
+    return {};
+}
+
+std::string frmArchive::ConnectPractice(const std::string& folder, const std::string& dbcName) {
+    // Until the database engine is built in, the connection is its connection string alone.
+    return "Provider=MSDASQL;Persist Security Info=False;Extended Properties=\""
+           "DRIVER={Microsoft Visual FoxPro Driver};Collate=Machine;BackgroundFetch=Yes;Exclusive = No;"
+           "SourceDB=" + common::AddBackslash(folder) + dbcName + ";SourceType=DBC;\"";
+}
+
+void frmArchive::EndProgram(int exitCode) {
+    m_ended = true;
+    m_exitCode = exitCode;
+    Form_Unload();
+    hide();
+}
+
+}  // namespace app
