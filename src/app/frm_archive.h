@@ -19,6 +19,7 @@
 
 #include "app/app_folder.h"
 #include "app/main_window_layout.h"
+#include "app/status_services.h"
 
 class QLabel;
 class QPushButton;
@@ -43,7 +44,7 @@ struct StartupEnvironment {
     static StartupEnvironment FromProcess();
 };
 
-class frmArchive : public QWidget {
+class frmArchive : public QWidget, public StatusServices {
     Q_OBJECT
 
 public:
@@ -71,9 +72,9 @@ public:
     void suiFolders_ItemClick(const folders::FolderBarItem& item);
 
     // Services for long operations: the status balloon and the stop check.
-    void ShowStatus(const std::string& title, const std::string& text, bool bringToFront);
-    void HideStatus();
-    bool StopRequested();
+    void ShowStatus(const std::string& title, const std::string& text, bool bringToFront) override;
+    void HideStatus() override;
+    bool StopRequested() override;
     // The status balloon; none until ShowStatus or HideStatus first runs, and after unload.
     tips::frmTip* StatusTip() const { return m_statusTip.get(); }
 
