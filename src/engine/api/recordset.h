@@ -8,7 +8,8 @@
 //   rs.AddNew(); rs.Fields().Item("RefNum").SetValue(7); rs.Update();
 //
 // Positions: a row, BOF (before the first) or EOF (after the last); a new recordset stands
-// on its first row. Moving away from a row with unsaved changes saves them, as Update does.
+// on its first row. Moving away from a row with unsaved changes saves them, as Update does;
+// Close drops them.
 // Bookmarks are doubles, stable for the life of the recordset and valid in its clones, which
 // share its rows (rows one adds are seen by the others). Field values of text fields keep
 // their trailing blanks; assigned values are converted to the field's type (field_types.h).
