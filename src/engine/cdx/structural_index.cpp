@@ -118,7 +118,11 @@ StructuralIndex::StructuralIndex(const std::filesystem::path& path, bool writabl
                 if (std::find(m_used.begin(), m_used.end(), f) == m_used.end()) m_used.push_back(f);
             }
         }
-        m_file.ReadNode(tag.header.root, FormatOf(tag));  // a broken root shows at once
+        try {
+            m_file.ReadNode(tag.header.root, FormatOf(tag));  // a broken root shows at once
+        } catch (const Error& e) {
+            if (m_treeError.empty()) m_treeError = e.Description();
+        }
         m_tags.push_back(std::move(tag));
     }
     std::sort(m_used.begin(), m_used.end());
@@ -178,7 +182,7 @@ std::optional<std::vector<uint32_t>> StructuralIndex::SeekEqual(size_t field, co
         if (!t.key || t.key->HasFor() || t.key->LookupField() != static_cast<int>(field)) continue;
         if (!best || (best->key->CaseFolded() && !t.key->CaseFolded())) best = &t;
     }
-    if (!best) return std::nullopt;
+    if (!best || !m_treeError.empty()) return std::nullopt;
     if (value.IsNull()) return std::vector<uint32_t>{};
     if (field >= m_fields.size() || !SameFamily(m_fields[field], value)) return std::nullopt;
     const TagKey& key = *best->key;

@@ -44,7 +44,8 @@ public:
     };
 
     // Opens the index and compiles its tags. Throws kCorruptIndex (naming the file) when the
-    // tag directory or a tag header cannot be read, and checks that each root node reads.
+    // tag directory or a tag header cannot be read; a root node that does not read is noted
+    // in TreeError().
     // Expressions are compiled against fields (the names the table's container gives them);
     // when that fails, against shortFields (the names in the table file), if given.
     StructuralIndex(const std::filesystem::path& path, bool writable, const std::vector<sql::FieldInfo>& fields,
@@ -54,6 +55,8 @@ public:
     const std::vector<Tag>& Tags() const { return m_tags; }
     // Empty when every tag can be kept up to date; else the reason, naming the tag.
     const std::string& WriteProblem() const { return m_problem; }
+    // Empty when every tag's root node reads; else the error (kCorruptIndex, naming the file).
+    const std::string& TreeError() const { return m_treeError; }
     // Fields any tag's expressions read (values of other fields need not be supplied).
     const std::vector<size_t>& UsedFields() const { return m_used; }
     bool AnyForUsesDeleted() const;
@@ -94,6 +97,7 @@ private:
     std::vector<sql::FieldInfo> m_fields;
     std::vector<Tag> m_tags;
     std::string m_problem;
+    std::string m_treeError;
     std::vector<size_t> m_used;
 };
 

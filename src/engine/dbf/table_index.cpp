@@ -80,15 +80,16 @@ cdx::RowKeys TableState::KeysOf(const uint8_t* record, uint32_t recordIndex) con
     return index->KeysOf(row);
 }
 
-void TableState::CheckIndex(const char* what) const {
+void TableState::CheckIndex(const char* what, bool rebuilds) const {
     if (indexPath.empty()) return;
     const std::string head = "Cannot " + std::string(what) + " table '" + DisplayName(path) + "': its structural index '" +
                              DisplayName(indexPath) + "' ";
     if (!index) throw Error(cdx::kCorruptIndex, head + "cannot be read (" + indexError + "). Nothing was changed.");
+    if (!index->TreeError().empty() && !rebuilds) throw Error(cdx::kCorruptIndex, index->TreeError() + " Nothing was changed.");
     if (!index->WriteProblem().empty())
         throw Error(err::kIndexNotMaintained, head + "cannot be kept up to date: " + index->WriteProblem() +
                                                   ". Nothing was changed.");
-    if (indexStale)
+    if (indexStale && !rebuilds)
         throw Error(err::kIndexNotMaintained, head + "does not match the table; rebuild it with REINDEX. Nothing was changed.");
 }
 
@@ -128,7 +129,7 @@ void TableState::RebuildIndex() {
 void TableState::RepairIndexIfStale() {
     if (!index || !writable) return;
     bool stale = cdx::MarkerExists(path);
-    if (!stale && header.recordCount > 0 && index->WriteProblem().empty()) {
+    if (!stale && header.recordCount > 0 && index->WriteProblem().empty() && index->TreeError().empty()) {
         // Cheap probe for writers that do not keep the index: the last record must be indexed.
         const uint32_t last = header.recordCount - 1;
         try {

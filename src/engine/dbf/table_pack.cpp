@@ -63,7 +63,7 @@ bool RecoverInterruptedPack(const std::filesystem::path& path, const std::filesy
 
 void PackTable(TableState& st) {
     st.CheckWritable();
-    st.CheckIndex("pack");
+    st.CheckIndex("pack", true);
     const bool upgraded = st.mode == OpenMode::Shared;
     if (upgraded && !st.file.TryLock(kUseLockOffset, 1, true))
         throw Error(err::kFileInUse, "Cannot pack table '" + DisplayName(st.path) +

@@ -56,7 +56,8 @@ public:
     void ReloadCounters();
     // Throws kIndexNotMaintained (or the index's own error) when a write could not keep the
     // index right; what is the action for the message ("append to", "change", "pack").
-    void CheckIndex(const char* what) const;
+    // rebuilds: the write rebuilds the index (pack), so a broken tree does not stop it.
+    void CheckIndex(const char* what, bool rebuilds = false) const;
     // Index support: opening, the keys of a record, counting as a writer, rebuilding.
     void OpenIndex();
     // Fields as index expressions name them: the container's long names when the table

@@ -4,11 +4,10 @@
 // list the same keys in the same order.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <set>
 
 #include "engine/dbf/find_file.h"
 #include "engine/dbf/table.h"
+#include "index_support.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -77,33 +76,8 @@ TEST(VfpIndexTest, SeekEqualFindsRowsThroughTags) {
     EXPECT_FALSE(table->SeekEqual(table->FieldIndex("freight"), engine::Value(1.0)));  // no tag on it
 }
 
-// index_dump lists "key recno" lines; we compare record numbers in order, which pins the order
-// of keys as well because equal keys are listed by ascending record number.
-std::vector<uint32_t> DumpRecords(const fs::path& index, const std::string& tag, const std::string& type) {
-    testing_support::TempDir dir;
-    const fs::path copy = dir / "copy.cdx";  // index_dump wants the .cdx extension
-    fs::copy_file(index, copy);
-    const std::string command = "index_dump --type=" + type + " --tag=" + tag + " '" + copy.string() + "' 2>/dev/null";
-    std::vector<uint32_t> out;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return out;
-    std::string text;
-    char buffer[4096];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
-    // Each line ends in " <record number>"; keys are raw bytes and may hold anything.
-    for (size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', end + 1)) {
-        size_t start = end;
-        while (start > 0 && std::isdigit(static_cast<unsigned char>(text[start - 1]))) --start;
-        if (start < end && start > 0 && text[start - 1] == ' ') out.push_back(std::stoul(text.substr(start, end - start)));
-    }
-    pclose(pipe);
-    return out;
-}
-
-bool HaveIndexDump() { return std::system("command -v index_dump >/dev/null 2>&1") == 0; }
-
 TEST(VfpIndexTest, IndexDumpListsTheSameRecordsInTheSameOrder) {
-    if (!HaveIndexDump()) GTEST_SKIP() << "index_dump (libdbd-xbase-perl) is not installed";
+    if (!index_testing::HaveIndexDump()) GTEST_SKIP() << "index_dump (libdbd-xbase-perl) is not installed";
     size_t compared = 0;
     for (const auto& [index, path] : IndexedTables()) {
         auto table = engine::Table::Open(path);
@@ -112,7 +86,7 @@ TEST(VfpIndexTest, IndexDumpListsTheSameRecordsInTheSameOrder) {
             SCOPED_TRACE(index.string() + " " + specs[t].name);
             std::vector<uint32_t> ours;
             for (const auto& e : table->IndexEntries(t)) ours.push_back(e.record + 1);
-            EXPECT_EQ(DumpRecords(index, specs[t].name, "char"), ours) << index;
+            EXPECT_EQ(index_testing::IndexDumpRecords(index, specs[t].name), ours) << index;
             ++compared;
         }
     }
