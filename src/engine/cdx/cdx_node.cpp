@@ -48,6 +48,17 @@ Packing PackingFor(const std::vector<Entry>& entries, size_t first, size_t last,
     return Packing{bytes * 8 - 2 * count, count, bytes};
 }
 
+// The info-entry layout a leaf is written with: the one it was read with while its record
+// numbers still fit (Visual FoxPro keeps a node's layout as it fills), three bytes for an empty
+// leaf (as Visual FoxPro writes them), else the smallest that holds its record numbers.
+Packing PackingOf(const Node& node, size_t keyLength) {
+    const int count = CountBits(keyLength);
+    if (node.entries.empty()) return Packing{24 - 2 * count, count, 3};
+    const Packing least = PackingFor(node.entries, 0, node.entries.size(), keyLength);
+    if (node.infoBytes >= least.bytes && node.infoBytes <= 8) return Packing{node.infoBytes * 8 - 2 * count, count, node.infoBytes};
+    return least;
+}
+
 }  // namespace
 
 int CompareEntry(const std::string& keyA, uint32_t recA, const std::string& keyB, uint32_t recB) {
@@ -59,10 +70,17 @@ int CompareEntry(const std::string& keyA, uint32_t recA, const std::string& keyB
     return recA < recB ? -1 : recA > recB ? 1 : 0;
 }
 
+// Leading bytes shared with the previous key, counted only over the bytes that key stores
+// (not its dropped trailing fill), as Visual FoxPro counts them.
+static size_t SharedBytes(const std::string* previous, const std::string& key, size_t trail, const NodeFormat& format) {
+    if (!previous) return 0;
+    const size_t previousStored = format.keyLength - TrailingFill(*previous, format.fill);
+    return std::min({CommonPrefix(*previous, key), format.keyLength - trail, previousStored});
+}
+
 size_t StoredKeyBytes(const std::string* previous, const std::string& key, const NodeFormat& format) {
     const size_t trail = TrailingFill(key, format.fill);
-    const size_t dup = previous ? std::min(CommonPrefix(*previous, key), format.keyLength - trail) : 0;
-    return format.keyLength - dup - trail;
+    return format.keyLength - SharedBytes(previous, key, trail, format) - trail;
 }
 
 size_t InfoEntryBytes(uint32_t maxRecord, size_t keyLength) {
@@ -75,9 +93,7 @@ size_t LeafBytes(const std::vector<Entry>& entries, size_t first, size_t last, c
     size_t total = 0;
     for (size_t i = first; i < last; ++i) {
         const std::string& key = entries[i].key;
-        const size_t trail = TrailingFill(key, format.fill);
-        const size_t dup = i == first ? 0 : std::min(CommonPrefix(entries[i - 1].key, key), format.keyLength - trail);
-        total += p.bytes + (format.keyLength - dup - trail);
+        total += p.bytes + StoredKeyBytes(i == first ? nullptr : &entries[i - 1].key, key, format);
     }
     return total;
 }
@@ -85,6 +101,7 @@ size_t LeafBytes(const std::vector<Entry>& entries, size_t first, size_t last, c
 Node DecodeNode(const uint8_t* page, const NodeFormat& format, const std::string& file, uint32_t offset) {
     Node node;
     node.attributes = fmt::Le16(page + kNodeAttr);
+    if (node.attributes & kAttrLeaf) node.infoBytes = page[kLeafInfoBytes];
     const size_t count = fmt::Le16(page + kNodeCount);
     node.left = fmt::Le32(page + kNodeLeft);
     node.right = fmt::Le32(page + kNodeRight);
@@ -132,6 +149,36 @@ Node DecodeNode(const uint8_t* page, const NodeFormat& format, const std::string
     return node;
 }
 
+static bool EncodeLeaf(const Node& node, const NodeFormat& format, uint8_t* page, const Packing& pk) {
+    const size_t kl = format.keyLength;
+    const auto& entries = node.entries;
+    std::memset(page + kLeafFree, 0, kPageSize - kLeafFree);
+    size_t keyPos = kPageSize;
+    size_t infoPos = kLeafData;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const std::string& key = entries[i].key;
+        const size_t trail = TrailingFill(key, format.fill);
+        const size_t dup = SharedBytes(i == 0 ? nullptr : &entries[i - 1].key, key, trail, format);
+        const size_t stored = kl - dup - trail;
+        if (keyPos < infoPos + pk.bytes + stored) return false;
+        keyPos -= stored;
+        std::memcpy(page + keyPos, key.data() + dup, stored);
+        const uint64_t v = uint64_t{entries[i].record} | (uint64_t{dup} << pk.recBits) |
+                           (uint64_t{trail} << (pk.recBits + pk.countBits));
+        for (int b = 0; b < pk.bytes; ++b) page[infoPos + b] = static_cast<uint8_t>(v >> (8 * b));
+        infoPos += pk.bytes;
+    }
+    fmt::PutLe16(page + kLeafFree, static_cast<uint16_t>(keyPos - infoPos));
+    fmt::PutLe32(page + kLeafRecMask, pk.recBits >= 32 ? 0xFFFFFFFFu : (1u << pk.recBits) - 1);
+    page[kLeafDupMask] = static_cast<uint8_t>((1u << pk.countBits) - 1);
+    page[kLeafTrailMask] = static_cast<uint8_t>((1u << pk.countBits) - 1);
+    page[kLeafRecBits] = static_cast<uint8_t>(pk.recBits);
+    page[kLeafDupBits] = static_cast<uint8_t>(pk.countBits);
+    page[kLeafTrailBits] = static_cast<uint8_t>(pk.countBits);
+    page[kLeafInfoBytes] = static_cast<uint8_t>(pk.bytes);
+    return true;
+}
+
 bool EncodeNode(const Node& node, const NodeFormat& format, uint8_t* page) {
     std::memset(page, 0, kPageSize);
     const size_t kl = format.keyLength;
@@ -151,31 +198,8 @@ bool EncodeNode(const Node& node, const NodeFormat& format, uint8_t* page) {
         }
         return true;
     }
-    const Packing pk = PackingFor(entries, 0, entries.size(), kl);
-    size_t keyPos = kPageSize;
-    size_t infoPos = kLeafData;
-    for (size_t i = 0; i < entries.size(); ++i) {
-        const std::string& key = entries[i].key;
-        const size_t trail = TrailingFill(key, format.fill);
-        const size_t dup = i == 0 ? 0 : std::min(CommonPrefix(entries[i - 1].key, key), kl - trail);
-        const size_t stored = kl - dup - trail;
-        if (keyPos < infoPos + pk.bytes + stored) return false;
-        keyPos -= stored;
-        std::memcpy(page + keyPos, key.data() + dup, stored);
-        const uint64_t v = uint64_t{entries[i].record} | (uint64_t{dup} << pk.recBits) |
-                           (uint64_t{trail} << (pk.recBits + pk.countBits));
-        for (int b = 0; b < pk.bytes; ++b) page[infoPos + b] = static_cast<uint8_t>(v >> (8 * b));
-        infoPos += pk.bytes;
-    }
-    fmt::PutLe16(page + kLeafFree, static_cast<uint16_t>(keyPos - infoPos));
-    fmt::PutLe32(page + kLeafRecMask, pk.recBits >= 32 ? 0xFFFFFFFFu : (1u << pk.recBits) - 1);
-    page[kLeafDupMask] = static_cast<uint8_t>((1u << pk.countBits) - 1);
-    page[kLeafTrailMask] = static_cast<uint8_t>((1u << pk.countBits) - 1);
-    page[kLeafRecBits] = static_cast<uint8_t>(pk.recBits);
-    page[kLeafDupBits] = static_cast<uint8_t>(pk.countBits);
-    page[kLeafTrailBits] = static_cast<uint8_t>(pk.countBits);
-    page[kLeafInfoBytes] = static_cast<uint8_t>(pk.bytes);
-    return true;
+    if (EncodeLeaf(node, format, page, PackingOf(node, kl))) return true;
+    return !node.entries.empty() && EncodeLeaf(node, format, page, PackingFor(entries, 0, entries.size(), kl));
 }
 
 }  // namespace engine::cdx

@@ -25,6 +25,7 @@ struct Node {
     uint32_t left = 0xFFFFFFFFu;
     uint32_t right = 0xFFFFFFFFu;
     std::vector<Entry> entries;
+    int infoBytes = 0;  // leaves: the info-entry size read from the page (0 for a new node)
     bool IsLeaf() const { return attributes & 2; }
     bool IsRoot() const { return attributes & 1; }
 };

@@ -17,6 +17,16 @@ namespace {
 namespace fs = std::filesystem;
 using namespace engine::cdx;
 
+std::string Hex(const uint8_t* p, size_t n) {
+    std::string out;
+    char b[4];
+    for (size_t i = 0; i < n; ++i) {
+        snprintf(b, sizeof b, "%02x ", p[i]);
+        out += b;
+    }
+    return out;
+}
+
 // Walks a tag's tree, re-encoding every node and comparing the meaningful bytes.
 void CheckTree(const std::string& file, const uint8_t* bytes, size_t size, uint32_t offset, const NodeFormat& format,
                int& nodes) {
@@ -29,7 +39,9 @@ void CheckTree(const std::string& file, const uint8_t* bytes, size_t size, uint3
     if (node.IsLeaf()) {
         const size_t info = node.entries.size() * page[kLeafInfoBytes];
         const size_t keysFrom = kLeafData + info + engine::dbf::fmt::Le16(page + kLeafFree);
-        EXPECT_EQ(0, std::memcmp(page, again, kLeafData + info)) << file << " leaf at " << offset;
+        EXPECT_EQ(0, std::memcmp(page, again, kLeafData + info)) << file << " leaf at " << offset << "\n"
+                                                                   << Hex(page, kLeafData + info) << "\n"
+                                                                   << Hex(again, kLeafData + info);
         EXPECT_EQ(0, std::memcmp(page + keysFrom, again + keysFrom, kPageSize - keysFrom)) << file << " leaf at " << offset;
         return;
     }
