@@ -61,10 +61,17 @@ void TableState::OpenIndex() {
     index.reset();
     indexError.clear();
     if (indexPath.empty()) return;
-    if (longNames.empty()) longNames = LongNamesFromContainer(path, header.backLink);
     try {
-        index = std::make_unique<cdx::StructuralIndex>(indexPath, writable, SqlFields(), codePage, SqlFields(true));
+        index = std::make_unique<cdx::StructuralIndex>(indexPath, writable, SqlFields(), codePage);
+        // Expressions name fields by the long names a container gives them; look those up
+        // only when the file's own names do not do.
+        if (!index->WriteProblem().empty() && longNames.empty() && !header.backLink.empty()) {
+            longNames = LongNamesFromContainer(path, header.backLink);
+            if (!longNames.empty())
+                index = std::make_unique<cdx::StructuralIndex>(indexPath, writable, SqlFields(), codePage, SqlFields(true));
+        }
     } catch (const Error& e) {
+        index.reset();
         indexError = e.Description();
     }
 }
