@@ -134,7 +134,11 @@ void TableState::RebuildIndex() {
 }
 
 void TableState::RepairIndexIfStale() {
-    if (!index || !writable) return;
+    if (!index) return;
+    if (!writable) {
+        indexStale = cdx::MarkerExists(path);  // cannot repair: do not trust it for lookups
+        return;
+    }
     bool stale = cdx::MarkerExists(path);
     if (!stale && header.recordCount > 0 && index->WriteProblem().empty() && index->TreeError().empty()) {
         // Cheap probe for writers that do not keep the index: the last record must be indexed.
