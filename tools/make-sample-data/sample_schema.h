@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/cdx/structural_index.h"
 #include "engine/dbf/table_header.h"
 
 namespace sample {
@@ -12,6 +13,7 @@ namespace sample {
 struct TableDef {
     std::string name;  // the table's name in the container; the file is name + ".dbf"
     std::vector<engine::FieldSpec> fields;
+    std::vector<engine::cdx::TagSpec> tags;  // the tags of its structural index
 };
 
 const std::vector<TableDef>& Tables();

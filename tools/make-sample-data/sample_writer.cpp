@@ -66,7 +66,11 @@ Summary WriteSampleDatabase(const std::filesystem::path& folder, const Options& 
         throw engine::Error(engine::err::kFileAccess, "Folder '" + folder.string() + "' already holds Corvane.dbc.");
     auto dbc = engine::Container::Create(folder / "Corvane.dbc");
     std::map<std::string, std::unique_ptr<engine::Table>> t;
-    for (const auto& def : Tables()) t[def.name] = dbc->CreateTable(def.name, def.name + ".dbf", def.fields);
+    for (const auto& def : Tables()) {
+        t[def.name] = dbc->CreateTable(def.name, def.name + ".dbf", def.fields);
+        // Indexed from the start, so every row below goes through index maintenance.
+        t[def.name]->CreateIndex(def.tags);
+    }
     Summary summary;
     if (options.blank) return summary;
     std::filesystem::create_directories(folder / "Notes");

@@ -4,8 +4,8 @@
 //
 // The container is itself a table (see table.h); its objects are records of type "Database",
 // "Table", "Field", "Index", "Relation", ... whose PROPERTY memo holds an encoded property list.
-// Records marked deleted are ignored. A container whose own index (.dcx) exists cannot be
-// changed yet (kIndexNotMaintained). A broken container raises kCorruptContainer naming it.
+// Records marked deleted are ignored. A container's own index (.dcx) is kept up to date by
+// the table layer as rows change. A broken container raises kCorruptContainer naming it.
 #pragma once
 
 #include <filesystem>

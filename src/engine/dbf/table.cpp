@@ -122,13 +122,6 @@ void TableState::ReloadCounters() {
     }
 }
 
-void TableState::CheckIndex(const char* what) const {
-    if (!indexPath.empty())
-        throw Error(err::kIndexNotMaintained, "Cannot " + std::string(what) + " table '" + DisplayName(path) +
-                                                  "': its structural index '" + DisplayName(indexPath) +
-                                                  "' would become out of date. Nothing was changed.");
-}
-
 void TableState::CheckWritable() const {
     if (!writable || !header.IsVisualFoxPro())
         throw Error(err::kFileAccess, "Table '" + DisplayName(path) + "' is read-only.");
@@ -143,7 +136,7 @@ void TableState::CheckIndexRange(uint32_t index) const {
 }  // namespace dbf
 
 Table::Table(std::unique_ptr<TableState> state) : m_state(std::move(state)) {}
-Table::~Table() = default;
+Table::~Table() { m_state->FinishWriting(); }
 
 std::unique_ptr<Table> Table::Open(const std::filesystem::path& given, OpenMode mode) {
     std::filesystem::path path = given;
@@ -184,6 +177,8 @@ std::unique_ptr<Table> Table::Open(const std::filesystem::path& given, OpenMode 
             const bool container = IsContainerFile(path, st->header);
             const auto folder = path.parent_path();
             st->indexPath = FindFileNoCase(folder.empty() ? "." : folder, path.stem().string() + (container ? ".dcx" : ".cdx"));
+            st->OpenIndex();
+            st->RepairIndexIfStale();
         }
         return std::unique_ptr<Table>(new Table(std::move(st)));
     }
@@ -297,6 +292,12 @@ uint32_t Table::Append(const std::vector<Value>& values, bool deleted) {
         }
     }
     const uint32_t index = h.recordCount;
+    if (st.index) {
+        const cdx::RowKeys keys = st.KeysOf(record.data(), index);
+        st.index->CheckCandidates(keys, index + 1);
+        st.BeginIndexWrite();
+        st.ChangeIndex([&] { st.index->Update(index + 1, {}, keys); });
+    }
     record.push_back(dbf::fmt::kEndOfFile);
     st.file.WriteAt(h.RecordOffset(index), record.data(), record.size());
     StampHeader(st.rawHeader, index + 1);
@@ -337,6 +338,13 @@ void Table::Overwrite(uint32_t index, const std::vector<Value>& values) {
         }
         dbf::EncodeField(h, f, values[i], record.data(), st.codePage, appendMemo);
     }
+    if (st.index) {
+        const cdx::RowKeys before = st.KeysOf(old.data(), index);
+        const cdx::RowKeys after = st.KeysOf(record.data(), index);
+        st.index->CheckCandidates(after, index + 1);
+        st.BeginIndexWrite();
+        st.ChangeIndex([&] { st.index->Update(index + 1, before, after); });
+    }
     st.file.WriteAt(h.RecordOffset(index), record.data(), record.size());
 }
 
@@ -344,8 +352,21 @@ void Table::SetDeleted(uint32_t index, bool deleted) {
     auto& st = *m_state;
     if (!st.writable) throw Error(err::kFileAccess, "Table '" + dbf::DisplayName(st.path) + "' is read-only.");
     st.CheckIndexRange(index);
+    const bool indexed = st.index && st.index->AnyForUsesDeleted();
+    if (indexed || (!st.indexPath.empty() && !st.index)) st.CheckIndex("mark records in");
     WriteLock lock(st.file, st.mode);
     const uint8_t flag = deleted ? dbf::fmt::kDeleted : dbf::fmt::kLive;
+    if (indexed) {
+        st.DropCache();
+        std::vector<uint8_t> record(st.header.recordLength);
+        st.file.ReadAt(st.header.RecordOffset(index), record.data(), record.size(), err::kCorruptTable);
+        const cdx::RowKeys before = st.KeysOf(record.data(), index);
+        record[0] = flag;
+        const cdx::RowKeys after = st.KeysOf(record.data(), index);
+        st.index->CheckCandidates(after, index + 1);
+        st.BeginIndexWrite();
+        st.ChangeIndex([&] { st.index->Update(index + 1, before, after); });
+    }
     st.file.WriteAt(st.header.RecordOffset(index), &flag, 1);
     if (st.cacheCount && index >= st.cacheFirst && index < st.cacheFirst + st.cacheCount)
         st.cache[size_t(index - st.cacheFirst) * st.header.recordLength] = flag;
@@ -381,6 +402,8 @@ void Table::Flush() {
 }
 
 void Table::Close() {
+    m_state->FinishWriting();
+    m_state->index.reset();
     m_state->memo = dbf::MemoFile();
     m_state->file.Close();
 }

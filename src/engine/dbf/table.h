@@ -15,9 +15,14 @@
 // with kFileInUse naming the table while another connection holds it. Writers take a short
 // write lock so appends and memo allocation from several connections never collide.
 //
-// Writes that would leave a structural index (.cdx, header flag 0x01) stale — Append,
-// Overwrite, Pack — are refused with kIndexNotMaintained naming the table and the index file.
-// Setting or clearing a deletion mark is allowed.
+// A structural index (.cdx, or .dcx for a container; header flag 0x01) is opened with the
+// table and kept right by every write: Append, Overwrite, SetDeleted (for tags whose FOR
+// clause reads DELETED()) and Pack (which rebuilds it). When a tag cannot be kept right (an
+// expression the engine cannot evaluate, a UNIQUE tag) or the index cannot be read, those
+// writes are refused naming the index file, the tag and its expression; Reindex() rebuilds a
+// readable index from the rows. A writer counts itself in a marker file beside the table while
+// it writes; an index left behind by a writer that died is rebuilt by the next open that has
+// the table to itself (see docs/storage.md).
 //
 // Pack writes the new table and memo beside the old ones, syncs them, then renames them into
 // place in an order that a later open completes or undoes (see docs/storage.md), so a crash
@@ -30,10 +35,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/cdx/structural_index.h"
 #include "engine/value.h"
 #include "find_file.h"
 #include "table_header.h"
@@ -46,6 +53,13 @@ struct TableOptions {
     uint8_t codePageMark = 0x03;    // 0x03 = Windows-1252
     std::string containerLink;      // relative path of the owning .dbc, empty for a free table
     uint16_t memoBlockSize = 64;
+};
+
+// One entry of an index tag: its key bytes and the record (0-based) it points to.
+struct IndexEntry {
+    std::string key;
+    uint32_t record = 0;
+    friend bool operator==(const IndexEntry&, const IndexEntry&) = default;
 };
 
 struct Record {
@@ -80,8 +94,10 @@ public:
     uint8_t CodePageMark() const;
     std::string ContainerLink() const;
     OpenMode Mode() const;
-    // The structural index file that blocks writes, or an empty path.
+    // The structural index file, or an empty path.
     std::filesystem::path StructuralIndex() const;
+    // The tags of the structural index (empty without one); throws when it cannot be read.
+    std::vector<cdx::TagSpec> IndexTags() const;
 
     // Reads record index (0-based), memo values included.
     Record ReadRecord(uint32_t index) const;
@@ -97,6 +113,22 @@ public:
     // Drops the marked records and compacts the memo file. Needs that no other connection
     // holds the table; memo pointers of marked records are never followed.
     void Pack();
+    // Records (0-based, ascending) whose field may equal value under SQL "=", found through a
+    // tag whose key is that field alone (or UPPER(field) and the like, which give a superset),
+    // or nullopt when no tag answers. Callers check every candidate against the condition.
+    std::optional<std::vector<uint32_t>> SeekEqual(size_t field, const Value& value);
+    // Rebuilds the structural index from the rows. Needs that no other connection holds the
+    // table. Throws when there is no index or its tag definitions cannot be read.
+    void Reindex();
+    // Writes a new structural index with these tags (replacing any) and flags it in the
+    // header. Needs that no other connection holds the table.
+    void CreateIndex(const std::vector<cdx::TagSpec>& tags);
+    // The entries of tag number tag (in IndexTags() order) as stored, in index order; and
+    // those the rows give, sorted the same way. Equal lists mean the tag is right.
+    std::vector<IndexEntry> IndexEntries(size_t tag);
+    std::vector<IndexEntry> ExpectedIndexEntries(size_t tag);
+    // Checks the structure of every tag (order, parent keys, sibling chains); throws kCorruptIndex.
+    void VerifyIndex();
     // Writes the container back-link into the header.
     void SetContainerLink(const std::string& link);
 

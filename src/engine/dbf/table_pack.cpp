@@ -8,6 +8,9 @@
 // At open, under exclusive use: if "T.pack-ok" exists, steps 3 and 4 are done again
 // (roll forward); otherwise any "T.pack-*" files are incomplete and removed (roll back). So a
 // reader only ever pairs an old table with its old memo file or a new one with its new one.
+// A structural index is then rebuilt from the new table (written beside and renamed over the
+// old index); the table's index marker is set before the pack starts, so a crash anywhere in
+// between leaves the index to be rebuilt at the next open.
 #include <cstring>
 
 #include "engine/error.h"
@@ -60,7 +63,7 @@ bool RecoverInterruptedPack(const std::filesystem::path& path, const std::filesy
 
 void PackTable(TableState& st) {
     st.CheckWritable();
-    st.CheckIndex("pack");
+    st.CheckIndex("pack", true);
     const bool upgraded = st.mode == OpenMode::Shared;
     if (upgraded && !st.file.TryLock(kUseLockOffset, 1, true))
         throw Error(err::kFileInUse, "Cannot pack table '" + DisplayName(st.path) +
@@ -70,6 +73,7 @@ void PackTable(TableState& st) {
     const auto ready = WithSuffix(st.path, kPackReadySuffix);
     bool committed = false;
     try {
+        st.BeginIndexWrite();  // from here until the index is rebuilt it may not match the table
         st.LoadHeader();
         RemoveQuietly(tmpTable);
         RemoveQuietly(tmpMemo);
@@ -136,6 +140,7 @@ void PackTable(TableState& st) {
         st.memo = MemoFile();
         if (withMemo) st.memo = MemoFile(st.memoPath, true);
         st.LoadHeader();
+        if (st.index) st.RebuildIndex();
         if (upgraded) st.file.TryLock(kUseLockOffset, 1, false);
     } catch (...) {
         if (!committed) {

@@ -3,7 +3,10 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <vector>
+
+#include "engine/cdx/structural_index.h"
 
 #include "codepage.h"
 #include "file_io.h"
@@ -31,7 +34,12 @@ public:
     File file;
     MemoFile memo;
     std::filesystem::path memoPath;   // where the memo file is or would be
-    std::filesystem::path indexPath;  // structural index that blocks writes, or empty
+    std::filesystem::path indexPath;  // structural index beside the table, or empty
+    std::unique_ptr<cdx::StructuralIndex> index;  // null when there is none or it cannot be read
+    std::string indexError;           // why the index could not be read, or empty
+    bool indexStale = false;          // the index does not match the table and was not rebuilt
+    bool markedWriter = false;        // this connection counts in the table's index marker
+    bool indexDamaged = false;        // an index change failed half-way: leave the marker set
     TableHeader header;
     std::vector<uint8_t> rawHeader;   // header bytes as read, rewritten verbatim by Pack
     CodePage codePage;
@@ -46,7 +54,31 @@ public:
     void LoadHeader();
     // Re-reads the record count and autoincrement counters that other connections may change.
     void ReloadCounters();
-    void CheckIndex(const char* what) const;
+    // Throws kIndexNotMaintained (or the index's own error) when a write could not keep the
+    // index right; what is the action for the message ("append to", "change", "pack").
+    // rebuilds: the write rebuilds the index (pack), so a broken tree does not stop it.
+    void CheckIndex(const char* what, bool rebuilds = false) const;
+    // Index support: opening, the keys of a record, counting as a writer, rebuilding.
+    void OpenIndex();
+    // Fields as index expressions name them: the container's long names when the table
+    // belongs to one (looked up once, when the index is opened), else the file's names.
+    std::vector<sql::FieldInfo> SqlFields(bool shortNames = false) const;
+    std::vector<std::string> longNames;
+    cdx::RowKeys KeysOf(const uint8_t* record, uint32_t index) const;
+    void BeginIndexWrite();
+    // Runs change on the index; a failure leaves the index marked for rebuilding.
+    template <class Fn> void ChangeIndex(Fn&& change) {
+        try {
+            change();
+        } catch (...) {
+            indexDamaged = true;
+            throw;
+        }
+    }
+    void RebuildIndex();
+    // Rebuilds a stale index at open when no other connection has the table.
+    void RepairIndexIfStale();
+    void FinishWriting() noexcept;
     void CheckWritable() const;
     void CheckIndexRange(uint32_t index) const;
     std::string Name() const { return path.filename().string(); }

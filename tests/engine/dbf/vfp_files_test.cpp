@@ -147,29 +147,4 @@ TEST(VfpFiles, DeletedContainerRecordsNeverFollowTheirMemoPointers) {
     EXPECT_EQ(deleted, 637);
 }
 
-TEST(VfpFiles, WritesToAnIndexedTableAreRefusedButDeletionMarksAreAllowed) {
-    testing_support::TempDir dir;
-    fs::copy_file(Vfp("foxpro-db-test/setup.dbf"), dir / "setup.dbf");
-    fs::copy_file(Vfp("foxpro-db-test/setup.CDX"), dir / "SETUP.cdx");
-    fs::permissions(dir / "setup.dbf", fs::perms::owner_write, fs::perm_options::add);
-    const std::string before = testing_support::ReadFile(dir / "setup.dbf");
-    auto table = engine::Table::Open(dir / "setup.dbf", engine::OpenMode::Exclusive);
-    const auto row = table->ReadRecord(0).values;
-    for (auto attempt : {0, 1, 2}) {
-        try {
-            if (attempt == 0) table->Append(row);
-            if (attempt == 1) table->Overwrite(0, row);
-            if (attempt == 2) table->Pack();
-            ADD_FAILURE() << "write was not refused";
-        } catch (const engine::Error& e) {
-            EXPECT_EQ(e.Number(), engine::err::kIndexNotMaintained);
-            EXPECT_NE(e.Description().find("setup.dbf"), std::string::npos) << e.Description();
-            EXPECT_NE(e.Description().find("SETUP.cdx"), std::string::npos) << e.Description();
-        }
-    }
-    EXPECT_EQ(testing_support::ReadFile(dir / "setup.dbf"), before);
-    table->SetDeleted(0, true);
-    EXPECT_TRUE(table->IsDeleted(0));
-}
-
 }  // namespace

@@ -1,0 +1,139 @@
+#include "engine/cdx/index_file.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "engine/dbf/format.h"
+#include "engine/error.h"
+
+namespace engine::cdx {
+
+namespace fmt = engine::dbf::fmt;
+
+IndexFile::IndexFile(const std::filesystem::path& path, bool writable)
+    : m_path(path), m_file(path, writable ? dbf::File::Access::ReadWrite : dbf::File::Access::Read) {
+    m_size = m_file.Size();
+}
+
+std::string IndexFile::Name() const { return dbf::DisplayName(m_path); }
+
+void IndexFile::Corrupt(const std::string& what) const {
+    throw Error(kCorruptIndex, "Index file '" + Name() + "' is corrupt: " + what + ".");
+}
+
+void IndexFile::CheckPage(uint32_t offset, size_t size) {
+    if (offset % kPageSize != 0 || offset + size > m_size) {
+        m_size = m_file.Size();  // another connection may have grown the file
+        if (offset % kPageSize != 0 || offset + size > m_size)
+            Corrupt("a pointer to offset " + std::to_string(offset) + " lies outside the file");
+    }
+}
+
+uint32_t IndexFile::ReadRoot(uint32_t headerOffset) {
+    CheckPage(headerOffset, kHeaderSize);
+    uint8_t b[4];
+    m_file.ReadAt(headerOffset + kHdrRoot, b, 4, kCorruptIndex);
+    return fmt::Le32(b);
+}
+
+void IndexFile::WriteRoot(uint32_t headerOffset, uint32_t root) {
+    uint8_t b[4];
+    fmt::PutLe32(b, root);
+    m_file.WriteAt(headerOffset + kHdrRoot, b, 4);
+}
+
+TagHeader IndexFile::ReadTagHeader(uint32_t offset, const std::string& name) {
+    CheckPage(offset, kHeaderSize);
+    std::vector<uint8_t> h(kHeaderSize);
+    m_file.ReadAt(offset, h.data(), h.size(), kCorruptIndex);
+    TagHeader t;
+    t.name = name;
+    t.headerOffset = offset;
+    t.root = fmt::Le32(&h[kHdrRoot]);
+    t.keyLength = fmt::Le16(&h[kHdrKeyLength]);
+    t.options = h[kHdrOptions];
+    t.descending = fmt::Le16(&h[kHdrDescending]) != 0;
+    if (t.keyLength == 0 || t.keyLength > kMaxKeyLength)
+        Corrupt("tag " + name + " has key length " + std::to_string(t.keyLength));
+    auto text = [&](size_t offAt, size_t lenAt) {
+        const size_t off = fmt::Le16(&h[offAt]), len = fmt::Le16(&h[lenAt]);
+        if (len == 0) return std::string();
+        if (off + len > kPoolSize) Corrupt("tag " + name + " has an expression outside its header");
+        std::string s(reinterpret_cast<const char*>(&h[kHdrPool + off]), len);
+        return s.substr(0, s.find('\0'));
+    };
+    t.keyExpression = text(kHdrKeyOffset, kHdrKeyExprLength);
+    t.forExpression = text(kHdrForOffset, kHdrForLength);
+    return t;
+}
+
+std::vector<TagHeader> IndexFile::ReadTags() {
+    m_size = m_file.Size();
+    if (m_size < kHeaderSize + kPageSize || m_size % kPageSize != 0)
+        Corrupt("its size " + std::to_string(m_size) + " is not a whole number of pages");
+    std::vector<TagHeader> tags;
+    const TagHeader dir = ReadTagHeader(0, "(directory)");
+    const NodeFormat format{dir.keyLength, ' '};
+    // Walk the directory tree; depth and page count are bounded so a loop cannot hang us.
+    std::vector<std::pair<uint32_t, int>> stack{{dir.root, 0}};
+    size_t visited = 0;
+    while (!stack.empty()) {
+        auto [offset, depth] = stack.back();
+        stack.pop_back();
+        if (depth > 16 || ++visited > m_size / kPageSize) Corrupt("the tag directory loops");
+        const Node node = ReadNode(offset, format);
+        if (node.IsLeaf()) {
+            for (const Entry& e : node.entries) {
+                std::string name = e.key.substr(0, e.key.find_last_not_of(" \0", std::string::npos, 2) + 1);
+                tags.push_back(ReadTagHeader(e.record, name));
+            }
+        } else {
+            for (auto it = node.entries.rbegin(); it != node.entries.rend(); ++it) stack.push_back({it->child, depth + 1});
+        }
+    }
+    return tags;
+}
+
+Node IndexFile::ReadNode(uint32_t offset, const NodeFormat& format) {
+    CheckPage(offset, kPageSize);
+    if (offset < kHeaderSize) Corrupt("a node pointer names the header at offset " + std::to_string(offset));
+    m_file.ReadAt(offset, m_page.data(), kPageSize, kCorruptIndex);
+    return DecodeNode(m_page.data(), format, Name(), offset);
+}
+
+void IndexFile::WriteNode(uint32_t offset, const Node& node, const NodeFormat& format) {
+    if (!EncodeNode(node, format, m_page.data())) Corrupt("a node overflowed while being written");
+    m_file.WriteAt(offset, m_page.data(), kPageSize);
+    m_size = std::max<uint64_t>(m_size, offset + kPageSize);
+}
+
+uint32_t IndexFile::AllocatePage() {
+    m_size = m_file.Size();
+    const uint64_t at = (m_size + kPageSize - 1) / kPageSize * kPageSize;
+    if (at > 0xFFFFFE00ull) Corrupt("the file has grown past 4 GB");
+    std::array<uint8_t, kPageSize> zero{};
+    m_file.WriteAt(at, zero.data(), zero.size());
+    m_size = at + kPageSize;
+    return static_cast<uint32_t>(at);
+}
+
+std::vector<uint8_t> BuildHeader(uint32_t root, uint16_t keyLength, uint8_t options, bool descending,
+                                 const std::string& keyExpression, const std::string& forExpression) {
+    std::vector<uint8_t> h(kHeaderSize, 0);
+    fmt::PutLe32(&h[kHdrRoot], root);
+    fmt::PutLe16(&h[kHdrKeyLength], keyLength);
+    h[kHdrOptions] = options;
+    h[kHdrSignature] = 1;
+    fmt::PutLe16(&h[kHdrDescending], descending ? 1 : 0);
+    const size_t keyLen = keyExpression.size() + 1;
+    const size_t forLen = forExpression.size() + 1;
+    fmt::PutLe16(&h[kHdrForOffset], static_cast<uint16_t>(keyLen));
+    fmt::PutLe16(&h[kHdrForLength], static_cast<uint16_t>(forLen));
+    fmt::PutLe16(&h[kHdrKeyOffset], 0);
+    fmt::PutLe16(&h[kHdrKeyExprLength], static_cast<uint16_t>(keyLen));
+    std::memcpy(&h[kHdrPool], keyExpression.data(), keyExpression.size());
+    std::memcpy(&h[kHdrPool + keyLen], forExpression.data(), forExpression.size());
+    return h;
+}
+
+}  // namespace engine::cdx

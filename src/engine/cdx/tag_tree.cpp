@@ -1,0 +1,331 @@
+#include "engine/cdx/tag_tree.h"
+
+#include <algorithm>
+
+#include "engine/error.h"
+
+namespace engine::cdx {
+
+namespace {
+
+constexpr int kMaxDepth = 32;
+
+bool Less(const Entry& e, const std::string& key, uint32_t record) {
+    return CompareEntry(e.key, e.record, key, record) < 0;
+}
+
+// The first position whose entry is not less than (key, record).
+size_t LowerBound(const std::vector<Entry>& entries, const std::string& key, uint32_t record) {
+    return std::lower_bound(entries.begin(), entries.end(), 0,
+                            [&](const Entry& e, int) { return Less(e, key, record); }) -
+           entries.begin();
+}
+
+bool Fits(const Node& node, const NodeFormat& format) {
+    if (node.IsLeaf()) return LeafBytes(node.entries, 0, node.entries.size(), format) <= kLeafSpace;
+    return node.entries.size() <= InteriorCapacity(format.keyLength);
+}
+
+// Where to split an overfull node: the right part gets entries [at, end). Appending at the end
+// of the last node leaves the left part full, so keys added in order pack their nodes tightly.
+size_t SplitPoint(const Node& node, const NodeFormat& format, bool appendedAtEnd) {
+    const auto& e = node.entries;
+    auto leftFits = [&](size_t at) {
+        return node.IsLeaf() ? LeafBytes(e, 0, at, format) <= kLeafSpace : at <= InteriorCapacity(format.keyLength);
+    };
+    auto rightFits = [&](size_t at) {
+        return node.IsLeaf() ? LeafBytes(e, at, e.size(), format) <= kLeafSpace
+                             : e.size() - at <= InteriorCapacity(format.keyLength);
+    };
+    if (appendedAtEnd && leftFits(e.size() - 1)) return e.size() - 1;
+    const size_t mid = e.size() / 2;
+    for (size_t d = 0; d < e.size(); ++d) {
+        for (size_t at : {mid + d, mid - std::min(mid, d)}) {
+            if (at >= 1 && at < e.size() && leftFits(at) && rightFits(at)) return at;
+        }
+    }
+    return mid;
+}
+
+}  // namespace
+
+void TagTree::Corrupt(const std::string& what) const { m_file.Corrupt("tag " + m_tag + " " + what); }
+
+std::vector<TagTree::Step> TagTree::Descend(const std::string& key, uint32_t record) {
+    std::vector<Step> path;
+    uint32_t offset = m_file.ReadRoot(m_header);
+    for (int depth = 0;; ++depth) {
+        if (depth > kMaxDepth) Corrupt("is deeper than any valid tree");
+        Node node = m_file.ReadNode(offset, m_format);
+        size_t i = LowerBound(node.entries, key, record);
+        if (node.IsLeaf()) {
+            path.push_back({offset, std::move(node), i});
+            return path;
+        }
+        if (node.entries.empty()) Corrupt("has an interior node without keys at offset " + std::to_string(offset));
+        if (i == node.entries.size()) i = node.entries.size() - 1;
+        const uint32_t child = node.entries[i].child;
+        path.push_back({offset, std::move(node), i});
+        offset = child;
+    }
+}
+
+void TagTree::ForEach(const std::function<bool(const Entry&)>& fn) {
+    uint32_t offset = m_file.ReadRoot(m_header);
+    Node node;
+    for (int depth = 0;; ++depth) {
+        if (depth > kMaxDepth) Corrupt("is deeper than any valid tree");
+        node = m_file.ReadNode(offset, m_format);
+        if (node.IsLeaf()) break;
+        if (node.entries.empty()) Corrupt("has an interior node without keys at offset " + std::to_string(offset));
+        offset = node.entries.front().child;
+    }
+    const uint64_t pages = m_file.File().Size() / kPageSize;
+    for (uint64_t visited = 0;; ++visited) {
+        if (visited > pages) Corrupt("has a loop in its leaf chain");
+        for (const Entry& e : node.entries) {
+            if (!fn(e)) return;
+        }
+        if (node.right == kNone) return;
+        offset = node.right;
+        node = m_file.ReadNode(offset, m_format);
+        if (!node.IsLeaf()) Corrupt("links a leaf to an interior node at offset " + std::to_string(offset));
+    }
+}
+
+std::vector<uint32_t> TagTree::FindEqual(const std::string& key) {
+    std::vector<Step> path = Descend(key, 0);
+    Node node = std::move(path.back().node);
+    size_t i = path.back().index;
+    std::vector<uint32_t> found;
+    const uint64_t pages = m_file.File().Size() / kPageSize;
+    for (uint64_t visited = 0;; ++visited) {
+        if (visited > pages) Corrupt("has a loop in its leaf chain");
+        for (; i < node.entries.size(); ++i) {
+            if (node.entries[i].key != key) return found;
+            found.push_back(node.entries[i].record);
+        }
+        if (node.right == kNone) return found;
+        node = m_file.ReadNode(node.right, m_format);
+        i = 0;
+    }
+}
+
+bool TagTree::Contains(const std::string& key, uint32_t record) {
+    const std::vector<Step> path = Descend(key, record);
+    const Step& leaf = path.back();
+    return leaf.index < leaf.node.entries.size() && leaf.node.entries[leaf.index].key == key &&
+           leaf.node.entries[leaf.index].record == record;
+}
+
+void TagTree::Relink(uint32_t offset, bool leftSide, uint32_t value) {
+    if (offset == kNone) return;
+    Node n = m_file.ReadNode(offset, m_format);
+    (leftSide ? n.left : n.right) = value;
+    m_file.WriteNode(offset, n, m_format);
+}
+
+void TagTree::Insert(const std::string& key, uint32_t record) {
+    if (key.size() != m_format.keyLength) Corrupt("was given a key of the wrong length");
+    std::vector<Step> path = Descend(key, record);
+    {
+        Step& leaf = path.back();
+        leaf.node.entries.insert(leaf.node.entries.begin() + leaf.index, Entry{key, record, 0});
+    }
+    bool atEnd = path.back().index + 1 == path.back().node.entries.size();
+    Entry split;       // the new right sibling made at the level below: its greatest entry and page
+    bool haveSplit = false;
+    Entry childMax;    // the greatest entry of the changed child after the change
+    for (size_t level = path.size(); level-- > 0;) {
+        Step& step = path[level];
+        Node& node = step.node;
+        if (level + 1 < path.size()) {
+            Entry& e = node.entries[step.index];
+            if (!haveSplit && e.key == childMax.key && e.record == childMax.record) return;  // nothing above changes
+            e.key = childMax.key;
+            e.record = childMax.record;
+            if (haveSplit) node.entries.insert(node.entries.begin() + step.index + 1, split);
+            atEnd = atEnd && step.index + 1 + (haveSplit ? 1 : 0) == node.entries.size();
+        }
+        haveSplit = false;
+        if (Fits(node, m_format)) {
+            m_file.WriteNode(step.offset, node, m_format);
+            childMax = node.entries.back();
+            continue;
+        }
+        const size_t at = SplitPoint(node, m_format, atEnd && node.right == kNone);
+        const uint32_t newOffset = m_file.AllocatePage();
+        Node right;
+        right.attributes = node.attributes & ~kAttrRoot;
+        right.entries.assign(node.entries.begin() + at, node.entries.end());
+        node.entries.resize(at);
+        right.left = step.offset;
+        right.right = node.right;
+        node.right = newOffset;
+        const bool wasRoot = node.IsRoot();
+        node.attributes &= ~kAttrRoot;
+        m_file.WriteNode(newOffset, right, m_format);
+        m_file.WriteNode(step.offset, node, m_format);
+        Relink(right.right, true, newOffset);
+        childMax = node.entries.back();
+        split = Entry{right.entries.back().key, right.entries.back().record, newOffset};
+        haveSplit = true;
+        if (wasRoot) {
+            Node root;
+            root.attributes = kAttrRoot;
+            root.entries = {Entry{childMax.key, childMax.record, step.offset}, split};
+            const uint32_t rootOffset = m_file.AllocatePage();
+            m_file.WriteNode(rootOffset, root, m_format);
+            m_file.WriteRoot(m_header, rootOffset);
+        }
+    }
+}
+
+void TagTree::Remove(const std::string& key, uint32_t record) {
+    std::vector<Step> path = Descend(key, record);
+    {
+        Step& leaf = path.back();
+        auto& entries = leaf.node.entries;
+        if (leaf.index >= entries.size() || entries[leaf.index].key != key || entries[leaf.index].record != record)
+            Corrupt("has no entry for record " + std::to_string(record));
+        entries.erase(entries.begin() + leaf.index);
+    }
+    bool removedChild = false;
+    Entry childMax;
+    for (size_t level = path.size(); level-- > 0;) {
+        Step& step = path[level];
+        Node& node = step.node;
+        const Entry oldMax = node.entries.empty() ? Entry{} : node.entries.back();
+        if (level + 1 < path.size()) {
+            if (removedChild) {
+                node.entries.erase(node.entries.begin() + step.index);
+            } else {
+                Entry& e = node.entries[step.index];
+                if (e.key == childMax.key && e.record == childMax.record) return;  // nothing above changes
+                e.key = childMax.key;
+                e.record = childMax.record;
+            }
+        }
+        removedChild = false;
+        if (node.entries.empty() && !node.IsRoot()) {
+            // Unlink the empty node; its page stays unused until the index is rebuilt.
+            Relink(node.left, false, node.right);
+            Relink(node.right, true, node.left);
+            removedChild = true;
+            continue;
+        }
+        if (node.entries.empty()) node.attributes = kAttrRoot | kAttrLeaf;
+        m_file.WriteNode(step.offset, node, m_format);
+        if (node.entries.empty()) return;
+        childMax = node.entries.back();
+        (void)oldMax;
+    }
+}
+
+void TagTree::Verify() {
+    struct Level {
+        uint32_t lastOffset = kNone;
+    };
+    std::vector<Level> levels(kMaxDepth + 1);
+    bool havePrevious = false;
+    Entry previous;
+    int leafDepth = -1;
+    const uint64_t pages = m_file.File().Size() / kPageSize;
+    uint64_t visited = 0;
+    // Returns the greatest entry of the subtree.
+    std::function<Entry(uint32_t, int)> walk = [&](uint32_t offset, int depth) -> Entry {
+        if (depth > kMaxDepth || ++visited > pages) Corrupt("is deeper than any valid tree");
+        const Node node = m_file.ReadNode(offset, m_format);
+        if (node.IsRoot() != (depth == 0)) Corrupt("has a wrong root mark at offset " + std::to_string(offset));
+        if (node.left != levels[depth].lastOffset)
+            Corrupt("has a broken sibling chain at offset " + std::to_string(offset));
+        if (levels[depth].lastOffset != kNone) {
+            const Node before = m_file.ReadNode(levels[depth].lastOffset, m_format);
+            if (before.right != offset) Corrupt("has a broken sibling chain at offset " + std::to_string(offset));
+        }
+        levels[depth].lastOffset = offset;
+        if (node.IsLeaf()) {
+            if (leafDepth >= 0 && leafDepth != depth) Corrupt("has leaves at different depths");
+            leafDepth = depth;
+            for (const Entry& e : node.entries) {
+                if (havePrevious && CompareEntry(previous.key, previous.record, e.key, e.record) >= 0)
+                    Corrupt("has keys out of order at offset " + std::to_string(offset));
+                previous = e;
+                havePrevious = true;
+            }
+            if (node.entries.empty() && depth > 0) Corrupt("has an empty leaf at offset " + std::to_string(offset));
+            return node.entries.empty() ? Entry{} : node.entries.back();
+        }
+        if (node.entries.empty()) Corrupt("has an interior node without keys at offset " + std::to_string(offset));
+        Entry last;
+        for (const Entry& e : node.entries) {
+            last = walk(e.child, depth + 1);
+            if (last.key != e.key || last.record != e.record)
+                Corrupt("has a parent key that is not its child's greatest at offset " + std::to_string(offset));
+        }
+        return last;
+    };
+    walk(m_file.ReadRoot(m_header), 0);
+    for (const Level& l : levels) {
+        if (l.lastOffset == kNone) continue;
+        if (m_file.ReadNode(l.lastOffset, m_format).right != kNone) Corrupt("has a broken sibling chain at its end");
+    }
+}
+
+uint32_t AppendTree(std::vector<uint8_t>& image, const std::vector<Entry>& entries, const NodeFormat& format) {
+    auto place = [&](std::vector<Node>& nodes) {
+        std::vector<uint32_t> offsets;
+        for (size_t i = 0; i < nodes.size(); ++i) offsets.push_back(static_cast<uint32_t>(image.size() + i * kPageSize));
+        for (size_t i = 0; i < nodes.size(); ++i) {
+            nodes[i].left = i ? offsets[i - 1] : kNone;
+            nodes[i].right = i + 1 < nodes.size() ? offsets[i + 1] : kNone;
+        }
+        if (nodes.size() == 1) nodes[0].attributes |= kAttrRoot;
+        const size_t at = image.size();
+        image.resize(at + nodes.size() * kPageSize);
+        for (size_t i = 0; i < nodes.size(); ++i) {
+            if (!EncodeNode(nodes[i], format, image.data() + at + i * kPageSize))
+                throw Error(kCorruptIndex, "Index node overflow while building.");
+        }
+        return offsets;
+    };
+    // Leaves, filled greedily.
+    std::vector<Node> level;
+    size_t first = 0;
+    while (first < entries.size() || level.empty()) {
+        Node leaf;
+        leaf.attributes = kAttrLeaf;
+        size_t last = first, stored = 0;
+        uint32_t maxRecord = 1;
+        while (last < entries.size()) {
+            const size_t more = StoredKeyBytes(last > first ? &entries[last - 1].key : nullptr, entries[last].key, format);
+            const uint32_t max = std::max(maxRecord, entries[last].record);
+            if ((last - first + 1) * InfoEntryBytes(max, format.keyLength) + stored + more > kLeafSpace) break;
+            stored += more;
+            maxRecord = max;
+            ++last;
+        }
+        leaf.entries.assign(entries.begin() + first, entries.begin() + last);
+        level.push_back(std::move(leaf));
+        first = last;
+        if (entries.empty()) break;
+    }
+    std::vector<uint32_t> offsets = place(level);
+    const size_t capacity = InteriorCapacity(format.keyLength);
+    while (level.size() > 1) {
+        std::vector<Node> upper;
+        for (size_t i = 0; i < level.size(); i += capacity) {
+            Node n;
+            for (size_t j = i; j < std::min(level.size(), i + capacity); ++j) {
+                const Entry& max = level[j].entries.back();
+                n.entries.push_back(Entry{max.key, max.record, offsets[j]});
+            }
+            upper.push_back(std::move(n));
+        }
+        level = std::move(upper);
+        offsets = place(level);
+    }
+    return offsets.front();
+}
+
+}  // namespace engine::cdx

@@ -1,0 +1,54 @@
+// The B-tree of one tag, worked on in place in the index file: walking it in key order,
+// finding the records of a key, inserting and removing one entry (splitting full nodes and
+// unlinking empty ones, keeping parent keys, sibling chains and the root pointer right), and
+// checking its structure. Every node is read from the file for each operation, so several
+// connections that serialise their writes see each other's changes. Also builds a whole tree
+// from sorted entries into a file image (for new and rebuilt indexes).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/cdx/index_file.h"
+
+namespace engine::cdx {
+
+class TagTree {
+public:
+    TagTree(IndexFile& file, uint32_t headerOffset, NodeFormat format, std::string tagName)
+        : m_file(file), m_header(headerOffset), m_format(format), m_tag(std::move(tagName)) {}
+
+    // Calls fn for each entry in order until it returns false.
+    void ForEach(const std::function<bool(const Entry&)>& fn);
+    // Record numbers (1-based) of the entries whose key is key, ascending.
+    std::vector<uint32_t> FindEqual(const std::string& key);
+    bool Contains(const std::string& key, uint32_t record);
+    void Insert(const std::string& key, uint32_t record);
+    // Throws kCorruptIndex naming the tag when the entry is not there.
+    void Remove(const std::string& key, uint32_t record);
+    // Checks order, parent keys, sibling chains and depth; throws kCorruptIndex.
+    void Verify();
+
+private:
+    struct Step {
+        uint32_t offset;
+        Node node;
+        size_t index;
+    };
+    std::vector<Step> Descend(const std::string& key, uint32_t record);
+    void Relink(uint32_t offset, bool leftSide, uint32_t value);
+    [[noreturn]] void Corrupt(const std::string& what) const;
+
+    IndexFile& m_file;
+    uint32_t m_header;
+    NodeFormat m_format;
+    std::string m_tag;
+};
+
+// Appends the pages of a tree holding entries (sorted, keys of format.keyLength) to image,
+// whose size is a multiple of the page size, and returns the root's offset.
+uint32_t AppendTree(std::vector<uint8_t>& image, const std::vector<Entry>& entries, const NodeFormat& format);
+
+}  // namespace engine::cdx
