@@ -20,8 +20,9 @@
 //   DELETE ALL                 mark every record of the table in use deleted
 //
 // Every failure throws engine::Error (number and description naming the command, table or
-// file) and leaves files unchanged; another connection or process holding a table or the
-// container in a conflicting mode gives engine::err::kFileInUse naming it. Not thread-safe.
+// file); a refused command changes no file, and a pack is all or nothing (see table.h).
+// Another connection or process holding a table or the container in a conflicting mode gives
+// engine::err::kFileInUse naming it. Not thread-safe.
 #pragma once
 
 #include <filesystem>
