@@ -1,0 +1,108 @@
+#include "engine/api/connection.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "engine/api/api_errors.h"
+#include "engine/api/connection_string.h"
+#include "engine/api/recordset.h"
+#include "engine/api/row_store.h"
+#include "engine/error.h"
+
+namespace engine::api {
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Upper(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::toupper(c); });
+    return s;
+}
+
+// The database path as this system can open it: stored strings may carry "\" separators.
+fs::path DatabasePath(const std::string& given) {
+    std::error_code ec;
+    if (fs::exists(given, ec) || given.find('\\') == std::string::npos) return given;
+    std::string slashed = given;
+    std::replace(slashed.begin(), slashed.end(), '\\', '/');
+    return slashed;
+}
+
+// Free tables of a folder: the names of its .dbf files without the extension, sorted.
+std::vector<std::string> FreeTables(const fs::path& folder) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(folder, ec)) {
+        if (entry.is_regular_file(ec) && Upper(entry.path().extension().string()) == ".DBF")
+            names.push_back(entry.path().stem().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace
+
+Connection::Connection() = default;
+Connection::~Connection() = default;
+
+void Connection::Open(const std::string&, const std::string&, const std::string& text, long) {
+    if (m_core) throw Error(engine::err::kBadArgument, "Operation is not allowed when the object is open.");
+    if (!text.empty()) m_connectionString = text;
+    const ConnectionProperties properties(m_connectionString);
+    const auto source = properties.Get("SourceDB");
+    if (!source || source->empty())
+        throw Error(err::kBadConnectionString, "The connection string names no database (SourceDB): '" +
+                                                   m_connectionString + "'.");
+    const std::string type = Upper(properties.Get("SourceType").value_or(""));
+    if (!type.empty() && type != "DBC" && type != "DBF")
+        throw Error(err::kBadConnectionString, "Unknown SourceType '" + type + "' in the connection string.");
+    const fs::path path = DatabasePath(*source);
+    std::error_code ec;
+    if (type == "DBF" && !fs::is_directory(path, ec))
+        throw Error(engine::err::kFileNotFound, "Cannot open database folder '" + path.string() + "': it does not exist.");
+    if (type == "DBC" && fs::is_directory(path, ec))
+        throw Error(engine::err::kFileNotFound, "Cannot open database '" + path.string() + "': it is a folder, not a container.");
+    auto core = std::make_shared<ConnectionCore>();
+    core->provider = std::make_unique<DbfTableProvider>(path);
+    core->session = std::make_unique<sql::Session>(*core->provider);
+    core->session->Options().exclusive = properties.Flag("Exclusive", false);
+    m_core = std::move(core);
+}
+
+const std::shared_ptr<ConnectionCore>& Connection::Core() const {
+    if (!m_core) throw Error(engine::err::kNotOpen, "Operation is not allowed when the object is closed.");
+    return m_core;
+}
+
+sql::Outcome Connection::Execute(std::string_view text, long) { return sql::Execute(text, *Core()->session); }
+
+std::unique_ptr<Recordset> Connection::OpenSchema(int schema, const std::vector<std::string>& restrictions) {
+    const auto& core = Core();
+    if (schema != kAdSchemaTables)
+        throw Error(engine::err::kBadArgument, "Schema " + std::to_string(schema) + " is not offered; only tables (20).");
+    auto restriction = [&](size_t i) { return i < restrictions.size() ? restrictions[i] : std::string(); };
+    const std::string wantedName = Upper(restriction(2));
+    const std::string wantedType = Upper(restriction(3));
+    sql::ResultSet rows;
+    for (const char* name : {"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME", "TABLE_TYPE"})
+        rows.fields.push_back(sql::FieldInfo{name, 'C', 128, 0, true});
+    const std::string catalog = core->provider->IsContainer() ? core->provider->ContainerPath().string() : "";
+    if (wantedType.empty() || wantedType == "TABLE") {
+        const auto names = core->provider->IsContainer() ? core->provider->TableNames()
+                                                         : FreeTables(core->provider->Folder());
+        for (const std::string& name : names) {
+            if (!wantedName.empty() && Upper(name) != wantedName) continue;
+            rows.rows.push_back({Value(catalog), Value(), Value(name), Value("TABLE")});
+        }
+    }
+    auto recordset = std::make_unique<Recordset>();
+    recordset->Attach(std::make_shared<QueryRows>(std::move(rows), nullptr), core);
+    return recordset;
+}
+
+void Connection::Close() {
+    if (!m_core) throw Error(engine::err::kNotOpen, "Operation is not allowed when the object is closed.");
+    m_core.reset();
+}
+
+}  // namespace engine::api

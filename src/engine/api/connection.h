@@ -1,0 +1,75 @@
+// engine::api::Connection: an ADO-shaped connection to one database (a .dbc container or a
+// folder of free tables) named by a connection string (see connection_string.h: SourceDB is
+// the container or folder, SourceType "DBC" or "DBF", Exclusive "Yes" starts with SET
+// EXCLUSIVE ON). Each connection has its own SQL session, so SET DELETED and SET EXCLUSIVE
+// hold for that connection only. Tables are opened per statement; a connection holds no file
+// open between calls (recordsets hold the tables they show).
+//
+// Every failure throws engine::Error with a number and a description; opening a missing
+// database names the file. Not thread-safe.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/api/dbf_table_provider.h"
+#include "engine/sql/executor.h"
+#include "engine/sql/session.h"
+
+namespace engine::api {
+
+class Recordset;
+
+// What an open connection and the recordsets opened on it share.
+struct ConnectionCore {
+    std::unique_ptr<DbfTableProvider> provider;
+    std::unique_ptr<sql::Session> session;
+};
+
+inline constexpr int kAdSchemaTables = 20;
+
+class Connection {
+public:
+    Connection();
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    long Mode() const { return m_mode; }
+    void SetMode(long mode) { m_mode = mode; }
+    long ConnectionTimeout() const { return m_timeout; }
+    void SetConnectionTimeout(long seconds) { m_timeout = seconds; }
+    std::optional<long> CursorLocation() const { return m_cursorLocation; }
+    void SetCursorLocation(long location) { m_cursorLocation = location; }
+    // Read back exactly as set.
+    const std::string& ConnectionString() const { return m_connectionString; }
+    void SetConnectionString(std::string text) { m_connectionString = std::move(text); }
+
+    // Opens the database the connection string names (text, when not empty, replaces the
+    // connection string). user, password and options are accepted and not used.
+    void Open(const std::string& user = {}, const std::string& password = {}, const std::string& text = {},
+              long options = -1);
+    // Runs one statement or several separated by ";". Returns what the last statement did.
+    sql::Outcome Execute(std::string_view text, long options = -1);
+    // Schema 20 (tables) with restrictions {catalog, schema, table name, table type}: one row
+    // per table with TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME and TABLE_TYPE ("TABLE").
+    std::unique_ptr<Recordset> OpenSchema(int schema, const std::vector<std::string>& restrictions = {});
+    // 0 closed, 1 open.
+    int State() const { return m_core ? 1 : 0; }
+    void Close();
+
+    // The shared state of the open connection; throws err::kNotOpen when closed.
+    const std::shared_ptr<ConnectionCore>& Core() const;
+
+private:
+    long m_mode = 0;
+    long m_timeout = 15;
+    std::optional<long> m_cursorLocation;
+    std::string m_connectionString;
+    std::shared_ptr<ConnectionCore> m_core;
+};
+
+}  // namespace engine::api

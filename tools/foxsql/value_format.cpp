@@ -1,0 +1,155 @@
+#include "value_format.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+namespace foxsql {
+namespace {
+
+std::string Lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
+    return s;
+}
+
+std::string Quoted(const std::string& s) {
+    std::string out = "\"";
+    for (unsigned char c : s) {
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (c < 0x20 || c == 0x7F) {
+                    char buf[8];
+                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                    out += buf;
+                } else {
+                    out += static_cast<char>(c);
+                }
+        }
+    }
+    return out + "\"";
+}
+
+std::string Ymd(int32_t julianDay) {
+    int y, m, d;
+    engine::YmdFromJulianDay(julianDay, y, m, d);
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", y, m, d);
+    return buf;
+}
+
+std::string Moment(const engine::DateTime& t) {
+    const int seconds = (t.milliseconds + 500) / 1000;
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "T%02d:%02d:%02d", seconds / 3600, seconds / 60 % 60, seconds % 60);
+    return Ymd(t.julianDay) + buf;
+}
+
+std::string Hex(const engine::Bytes& bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (uint8_t b : bytes) out += digits[b >> 4], out += digits[b & 15];
+    return out;
+}
+
+std::string Number(double d) {
+    char buf[64];
+    const auto result = std::to_chars(buf, buf + sizeof buf, d);
+    return std::string(buf, result.ptr);
+}
+
+std::string CurrencyText(const engine::Currency& c) {
+    const int64_t v = c.tenThousandths;
+    const uint64_t magnitude = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%s%llu.%04llu", v < 0 ? "-" : "", static_cast<unsigned long long>(magnitude / 10000),
+                  static_cast<unsigned long long>(magnitude % 10000));
+    return buf;
+}
+
+// Cell width in characters (UTF-8 continuation bytes take no room).
+size_t Width(const std::string& s) {
+    return static_cast<size_t>(std::count_if(s.begin(), s.end(), [](unsigned char c) { return (c & 0xC0) != 0x80; }));
+}
+
+}  // namespace
+
+std::string JsonValue(const engine::Value& value) {
+    return std::visit(
+        [](const auto& v) -> std::string {
+            using T = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<T, engine::Null>) return "null";
+            else if constexpr (std::is_same_v<T, bool>) return v ? "true" : "false";
+            else if constexpr (std::is_same_v<T, int64_t>) return std::to_string(v);
+            else if constexpr (std::is_same_v<T, double>) return std::isfinite(v) ? Number(v) : "null";
+            else if constexpr (std::is_same_v<T, engine::Currency>) return CurrencyText(v);
+            else if constexpr (std::is_same_v<T, std::string>) return Quoted(v);
+            else if constexpr (std::is_same_v<T, engine::Date>) return v.IsEmpty() ? "null" : Quoted(Ymd(v.julianDay));
+            else if constexpr (std::is_same_v<T, engine::DateTime>) return v.IsEmpty() ? "null" : Quoted(Moment(v));
+            else return "{\"hex\": " + Quoted(Hex(v)) + "}";
+        },
+        value.Raw());
+}
+
+std::string JsonRow(const std::vector<engine::sql::FieldInfo>& fields, const std::vector<engine::Value>& row) {
+    std::string out = "{";
+    for (size_t i = 0; i < fields.size() && i < row.size(); ++i) {
+        if (i) out += ", ";
+        out += Quoted(Lower(fields[i].name)) + ": " + JsonValue(row[i]);
+    }
+    return out + "}";
+}
+
+std::string CellText(const engine::Value& value) {
+    if (value.IsNull()) return ".NULL.";
+    if (auto* b = value.If<bool>()) return *b ? ".T." : ".F.";
+    if (auto* s = value.If<std::string>()) return *s;
+    if (auto* d = value.If<engine::Date>()) return d->IsEmpty() ? "" : Ymd(d->julianDay);
+    if (auto* t = value.If<engine::DateTime>()) return t->IsEmpty() ? "" : Moment(*t);
+    if (auto* bytes = value.If<engine::Bytes>()) return Hex(*bytes);
+    return JsonValue(value);
+}
+
+std::string AlignedTable(const std::vector<engine::sql::FieldInfo>& fields,
+                         const std::vector<std::vector<engine::Value>>& rows) {
+    std::vector<std::vector<std::string>> cells;
+    std::vector<size_t> widths;
+    for (const auto& f : fields) widths.push_back(Width(f.name));
+    for (const auto& row : rows) {
+        std::vector<std::string> line;
+        for (size_t i = 0; i < fields.size() && i < row.size(); ++i) {
+            std::string text = CellText(row[i]);
+            std::replace_if(text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r' || c == '\t'; }, ' ');
+            widths[i] = std::max(widths[i], Width(text));
+            line.push_back(std::move(text));
+        }
+        cells.push_back(std::move(line));
+    }
+    auto emit = [&](const std::vector<std::string>& line, std::string& out) {
+        std::string text;
+        for (size_t i = 0; i < line.size(); ++i) {
+            if (i) text += " | ";
+            const bool right = i < fields.size() && std::string("NFIYB").find(fields[i].type) != std::string::npos;
+            const std::string pad(widths[i] - Width(line[i]), ' ');
+            text += right ? pad + line[i] : line[i] + pad;
+        }
+        while (!text.empty() && text.back() == ' ') text.pop_back();
+        out += text + "\n";
+    };
+    std::string out;
+    std::vector<std::string> header;
+    for (const auto& f : fields) header.push_back(f.name);
+    emit(header, out);
+    std::string rule;
+    for (size_t i = 0; i < widths.size(); ++i) rule += (i ? "-+-" : "") + std::string(widths[i], '-');
+    out += rule + "\n";
+    for (const auto& line : cells) emit(line, out);
+    return out;
+}
+
+}  // namespace foxsql
