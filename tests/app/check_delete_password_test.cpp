@@ -129,14 +129,4 @@ TEST_F(CheckDeletePasswordTest, APromptThatFailsCountsAsNothingTyped) {
     EXPECT_EQ(prompt.asked, 1);
 }
 
-TEST_F(CheckDeletePasswordTest, TheStoredFormIsComparedAfterDecodingAndTrimming) {
-    TypedPassword prompt("sec");
-    EXPECT_TRUE(Check(Value(" 857169 "), prompt));
-    TypedPassword blankAfter("sec ");
-    TempDir other;
-    MakePasswordsDb(other.Path(), {{Value("857169"), Value(), Value(), Value()}});
-    auto connection = Connect(other.Path());
-    EXPECT_FALSE(deletion::CheckDeletePassword(connection.get(), blankAfter));
-}
-
 }  // namespace

@@ -94,13 +94,4 @@ TEST(DeletePatientRecords, WithoutMngCareTheOtherSixTablesAreStillDone) {
                              {"PmtAndChrg", "PostFile", "Appointment", "PatIns", "Case", "BillOthe"});
 }
 
-TEST(DeletePatientRecords, APatientWithoutRowsChangesNothing) {
-    TempDir dir;
-    MakeDemoDb(dir.Path(), 3);
-    const Snapshot before = Read(dir.Path());
-    auto connection = Connect(dir.Path());
-    deletion::DeletePatientRecords(*connection, 999);
-    ExpectOnlyPatientDeleted(before, Read(dir.Path()), 999, {});
-}
-
 }  // namespace

@@ -11,7 +11,6 @@
 #include <functional>
 
 #include "app/delete_patient.h"
-#include "common/product.h"
 #include "common/recording_ui.h"
 #include "password_db.h"
 #include "support/temp_dir.h"
@@ -136,13 +135,6 @@ TEST_F(CheckWithDialog, TheTypedPasswordDecides) {
     EXPECT_TRUE(TypeAndClose("Secret"));
     EXPECT_FALSE(TypeAndClose("secret"));
     EXPECT_FALSE(TypeAndClose(""));
-}
-
-TEST_F(CheckWithDialog, TheDialogsHelpFileSitsBesideTheLog) {
-    const std::string saved = product::LogFile;
-    product::LogFile = "/opt/corvane/Corvane.log";
-    EXPECT_EQ(deletion::DefaultHelpFile(), "/opt/corvane/Corvane.chm");
-    product::LogFile = saved;
 }
 
 }  // namespace
