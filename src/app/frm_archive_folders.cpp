@@ -2,6 +2,9 @@
 // what a click on an item opens in the patient grid.
 #include <cmath>
 
+#include <QItemSelectionModel>
+#include <QTableView>
+
 #include "app/frm_archive.h"
 #include "app/recordset_source.h"
 #include "common/exception_text.h"
@@ -15,6 +18,7 @@
 #include "folders/folder_file.h"
 #include "settings/most_recent_files.h"
 #include "settings/xml_reg.h"
+#include "views/grid_table_model.h"
 #include "views/record_grid.h"
 
 namespace app {
@@ -97,6 +101,10 @@ void frmArchive::LoadGridLayout(const std::string& layoutFile, const std::string
     }
     const std::shared_ptr<engine::api::Recordset> recordset = RecordsetOf(grid.BoundRecordset());
     if (recordset && recordset->RecordCount() > 0) recordset->MoveFirst();
+    // The grid starts on its top row, which is current but not selected: nothing is picked
+    // for archiving until the user picks it.
+    const QModelIndex top = grid.Model()->index(0, 0);
+    if (top.isValid()) grid.Table()->selectionModel()->setCurrentIndex(top, QItemSelectionModel::NoUpdate);
 }
 
 void frmArchive::MoveGridToPatient(const std::string& patientNumber) {
