@@ -8,13 +8,15 @@
 #include <QPushButton>
 #include <QStyle>
 
-#include "app/placeholders.h"
+#include "app/patient_grid.h"
 #include "app/window_tools.h"
 #include "common/process.h"
 #include "common/ui.h"
+#include "engine/api/connection.h"
 #include "folders/folder_bar.h"
 #include "settings/most_recent_files.h"
 #include "tips/frm_tip.h"
+#include "views/record_grid.h"
 
 namespace app {
 namespace {
@@ -118,7 +120,7 @@ void frmArchive::CreateControls() {
     m_lblArchive = new QLabel(this);
     m_lblArchive->setObjectName("lblArchive");
     CreateFolderBar();
-    m_grdPatients = MakeGridPlaceholder(this);
+    m_grdPatients = MakePatientGrid(this);
 
     m_cmdArchive = new QPushButton("Archive", this);
     m_cmdArchive->setObjectName("cmdArchive");
@@ -135,7 +137,7 @@ void frmArchive::CreateControls() {
     connect(m_cmdClose, &QPushButton::clicked, this, [this] { cmdClose_Click(); });
 }
 
-void frmArchive::ReplaceGrid(QWidget* grid) {
+void frmArchive::ReplaceGrid(views::RecordGrid* grid) {
     delete m_grdPatients;
     m_grdPatients = grid;
     m_grdPatients->setParent(this);

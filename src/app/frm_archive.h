@@ -7,8 +7,8 @@
 // connection, StopFlag, the status balloon) and its controls, laid out in twips by
 // main_window_layout.h. Qt; one instance per program.
 //
-// The database engine and the grid plug in through the protected virtual methods
-// (PackDatabase, ConnectPractice, LoadGridLayout, MoveGridToPatient); tests override them.
+// The database work and the grid's layout loading go through protected virtual methods
+// (PackDatabase, ConnectPractice, LoadGridLayout, MoveGridToPatient), which tests override.
 #pragma once
 
 #include <memory>
@@ -24,6 +24,9 @@
 class QLabel;
 class QPushButton;
 
+namespace engine::api {
+class Connection;
+}  // namespace engine::api
 namespace folders {
 class FolderBar;
 struct FolderBarItem;
@@ -34,6 +37,9 @@ class CMostRecentFiles;
 namespace tips {
 class frmTip;
 }  // namespace tips
+namespace views {
+class RecordGrid;
+}  // namespace views
 
 namespace app {
 
@@ -85,22 +91,22 @@ public:
     bool StopFlag() const { return m_stopFlag; }
     void SetStopFlag(bool stop) { m_stopFlag = stop; }
     int HelpContextID() const { return m_helpContextId; }
-    // The practice connection (its connection string); empty until start-up connects.
-    const std::string& Connection() const { return m_connection; }
+    // The practice connection; none until start-up connects.
+    engine::api::Connection* Connection() const { return m_connection.get(); }
     // The database connection the patient grid opens its record source through.
     const std::string& GridConnectionString() const { return m_gridConnectionString; }
     // The loaded folder file.
     const pugi::xml_document& FolderDoc() const { return m_folderDoc; }
 
-    // Controls. The grid starts as a placeholder; ReplaceGrid puts the real component in the
-    // same place (the old widget is deleted).
+    // Controls. The patient grid starts with its designed layout; ReplaceGrid puts another
+    // grid in its place (the old one is deleted).
     QLabel* lblArchive() const { return m_lblArchive; }
     folders::FolderBar* suiFolders() const { return m_suiFolders; }
-    QWidget* grdPatients() const { return m_grdPatients; }
+    views::RecordGrid* grdPatients() const { return m_grdPatients; }
     QPushButton* cmdArchive() const { return m_cmdArchive; }
     QPushButton* cmdStop() const { return m_cmdStop; }
     QPushButton* cmdClose() const { return m_cmdClose; }
-    void ReplaceGrid(QWidget* grid);
+    void ReplaceGrid(views::RecordGrid* grid);
 
     // The caption of lblArchive; the label grows to show all of it.
     void SetArchiveCaption(const std::string& text);
@@ -127,11 +133,13 @@ protected:
     // Packs every table of the database in folder; the comma-separated tables that failed.
     virtual std::string PackDatabase(const std::string& folder);
 
-    // Opens the practice database container dbcName in folder (which ends in "/") and returns
-    // the connection's connection string. Throws engine::Error when it cannot connect.
-    virtual std::string ConnectPractice(const std::string& folder, const std::string& dbcName);
+    // Opens the practice database container dbcName in folder (which ends in "/"). Throws
+    // engine::Error when it cannot connect (the failure is in the log already).
+    virtual std::unique_ptr<engine::api::Connection> ConnectPractice(const std::string& folder,
+                                                                     const std::string& dbcName);
     // Loads a layout file into the patient grid, whose record source then opens through
-    // connectionString, and puts the grid on its first record. May throw.
+    // connectionString, and puts the grid's recordset on its first record. On failure the grid
+    // keeps the layout and rows it had, and the error is thrown.
     virtual void LoadGridLayout(const std::string& layoutFile, const std::string& connectionString);
     // Makes the grid's row of patient number patientNumber current (searching forward from the
     // first record by PtNum, or by "Patient Number" when the record source names it so); with
@@ -160,7 +168,7 @@ private:
     int m_helpContextId = 0;
     bool m_ended = false;
     int m_exitCode = 0;
-    std::string m_connection;
+    std::unique_ptr<engine::api::Connection> m_connection;
     std::string m_gridConnectionString;
     std::unique_ptr<tips::frmTip> m_statusTip;
     std::unique_ptr<settings::CMostRecentFiles> m_recentFiles;
@@ -169,7 +177,7 @@ private:
     MainWindowGeometry m_geometry = DesignGeometry();
     QLabel* m_lblArchive = nullptr;
     folders::FolderBar* m_suiFolders = nullptr;
-    QWidget* m_grdPatients = nullptr;
+    views::RecordGrid* m_grdPatients = nullptr;
     QPushButton* m_cmdArchive = nullptr;
     QPushButton* m_cmdStop = nullptr;
     QPushButton* m_cmdClose = nullptr;

@@ -1,15 +1,25 @@
 // frmArchive's folder bar: its design items, filling it from the folder file at start-up, and
 // what a click on an item opens in the patient grid.
+#include <cmath>
+
+#include <QItemSelectionModel>
+#include <QTableView>
+
 #include "app/frm_archive.h"
+#include "app/recordset_source.h"
 #include "common/exception_text.h"
 #include "common/paths.h"
 #include "common/product.h"
 #include "common/ui.h"
+#include "db/ado_tools.h"
+#include "engine/api/recordset.h"
 #include "folders/folder_bar.h"
 #include "folders/folder_bar_loading.h"
 #include "folders/folder_file.h"
 #include "settings/most_recent_files.h"
 #include "settings/xml_reg.h"
+#include "views/grid_table_model.h"
+#include "views/record_grid.h"
 
 namespace app {
 namespace {
@@ -52,7 +62,7 @@ void frmArchive::suiFolders_ItemClick(const folders::FolderBarItem& item) {
         BusyPointer busy;
         if (item.Indent == 0) return;  // a heading opens nothing
         // Without a database the folder file was never read and the grid has nothing to show.
-        if (m_connection.empty()) return;
+        if (!m_connection) return;
         // An undefined folder (the user has been told) or one without a layout leaves the
         // grid as it is.
         const std::optional<std::string> layoutFile = folders::FolderLayoutFile(item, m_folderDoc, m_appPath);
@@ -77,10 +87,38 @@ std::string frmArchive::RecentPatient() {
     return patient;
 }
 
-void frmArchive::LoadGridLayout(const std::string&, const std::string&) {
-    // The patient grid takes layout files once it is built in; until then it keeps its design.
+void frmArchive::LoadGridLayout(const std::string& layoutFile, const std::string& connectionString) {
+    views::RecordGrid& grid = *m_grdPatients;
+    const std::string previousLayout = grid.LayoutText();
+    const std::shared_ptr<views::RecordSource> previousRows = grid.BoundRecordset();
+    try {
+        grid.LoadLayoutFile(layoutFile, true, connectionString);
+    } catch (...) {
+        // A layout that cannot be read or whose rows cannot be opened leaves the grid as it was.
+        grid.ApplyLayoutText(previousLayout);
+        grid.SetBoundRecordset(previousRows);
+        throw;
+    }
+    const std::shared_ptr<engine::api::Recordset> recordset = RecordsetOf(grid.BoundRecordset());
+    if (recordset && recordset->RecordCount() > 0) recordset->MoveFirst();
+    // The grid starts on its top row, which is current but not selected: nothing is picked
+    // for archiving until the user picks it.
+    const QModelIndex top = grid.Model()->index(0, 0);
+    if (top.isValid()) grid.Table()->selectionModel()->setCurrentIndex(top, QItemSelectionModel::NoUpdate);
 }
 
-void frmArchive::MoveGridToPatient(const std::string&) {}
+void frmArchive::MoveGridToPatient(const std::string& patientNumber) {
+    if (patientNumber.empty()) return;
+    views::RecordGrid& grid = *m_grdPatients;
+    const std::shared_ptr<engine::api::Recordset> recordset = RecordsetOf(grid.BoundRecordset());
+    if (!recordset) return;
+    std::string criterion;
+    if (AdoTools::GetField(*recordset, "PtNum")) criterion = "PtNum =" + patientNumber;
+    else if (AdoTools::GetField(*recordset, "Patient Number")) criterion = "[Patient Number] =" + patientNumber;
+    else return;
+    recordset->MoveFirst();
+    recordset->Find(criterion);
+    if (!recordset->Eof() && !recordset->Bof()) grid.MoveToBookmark(std::llround(recordset->Bookmark()));
+}
 
 }  // namespace app

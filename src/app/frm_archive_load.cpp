@@ -1,6 +1,7 @@
 // frmArchive's start-up (Form_Load and its steps) and the unattended jobs of the command line.
 #include <filesystem>
 
+#include "app/engine_record_sources.h"
 #include "app/frm_archive.h"
 #include "app/start_switches.h"
 #include "common/command_args.h"
@@ -10,8 +11,11 @@
 #include "common/process.h"
 #include "common/product.h"
 #include "common/ui.h"
+#include "db/ado_tools.h"
+#include "engine/api/connection.h"
 #include "settings/most_recent_files.h"
 #include "settings/xml_reg.h"
+#include "views/record_grid.h"
 
 namespace app {
 namespace {
@@ -110,11 +114,14 @@ void frmArchive::LoadDatabase() {
     PackArchive();
     // The container is always corvane.dbc in the database's folder, whatever file the
     // recent-files entry names.
-    m_connection.clear();
+    m_connection.reset();
     m_connection = ConnectPractice(common::FolderOf(m_databasePath), kPracticeContainer);
     SetArchiveCaption("Select patients to archive and then the Archive button.  (" + m_databasePath + ").");
     product::WriteLog(kModule, "LoadDatabase", "Loading most recent database.");
-    m_gridConnectionString = m_connection;
+    // The grid opens its rows on the database engine, through the connection's string.
+    InstallEngineRecordSources();
+    m_gridConnectionString = m_connection->ConnectionString();
+    m_grdPatients->SetConnectionString(m_gridConnectionString);
     FillFolderBar();
 }
 
@@ -145,11 +152,9 @@ std::string frmArchive::PackDatabase(const std::string& folder) {
     return {};
 }
 
-std::string frmArchive::ConnectPractice(const std::string& folder, const std::string& dbcName) {
-    // Until the database engine is built in, the connection is its connection string alone.
-    return "Provider=MSDASQL;Persist Security Info=False;Extended Properties=\""
-           "DRIVER={Microsoft Visual FoxPro Driver};Collate=Machine;BackgroundFetch=Yes;Exclusive = No;"
-           "SourceDB=" + common::AddBackslash(folder) + dbcName + ";SourceType=DBC;\"";
+std::unique_ptr<engine::api::Connection> frmArchive::ConnectPractice(const std::string& folder,
+                                                                     const std::string& dbcName) {
+    return AdoTools::Connect_DBC(folder, dbcName);
 }
 
 void frmArchive::EndProgram(int exitCode) {

@@ -29,10 +29,17 @@ void RowArrangement::Build(const RecordSource* source, std::vector<Key> groupKey
     keys.insert(keys.end(), sortKeys.begin(), sortKeys.end());
     keys.erase(std::remove_if(keys.begin(), keys.end(), [](const Key& k) { return k.field < 0; }), keys.end());
     if (!keys.empty()) {
+        // Each key's values are read once per row rather than at every comparison: a source
+        // over a database hands out copies, and a sort compares each row many times.
+        std::vector<std::vector<engine::Value>> values(keys.size());
+        for (size_t k = 0; k < keys.size(); ++k) {
+            values[k].reserve(m_order.size());
+            for (int row = 0; row < RecordCount(); ++row) values[k].push_back(source->Value(row, keys[k].field));
+        }
         std::stable_sort(m_order.begin(), m_order.end(), [&](int a, int b) {
-            for (const Key& key : keys) {
-                const int c = CompareValues(source->Value(a, key.field), source->Value(b, key.field));
-                if (c != 0) return key.order < 0 ? c > 0 : c < 0;
+            for (size_t k = 0; k < keys.size(); ++k) {
+                const int c = CompareValues(values[k][a], values[k][b]);
+                if (c != 0) return keys[k].order < 0 ? c > 0 : c < 0;
             }
             return false;
         });

@@ -16,6 +16,7 @@
 #include "common/command_args.h"
 #include "common/product.h"
 #include "common/recording_ui.h"
+#include "engine/api/connection.h"
 #include "engine/error.h"
 #include "settings/xml_reg.h"
 #include "support/temp_dir.h"
@@ -73,10 +74,14 @@ protected:
         }
         return failedTables;
     }
-    std::string ConnectPractice(const std::string& folder, const std::string& dbcName) override {
+    // A connection that names the database without opening it.
+    std::unique_ptr<engine::api::Connection> ConnectPractice(const std::string& folder,
+                                                             const std::string& dbcName) override {
         connectedTo.push_back(folder + "|" + dbcName);
         if (throwOnConnect) throw engine::Error(1, "Connection failed.");
-        return "connection to " + folder + dbcName;
+        auto connection = std::make_unique<engine::api::Connection>();
+        connection->SetConnectionString("connection to " + folder + dbcName);
+        return connection;
     }
     void LoadGridLayout(const std::string& file, const std::string& connectionString) override {
         if (throwOnLayout) throw engine::Error(2, "Layout file cannot be read.");

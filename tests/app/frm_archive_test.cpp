@@ -6,10 +6,10 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
-#include <QTableWidget>
 
 #include "app/window_tools.h"
 #include "archive_window_fixture.h"
+#include "views/record_grid.h"
 
 namespace fs = std::filesystem;
 using app_testing::FormLoadTest;
@@ -222,10 +222,10 @@ TEST_F(MainWindowTest, CloseUnloadsTheWindow) {
     EXPECT_FALSE(window.isVisible());
 }
 
-TEST_F(MainWindowTest, ReplacedComponentsTakeThePlaceholdersPlace) {
+TEST_F(MainWindowTest, AReplacedGridTakesThePlaceOfTheOldOne) {
     TestWindow window(environment);
     const QRect gridPlace = window.grdPatients()->geometry();
-    auto* grid = new QTableWidget;
+    auto* grid = new views::RecordGrid;
     window.ReplaceGrid(grid);
     EXPECT_EQ(window.grdPatients(), grid);
     EXPECT_EQ(grid->parentWidget(), &window);

@@ -70,7 +70,8 @@ TEST_F(StartupDatabaseTest, TheMostRecentDatabaseIsLoggedConnectedAndNamedInTheL
 
     // Always corvane.dbc in the database's folder, whatever the entry's file name.
     EXPECT_EQ(window.connectedTo, std::vector<std::string>{DataFolder() + "/|corvane.dbc"});
-    EXPECT_EQ(window.Connection(), Connection());
+    ASSERT_NE(window.Connection(), nullptr);
+    EXPECT_EQ(window.Connection()->ConnectionString(), Connection());
     EXPECT_EQ(window.GridConnectionString(), Connection());
     EXPECT_EQ(window.lblArchive()->text().toStdString(),
               "Select patients to archive and then the Archive button.  (" + Database() + ").");
@@ -84,7 +85,7 @@ TEST_F(StartupDatabaseTest, WithoutARecentDatabaseNothingIsPackedOrConnected) {
     EXPECT_EQ(MessageTexts(), std::vector<std::string>{kNoDatabase});
     EXPECT_TRUE(window.connectedTo.empty());
     EXPECT_TRUE(window.layoutsLoaded.empty());
-    EXPECT_EQ(window.Connection(), "");
+    EXPECT_EQ(window.Connection(), nullptr);
     EXPECT_EQ(window.StatusTip(), nullptr);
     EXPECT_EQ(BarRows(*window.suiFolders()), (std::vector<BarRow>{{"Corvane", 0}, {"Patients", 1}}));
 

@@ -185,6 +185,15 @@ void Recordset::SetBookmark(double bookmark) {
     StandOn(row, true);
 }
 
+engine::Value Recordset::ValueAt(double bookmark, long index) {
+    const int64_t row = std::isfinite(bookmark) ? std::llround(bookmark) - 1 : -1;
+    if (!Rows().Contains(row))
+        throw Error(engine::err::kBadArgument, "The bookmark " + std::to_string(std::llround(bookmark)) +
+                                                   " does not name a row of this recordset.");
+    if (index < 0 || index >= m_fields.Count()) m_fields.Item(index);  // throws, naming the item
+    return m_rows->ReadValue(row, static_cast<size_t>(index));
+}
+
 void Recordset::Find(std::string_view criterion) {
     const sql::FindCriterion c = sql::ParseFindCriterion(criterion);
     Leave();

@@ -104,6 +104,11 @@ public:
     void MoveLast();
     double Bookmark();
     void SetBookmark(double bookmark);
+    // The stored value of field index (from 0) in the row of bookmark, without moving the
+    // cursor and without regard to an edit under way: for readers that visit rows out of
+    // order, such as a grid sorting them. Throws err::kBadArgument for a bookmark of no row,
+    // err::kItemNotFound for a field out of range.
+    engine::Value ValueAt(double bookmark, long index);
     // Searches forward from the current row (from the first when at BOF) for the first row
     // meeting criterion ("Field = value", see sql::ParseFindCriterion) and stands there, or
     // at EOF when there is none.

@@ -29,6 +29,8 @@ public:
     virtual bool Contains(int64_t row) = 0;
     virtual long Count() = 0;
     virtual std::vector<Value> Read(int64_t row) = 0;
+    // One field of a row; stores that hold their rows in memory answer without copying the row.
+    virtual Value ReadValue(int64_t row, size_t field) { return Read(row).at(field); }
     virtual bool Updatable() const = 0;
     // Writes a new row (one value per field, already converted) and returns its key.
     virtual int64_t Append(const std::vector<Value>& values) = 0;
@@ -80,6 +82,7 @@ public:
     bool Contains(int64_t row) override;
     long Count() override { return static_cast<long>(m_rows.rows.size()); }
     std::vector<Value> Read(int64_t row) override { return m_rows.rows.at(static_cast<size_t>(row)); }
+    Value ReadValue(int64_t row, size_t field) override { return m_rows.rows.at(static_cast<size_t>(row)).at(field); }
     bool Updatable() const override { return m_core && m_rows.Updatable(); }
     int64_t Append(const std::vector<Value>& values) override;
     void Write(int64_t row, const std::vector<Value>& values) override;

@@ -156,6 +156,25 @@ TEST_F(PracticeDatabase, BookmarksStayWithTheirRowsAndBadOnesAreRefused) {
     EXPECT_EQ(queryClone->Fields().Item("LastNam").Value(), Value("Evans Jr            "));
 }
 
+TEST_F(PracticeDatabase, ValueAtReadsAnyRowByBookmarkWithoutMovingTheCursor) {
+    auto c = Connect();
+    for (const char* source : {"IdentFil", "SELECT PtNum, LastNam FROM IdentFil"}) {
+        Recordset rs;
+        rs.Open(source, *c, 3, 3, -1);
+        rs.MoveLast();
+        const double last = rs.Bookmark();
+        rs.MoveFirst();
+        const double first = rs.Bookmark();
+        rs.Fields().Item("LastNam").SetValue(Value("Edited"));  // an edit under way is not read
+        EXPECT_EQ(rs.ValueAt(last, 0), Value(int64_t{5})) << source;
+        EXPECT_EQ(rs.ValueAt(first, 1), Value("Adams               ")) << source;
+        EXPECT_EQ(rs.Bookmark(), first) << source;
+        ExpectError([&] { rs.ValueAt(99.0, 0); }, err::kBadArgument, "bookmark");
+        ExpectError([&] { rs.ValueAt(first, 7); }, err::kItemNotFound, "Item 7");
+        rs.CancelUpdate();
+    }
+}
+
 TEST_F(PracticeDatabase, AddNewAndUpdateWriteThroughAtOnce) {
     auto c = Connect();
     Recordset rs;
