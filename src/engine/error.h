@@ -39,6 +39,8 @@ inline constexpr long kCorruptMemo = 41;           // memo file missing, truncat
 inline constexpr long kCorruptContainer = 1552;    // .dbc/.dct/.dcx broken
 inline constexpr long kFileInUse = 1705;           // exclusive use refused: open elsewhere
 inline constexpr long kIndexNotMaintained = 1707;  // a write would make a structural index stale
+inline constexpr long kCorruptIndex = 114;         // index file broken or not matching its table
+inline constexpr long kUniqueViolated = 1884;      // a candidate tag would get a duplicate key
 // SQL and commands.
 inline constexpr long kSyntax = 10;                // syntax error in a statement
 inline constexpr long kUnknownTable = 1802;        // table not found in the database

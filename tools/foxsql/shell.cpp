@@ -55,8 +55,8 @@ bool Shell::Run(const std::string& text, std::ostream& out, std::ostream& err) {
 
 bool Shell::Command(const std::string& text, std::ostream& out) {
     if (text == ".help") {
-        out << "Statements: SELECT, INSERT, UPDATE, DELETE, SET DELETED|EXCLUSIVE ON|OFF, PACK; several may be\n"
-               "separated by \";\". Commands: .tables  .help  .quit\n";
+        out << "Statements: SELECT, INSERT, UPDATE, DELETE, SET DELETED|EXCLUSIVE ON|OFF, PACK, REINDEX; several\n"
+               "may be separated by \";\". Commands: .tables  .help  .quit\n";
         return true;
     }
     if (text == ".tables") {

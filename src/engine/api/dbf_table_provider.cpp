@@ -70,6 +70,9 @@ void DbfTableAccess::SetDeleted(sql::RecordNumber record, bool deleted) {
 }
 
 std::optional<std::vector<sql::RecordNumber>> DbfTableAccess::LookupEqual(size_t field, const Value& key) {
+    // A tag of the table's own index on the field answers without reading the rows; the
+    // process's key index is built only for fields no tag covers.
+    if (auto records = m_table->SeekEqual(field, key)) return records;
     return key_index::Lookup(*m_table, field, key);
 }
 
@@ -168,6 +171,10 @@ void DbfTableProvider::Pack(const std::string& nameOrPath) {
     auto table = Table::Open(Resolve(nameOrPath), engine::OpenMode::Exclusive);
     key_index::Forget(*table);
     table->Pack();
+}
+
+void DbfTableProvider::Reindex(const std::string& nameOrPath) {
+    Table::Open(Resolve(nameOrPath), engine::OpenMode::Exclusive)->Reindex();
 }
 
 }  // namespace engine::api

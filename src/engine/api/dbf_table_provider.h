@@ -7,7 +7,8 @@
 // reads the table's current header, so changes made by other connections are seen. Tables of
 // a container show the long field names the container keeps for them.
 //
-// DbfTableAccess adapts engine::Table to sql::TableAccess and answers LookupEqual from the
+// DbfTableAccess adapts engine::Table to sql::TableAccess. LookupEqual answers from a tag of
+// the table's structural index whose key is the field (Table::SeekEqual), else from the
 // process-wide key indexes (key_index.h), which its writes keep current.
 //
 // Errors: engine::Error err::kUnknownTable naming the table when no file is found; whatever
@@ -57,6 +58,9 @@ public:
 
     std::unique_ptr<sql::TableAccess> Open(const std::string& nameOrPath, sql::OpenMode mode) override;
     void Pack(const std::string& nameOrPath) override;
+    // Rebuilds the table's structural index (needs exclusive use); err::kBadArgument when the
+    // table has none.
+    void Reindex(const std::string& nameOrPath) override;
 
     std::unique_ptr<DbfTableAccess> OpenTable(const std::string& nameOrPath, sql::OpenMode mode);
     // The table file a name resolves to; throws err::kUnknownTable.

@@ -1,10 +1,12 @@
 // Byte layout of a Visual FoxPro compound index (.cdx, and a container's .dcx): 512-byte pages,
 // 1024-byte headers for the tag directory and for each tag, interior nodes with full keys and
-// leaf nodes with compressed keys. Also the error numbers the index code raises.
+// leaf nodes with compressed keys. Also the error numbers the index code raises (from error.h).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+
+#include "engine/error.h"
 
 namespace engine::cdx {
 
@@ -63,8 +65,8 @@ inline constexpr size_t kTagNameLength = 10;
 // Key prefix of a tag with kOptNullable: a value that is not null.
 inline constexpr uint8_t kNotNullPrefix = 0x80;
 
-// Error numbers (the storage numbers live in engine/error.h).
-inline constexpr long kCorruptIndex = 114;        // index file broken or not matching its table
-inline constexpr long kUniqueViolated = 1884;     // a candidate tag would get a duplicate key
+// The error numbers the index code raises, under the names it uses.
+inline constexpr long kCorruptIndex = engine::err::kCorruptIndex;
+inline constexpr long kUniqueViolated = engine::err::kUniqueViolated;
 
 }  // namespace engine::cdx

@@ -113,6 +113,11 @@ struct PackStmt {
     TableRef table;
 };
 
-using Statement = std::variant<SelectStmt, DeleteStmt, InsertStmt, UpdateStmt, SetStmt, PackStmt>;
+// REINDEX table: rebuilds the table's structural index.
+struct ReindexStmt {
+    TableRef table;
+};
+
+using Statement = std::variant<SelectStmt, DeleteStmt, InsertStmt, UpdateStmt, SetStmt, PackStmt, ReindexStmt>;
 
 }  // namespace engine::sql

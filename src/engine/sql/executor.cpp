@@ -78,7 +78,8 @@ struct BoundUpdate {
     NodePtr where;
 };
 
-using BoundStatement = std::variant<BoundSelect, BoundDelete, BoundInsert, BoundUpdate, SetStmt, PackStmt>;
+using BoundStatement =
+    std::variant<BoundSelect, BoundDelete, BoundInsert, BoundUpdate, SetStmt, PackStmt, ReindexStmt>;
 
 FieldInfo ResultField(const TypeInfo& t, std::string name) {
     FieldInfo f{std::move(name), t.type, t.length, t.decimals, t.nullable};
@@ -247,6 +248,12 @@ struct Binder {
             throw Error(err::kMustBeExclusive, "File must be opened exclusively: PACK '" + s.table.name + "'");
         return s;
     }
+
+    BoundStatement operator()(const ReindexStmt& s) {
+        if (!settings.exclusive)
+            throw Error(err::kMustBeExclusive, "File must be opened exclusively: REINDEX '" + s.table.name + "'");
+        return s;
+    }
 };
 
 // Calls fn(record number, record) for every record that is visible and meets the condition,
@@ -365,6 +372,8 @@ struct Runner {
     }
 
     void operator()(PackStmt& s) { session.Provider().Pack(s.table.name); }
+
+    void operator()(ReindexStmt& s) { session.Provider().Reindex(s.table.name); }
 };
 
 }  // namespace

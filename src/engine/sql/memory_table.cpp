@@ -96,4 +96,10 @@ void MemoryTableProvider::Pack(const std::string& nameOrPath) {
     packed.push_back(nameOrPath);
 }
 
+void MemoryTableProvider::Reindex(const std::string& nameOrPath) {
+    MemoryTableData& data = Table(nameOrPath);
+    if (data.openHandles > 0) throw Error(engine::err::kFileInUse, "File is in use: " + nameOrPath);
+    reindexed.push_back(nameOrPath);
+}
+
 }  // namespace engine::sql

@@ -36,8 +36,11 @@ public:
     // exclusively (err::kFileInUse).
     std::unique_ptr<TableAccess> Open(const std::string& nameOrPath, OpenMode mode) override;
     void Pack(const std::string& nameOrPath) override;
+    // Memory tables keep no index to rebuild: checks the table is free and records the name.
+    void Reindex(const std::string& nameOrPath) override;
 
-    std::vector<std::string> packed;  // names passed to Pack, in order
+    std::vector<std::string> packed;     // names passed to Pack, in order
+    std::vector<std::string> reindexed;  // names passed to Reindex, in order
 
 private:
     std::map<std::string, std::shared_ptr<MemoryTableData>> m_tables;  // by upper-case name

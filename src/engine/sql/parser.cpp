@@ -96,7 +96,8 @@ private:
             return s;
         }
         if (AcceptWord("PACK")) return PackStmt{Table(false)};
-        Fail("expected SELECT, INSERT, UPDATE, DELETE, SET or PACK");
+        if (AcceptWord("REINDEX")) return ReindexStmt{Table(false)};
+        Fail("expected SELECT, INSERT, UPDATE, DELETE, SET, PACK or REINDEX");
     }
 
     TableRef Table(bool allowAlias) {

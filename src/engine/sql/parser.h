@@ -1,5 +1,5 @@
-// Parser of the FoxPro SQL dialect: SELECT, INSERT, UPDATE, DELETE, SET DELETED|EXCLUSIVE and
-// PACK, several separated by ";". Keywords are recognised by position, so tables and fields
+// Parser of the FoxPro SQL dialect: SELECT, INSERT, UPDATE, DELETE, SET DELETED|EXCLUSIVE, PACK
+// and REINDEX, several separated by ";". Keywords are recognised by position, so tables and fields
 // may carry names that are reserved words elsewhere (`Case`, `Desc`).
 #pragma once
 

@@ -10,7 +10,7 @@
 namespace engine::sql {
 
 namespace err {
-inline constexpr long kMustBeExclusive = 110;   // PACK without exclusive use
+inline constexpr long kMustBeExclusive = 110;   // PACK or REINDEX without exclusive use
 inline constexpr long kDivisionByZero = 1307;   // a division or MOD by zero
 inline constexpr long kNullNotAllowed = 1581;   // null stored into a field that takes none
 inline constexpr long kInvalidDate = 2034;      // a date or date-time literal that is no day

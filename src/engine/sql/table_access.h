@@ -74,6 +74,8 @@ public:
     virtual std::unique_ptr<TableAccess> Open(const std::string& nameOrPath, OpenMode mode) = 0;
     // Removes the records marked deleted from the table file for good. Needs exclusive use.
     virtual void Pack(const std::string& nameOrPath) = 0;
+    // Rebuilds the table's index from its records. Needs exclusive use.
+    virtual void Reindex(const std::string& nameOrPath) = 0;
 };
 
 }  // namespace engine::sql

@@ -65,17 +65,26 @@ TEST(SqlStatements, DeleteMarksRowsThatStayUntilPacked) {
     EXPECT_EQ(db.Table("Appointment").records.size(), 1u);
 }
 
-TEST(SqlStatements, PackNeedsExclusiveUse) {
+TEST(SqlStatements, PackAndReindexNeedExclusiveUse) {
     PracticeTables db;
-    try {
-        db.Run("PACK \"/data/Archive/Case\"");
-        FAIL();
-    } catch (const engine::Error& e) {
-        EXPECT_EQ(e.Number(), engine::sql::err::kMustBeExclusive);
+    for (const char* text : {"PACK \"/data/Archive/Case\"", "REINDEX IdentFil", "reindex \"/data/IdentFil.dbf\""}) {
+        try {
+            db.Run(text);
+            ADD_FAILURE() << text;
+        } catch (const engine::Error& e) {
+            EXPECT_EQ(e.Number(), engine::sql::err::kMustBeExclusive) << text;
+            EXPECT_NE(e.Description().find("File must be opened exclusively"), std::string::npos) << e.Description();
+        }
     }
+    // Nothing of a text runs when one of its statements is refused.
+    EXPECT_THROW(db.Run("SET EXCLUSIVE ON; SET EXCLUSIVE OFF; REINDEX IdentFil"), engine::Error);
     EXPECT_TRUE(db.provider.packed.empty());
-    db.Run("SET EXCLUSIVE ON; PACK \"/data/Archive/Case\"; SET EXCLUSIVE OFF");
+    EXPECT_TRUE(db.provider.reindexed.empty());
+    db.Run("SET EXCLUSIVE ON; PACK \"/data/Archive/Case\"; REINDEX Case; SET EXCLUSIVE OFF");
     EXPECT_EQ(db.provider.packed.size(), 1u);
+    EXPECT_EQ(db.provider.reindexed, std::vector<std::string>{"Case"});
+    // REINDEX wants the table it rebuilds.
+    EXPECT_THROW(db.Run("SET EXCLUSIVE ON; REINDEX"), engine::Error);
 }
 
 TEST(SqlStatements, ExclusiveModeOpensTablesExclusively) {
