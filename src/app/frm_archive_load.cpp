@@ -3,6 +3,8 @@
 
 #include "app/engine_record_sources.h"
 #include "app/frm_archive.h"
+
+#include "app/archive_creation.h"
 #include "app/start_switches.h"
 #include "common/command_args.h"
 #include "common/exception_text.h"
@@ -141,16 +143,9 @@ void frmArchive::PackArchive() {
     HideStatus();
 }
 
-void frmArchive::CreateArchiveDatabase() {
-    product::WriteLog(kModule, "CreateArchiveDatabase",
-                      "Archive database creation is not available in this build; would create the archive of " +
-                          m_databasePath);
-}
+void frmArchive::CreateArchiveDatabase() { app::CreateArchiveDatabase(m_databasePath, m_appPath, *this, m_connection); }
 
-std::string frmArchive::PackDatabase(const std::string& folder) {
-    product::WriteLog(kModule, "PackDatabase", "Packing is not available in this build; would pack " + folder);
-    return {};
-}
+std::string frmArchive::PackDatabase(const std::string& folder) { return app::PackFolder(folder); }
 
 std::unique_ptr<engine::api::Connection> frmArchive::ConnectPractice(const std::string& folder,
                                                                      const std::string& dbcName) {
