@@ -23,7 +23,10 @@
 //     and copying only the practice rows still live would lose rows. Instead, a journaled
 //     patient is never removed from the archive: at the start of every run, and whenever a
 //     journaled patient is met again, the practice deletion is finished and the patient
-//     taken off the journal (deleting rows already marked deleted is harmless).
+//     taken off the journal (deleting rows already marked deleted is harmless);
+//   - a selected patient who is no longer in the practice (IdentFil has no live row: selected
+//     twice, or already deleted) is skipped, so a complete archive copy is never replaced by
+//     the nothing that is left to copy.
 //
 // One run at a time: a click while a run is under way (heard through the window's event
 // processing) is ignored. User-interface thread only.
