@@ -1,0 +1,177 @@
+// The archive run killed at random instants: a child process (this test program again, running
+// the disabled child test below) archives a few randomly chosen patients and is killed with
+// SIGKILL while it works. After every kill each original patient must be whole, row for row,
+// in the practice database or in the archive; a final run that is let finish must leave every
+// patient whole in the archive and none in the practice.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fcntl.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <random>
+#include <thread>
+
+#include "archive_run_fixture.h"
+#include "common/recording_ui.h"
+#include "support/temp_dir.h"
+
+extern char** environ;
+
+namespace {
+
+using namespace archive_run_testing;
+using testing_support::TempDir;
+
+constexpr int kReadyFd = 3;
+constexpr int kKills = 50;
+constexpr int kPatients = 24;
+
+// The child: one archive run over up to three patients picked at random from the grid.
+TEST(ArchiveRunKill, DISABLED_ChildRun) {
+    const char* data = std::getenv("ARCHIVE_KILL_DATA");
+    const char* seed = std::getenv("ARCHIVE_KILL_SEED");
+    if (!data || !seed) GTEST_SKIP() << "run by the kill test only";
+    FakeWindow window{fs::path(data)};
+    std::mt19937 random(static_cast<unsigned>(std::atoi(seed)));
+    std::vector<int32_t> shuffled = window.rows;
+    std::shuffle(shuffled.begin(), shuffled.end(), random);
+    shuffled.resize(std::min<size_t>(3, shuffled.size()));
+    window.SelectPatients(shuffled);
+    const char ready = 'r';
+    (void)!write(kReadyFd, &ready, 1);
+    app::cmdArchive_Click(window);
+}
+
+struct Child {
+    pid_t pid = -1;
+    int readyPipe = -1;
+};
+
+Child Start(const fs::path& data, int seed) {
+    int fds[2];
+    if (pipe(fds) != 0) return {};
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) env.emplace_back(*e);
+    env.push_back("ARCHIVE_KILL_DATA=" + data.string());
+    env.push_back("ARCHIVE_KILL_SEED=" + std::to_string(seed));
+    env.push_back("QT_QPA_PLATFORM=offscreen");
+    std::vector<char*> envp;
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::string self = fs::read_symlink("/proc/self/exe").string();
+    std::string filter = "--gtest_filter=ArchiveRunKill.DISABLED_ChildRun";
+    std::string disabled = "--gtest_also_run_disabled_tests";
+    char* argv[] = {self.data(), filter.data(), disabled.data(), nullptr};
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(fds[1], kReadyFd);
+        if (fds[0] != kReadyFd) close(fds[0]);
+        if (fds[1] != kReadyFd) close(fds[1]);
+        const int devnull = ::open("/dev/null", O_WRONLY);
+        dup2(devnull, 1);
+        dup2(devnull, 2);
+        execve(self.c_str(), argv, envp.data());
+        _exit(127);
+    }
+    close(fds[1]);
+    return {pid, fds[0]};
+}
+
+// Waits until the child is about to run; false when it ended before that.
+bool WaitReady(const Child& child) {
+    char byte = 0;
+    return read(child.readyPipe, &byte, 1) == 1;
+}
+
+int Finish(Child& child) {
+    int status = 0;
+    waitpid(child.pid, &status, 0);
+    close(child.readyPipe);
+    return status;
+}
+
+// Every original patient's live rows are, all of them, live in the practice or in the archive.
+void ExpectNothingLost(const Snapshot& original, const fs::path& data, const std::vector<int32_t>& patients) {
+    const Snapshot practice = Read(data), archive = Read(data / "Archive");
+    for (int32_t p : patients) {
+        const auto rows = RowsOf(original, p, false);
+        const bool inPractice = RowsOf(practice, p, false) == rows;
+        const bool inArchive = RowsOf(archive, p, false) == rows;
+        EXPECT_TRUE(inPractice || inArchive) << "patient " << p << " practice " << CountOf(RowsOf(practice, p, false))
+                                             << " archive " << CountOf(RowsOf(archive, p, false)) << " of "
+                                             << CountOf(rows);
+    }
+}
+
+std::vector<int32_t> LivePatients(const fs::path& data) {
+    std::vector<int32_t> patients;
+    for (const Row& row : Read(data).at("IdentFil"))
+        if (!row.deleted) patients.push_back(row.patient);
+    return patients;
+}
+
+TEST(ArchiveRunKill, EveryPatientStaysWholeSomewhereWhateverInstantTheRunIsKilled) {
+    TempDir dir;
+    std::mt19937 random(20261206);
+    int kills = 0, spawned = 0, round = 0;
+    fs::path data;
+    Snapshot original;
+    std::vector<int32_t> patients;
+    double runSeconds = 0.5;
+
+    const auto newRound = [&] {
+        data = dir / ("round" + std::to_string(++round));
+        MakePractice(data, kPatients, static_cast<uint64_t>(round) + 10);
+        MakeArchiveLike(data, data / "Archive");
+        original = Read(data);
+        patients = LivePatients(data);
+        // One run let finish tells how long a run takes.
+        Child child = Start(data, ++spawned);
+        ASSERT_TRUE(WaitReady(child));
+        const auto start = std::chrono::steady_clock::now();
+        const int status = Finish(child);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        runSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        ExpectNothingLost(original, data, patients);
+    };
+
+    newRound();
+    while (kills < kKills && !HasFailure()) {
+        if (LivePatients(data).size() < 3) newRound();
+        Child child = Start(data, ++spawned);
+        ASSERT_GT(child.pid, 0);
+        if (WaitReady(child)) {
+            std::uniform_real_distribution<double> delay(0.0, runSeconds);
+            std::this_thread::sleep_for(std::chrono::duration<double>(delay(random)));
+            kill(child.pid, SIGKILL);
+        }
+        const int status = Finish(child);
+        if (WIFSIGNALED(status)) ++kills;
+        else ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        ExpectNothingLost(original, data, patients);
+    }
+    EXPECT_GE(kills, kKills);
+
+    // A run let finish heals whatever the kills left: everybody whole in the archive.
+    ui::RecordingUi silent;
+    {
+        FakeWindow window(data);
+        window.selection.clear();
+        for (size_t r = 1; r <= window.rows.size(); ++r) window.selection.push_back(static_cast<long>(r));
+        app::cmdArchive_Click(window);
+    }
+    const Snapshot practice = Read(data), archive = Read(data / "Archive");
+    for (int32_t p : patients) {
+        EXPECT_EQ(RowsOf(archive, p, false), RowsOf(original, p, false)) << "patient " << p;
+        EXPECT_EQ(CountOf(RowsOf(practice, p, false)), 0u) << "patient " << p;
+    }
+    RecordProperty("kills", kills);
+    RecordProperty("rounds", round);
+}
+
+}  // namespace
