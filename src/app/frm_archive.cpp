@@ -21,7 +21,6 @@
 namespace app {
 namespace {
 
-constexpr const char* kHelpFile = "Corvane.chm";
 constexpr int32_t kStatusTopTwips = 2000;
 
 }  // namespace
@@ -78,10 +77,6 @@ bool frmArchive::StopRequested() {
 
 void frmArchive::Form_KeyUp(int keyCode, int) {
     if (keyCode == kKeyF1) ui::Current().ShowHelp(m_appPath + "/" + kHelpFile, m_helpContextId);
-}
-
-void frmArchive::cmdArchive_Click() {
-    // The archive run starts here; without a database there is nothing to do.
 }
 
 void frmArchive::cmdStop_Click() { m_stopFlag = true; }

@@ -56,6 +56,7 @@ class frmArchive : public QWidget, public StatusServices {
 public:
     static constexpr int kHelpContext = 1910;
     static constexpr int kKeyF1 = 112;
+    static constexpr const char* kHelpFile = "Corvane.chm";
 
     explicit frmArchive(StartupEnvironment environment = StartupEnvironment::FromProcess(), QWidget* parent = nullptr);
     ~frmArchive() override;

@@ -5,6 +5,10 @@
 #include <cmath>
 #include <filesystem>
 
+#include <QPushButton>
+
+#include "app/archive_creation.h"
+#include "app/archive_run.h"
 #include "app/recordset_source.h"
 #include "archive_window_fixture.h"
 #include "common/process.h"
@@ -158,3 +162,33 @@ TEST_F(EngineWindowTest, ALayoutWhoseSelectFailsKeepsTheRowsShown) {
 }
 
 }  // namespace
+
+// The Archive button on the real window: the selected patient leaves the grid and the practice
+// database, the archive holds it, and the run ends with the completion message.
+TEST_F(EngineWindowTest, TheArchiveButtonArchivesTheSelectedPatientAndReloadsTheFolder) {
+    EngineWindow window(environment);
+    ASSERT_TRUE(window.Form_Load());
+    ASSERT_EQ(SelectedPatients(*window.grdPatients()), std::vector<long>{42});
+    {
+        // The archive exists already, so the run does not start the program with -create.
+        std::unique_ptr<engine::api::Connection> practice = data.Connect();
+        app::CreateArchiveDatabase(data.Container(), AppFolder(), window, practice);
+    }
+    const long before = window.grdPatients()->RowCount();
+    rec.calls.clear();
+
+    window.cmdArchive()->click();
+
+    const auto shown = rec.Messages();
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(shown.back().title, "Archive Complete");
+    EXPECT_EQ(shown.back().text, app::ArchiveCompleteText());
+    EXPECT_TRUE(window.cmdArchive()->isEnabled());
+    EXPECT_FALSE(window.cmdStop()->isVisibleTo(&window));
+    EXPECT_EQ(window.grdPatients()->RowCount(), before - 1);
+    EXPECT_EQ(data.Count("SELECT * FROM IdentFil WHERE PtNum = 42"), 0);
+    std::unique_ptr<engine::api::Connection> archive = AdoTools::Connect_DBC(data.Folder() + "/Archive", "Corvane.dbc");
+    engine::api::Recordset archived;
+    archived.Open("SELECT * FROM IdentFil WHERE PtNum = 42", *archive);
+    EXPECT_EQ(archived.RecordCount(), 1);
+}
