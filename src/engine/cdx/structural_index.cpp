@@ -225,25 +225,25 @@ void StructuralIndex::WriteNew(const std::filesystem::path& path, const std::vec
                                const RowSource& rows) {
     std::vector<TagHeader> headers;
     std::vector<std::unique_ptr<TagKey>> keys;
-    for (const TagSpec& spec : tags) {
+    for (const TagSpec& tagSpec : tags) {
         TagHeader h;
-        h.name = Upper(spec.name);
-        h.keyExpression = spec.expression;
-        h.forExpression = spec.forExpression;
-        h.descending = spec.descending;
-        const std::string what = "tag " + h.name + " with expression '" + spec.expression + "'";
+        h.name = Upper(tagSpec.name);
+        h.keyExpression = tagSpec.expression;
+        h.forExpression = tagSpec.forExpression;
+        h.descending = tagSpec.descending;
+        const std::string what = "tag " + h.name + " with expression '" + tagSpec.expression + "'";
         if (h.name.empty() || h.name.size() > kTagNameLength)
-            throw Error(engine::err::kBadArgument, "Tag name '" + spec.name + "' must have 1 to 10 characters.");
-        if (spec.expression.size() + spec.forExpression.size() + 2 > kPoolSize)
+            throw Error(engine::err::kBadArgument, "Tag name '" + tagSpec.name + "' must have 1 to 10 characters.");
+        if (tagSpec.expression.size() + tagSpec.forExpression.size() + 2 > kPoolSize)
             throw Error(engine::err::kBadArgument, "The expressions of " + what + " are too long.");
         try {
             sql::Scope scope;
             scope.fields = &fields;
-            const sql::TypeInfo type = sql::Bind(*sql::ParseExpression(spec.expression), scope)->type;
-            const bool prefix = type.nullable && !spec.candidate;
+            const sql::TypeInfo type = sql::Bind(*sql::ParseExpression(tagSpec.expression), scope)->type;
+            const bool prefix = type.nullable && !tagSpec.candidate;
             h.keyLength = static_cast<uint16_t>(KeyLengthOf(type, prefix));
-            h.options = kOptCompound | kOptCompact | (spec.candidate ? kOptCandidate : 0) |
-                        (spec.forExpression.empty() ? 0 : kOptHasFor) | (prefix ? kOptNullable : 0);
+            h.options = kOptCompound | kOptCompact | (tagSpec.candidate ? kOptCandidate : 0) |
+                        (tagSpec.forExpression.empty() ? 0 : kOptHasFor) | (prefix ? kOptNullable : 0);
             keys.push_back(std::make_unique<TagKey>(h, fields, codePage));
         } catch (const Error& e) {
             throw Error(engine::err::kIndexNotMaintained, "Cannot create " + what + ": " + e.Description());

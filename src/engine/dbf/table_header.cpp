@@ -140,21 +140,21 @@ TableHeader TableHeader::Build(const std::vector<FieldSpec>& specs, uint8_t code
     h.backLink = backLink;
     std::set<std::string> names;
     bool varchar = false, autoInc = false;
-    for (const auto& spec : specs) {
+    for (const auto& fieldSpec : specs) {
         Field f;
-        static_cast<FieldSpec&>(f) = spec;
+        static_cast<FieldSpec&>(f) = fieldSpec;
         std::transform(f.name.begin(), f.name.end(), f.name.begin(), [](unsigned char c) { return std::toupper(c); });
-        if (f.name.empty() || f.name.size() > 10) bad("field name '" + spec.name + "' must have 1 to 10 characters");
-        if (!names.insert(f.name).second) bad("field name '" + spec.name + "' appears twice");
-        if (!KnownType(f.type) || f.type == 'P') bad("field '" + spec.name + "' has an unknown type");
+        if (f.name.empty() || f.name.size() > 10) bad("field name '" + fieldSpec.name + "' must have 1 to 10 characters");
+        if (!names.insert(f.name).second) bad("field name '" + fieldSpec.name + "' appears twice");
+        if (!KnownType(f.type) || f.type == 'P') bad("field '" + fieldSpec.name + "' has an unknown type");
         if (const int fixed = FixedLength(f.type)) {
             f.length = fixed;
         } else if (f.length < 1 || f.length > 254 || ((f.type == 'N' || f.type == 'F') && f.length > 20)) {
-            bad("field '" + spec.name + "' has an invalid length");
+            bad("field '" + fieldSpec.name + "' has an invalid length");
         }
         if (f.type == 'Y') f.decimals = 4;
         if ((f.type == 'N' || f.type == 'F') && (f.decimals < 0 || (f.decimals > 0 && f.decimals > f.length - 2)))
-            bad("field '" + spec.name + "' has invalid decimals");
+            bad("field '" + fieldSpec.name + "' has invalid decimals");
         if (f.type != 'N' && f.type != 'F' && f.type != 'B' && f.type != 'Y') f.decimals = 0;
         if (f.autoIncrement && f.type != 'I') bad("only integer fields can autoincrement");
         if (f.autoIncrement && (f.autoIncStep < 1 || f.autoIncStep > 255)) bad("autoincrement step must be 1 to 255");

@@ -69,11 +69,11 @@ TEST(IndexNodes, VisualFoxProNodesEncodeBackToTheSameBytes) {
             const uint8_t* h = data + tag.record;
             const size_t keyLength = engine::dbf::fmt::Le16(h + kHdrKeyLength);
             // Character keys drop blanks, others zeros; the expression decides, as the engine does.
-            const auto spec = std::find_if(tags.begin(), tags.end(), [&](const auto& s) { return tag.key.starts_with(s.name); });
-            ASSERT_NE(spec, tags.end());
-            const bool numeric = t->Fields()[std::max(0, t->FieldIndex(spec->expression))].type != 'C' &&
-                                 t->FieldIndex(spec->expression) >= 0 &&
-                                 std::string("VC").find(t->Fields()[t->FieldIndex(spec->expression)].type) == std::string::npos;
+            const auto tagSpec = std::find_if(tags.begin(), tags.end(), [&](const auto& s) { return tag.key.starts_with(s.name); });
+            ASSERT_NE(tagSpec, tags.end());
+            const bool numeric = t->Fields()[std::max(0, t->FieldIndex(tagSpec->expression))].type != 'C' &&
+                                 t->FieldIndex(tagSpec->expression) >= 0 &&
+                                 std::string("VC").find(t->Fields()[t->FieldIndex(tagSpec->expression)].type) == std::string::npos;
             CheckTree(entry.path().string(), data, bytes.size(), engine::dbf::fmt::Le32(h),
                       NodeFormat{keyLength, numeric ? uint8_t(0) : uint8_t(' ')}, nodes);
         }
