@@ -4,6 +4,7 @@
 // tables that cannot be packed.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -18,6 +19,7 @@
 #include "db/ado_tools.h"
 #include "engine/dbf/table.h"
 #include "sample_writer.h"
+#include "support/log_capture.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -60,31 +62,14 @@ std::vector<std::string> Rows(Connection& connection, const std::string& table) 
     return rows;
 }
 
-// The log lines without their date and time.
-std::vector<std::string> LogLines(const fs::path& log) {
-    std::istringstream in(testing_support::ReadFile(log));
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line.substr(line.find('\t') + 1));
-    }
-    return lines;
-}
-
 class ArchiveCreationTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_savedFlags = product::DebugFlags;
-        m_savedLog = product::LogFile;
-        product::DebugFlags = 1;
-        product::LogFile = (m_dir / "Corvane.log").string();
+        m_log.emplace(m_dir / "Corvane.log");
         sample::WriteSampleDatabase(m_data, {.patients = 6, .seed = 11, .blank = false, .deletePassword = "pw"});
         sample::WriteSampleDatabase(m_dir / "app" / "BlankDbc", {.patients = 0, .seed = 1, .blank = true, .deletePassword = ""});
     }
-    void TearDown() override {
-        product::DebugFlags = m_savedFlags;
-        product::LogFile = m_savedLog;
-    }
+    void TearDown() override { m_log.reset(); }
 
     // Runs the creation as the -create run does, with no connection; returns the connection
     // left behind (the blank template's when the archive was emptied).
@@ -112,8 +97,7 @@ protected:
     fs::path m_archive = m_data / "Archive";
     FakeStatus m_status;
     ui::RecordingUi m_ui;
-    int32_t m_savedFlags = 0;
-    std::string m_savedLog;
+    std::optional<testing_support::LogCapture> m_log;
 };
 
 TEST_F(ArchiveCreationTest, CopiesThePracticeAndEmptiesOnlyThePatientTables) {
@@ -158,7 +142,7 @@ TEST_F(ArchiveCreationTest, ShowsAndLogsEachStepInOrder) {
 
     std::vector<std::string> ours;
     bool packedAfterEmptying = false;
-    for (const auto& line : LogLines(m_dir / "Corvane.log")) {
+    for (const auto& line : m_log->Lines()) {
         if (line.starts_with("frmArchive/")) ours.push_back(line);
         if (line == "AdoTools/PackDatabase") packedAfterEmptying = ours.size() == 1 + kPatientTables.size();
     }
@@ -244,7 +228,7 @@ TEST_F(ArchiveCreationTest, AFailureEndsTheEmptyingWithALogLineAndNoBox) {
     EXPECT_FALSE(app::EmptyPatientTables((m_data / "Corvane.dbc").string(), (m_dir / "app").string(), m_status, none));
 
     EXPECT_TRUE(m_ui.Messages().empty());
-    const auto lines = LogLines(m_dir / "Corvane.log");
+    const auto lines = m_log->Lines();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], "frmArchive/EmptyPatientTables");
     EXPECT_TRUE(lines[1].starts_with("frmArchive/EmptyPatientTables:  Error #: 202, Descr: ")) << lines[1];

@@ -5,6 +5,7 @@
 // interrupted practice deletion.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <cstdio>
 #include <set>
 #include <sstream>
@@ -13,6 +14,7 @@
 #include "archive_run_fixture.h"
 #include "common/product.h"
 #include "common/recording_ui.h"
+#include "support/log_capture.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -72,14 +74,10 @@ Dump DumpWithDbfread(const fs::path& folder, const fs::path& script) {
 class ArchiveRunTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_savedFlags = product::DebugFlags;
-        m_savedLog = product::LogFile;
-        product::DebugFlags = 1;
-        product::LogFile = (m_dir / "Corvane.log").string();
+        m_log.emplace(m_dir / "Corvane.log");
     }
     void TearDown() override {
-        product::DebugFlags = m_savedFlags;
-        product::LogFile = m_savedLog;
+        m_log.reset();
     }
 
     fs::path Data() const { return m_dir / "data"; }
@@ -137,8 +135,7 @@ protected:
     TempDir m_dir;
     ui::RecordingUi m_ui;
     std::unique_ptr<FakeWindow> m_window;
-    int32_t m_savedFlags = 0;
-    std::string m_savedLog;
+    std::optional<testing_support::LogCapture> m_log;
 };
 
 TEST_F(ArchiveRunTest, ThreePatientsMoveWithTheirRowsAndNotesLastSelectedFirst) {

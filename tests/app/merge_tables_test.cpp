@@ -4,6 +4,7 @@
 // that hold quotes.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -13,6 +14,7 @@
 #include "db/ado_tools.h"
 #include "engine/dbf/container.h"
 #include "sample_writer.h"
+#include "support/log_capture.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -57,14 +59,10 @@ std::vector<std::string> Rows(Connection& connection, const std::string& query) 
 class MergeTablesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_savedFlags = product::DebugFlags;
-        m_savedLog = product::LogFile;
-        product::DebugFlags = 1;
-        product::LogFile = (m_dir / "Corvane.log").string();
+        m_log.emplace(m_dir / "Corvane.log");
     }
     void TearDown() override {
-        product::DebugFlags = m_savedFlags;
-        product::LogFile = m_savedLog;
+        m_log.reset();
     }
 
     // Practice and archive generated from the same seed: equal reference tables.
@@ -80,22 +78,13 @@ protected:
     void Merge() { app::MergeTables(*m_practice, *m_archive, m_status); }
 
     // The log lines' texts (after the date and the TAB).
-    std::vector<std::string> LogLines() const {
-        std::ifstream in(product::LogFile, std::ios::binary);
-        std::vector<std::string> lines;
-        for (std::string line; std::getline(in, line);) {
-            EXPECT_TRUE(line.ends_with("\r")) << line;
-            lines.push_back(line.substr(line.find('\t') + 1, line.size() - line.find('\t') - 2));
-        }
-        return lines;
-    }
+    std::vector<std::string> LogLines() const { return m_log->Lines(); }
 
     TempDir m_dir;
     FakeStatus m_status;
     std::unique_ptr<Connection> m_practice;
     std::unique_ptr<Connection> m_archive;
-    int32_t m_savedFlags = 0;
-    std::string m_savedLog;
+    std::optional<testing_support::LogCapture> m_log;
 };
 
 TEST(TextLiteral, QuotesSoThatTheValueReadsBackWhole) {
