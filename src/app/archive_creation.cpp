@@ -14,6 +14,7 @@
 #include "db/pack_database.h"
 #include "engine/api/automation.h"
 #include "engine/api/recordset.h"
+#include "engine/ascii_case.h"
 #include "engine/error.h"
 
 namespace app {
@@ -35,11 +36,6 @@ constexpr std::array<const char*, 4> kExtraExtensions = {".bak", ".zip", ".exe",
 std::string DataFolder(const std::string& databasePath) {
     const std::string folder = common::FolderOf(databasePath);
     return folder.empty() ? "." : common::RemoveBackslash(folder);
-}
-
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-    return text;
 }
 
 // Runs one step of the creation; whatever it throws is dropped so the next step runs.
@@ -72,7 +68,7 @@ void DeleteFilesEndingIn(const fs::path& folder, const std::string& extension) {
     for (const auto& entry : fs::directory_iterator(folder, ec)) {
         std::error_code fileEc;
         if (!entry.is_regular_file(fileEc)) continue;
-        const std::string name = Lower(entry.path().filename().string());
+        const std::string name = engine::AsciiLower(entry.path().filename().string());
         if (name.size() >= extension.size() && name.ends_with(extension)) doomed.push_back(entry.path());
     }
     for (const auto& path : doomed) {
@@ -82,7 +78,7 @@ void DeleteFilesEndingIn(const fs::path& folder, const std::string& extension) {
 }
 
 bool IsPatientTable(Recordset& table, const std::string& name) {
-    return AdoTools::GetField(table, "PtNum") != nullptr || Lower(name) == "appointment";
+    return AdoTools::GetField(table, "PtNum") != nullptr || engine::AsciiLower(name) == "appointment";
 }
 
 // Marks every row of the archive's patient tables deleted. The table list comes from

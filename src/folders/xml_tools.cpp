@@ -6,6 +6,7 @@
 
 #include "common/product.h"
 #include "common/ui.h"
+#include "engine/ascii_case.h"
 
 namespace folders {
 
@@ -61,11 +62,6 @@ std::string Trim(const std::string& text) {
     return first < last ? std::string(first, last) : std::string();
 }
 
-std::string Upper(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
-
 void AppendText(const pugi::xml_node& node, std::string& out) {
     for (const pugi::xml_node& child : node.children()) {
         if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata)
@@ -105,7 +101,7 @@ bool LoadFolder(const std::string& folderName, const pugi::xml_document& doc, Fo
         definition.ViewType = Trim(NodeText(folder.child("ViewType")));
         definition.Layout = Trim(NodeText(folder.child("Layout")));
         const pugi::xml_node enable = folder.child("EnableLookFor");
-        definition.EnableLookFor = !enable || Upper(NodeText(enable)) == "TRUE";
+        definition.EnableLookFor = !enable || engine::AsciiUpper(NodeText(enable)) == "TRUE";
         if (const pugi::xml_node lookInTitle = folder.child("LookInTitle")) {
             definition.LookInTitle = NodeText(lookInTitle);
         } else {

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/ascii_case.h"
 #include "engine/error.h"
 
 namespace engine::api {
@@ -17,12 +18,6 @@ struct Token {
     std::string text;
     bool quoted = false;
 };
-
-std::string Upper(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return std::toupper(c); });
-    return out;
-}
 
 std::string Trim(std::string_view text) {
     const auto first = text.find_first_not_of(" \t\r\n");
@@ -62,7 +57,7 @@ std::vector<Token> Tokenize(const std::string& command) {
 // A keyword matches in any case, and cut to four letters or more as FoxPro allows.
 bool Is(const Token& token, std::string_view keyword) {
     if (token.quoted) return false;
-    const std::string word = Upper(token.text);
+    const std::string word = AsciiUpper(token.text);
     if (word == keyword) return true;
     return word.size() >= 4 && keyword.substr(0, word.size()) == word;
 }
@@ -86,7 +81,7 @@ void FoxApplication::DoCmd(const std::string& command) {
     const Token& verb = tokens[0];
     const size_t count = tokens.size();
 
-    if (!verb.quoted && (Upper(verb.text) == "CHDIR" || Upper(verb.text) == "CD")) {
+    if (!verb.quoted && (AsciiUpper(verb.text) == "CHDIR" || AsciiUpper(verb.text) == "CD")) {
         // The rest of the line is the path, so an unquoted path may hold blanks.
         std::string argument = Trim(std::string_view(text).substr(verb.text.size()));
         if (count >= 2 && tokens[1].quoted) {

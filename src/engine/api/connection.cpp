@@ -7,17 +7,13 @@
 #include "engine/api/connection_string.h"
 #include "engine/api/recordset.h"
 #include "engine/api/row_store.h"
+#include "engine/ascii_case.h"
 #include "engine/error.h"
 
 namespace engine::api {
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Upper(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::toupper(c); });
-    return s;
-}
 
 // The database path as this system can open it: stored strings may carry "\" separators.
 fs::path DatabasePath(const std::string& given) {
@@ -33,7 +29,7 @@ std::vector<std::string> FreeTables(const fs::path& folder) {
     std::vector<std::string> names;
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(folder, ec)) {
-        if (entry.is_regular_file(ec) && Upper(entry.path().extension().string()) == ".DBF")
+        if (entry.is_regular_file(ec) && AsciiUpper(entry.path().extension().string()) == ".DBF")
             names.push_back(entry.path().stem().string());
     }
     std::sort(names.begin(), names.end());
@@ -53,7 +49,7 @@ void Connection::Open(const std::string&, const std::string&, const std::string&
     if (!source || source->empty())
         throw Error(err::kBadConnectionString, "The connection string names no database (SourceDB): '" +
                                                    m_connectionString + "'.");
-    const std::string type = Upper(properties.Get("SourceType").value_or(""));
+    const std::string type = AsciiUpper(properties.Get("SourceType").value_or(""));
     if (!type.empty() && type != "DBC" && type != "DBF")
         throw Error(err::kBadConnectionString, "Unknown SourceType '" + type + "' in the connection string.");
     const fs::path path = DatabasePath(*source);
@@ -81,8 +77,8 @@ std::unique_ptr<Recordset> Connection::OpenSchema(int schema, const std::vector<
     if (schema != kAdSchemaTables)
         throw Error(engine::err::kBadArgument, "Schema " + std::to_string(schema) + " is not offered; only tables (20).");
     auto restriction = [&](size_t i) { return i < restrictions.size() ? restrictions[i] : std::string(); };
-    const std::string wantedName = Upper(restriction(2));
-    const std::string wantedType = Upper(restriction(3));
+    const std::string wantedName = AsciiUpper(restriction(2));
+    const std::string wantedType = AsciiUpper(restriction(3));
     sql::ResultSet rows;
     for (const char* name : {"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME", "TABLE_TYPE"})
         rows.fields.push_back(sql::FieldInfo{name, 'C', 128, 0, true});
@@ -91,7 +87,7 @@ std::unique_ptr<Recordset> Connection::OpenSchema(int schema, const std::vector<
         const auto names = core->provider->IsContainer() ? core->provider->TableNames()
                                                          : FreeTables(core->provider->Folder());
         for (const std::string& name : names) {
-            if (!wantedName.empty() && Upper(name) != wantedName) continue;
+            if (!wantedName.empty() && AsciiUpper(name) != wantedName) continue;
             rows.rows.push_back({Value(catalog), Value(), Value(name), Value("TABLE")});
         }
     }

@@ -1,4 +1,5 @@
 #include "engine/api/connection_string.h"
+#include "engine/ascii_case.h"
 
 #include <algorithm>
 #include <cctype>
@@ -10,12 +11,6 @@ std::string Trim(std::string_view s) {
     while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
     while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
     return std::string(s);
-}
-
-std::string Upper(std::string_view s) {
-    std::string out(s);
-    std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return std::toupper(c); });
-    return out;
 }
 
 }  // namespace
@@ -32,7 +27,7 @@ void ConnectionProperties::Read(std::string_view text) {
             i = semi + 1;  // a piece without "=" is ignored
             continue;
         }
-        const std::string key = Upper(Trim(text.substr(i, eq - i)));
+        const std::string key = AsciiUpper(Trim(text.substr(i, eq - i)));
         size_t j = eq + 1;
         while (j < text.size() && std::isspace(static_cast<unsigned char>(text[j]))) ++j;
         std::string value;
@@ -54,7 +49,7 @@ void ConnectionProperties::Read(std::string_view text) {
 }
 
 std::optional<std::string> ConnectionProperties::Get(std::string_view key) const {
-    const auto it = m_values.find(Upper(key));
+    const auto it = m_values.find(AsciiUpper(key));
     if (it == m_values.end()) return std::nullopt;
     return it->second;
 }
@@ -62,7 +57,7 @@ std::optional<std::string> ConnectionProperties::Get(std::string_view key) const
 bool ConnectionProperties::Flag(std::string_view key, bool fallback) const {
     const auto value = Get(key);
     if (!value) return fallback;
-    const std::string v = Upper(*value);
+    const std::string v = AsciiUpper(*value);
     if (v == "YES" || v == "TRUE" || v == "ON" || v == "1") return true;
     if (v == "NO" || v == "FALSE" || v == "OFF" || v == "0") return false;
     return fallback;

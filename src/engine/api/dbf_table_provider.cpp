@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/api/key_index.h"
+#include "engine/ascii_case.h"
 #include "engine/dbf/container.h"
 #include "engine/error.h"
 #include "engine/sql/value_ops.h"
@@ -12,13 +13,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Upper(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::toupper(c); });
-    return s;
-}
-
 bool EndsWithDbf(const std::string& name) {
-    return name.size() > 4 && Upper(name.substr(name.size() - 4)) == ".DBF";
+    return name.size() > 4 && AsciiUpper(name.substr(name.size() - 4)) == ".DBF";
 }
 
 [[noreturn]] void Unknown(const std::string& name) {
@@ -115,7 +111,7 @@ void DbfTableProvider::LoadContainer() {
     m_longNames.clear();
     for (const ContainerTable& t : container->Tables()) {
         m_names.push_back(t.name);
-        m_files.emplace(Upper(t.name), t.file);
+        m_files.emplace(AsciiUpper(t.name), t.file);
         m_longNames[t.file] = t.fieldNames;
     }
     m_containerTime = time;
@@ -135,7 +131,7 @@ fs::path DbfTableProvider::Resolve(const std::string& nameOrPath) {
     if (name.empty()) Unknown(nameOrPath);
     if (!pathLike && !m_container.empty()) {
         LoadContainer();
-        if (auto it = m_files.find(Upper(name)); it != m_files.end()) {
+        if (auto it = m_files.find(AsciiUpper(name)); it != m_files.end()) {
             std::error_code ec;
             if (!it->second.empty() && fs::exists(it->second, ec)) return it->second;
             throw Error(err::kFileNotFound, "The file of table '" + name + "' (" + it->second.string() +

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/ascii_case.h"
 #include "engine/cdx/tag_tree.h"
 #include "engine/dbf/format.h"
 #include "engine/error.h"
@@ -11,11 +12,6 @@
 namespace engine::cdx {
 
 namespace {
-
-std::string Upper(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::toupper(c); });
-    return s;
-}
 
 NodeFormat FormatOf(const StructuralIndex::Tag& tag) {
     return tag.key ? tag.key->Format() : NodeFormat{tag.header.keyLength, ' '};
@@ -227,7 +223,7 @@ void StructuralIndex::WriteNew(const std::filesystem::path& path, const std::vec
     std::vector<std::unique_ptr<TagKey>> keys;
     for (const TagSpec& tagSpec : tags) {
         TagHeader h;
-        h.name = Upper(tagSpec.name);
+        h.name = AsciiUpper(tagSpec.name);
         h.keyExpression = tagSpec.expression;
         h.forExpression = tagSpec.forExpression;
         h.descending = tagSpec.descending;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/ascii_case.h"
 #include "engine/error.h"
 #include "engine/sql/parser.h"
 #include "engine/sql/value_ops.h"
@@ -12,18 +13,13 @@ namespace engine::cdx {
 
 namespace {
 
-std::string Upper(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::toupper(c); });
-    return s;
-}
-
 // Collects the fields an expression names and notes whether it calls DELETED().
 void Collect(const sql::Expr& e, const std::vector<sql::FieldInfo>& fields, std::vector<size_t>& used, bool& deleted) {
     if (e.kind == sql::Expr::Kind::kName || e.kind == sql::Expr::Kind::kBracket) {
         const int i = sql::FindField(fields, e.name);
         if (i >= 0 && std::find(used.begin(), used.end(), size_t(i)) == used.end()) used.push_back(size_t(i));
     }
-    if (e.kind == sql::Expr::Kind::kCall && Upper(e.name).starts_with("DELE")) deleted = true;
+    if (e.kind == sql::Expr::Kind::kCall && AsciiUpper(e.name).starts_with("DELE")) deleted = true;
     for (const auto& a : e.args) Collect(*a, fields, used, deleted);
 }
 
@@ -31,7 +27,7 @@ void Collect(const sql::Expr& e, const std::vector<sql::FieldInfo>& fields, std:
 int SingleField(const sql::Expr& e, const std::vector<sql::FieldInfo>& fields, bool& folded) {
     if (e.kind == sql::Expr::Kind::kName) return sql::FindField(fields, e.name);
     if (e.kind != sql::Expr::Kind::kCall || e.args.size() != 1) return -1;
-    const std::string fn = Upper(e.name);
+    const std::string fn = AsciiUpper(e.name);
     if (fn == "UPPER" || fn == "LOWER") folded = true;
     else if (fn != "ALLTRIM" && fn != "LTRIM" && fn != "RTRIM" && fn != "TRIM") return -1;
     return SingleField(*e.args[0], fields, folded);

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "engine/ascii_case.h"
 #include "engine/error.h"
 #include "file_io.h"
 #include "format.h"
@@ -16,11 +17,6 @@ namespace {
 constexpr uint8_t kPropPath = 1;
 constexpr uint8_t kPropClass = 2;
 constexpr uint8_t kPropVersion = 24;
-
-std::string Lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
-    return s;
-}
 
 std::string TrimRight(std::string s) {
     while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.pop_back();
@@ -175,13 +171,13 @@ std::vector<ContainerTable> Container::Tables() const {
 
 std::optional<ContainerTable> Container::FindTable(const std::string& name) const {
     for (auto& t : Tables())
-        if (Lower(t.name) == Lower(name)) return t;
+        if (AsciiLower(t.name) == AsciiLower(name)) return t;
     return std::nullopt;
 }
 
 std::string Container::BackLinkFor(const std::filesystem::path& tableFile) const {
     const auto tableFolder = std::filesystem::absolute(tableFile).parent_path();
-    std::string link = Lower(std::filesystem::absolute(Path()).lexically_relative(tableFolder).string());
+    std::string link = AsciiLower(std::filesystem::absolute(Path()).lexically_relative(tableFolder).string());
     std::replace(link.begin(), link.end(), '/', '\\');
     return link;
 }
@@ -200,7 +196,7 @@ void Container::AddTable(const std::string& name, const std::filesystem::path& t
         fields = table->Fields();
     }
     if (longFieldNames.empty())
-        for (const auto& f : fields) longFieldNames.push_back(Lower(f.name));
+        for (const auto& f : fields) longFieldNames.push_back(AsciiLower(f.name));
     if (longFieldNames.size() != fields.size())
         throw Error(err::kBadArgument, "Table '" + name + "' needs one long name per field.");
     const auto dbcFolder = std::filesystem::absolute(Path()).parent_path();
@@ -208,7 +204,7 @@ void Container::AddTable(const std::string& name, const std::filesystem::path& t
     std::replace(relative.begin(), relative.end(), '/', '\\');
     Bytes props;
     PutProperty(props, kPropClass, Bytes{1});
-    PutProperty(props, kPropPath, TextValue(Lower(relative)));
+    PutProperty(props, kPropPath, TextValue(AsciiLower(relative)));
     const int64_t tableId = int64_t{m_table->RecordCount()} + 1;
     m_table->Append({Value(tableId), Value(int64_t{1}), Value("Table"), Value(name), Value(props), Value(Bytes()),
                      Value(""), Value("")});
@@ -225,7 +221,7 @@ std::unique_ptr<Table> Container::CreateTable(const std::string& name, const std
     const auto file = folder / fileName;
     Table::Create(file, fields, options)->Close();
     std::vector<std::string> longNames;
-    for (const auto& f : fields) longNames.push_back(Lower(f.name));
+    for (const auto& f : fields) longNames.push_back(AsciiLower(f.name));
     AddTable(name, file, longNames);
     return Table::Open(file, OpenMode::Exclusive);
 }
