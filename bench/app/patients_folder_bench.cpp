@@ -18,19 +18,13 @@
 #include "folders/folder_bar.h"
 #include "sample_writer.h"
 #include "views/record_grid.h"
+#include "../support/resident_memory.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-long ResidentKilobytes() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
-    }
-    return 0;
-}
+using bench_support::ResidentKilobytes;
 
 double Since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();

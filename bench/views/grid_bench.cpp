@@ -12,17 +12,11 @@
 
 #include "views/memory_record_source.h"
 #include "views/record_grid.h"
+#include "../support/resident_memory.h"
 
 namespace {
 
-long ResidentKilobytes() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
-    }
-    return 0;
-}
+using bench_support::ResidentKilobytes;
 
 std::shared_ptr<views::MemoryRecordSource> Patients(int count) {
     static const char* const kLast[] = {"Smith", "Jones", "Brown", "Miller", "Davis", "Garcia", "Wilson", "Moore",

@@ -14,9 +14,12 @@
 #include "engine/dbf/container.h"
 #include "engine/dbf/table.h"
 #include "sample_writer.h"
+#include "support/dbfread.h"
 #include "support/temp_dir.h"
 
 namespace {
+
+using testing_support::DbfreadCounts;
 
 using namespace engine;
 namespace fs = std::filesystem;
@@ -208,21 +211,6 @@ TEST_F(PackDatabaseTest, AFolderThatCannotBeListedIsReportedNotTakenForEmpty) {
     EXPECT_EQ(shown[0].text.substr(0, expected.size()), expected);
 }
 
-// The rows python3-dbfread finds in a table file: "<header count> <live> <marked>". It asks for
-// a memo file whenever a table has a B field, so that demand is switched off.
-std::string DbfreadCounts(const fs::path& file) {
-    const std::string command = "/usr/bin/python3 -c \"import sys, dbfread; t = dbfread.DBF(sys.argv[1], ignore_missing_memofile=True); "
-                                "print(t.header.numrecords, len(list(t)), len(list(t.deleted)))\" '" +
-                                file.string() + "' 2>&1";
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return "cannot run python3";
-    std::string out;
-    char buf[256];
-    while (std::fgets(buf, sizeof buf, pipe)) out += buf;
-    pclose(pipe);
-    while (!out.empty() && out.back() == '\n') out.pop_back();
-    return out;
-}
 
 TEST_F(PackDatabaseTest, APackedSampleDatabaseKeepsEveryLiveRowAndReadsElsewhere) {
     sample::Options options;

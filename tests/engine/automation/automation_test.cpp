@@ -10,9 +10,12 @@
 #include "engine/dbf/container.h"
 #include "engine/dbf/table.h"
 #include "engine/error.h"
+#include "support/dbfread.h"
 #include "support/temp_dir.h"
 
 namespace {
+
+using testing_support::DbfreadCounts;
 
 using namespace engine;
 using api::FoxApplication;
@@ -43,20 +46,6 @@ void ExpectError(const std::function<void()>& action, long number, const std::st
     }
 }
 
-// What python3-dbfread reads: "<records in the header> <live rows> <deleted rows>".
-std::string DbfreadCounts(const fs::path& file) {
-    const std::string command = "/usr/bin/python3 -c \"import sys, dbfread; t = dbfread.DBF(sys.argv[1]); "
-                                "print(t.header.numrecords, len(list(t)), len(list(t.deleted)))\" '" +
-                                file.string() + "' 2>&1";
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return "cannot run python3";
-    std::string out;
-    char buf[256];
-    while (std::fgets(buf, sizeof buf, pipe)) out += buf;
-    pclose(pipe);
-    while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
-    return out;
-}
 
 TEST(FoxApplication, ChangesFolderOpensTheContainerAndTakesTablesByNameOrFile) {
     testing_support::TempDir dir;
