@@ -65,12 +65,14 @@ CodePage::CodePage(uint8_t mark) {
 
 void CodePage::Decode(const uint8_t* bytes, size_t size, std::string& out) const {
     out.reserve(out.size() + size);
-    for (size_t i = 0; i < size; ++i) {
-        const uint8_t b = bytes[i];
-        if (b < 0x80)
-            out.push_back(static_cast<char>(b));
-        else
-            AppendUtf8(m_upper[b - 0x80], out);
+    // Runs of ASCII, by far the most common text, are copied whole.
+    for (size_t i = 0; i < size;) {
+        size_t end = i;
+        while (end < size && bytes[end] < 0x80) ++end;
+        out.append(reinterpret_cast<const char*>(bytes + i), end - i);
+        if (end == size) break;
+        AppendUtf8(m_upper[bytes[end] - 0x80], out);
+        i = end + 1;
     }
 }
 
