@@ -1,8 +1,7 @@
 // archive_run_bench [PATIENTS...] [--archive N]: for each practice size (default 10,000 and
 // 100,000 patients) generates a practice database and an emptied archive beside it, archives
 // N patients (default 1,000) in one run and prints the time, patients per second and the
-// process's peak resident memory.
-#include <sys/resource.h>
+// peak resident memory during the run.
 #include <unistd.h>
 
 #include <chrono>
@@ -19,6 +18,7 @@
 #include "engine/api/recordset.h"
 #include "engine/error.h"
 #include "sample_writer.h"
+#include "../support/resident_memory.h"
 
 namespace fs = std::filesystem;
 
@@ -84,12 +84,6 @@ void MakeArchive(const fs::path& data) {
     connection->Execute("SET EXCLUSIVE OFF");
 }
 
-long PeakRssKb() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -111,6 +105,8 @@ int main(int argc, char** argv) {
             const auto summary = sample::WriteSampleDatabase(data, options);
             MakeArchive(data);
             const double setup = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+            // The peak covers the run alone, not generating the database.
+            bench_support::ResetPeakResident();
             BenchWindow window(data, archiveCount);
             const long selected = window.SelectedCount();
             t0 = std::chrono::steady_clock::now();
@@ -119,7 +115,7 @@ int main(int argc, char** argv) {
             std::printf("practice of %d patients (%llu rows, set up in %.1f s): archived %ld patients in %.2f s, "
                         "%.1f patients/s, peak RSS %ld KiB\n",
                         size, static_cast<unsigned long long>(summary.rows), setup, selected, seconds,
-                        selected / seconds, PeakRssKb());
+                        selected / seconds, bench_support::PeakResidentKilobytes());
             std::fflush(stdout);
             fs::remove_all(data);
         }
