@@ -314,7 +314,7 @@ void cmdArchive_Click(ArchiveWindow& window) {
     const std::string dataFolder = common::RemoveBackslash(common::FolderOf(databasePath));
     std::error_code error;
     if (!std::filesystem::is_directory(dataFolder + "/Archive", error))
-        common::RunAndWait(window.ProgramPath() + " -create" + databasePath);
+        common::RunAndWait({window.ProgramPath(), "-create" + databasePath});
 
     window.SetStopFlag(false);
     window.ShowStopButton(true);

@@ -1,6 +1,9 @@
 // The program's own command line: main() stores its arguments once, and GetCommandArgs
-// splits them the way the suite's programs always have: at blanks and tabs, quotes having
-// no meaning, at most MaxArgs arguments. Single-threaded use (start-up).
+// hands them out the way the suite's programs always have: at most MaxArgs arguments,
+// element 0 empty. A command line given as one text is split at blanks and tabs, quotes
+// having no meaning; arguments given by the system (argv) were split already by whoever
+// started the program, so one passed whole (a path with a blank in it) stays one argument.
+// Single-threaded use (start-up).
 #pragma once
 
 #include <string>
@@ -8,12 +11,12 @@
 
 namespace common {
 
-// Keeps the program's arguments (argv[1] to argv[argc - 1]) as one command line, joined by
-// blanks. Called once by main(); tests call it to give the program a command line.
+// Keeps the program's arguments (argv[1] to argv[argc - 1]). Called once by main(); tests
+// call either form to give the program a command line.
 void SetCommandLine(int argc, const char* const* argv);
 void SetCommandLine(const std::string& commandLine);
 
-// The command line kept by SetCommandLine (empty until then).
+// The command line kept by SetCommandLine, arguments joined by blanks (empty until then).
 const std::string& CommandLine();
 
 // Splits commandLine into arguments: blanks and tabs separate them, any other character
@@ -21,7 +24,9 @@ const std::string& CommandLine();
 // maxArgs are already stored. Element 0 is always empty; the arguments follow from index 1.
 std::vector<std::string> SplitCommandArgs(const std::string& commandLine, int maxArgs = 10);
 
-// SplitCommandArgs over the program's own command line.
+// The program's own arguments: SplitCommandArgs over a command line given as text; for
+// arguments given as argv, each one with its blanks and tabs at both ends taken off, blank
+// ones skipped, at most maxArgs.
 std::vector<std::string> GetCommandArgs(int maxArgs = 10);
 
 }  // namespace common

@@ -43,7 +43,12 @@ std::string GetLoginName() {
 bool RunAndWait(const std::string& commandLine) {
     std::vector<std::string> args = SplitCommandArgs(commandLine, 1 << 20);
     args.erase(args.begin());
-    if (args.empty()) return false;
+    return RunAndWait(args);
+}
+
+bool RunAndWait(const std::vector<std::string>& arguments) {
+    if (arguments.empty() || arguments.front().empty()) return false;
+    std::vector<std::string> args = arguments;
 
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());

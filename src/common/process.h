@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace common {
 
@@ -22,5 +23,9 @@ std::string GetLoginName();
 // environment, current folder and open handles. True when the process was started and has
 // ended (whatever its exit status); false when it could not be started.
 bool RunAndWait(const std::string& commandLine);
+
+// The same with the arguments already apart (argv[0] the program): an argument with blanks in
+// it, such as a path, reaches the child whole.
+bool RunAndWait(const std::vector<std::string>& arguments);
 
 }  // namespace common

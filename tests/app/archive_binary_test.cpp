@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "common/process.h"
+#include "sample_writer.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -48,4 +49,17 @@ TEST_F(ArchiveProgramTest, CreateEndsTheProgramOnItsOwn) {
     const std::string log = ReadFile(dir / "Corvane.log");
     EXPECT_NE(log.find("AppPath = " + dir.Str()), std::string::npos);
     EXPECT_EQ(log.find("-----------------------"), std::string::npos);
+}
+
+TEST_F(ArchiveProgramTest, CreateTakesADatabasePathWithBlanksPassedAsOneArgument) {
+    // The archive run starts the program this way; the path must not be cut at the blank.
+    const fs::path data = dir / "My Practice" / "Data";
+    sample::Options options;
+    options.patients = 3;
+    sample::WriteSampleDatabase(data, options);
+    ASSERT_TRUE(common::RunAndWait({(dir / "Archive").string(), "-create" + (data / "Corvane.dbc").string()}));
+    EXPECT_TRUE(fs::exists(data / "Archive" / "Corvane.dbc"));
+    EXPECT_TRUE(fs::is_directory(data / "Archive" / "Notes"));
+    EXPECT_FALSE(fs::exists(dir / "My Practice" / "Archive"));
+    EXPECT_FALSE(fs::exists(dir / "Archive" / "Corvane.dbc"));
 }

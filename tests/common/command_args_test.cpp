@@ -27,13 +27,17 @@ TEST(SplitCommandArgs, KeepsAtMostMaxArgs) {
     EXPECT_EQ(SplitCommandArgs("a b  ", 2), (Args{"", "a", "b"}));
 }
 
-TEST(GetCommandArgs, ReadsTheProgramsOwnArgumentsJoinedByBlanks) {
-    const char* argv[] = {"/opt/x/Archive", "-D", "two words", "-pack/srv/data"};
-    SetCommandLine(4, argv);
-    EXPECT_EQ(common::CommandLine(), "-D two words -pack/srv/data");
-    EXPECT_EQ(GetCommandArgs(), (Args{"", "-D", "two", "words", "-pack/srv/data"}));
-    EXPECT_EQ(GetCommandArgs(1), (Args{"", "-D"}));
+TEST(GetCommandArgs, KeepsEachArgumentTheSystemGaveWhole) {
+    // A path with a blank, passed as one argument, must not fall apart.
+    const char* argv[] = {"/opt/x/Archive", "-D", "-create/My Practice/Corvane.dbc", " \t", " -T\t", "", "last"};
+    SetCommandLine(7, argv);
+    EXPECT_EQ(common::CommandLine(), "-D -create/My Practice/Corvane.dbc  \t  -T\t  last");
+    EXPECT_EQ(GetCommandArgs(), (Args{"", "-D", "-create/My Practice/Corvane.dbc", "-T", "last"}));
+    EXPECT_EQ(GetCommandArgs(2), (Args{"", "-D", "-create/My Practice/Corvane.dbc"}));
     SetCommandLine(1, argv);
     EXPECT_EQ(GetCommandArgs(), (Args{""}));
+    // A command line given as text is split at blanks again.
+    SetCommandLine("-D two words");
+    EXPECT_EQ(GetCommandArgs(), (Args{"", "-D", "two", "words"}));
     SetCommandLine("");
 }

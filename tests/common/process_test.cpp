@@ -29,6 +29,16 @@ TEST(RunAndWait, WaitsForTheChildToEndAndPassesArgumentsSplitAtBlanks) {
     EXPECT_EQ(ReadFile(out), "-create/data/Corvane.dbc x\n");
 }
 
+TEST(RunAndWait, PassesArgumentsGivenApartWholeBlanksIncluded) {
+    TempDir dir;
+    WriteProbe(dir / "probe");
+    const fs::path out = dir / "out.txt";
+    EXPECT_TRUE(common::RunAndWait({(dir / "probe").string(), out.string(), "-create/My Practice/Corvane.dbc"}));
+    EXPECT_EQ(ReadFile(out), "-create/My Practice/Corvane.dbc\n");
+    EXPECT_FALSE(common::RunAndWait(std::vector<std::string>{}));
+    EXPECT_FALSE(common::RunAndWait(std::vector<std::string>{""}));
+}
+
 TEST(RunAndWait, LooksForABareNameBesideTheProgramFirstThenAlongPath) {
     TempDir dir;
     const fs::path beside = fs::path(common::ProgramFolder()) / "archive-run-and-wait-probe";
