@@ -97,7 +97,9 @@ bool AsDouble(const Value& v, double& out) {
 }
 
 void EncodeNumber(const Field& f, const Value& v, uint8_t* p) {
-    char buf[64];
+    // Room for the widest field a table file can declare (255) and its terminating zero, so
+    // whatever fits the field is copied from the buffer whole.
+    char buf[300];
     int n = 0;
     if (auto* i = v.If<int64_t>(); i && f.decimals == 0) {
         n = std::snprintf(buf, sizeof buf, "%*lld", f.length, static_cast<long long>(*i));
