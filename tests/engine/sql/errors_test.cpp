@@ -97,3 +97,31 @@ TEST(SqlErrors, RuntimeFailuresCarryTheirNumbers) {
     EXPECT_EQ(e.Number(), engine::sql::err::kNullNotAllowed);
     EXPECT_NE(e.Description().find("AMOUNT"), std::string::npos);
 }
+
+TEST(SqlErrors, ExpressionsNestedDeeperThanAnyQueryAreRefusedWithoutExhaustingTheStack) {
+    PracticeTables db;
+    auto repeat = [](const std::string& piece, int times) {
+        std::string out;
+        for (int i = 0; i < times; ++i) out += piece;
+        return out;
+    };
+    const std::string deep[] = {
+        "SELECT " + repeat("(", 100000) + "1" + repeat(")", 100000) + " FROM IdentFil",
+        "SELECT " + repeat("1+", 100000) + "1 FROM IdentFil",
+        "SELECT * FROM IdentFil WHERE " + repeat("NOT ", 100000) + ".T.",
+        "SELECT " + repeat("-", 100000) + "1 FROM IdentFil",
+        "SELECT " + repeat("2^", 100000) + "1 FROM IdentFil",
+        "SELECT * FROM IdentFil WHERE " + repeat("PtNum = 1 OR ", 100000) + "PtNum = 2",
+        "SELECT " + repeat("ALLTRIM(", 100000) + "'x'" + repeat(")", 100000) + " FROM IdentFil",
+    };
+    for (const auto& text : deep) {
+        const engine::Error e = Failure(db, text);
+        EXPECT_EQ(e.Number(), engine::err::kSyntax);
+        EXPECT_NE(e.Description().find("the expression is nested too deeply"), std::string::npos) << e.Description();
+    }
+    // Nesting and chains as deep as real queries go still run.
+    EXPECT_EQ(db.Rows("SELECT " + repeat("(", 150) + "PtNum" + repeat(")", 150) + " FROM IdentFil WHERE " +
+                      repeat("PtNum = 0 OR ", 400) + "PtNum = 7")
+                  .rows.size(),
+              1u);
+}
