@@ -102,7 +102,7 @@ TEST(DamagedFiles, AFieldShorterOrLongerThanItsTypeStoresIsRefusedOnOpen) {
     }
 }
 
-TEST(DamagedFiles, ANumberFieldWiderThanVisualFoxProMakesIsWrittenWhole) {
+TEST(DamagedFiles, ANumericFieldWiderThanSixtyFourIsWrittenWhole) {
     testing_support::TempDir dir;
     {
         auto t = Table::Create(dir / "wide.dbf", {{.name = "AMOUNT", .type = 'C', .length = 100}});

@@ -125,3 +125,11 @@ TEST(SqlErrors, ExpressionsNestedDeeperThanAnyQueryAreRefusedWithoutExhaustingTh
                   .rows.size(),
               1u);
 }
+
+TEST(SqlErrors, ANumberPastTheLargestDoubleIsRefusedAndOneTooSmallIsZero) {
+    PracticeTables db;
+    const engine::Error e = Failure(db, "SELECT * FROM IdentFil WHERE PtNum = 1E5555");
+    EXPECT_EQ(e.Number(), engine::err::kValueTooLarge);
+    EXPECT_NE(e.Description().find("'1E5555' at position 38 is too large"), std::string::npos) << e.Description();
+    EXPECT_EQ(db.Rows("SELECT 1e-5555 FROM IdentFil").rows.at(0).at(0), engine::Value(0.0));
+}
