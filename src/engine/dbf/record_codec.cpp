@@ -74,8 +74,12 @@ Value DecodeDateTime(const uint8_t* p) {
     // Stored times are often a millisecond short of the second; show them as the second.
     int64_t rounded = (int64_t{ms} + 500) / 1000 * 1000;
     if (rounded >= kMsPerDay) {
-        rounded -= kMsPerDay;
-        ++day;
+        if (day == std::numeric_limits<int32_t>::max()) {
+            rounded = kMsPerDay - 1000;  // a damaged day number: no next day to carry into
+        } else {
+            rounded -= kMsPerDay;
+            ++day;
+        }
     }
     if (rounded < 0) rounded = 0;
     return Value(DateTime{day, static_cast<int32_t>(rounded)});

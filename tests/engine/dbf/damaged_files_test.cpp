@@ -122,6 +122,17 @@ TEST(DamagedFiles, ANumericFieldWiderThanSixtyFourIsWrittenWhole) {
     EXPECT_EQ(stored.substr(record + 1, 100), std::string(90, ' ') + "-123456789");
 }
 
+TEST(DamagedFiles, ADateTimeOnTheLastDayNumberIsNotCarriedPastIt) {
+    testing_support::TempDir dir;
+    Table::Create(dir / "t.dbf", {{.name = "SEEN", .type = 'T'}})->Append({Value(DateTime{2460000, 1000})});
+    std::string bytes = ReadFile(dir / "t.dbf");
+    const size_t field = 32 + 32 + 1 + 263 + 1;  // header, one descriptor, end mark, back link, deletion flag
+    const std::string stored = "\xFF\xFF\xFF\x7F\x70\x5A\x26\x05";  // day 2^31-1, 86399.6 s
+    bytes.replace(field, 8, stored);
+    WriteFile(dir / "t.dbf", bytes);
+    EXPECT_EQ(Table::Open(dir / "t.dbf")->ReadValue(0, 0), Value(DateTime{2147483647, 86399000}));
+}
+
 TEST(DamagedFiles, AMemoHeaderThatNamesAFreeBlockInUseOrInsideItselfNeverOverwritesIt) {
     testing_support::TempDir dir;
     MakeTable(dir / "t.dbf");
