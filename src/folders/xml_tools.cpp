@@ -62,12 +62,20 @@ std::string Trim(const std::string& text) {
     return first < last ? std::string(first, last) : std::string();
 }
 
-void AppendText(const pugi::xml_node& node, std::string& out) {
-    for (const pugi::xml_node& child : node.children()) {
-        if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata)
-            out += child.value();
-        else if (child.type() == pugi::node_element)
-            AppendText(child, out);
+// Appends the text below root in document order. Walks without recursion, so a file nested
+// however deep cannot exhaust the stack.
+void AppendText(const pugi::xml_node& root, std::string& out) {
+    for (pugi::xml_node node = root.first_child(); node;) {
+        const pugi::xml_node_type type = node.type();
+        if (type == pugi::node_pcdata || type == pugi::node_cdata) {
+            out += node.value();
+        } else if (type == pugi::node_element && node.first_child()) {
+            node = node.first_child();
+            continue;
+        }
+        while (node != root && !node.next_sibling()) node = node.parent();
+        if (node == root) break;
+        node = node.next_sibling();
     }
 }
 

@@ -30,19 +30,19 @@ void AppendNames(std::vector<std::string>& path, const std::string& piece, bool 
     }
 }
 
-void CollectText(pugi::xml_node node, std::string& out) {
-    for (pugi::xml_node child : node.children()) {
-        switch (child.type()) {
-            case pugi::node_pcdata:
-            case pugi::node_cdata:
-                out += child.value();
-                break;
-            case pugi::node_element:
-                CollectText(child, out);
-                break;
-            default:
-                break;
+// Appends the text of every text and CDATA node below root, in document order.
+void CollectText(const pugi::xml_node& root, std::string& out) {
+    for (pugi::xml_node node = root.first_child(); node;) {
+        const pugi::xml_node_type type = node.type();
+        if (type == pugi::node_pcdata || type == pugi::node_cdata) {
+            out += node.value();
+        } else if (type == pugi::node_element && node.first_child()) {
+            node = node.first_child();
+            continue;
         }
+        while (node != root && !node.next_sibling()) node = node.parent();
+        if (node == root) break;
+        node = node.next_sibling();
     }
 }
 
@@ -108,6 +108,22 @@ std::string SerializeDocument(const pugi::xml_document& doc) {
     StringWriter writer;
     doc.save(writer, "\t", pugi::format_default, pugi::encoding_utf8);
     return writer.text;
+}
+
+pugi::xml_node NodeDeeperThan(const pugi::xml_node& root, int levels) {
+    int depth = 1;
+    for (pugi::xml_node node = root.first_child(); node;) {
+        if (depth > levels) return node;
+        if (node.first_child()) {
+            node = node.first_child();
+            ++depth;
+            continue;
+        }
+        while (node != root && !node.next_sibling()) node = node.parent(), --depth;
+        if (node == root) break;
+        node = node.next_sibling();
+    }
+    return {};
 }
 
 }  // namespace settings

@@ -33,4 +33,8 @@ void StoreValue(pugi::xml_node node, const std::string& value);
 // The text of the document as it is written to the parameter file.
 std::string SerializeDocument(const pugi::xml_document& doc);
 
+// The first node (in document order) more than levels below root, or an empty node. Walks
+// without recursion, so any depth is safe.
+pugi::xml_node NodeDeeperThan(const pugi::xml_node& root, int levels);
+
 }  // namespace settings

@@ -19,6 +19,8 @@ constexpr const char* kEmptyFile = "<?xml version=\"1.0\"?>\r\n<Data>\r\n</Data>
 // Comments and processing instructions of other writers are kept; a lone blank value too.
 constexpr unsigned kParseOptions =
     pugi::parse_default | pugi::parse_declaration | pugi::parse_comments | pugi::parse_pi | pugi::parse_ws_pcdata_single;
+// Levels of elements (and their text) a parameter file may have below the document.
+constexpr int kMaxDepth = 100;
 
 }  // namespace
 
@@ -57,6 +59,14 @@ void CXMLReg::Load(const std::string& file) {
     if (!result) {
         const common::TextPosition where = common::PositionOfOffset(bytes, result.offset);
         m_parse = ParseFailure{true, where.line, where.position, result.description()};
+        m_doc.reset();
+        return;
+    }
+    // Saving indents every level, so a document nested thousands deep would be written out
+    // as gigabytes; no parameter file nests like that.
+    if (const pugi::xml_node deep = NodeDeeperThan(m_doc, kMaxDepth)) {
+        const common::TextPosition where = common::PositionOfOffset(bytes, deep.offset_debug());
+        m_parse = ParseFailure{true, where.line, where.position, "Elements are nested too deeply"};
         m_doc.reset();
     }
 }

@@ -6,6 +6,7 @@
 #include <map>
 #include <sstream>
 #include <system_error>
+#include <utility>
 
 #include <pugixml.hpp>
 
@@ -167,14 +168,15 @@ void ReadLayout(GridViewModel& grid, const std::string& text) {
         byIndex.emplace(node.attribute("Index").as_int(1000 + next), node);
         ++next;
     }
-    std::map<int, GridColumn*> byPosition;
+    // By position, then by index among columns that claim the same position.
+    std::map<std::pair<int, int>, GridColumn*> byPosition;
     for (const auto& [index, node] : byIndex) {
         GridColumn& column = grid.Columns().Add(node.attribute("Caption").as_string(), node.attribute("DataField").as_string());
         column.SetVisible(node.attribute("Visible").as_bool(true));
         column.SetWidth(node.attribute("Width").as_int(column.Width()));
         column.SetFormat(node.attribute("Format").as_string());
         column.SetColumnType(node.attribute("ColumnType").as_int());
-        byPosition.emplace(node.attribute("Position").as_int(column.Index()) * 1000 + column.Index(), &column);
+        byPosition.emplace(std::pair{node.attribute("Position").as_int(column.Index()), int{column.Index()}}, &column);
     }
     int position = 1;
     for (const auto& [key, column] : byPosition) column->SetColPosition(static_cast<int16_t>(position++));

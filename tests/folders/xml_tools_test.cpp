@@ -193,5 +193,19 @@ TEST(XmlTools, AnEmptyDocumentGivesTheMessagesNotAFailure) {
     EXPECT_EQ(shown[2].text, Message("Query 1"));
 }
 
+TEST(XmlTools, TextNestedThousandsDeepIsReadWhole) {
+    std::string xml = "<Data><Folder><Name>Deep</Name><Layout>";
+    for (int i = 0; i < 200000; ++i) xml += "<a>";
+    xml += "deep.lyt";
+    for (int i = 0; i < 200000; ++i) xml += "</a>";
+    xml += "<b>x</b>y</Layout></Folder><LookIn><Folder>Deep</Folder><Title>T</Title></LookIn></Data>";
+    const pugi::xml_document doc = Parse(xml);
+    ui::RecordingUi recorder;
+    FolderDefinition definition;
+    ASSERT_TRUE(LoadFolder("Deep", doc, definition));
+    EXPECT_EQ(definition.Layout, "deep.lytxy");
+    EXPECT_EQ(NodeText(doc.child("Data")), "Deepdeep.lytxyDeepT");
+}
+
 }  // namespace
 }  // namespace folders

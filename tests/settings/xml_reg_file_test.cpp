@@ -133,3 +133,25 @@ TEST_F(StoreTest, ChangingTheNameUsesTheNewFileForReadingAndWriting) {
     reg.ClearReadFlags();
     EXPECT_EQ(reg.GetSetting("S", "K"), "for jdoe");
 }
+
+TEST_F(StoreTest, AFileNestedThousandsDeepIsSetAsideAsDamaged) {
+    // Written back with one indent per level it would grow to gigabytes.
+    std::string deep = "<?xml version=\"1.0\"?>\r\n<Data>\r\n<S><K>v</K></S>";
+    for (int i = 0; i < 50000; ++i) deep += "<a>";
+    for (int i = 0; i < 50000; ++i) deep += "</a>";
+    deep += "\r\n</Data>\r\n";
+    WriteFile(File(), deep);
+    EXPECT_EQ(reg.GetSetting("S", "K", "default"), "default");
+    const auto shown = rec.Messages();
+    ASSERT_EQ(shown.size(), 1u);
+    // The name of the hundredth <a>, the first element more than 100 levels down.
+    EXPECT_NE(shown[0].text.find("\r\nLine:  3\r\nLine Pos: 314\r\nReason:  Elements are nested too deeply\r\n"),
+              std::string::npos)
+        << shown[0].text;
+    EXPECT_EQ(ReadFile(dir / "jdoe.xml.bak"), deep);
+    EXPECT_EQ(Content(), kEmptyFile);
+
+    // Nesting as deep as nested keys go is kept.
+    reg.SaveSettingEx("A/B/C/D/E/F/G/H", "I/J/K/L", "deep");
+    EXPECT_EQ(ReadFresh("A/B/C/D/E/F/G/H", "I/J/K/L", true), "deep");
+}

@@ -136,6 +136,21 @@ TEST(LayoutFile, AnOpenerFailurePassesUpAndABrokenFileLeavesTheGridAlone) {
     views::SetRecordSourceOpener(nullptr);
 }
 
+TEST(LayoutFile, ColumnsAreOrderedByPositionWhateverNumbersTheFileHolds) {
+    GridViewModel grid;
+    views::ReadLayout(grid, R"(<GridLayout version="1"><Columns>
+        <Column Index="1" Position="2147483647" Caption="Last"/>
+        <Column Index="2" Position="-2147483648" Caption="First"/>
+        <Column Index="3" Position="5" Caption="Middle"/>
+        <Column Index="4" Position="5" Caption="AfterMiddle"/>
+      </Columns></GridLayout>)");
+    ASSERT_EQ(grid.Columns().Count(), 4);
+    EXPECT_EQ(grid.Columns().Item(1).ColPosition(), 4);
+    EXPECT_EQ(grid.Columns().Item(2).ColPosition(), 1);
+    EXPECT_EQ(grid.Columns().Item(3).ColPosition(), 2);
+    EXPECT_EQ(grid.Columns().Item(4).ColPosition(), 3);
+}
+
 TEST(LayoutFile, SavingIntoAMissingFolderFailsWithoutLeavingAFile) {
     TempDir dir;
     GridViewModel grid;

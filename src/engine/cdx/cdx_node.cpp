@@ -118,11 +118,13 @@ Node DecodeNode(const uint8_t* page, const NodeFormat& format, const std::string
         }
         return node;
     }
+    // An empty leaf holds nothing its bit widths would be needed for, whatever they say.
+    if (count == 0) return node;
     const uint32_t recMask = fmt::Le32(page + kLeafRecMask);
     const int recBits = page[kLeafRecBits], dupBits = page[kLeafDupBits], trailBits = page[kLeafTrailBits];
     const size_t bytes = page[kLeafInfoBytes];
-    if (count > 0 && (bytes < 1 || bytes > 8 || recBits + dupBits + trailBits > int(bytes) * 8 || recBits > 32 ||
-                      dupBits > 16 || trailBits > 16))
+    if (bytes < 1 || bytes > 8 || recBits + dupBits + trailBits > int(bytes) * 8 || recBits > 32 || dupBits > 16 ||
+        trailBits > 16)
         Corrupt(file, offset, "has invalid bit widths");
     if (count * bytes > kLeafSpace) Corrupt(file, offset, "claims more keys than fit into it");
     const uint64_t dupMask = (uint64_t{1} << dupBits) - 1, trailMask = (uint64_t{1} << trailBits) - 1;

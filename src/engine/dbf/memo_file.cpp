@@ -84,16 +84,23 @@ MemoValue MemoFile::Read(uint32_t block) const {
 uint32_t MemoFile::Append(uint32_t type, std::string_view data, bool reread) {
     if (m_kind != Kind::Fpt) throw Error(err::kFileAccess, "Memo file '" + DisplayName(m_file.Path()) + "' is read-only.");
     if (reread) ReadHeader();
+    // A damaged header may name a free block inside the header or among the blocks in use;
+    // writing there would overwrite the header or other records' memos.
+    const uint64_t headerBlocks = (fmt::kMemoHeaderSize + m_blockSize - 1) / m_blockSize;
+    if (m_nextFree < headerBlocks)
+        Corrupt(m_file.Path(), "the next free block " + std::to_string(m_nextFree) + " lies inside the header");
+    const uint64_t endBlock = (m_file.Size() + m_blockSize - 1) / m_blockSize;
+    const uint64_t first = std::max<uint64_t>(m_nextFree, endBlock);
     const uint64_t total = fmt::kMemoBlockHeader + data.size();
     const uint64_t blocks = (total + m_blockSize - 1) / m_blockSize;
-    const uint64_t next = uint64_t(m_nextFree) + blocks;
+    const uint64_t next = first + blocks;
     if (next > 0xFFFFFFFFull || next * m_blockSize > (uint64_t{1} << 32) * 16)
         throw Error(err::kValueTooLarge, "Memo file '" + DisplayName(m_file.Path()) + "' is full.");
     std::vector<uint8_t> buf(static_cast<size_t>(blocks * m_blockSize), 0);
     fmt::PutBe32(buf.data(), type);
     fmt::PutBe32(buf.data() + 4, static_cast<uint32_t>(data.size()));
     std::copy(data.begin(), data.end(), buf.begin() + fmt::kMemoBlockHeader);
-    const uint32_t block = m_nextFree;
+    const auto block = static_cast<uint32_t>(first);
     m_file.WriteAt(uint64_t(block) * m_blockSize, buf.data(), buf.size());
     uint8_t header[4];
     fmt::PutBe32(header, static_cast<uint32_t>(next));

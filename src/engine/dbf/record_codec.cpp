@@ -74,8 +74,12 @@ Value DecodeDateTime(const uint8_t* p) {
     // Stored times are often a millisecond short of the second; show them as the second.
     int64_t rounded = (int64_t{ms} + 500) / 1000 * 1000;
     if (rounded >= kMsPerDay) {
-        rounded -= kMsPerDay;
-        ++day;
+        if (day == std::numeric_limits<int32_t>::max()) {
+            rounded = kMsPerDay - 1000;  // a damaged day number: no next day to carry into
+        } else {
+            rounded -= kMsPerDay;
+            ++day;
+        }
     }
     if (rounded < 0) rounded = 0;
     return Value(DateTime{day, static_cast<int32_t>(rounded)});
@@ -97,7 +101,9 @@ bool AsDouble(const Value& v, double& out) {
 }
 
 void EncodeNumber(const Field& f, const Value& v, uint8_t* p) {
-    char buf[64];
+    // Room for the widest field a table file can declare (255) and its terminating zero, so
+    // whatever fits the field is copied from the buffer whole.
+    char buf[300];
     int n = 0;
     if (auto* i = v.If<int64_t>(); i && f.decimals == 0) {
         n = std::snprintf(buf, sizeof buf, "%*lld", f.length, static_cast<long long>(*i));

@@ -39,6 +39,18 @@ int FixedLength(char type) {
     }
 }
 
+// The length a field of this type must have in a table file, or 0 when any length will do.
+// The record codec reads and writes these many bytes, so a file that says otherwise is
+// damaged. dBase and FoxPro 2 tables keep memo pointers (and B, their binary memo) as digits.
+int StoredLength(char type, bool visualFoxPro) {
+    switch (type) {
+    case 'B': case 'M': case 'G': case 'W': case 'P':
+        return visualFoxPro ? (type == 'B' ? 8 : 4) : 0;
+    default:
+        return FixedLength(type);
+    }
+}
+
 // Assigns _NullFlags bits: a varlength bit for each V/Q field, then a null bit when nullable.
 int AssignNullBits(std::vector<Field>& fields) {
     int bit = 0;
@@ -105,6 +117,9 @@ TableHeader TableHeader::Parse(const std::vector<uint8_t>& bytes, uint64_t fileS
         }
         if (!KnownType(f.type)) Corrupt(file, "field '" + f.name + "' has unknown type '" + std::string(1, f.type) + "'");
         if (f.length == 0) Corrupt(file, "field '" + f.name + "' has length 0");
+        if (const int need = StoredLength(f.type, h.IsVisualFoxPro()); need && f.length != need)
+            Corrupt(file, "field '" + f.name + "' of type " + std::string(1, f.type) + " has length " +
+                              std::to_string(f.length) + " instead of " + std::to_string(need));
         if (h.IsVisualFoxPro()) {
             f.nullable = flags & fmt::kFieldNullable;
             f.binary = flags & fmt::kFieldBinary;

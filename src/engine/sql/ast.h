@@ -48,6 +48,7 @@ struct Expr {
     std::string qualifier;
     std::vector<ExprPtr> args;
     size_t pos = 0;
+    int depth = 1;  // levels of the tree from this node down
 };
 
 // A table as a statement names it: a bare name or a quoted file name or path.

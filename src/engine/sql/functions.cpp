@@ -47,6 +47,19 @@ TypeInfo SameText(const Args& args, const char* fn, size_t pos) {
 }
 
 int Int(const Value& v) { return static_cast<int>(std::clamp(std::trunc(ToDouble(v)), -1e9, 1e9)); }
+
+// The longest character string Visual FoxPro makes; a wider result is refused rather than
+// allocated for every row.
+constexpr int kMaxStringLength = 16'777'184;
+
+// A result width argument: its whole value, refused above the longest string.
+int Width(const Value& v, const char* fn) {
+    const int width = Int(v);
+    if (width > kMaxStringLength)
+        throw Error(engine::err::kValueTooLarge,
+                    std::string("String is too long to fit: ") + fn + " asks for " + std::to_string(width) + " characters");
+    return width;
+}
 const std::string& Str(const Value& v) { return v.As<std::string>(); }
 
 std::string AnyText(const Value& v) {
@@ -58,9 +71,9 @@ std::string AnyText(const Value& v) {
     return {};
 }
 
-Value Pad(const Value* a, size_t n, int side) {  // side: -1 left, 0 centre, 1 right
+Value Pad(const Value* a, size_t n, int side, const char* fn) {  // side: -1 left, 0 centre, 1 right
     const std::string text = AnyText(a[0]);
-    const int width = std::max(0, Int(a[1]));
+    const int width = std::max(0, Width(a[1], fn));
     const std::string fill = n > 2 && !Str(a[2]).empty() ? std::string(CharSub(Str(a[2]), 0, 1)) : " ";
     const int have = CharCount(text);
     if (have >= width) return std::string(CharSub(text, 0, width));
@@ -125,7 +138,7 @@ const FunctionDef kFunctions[] = {
          return Text(ConstInt(a, 1, 10), a);
      },
      [](const Value* a, size_t n, const RowView&) -> Value {
-         return StrText(ToDouble(a[0]), n > 1 ? Int(a[1]) : 10, n > 2 ? Int(a[2]) : 0);
+         return StrText(ToDouble(a[0]), n > 1 ? Width(a[1], "STR") : 10, n > 2 ? Int(a[2]) : 0);
      }},
     {"VAL", 1, 1,
      [](const Args& a, size_t pos) {
@@ -218,21 +231,21 @@ const FunctionDef kFunctions[] = {
          Require(a, 2, Kind::kChar, "PADL", pos);
          return Text(ConstInt(a, 1, 254), a);
      },
-     [](const Value* a, size_t n, const RowView&) -> Value { return Pad(a, n, -1); }},
+     [](const Value* a, size_t n, const RowView&) -> Value { return Pad(a, n, -1, "PADL"); }},
     {"PADR", 2, 3,
      [](const Args& a, size_t pos) {
          Require(a, 1, Kind::kNumber, "PADR", pos);
          Require(a, 2, Kind::kChar, "PADR", pos);
          return Text(ConstInt(a, 1, 254), a);
      },
-     [](const Value* a, size_t n, const RowView&) -> Value { return Pad(a, n, 1); }},
+     [](const Value* a, size_t n, const RowView&) -> Value { return Pad(a, n, 1, "PADR"); }},
     {"PADC", 2, 3,
      [](const Args& a, size_t pos) {
          Require(a, 1, Kind::kNumber, "PADC", pos);
          Require(a, 2, Kind::kChar, "PADC", pos);
          return Text(ConstInt(a, 1, 254), a);
      },
-     [](const Value* a, size_t n, const RowView&) -> Value { return Pad(a, n, 0); }},
+     [](const Value* a, size_t n, const RowView&) -> Value { return Pad(a, n, 0, "PADC"); }},
     // The index-key form of a whole number: big-endian with the sign bit flipped, so that the
     // bytes sort like the numbers. The string holds those raw bytes, not UTF-8 text.
     {"BINTOC", 1, 2,

@@ -1,7 +1,10 @@
 #include "engine/sql/lexer.h"
 
 #include <cctype>
+#include <cerrno>
 #include <charconv>
+#include <cmath>
+#include <cstdlib>
 
 #include "engine/sql/sql_errors.h"
 
@@ -158,7 +161,13 @@ void ReadNumber(std::string_view text, size_t& i, Token& token) {
             return;
         }
     }
-    token.value = std::stod(token.text);
+    // A number past the largest double is refused; one too small to tell from zero is zero.
+    errno = 0;
+    const double value = std::strtod(token.text.c_str(), nullptr);
+    if (errno == ERANGE && std::isinf(value))
+        throw Error(engine::err::kValueTooLarge, "Numeric overflow: the number '" + token.text + "' at position " +
+                                                     std::to_string(start + 1) + " is too large.");
+    token.value = value;
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "engine/sql/parser.h"
 
+#include <algorithm>
+
 #include "engine/sql/sql_errors.h"
 
 namespace engine::sql {
@@ -9,6 +11,12 @@ namespace {
 constexpr std::string_view kClauseWords[] = {"WHERE", "ORDER", "GROUP", "HAVING", "INTO", "UNION",
                                              "SET", "VALUES", "JOIN", "INNER", "LEFT", "RIGHT",
                                              "FULL", "OUTER", "ON", "FROM"};
+
+// Binding, evaluating and freeing an expression recurse once per level of its tree, and
+// parsing once per parenthesis or prefix operator; texts nested deeper than any real query
+// are refused so that they cannot exhaust the stack.
+constexpr int kMaxTreeDepth = 500;
+constexpr int kMaxNesting = 200;
 
 class Parser {
 public:
@@ -26,7 +34,10 @@ public:
         }
     }
 
-    ExprPtr Expression() { return OrExpr(); }
+    ExprPtr Expression() {
+        const Nesting nesting(*this);
+        return OrExpr();
+    }
 
     const Token& Peek(size_t ahead = 0) const {
         const size_t i = std::min(m_i + ahead, m_tokens.size() - 1);
@@ -43,6 +54,28 @@ public:
     }
 
 private:
+    // Counts the parser's own recursion for as long as it lives.
+    class Nesting {
+    public:
+        explicit Nesting(Parser& parser) : m_parser(parser) {
+            if (m_parser.m_nesting >= kMaxNesting) m_parser.Fail("the expression is nested too deeply");
+            ++m_parser.m_nesting;
+        }
+        ~Nesting() { --m_parser.m_nesting; }
+        Nesting(const Nesting&) = delete;
+        Nesting& operator=(const Nesting&) = delete;
+
+    private:
+        Parser& m_parser;
+    };
+
+    // Makes child the next operand of e.
+    void Adopt(Expr& e, ExprPtr child) const {
+        e.depth = std::max(e.depth, child->depth + 1);
+        if (e.depth > kMaxTreeDepth) Fail("the expression is nested too deeply");
+        e.args.push_back(std::move(child));
+    }
+
     bool IsWord(std::string_view word, size_t ahead = 0) const {
         const Token& t = Peek(ahead);
         return (t.kind == TokenKind::kName || t.kind == TokenKind::kSymbol) && EqualsNoCase(t.text, word);
@@ -204,11 +237,11 @@ private:
         e->pos = pos;
         return e;
     }
-    static ExprPtr Binary(Op op, ExprPtr a, ExprPtr b, size_t pos) {
+    ExprPtr Binary(Op op, ExprPtr a, ExprPtr b, size_t pos) {
         auto e = Make(Expr::Kind::kBinary, pos);
         e->op = op;
-        e->args.push_back(std::move(a));
-        e->args.push_back(std::move(b));
+        Adopt(*e, std::move(a));
+        Adopt(*e, std::move(b));
         return e;
     }
 
@@ -234,10 +267,11 @@ private:
 
     ExprPtr NotExpr() {
         if (IsWord("NOT") || IsSymbol("!")) {
+            const Nesting nesting(*this);
             auto e = Make(Expr::Kind::kUnary, Peek().pos);
             ++m_i;
             e->op = Op::kNot;
-            e->args.push_back(NotExpr());
+            Adopt(*e, NotExpr());
             return e;
         }
         return Comparison();
@@ -260,7 +294,7 @@ private:
             auto e = Make(Expr::Kind::kIsNull, pos);
             e->negated = AcceptWord("NOT");
             ExpectWord("NULL");
-            e->args.push_back(std::move(left));
+            Adopt(*e, std::move(left));
             return e;
         }
         bool negated = false;
@@ -275,9 +309,9 @@ private:
         if (AcceptWord("IN")) {
             auto e = Make(Expr::Kind::kIn, pos);
             e->negated = negated;
-            e->args.push_back(std::move(left));
+            Adopt(*e, std::move(left));
             ExpectSymbol("(");
-            do e->args.push_back(Expression());
+            do Adopt(*e, Expression());
             while (AcceptSymbol(","));
             ExpectSymbol(")");
             return e;
@@ -285,10 +319,10 @@ private:
         if (AcceptWord("BETWEEN")) {
             auto e = Make(Expr::Kind::kBetween, pos);
             e->negated = negated;
-            e->args.push_back(std::move(left));
-            e->args.push_back(Additive());
+            Adopt(*e, std::move(left));
+            Adopt(*e, Additive());
             ExpectWord("AND");
-            e->args.push_back(Additive());
+            Adopt(*e, Additive());
             return e;
         }
         return left;
@@ -297,7 +331,7 @@ private:
     ExprPtr Negate(ExprPtr inner, size_t pos) {
         auto e = Make(Expr::Kind::kUnary, pos);
         e->op = Op::kNot;
-        e->args.push_back(std::move(inner));
+        Adopt(*e, std::move(inner));
         return e;
     }
 
@@ -326,6 +360,7 @@ private:
     ExprPtr Power() {
         ExprPtr left = Unary();
         if (IsSymbol("^") || IsSymbol("**")) {
+            const Nesting nesting(*this);
             const size_t pos = Peek().pos;
             ++m_i;
             return Binary(Op::kPow, std::move(left), Power(), pos);
@@ -335,6 +370,7 @@ private:
 
     ExprPtr Unary() {
         if (IsSymbol("-") || IsSymbol("+")) {
+            const Nesting nesting(*this);
             const bool minus = Peek().text == "-";
             const size_t pos = Peek().pos;
             ++m_i;
@@ -342,7 +378,7 @@ private:
             if (!minus) return inner;
             auto e = Make(Expr::Kind::kUnary, pos);
             e->op = Op::kNeg;
-            e->args.push_back(std::move(inner));
+            Adopt(*e, std::move(inner));
             return e;
         }
         return Primary();
@@ -377,7 +413,7 @@ private:
                     auto e = Make(Expr::Kind::kCall, t.pos);
                     e->name = t.text;
                     if (!AcceptSymbol(")")) {
-                        do e->args.push_back(Expression());
+                        do Adopt(*e, Expression());
                         while (AcceptSymbol(","));
                         ExpectSymbol(")");
                     }
@@ -408,6 +444,7 @@ private:
 
     const std::vector<Token>& m_tokens;
     size_t m_i;
+    int m_nesting = 0;
 };
 
 }  // namespace

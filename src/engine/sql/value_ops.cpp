@@ -1,5 +1,6 @@
 #include "engine/sql/value_ops.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -330,7 +331,10 @@ std::string NumberText(const Value& v) {
 
 std::string StrText(double value, int length, int decimals) {
     if (length <= 0) return {};
-    for (int dec = std::max(0, std::min(decimals, length)); dec >= 0; --dec) {
+    // The buffer holds what a double shows with this many decimals; more decimals (only zeros
+    // and noise) would only make every try of the loop slower.
+    constexpr int kMostDecimals = 350;
+    for (int dec = std::max(0, std::min({decimals, length, kMostDecimals})); dec >= 0; --dec) {
         char buffer[400];
         std::snprintf(buffer, sizeof buffer, "%.*f", dec, value);
         std::string text = buffer;

@@ -117,4 +117,22 @@ TEST(IndexNodes, LeavesRoundTripAndOverflowIsReported) {
     }
 }
 
+TEST(IndexNodes, AnEmptyLeafIsReadWhateverItsBitWidthsSay) {
+    const NodeFormat format{12, ' '};
+    Node empty;
+    empty.attributes = kAttrLeaf | kAttrRoot;
+    uint8_t page[kPageSize];
+    ASSERT_TRUE(EncodeNode(empty, format, page));
+    page[kLeafRecBits] = 200;
+    page[kLeafDupBits] = 67;
+    page[kLeafTrailBits] = 255;
+    page[kLeafInfoBytes] = 0;
+    const Node back = DecodeNode(page, format, "t.cdx", 1536);
+    EXPECT_TRUE(back.IsLeaf());
+    EXPECT_TRUE(back.entries.empty());
+    // With a key the same widths are an error.
+    engine::dbf::fmt::PutLe16(page + kNodeCount, 1);
+    EXPECT_THROW(DecodeNode(page, format, "t.cdx", 1536), engine::Error);
+}
+
 }  // namespace

@@ -97,3 +97,39 @@ TEST(SqlErrors, RuntimeFailuresCarryTheirNumbers) {
     EXPECT_EQ(e.Number(), engine::sql::err::kNullNotAllowed);
     EXPECT_NE(e.Description().find("AMOUNT"), std::string::npos);
 }
+
+TEST(SqlErrors, ExpressionsNestedDeeperThanAnyQueryAreRefusedWithoutExhaustingTheStack) {
+    PracticeTables db;
+    auto repeat = [](const std::string& piece, int times) {
+        std::string out;
+        for (int i = 0; i < times; ++i) out += piece;
+        return out;
+    };
+    const std::string deep[] = {
+        "SELECT " + repeat("(", 100000) + "1" + repeat(")", 100000) + " FROM IdentFil",
+        "SELECT " + repeat("1+", 100000) + "1 FROM IdentFil",
+        "SELECT * FROM IdentFil WHERE " + repeat("NOT ", 100000) + ".T.",
+        "SELECT " + repeat("-", 100000) + "1 FROM IdentFil",
+        "SELECT " + repeat("2^", 100000) + "1 FROM IdentFil",
+        "SELECT * FROM IdentFil WHERE " + repeat("PtNum = 1 OR ", 100000) + "PtNum = 2",
+        "SELECT " + repeat("ALLTRIM(", 100000) + "'x'" + repeat(")", 100000) + " FROM IdentFil",
+    };
+    for (const auto& text : deep) {
+        const engine::Error e = Failure(db, text);
+        EXPECT_EQ(e.Number(), engine::err::kSyntax);
+        EXPECT_NE(e.Description().find("the expression is nested too deeply"), std::string::npos) << e.Description();
+    }
+    // Nesting and chains as deep as real queries go still run.
+    EXPECT_EQ(db.Rows("SELECT " + repeat("(", 150) + "PtNum" + repeat(")", 150) + " FROM IdentFil WHERE " +
+                      repeat("PtNum = 0 OR ", 400) + "PtNum = 7")
+                  .rows.size(),
+              1u);
+}
+
+TEST(SqlErrors, ANumberPastTheLargestDoubleIsRefusedAndOneTooSmallIsZero) {
+    PracticeTables db;
+    const engine::Error e = Failure(db, "SELECT * FROM IdentFil WHERE PtNum = 1E5555");
+    EXPECT_EQ(e.Number(), engine::err::kValueTooLarge);
+    EXPECT_NE(e.Description().find("'1E5555' at position 38 is too large"), std::string::npos) << e.Description();
+    EXPECT_EQ(db.Rows("SELECT 1e-5555 FROM IdentFil").rows.at(0).at(0), engine::Value(0.0));
+}

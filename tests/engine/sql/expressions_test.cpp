@@ -154,3 +154,23 @@ TEST(SqlExpressions, ResultTypesFollowTheExpression) {
     }
     EXPECT_EQ(r.fields[1].decimals, 2);
 }
+
+TEST(SqlExpressions, WidthsBeyondTheLongestStringAreRefusedAndHugeDecimalsStayQuick) {
+    OneRow t;
+    for (const char* expr : {"PADL(Name, 2000000000)", "PADR(Name, 16777185, '*')", "PADC('x', 1e12)",
+                             "STR(Num, 1000000000)"}) {
+        try {
+            t.Eval(expr);
+            ADD_FAILURE() << expr;
+        } catch (const engine::Error& e) {
+            EXPECT_EQ(e.Number(), engine::err::kValueTooLarge) << expr;
+            EXPECT_NE(e.Description().find("String is too long to fit"), std::string::npos) << e.Description();
+        }
+    }
+    EXPECT_EQ(t.Eval("LEN(PADL(Name, 100000))"), Value(int64_t{100000}));
+    // Decimals far past what a number shows give zeros without trying each count in turn.
+    const Value wide = t.Eval("STR(Num, 200000, 199990)");
+    ASSERT_TRUE(wide.Is<std::string>());
+    EXPECT_EQ(wide.As<std::string>().size(), 200000u);
+    EXPECT_EQ(wide.As<std::string>().substr(200000 - 353 - 4, 12), std::string(4, ' ') + "12.50000");
+}
