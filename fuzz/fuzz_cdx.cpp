@@ -9,13 +9,7 @@
 
 namespace {
 
-template <class F>
-void Try(F&& step) {
-    try {
-        step();
-    } catch (const engine::Error&) {
-    }
-}
+using fuzzing::Try;
 
 struct Template {
     std::string dbf;

@@ -6,17 +6,7 @@
 #include "engine/error.h"
 #include "fuzz_support.h"
 
-namespace {
-
-template <class F>
-void Try(F&& step) {
-    try {
-        step();
-    } catch (const engine::Error&) {
-    }
-}
-
-}  // namespace
+using fuzzing::Try;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const fuzzing::Scratch scratch("container");

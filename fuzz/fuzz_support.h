@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/error.h"
+
 namespace fuzzing {
 
 // Splits an input into count parts: each part but the last is a 32-bit little-endian length
@@ -28,6 +30,15 @@ public:
 private:
     std::filesystem::path m_path;
 };
+
+// Runs one step of a target; an engine::Error is a fine answer to a damaged input.
+template <class F>
+void Try(F&& step) {
+    try {
+        step();
+    } catch (const engine::Error&) {
+    }
+}
 
 void WriteBytes(const std::filesystem::path& file, std::string_view bytes);
 std::string ReadBytes(const std::filesystem::path& file);

@@ -9,13 +9,7 @@
 
 namespace {
 
-template <class F>
-void Try(F&& step) {
-    try {
-        step();
-    } catch (const engine::Error&) {
-    }
-}
+using fuzzing::Try;
 
 void ReadAll(engine::Table& table) {
     const uint32_t count = table.RecordCount();
