@@ -62,22 +62,6 @@ std::string Trim(const std::string& text) {
     return first < last ? std::string(first, last) : std::string();
 }
 
-// Appends the text below root in document order. Walks without recursion, so a file nested
-// however deep cannot exhaust the stack.
-void AppendText(const pugi::xml_node& root, std::string& out) {
-    for (pugi::xml_node node = root.first_child(); node;) {
-        const pugi::xml_node_type type = node.type();
-        if (type == pugi::node_pcdata || type == pugi::node_cdata) {
-            out += node.value();
-        } else if (type == pugi::node_element && node.first_child()) {
-            node = node.first_child();
-            continue;
-        }
-        while (node != root && !node.next_sibling()) node = node.parent();
-        if (node == root) break;
-        node = node.next_sibling();
-    }
-}
 
 // The look-for query of one folder: the titled entry's Query, else the first Query of the folder.
 pugi::xml_node QueryOf(Finder& finder, const std::string& folderName, const std::string& title) {
@@ -89,10 +73,10 @@ pugi::xml_node QueryOf(Finder& finder, const std::string& folderName, const std:
 }  // namespace
 
 std::string NodeText(const pugi::xml_node& node) {
-    if (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata) return node.value();
-    std::string out;
-    AppendText(node, out);
-    return out;
+    // XPath's string value: a text node's own text, else every text and CDATA node below, in
+    // document order (pugixml walks the tree without recursion, so no nesting depth hurts).
+    static const pugi::xpath_query stringValue("string(.)");
+    return stringValue.evaluate_string(node);
 }
 
 bool LoadFolder(const std::string& folderName, const pugi::xml_document& doc, FolderDefinition& definition) {

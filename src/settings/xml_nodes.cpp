@@ -30,21 +30,6 @@ void AppendNames(std::vector<std::string>& path, const std::string& piece, bool 
     }
 }
 
-// Appends the text of every text and CDATA node below root, in document order.
-void CollectText(const pugi::xml_node& root, std::string& out) {
-    for (pugi::xml_node node = root.first_child(); node;) {
-        const pugi::xml_node_type type = node.type();
-        if (type == pugi::node_pcdata || type == pugi::node_cdata) {
-            out += node.value();
-        } else if (type == pugi::node_element && node.first_child()) {
-            node = node.first_child();
-            continue;
-        }
-        while (node != root && !node.next_sibling()) node = node.parent();
-        if (node == root) break;
-        node = node.next_sibling();
-    }
-}
 
 class StringWriter final : public pugi::xml_writer {
 public:
@@ -88,12 +73,10 @@ pugi::xml_node EnsureNode(pugi::xml_document& doc, const std::vector<std::string
 }
 
 std::string NodeText(pugi::xml_node node) {
-    std::string out;
-    if (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata)
-        out = node.value();
-    else
-        CollectText(node, out);
-    return out;
+    // XPath's string value: a text node's own text, else every text and CDATA node below, in
+    // document order (pugixml walks the tree without recursion, so no nesting depth hurts).
+    static const pugi::xpath_query stringValue("string(.)");
+    return stringValue.evaluate_string(node);
 }
 
 void StoreValue(pugi::xml_node node, const std::string& value) {
