@@ -14,6 +14,7 @@
 #include "engine/dbf/container.h"
 #include "engine/dbf/table.h"
 #include "engine/sql/practice_tables.h"  // readable values in failure messages
+#include "support/expect_error.h"
 #include "support/temp_dir.h"
 
 namespace api_test {
@@ -103,16 +104,6 @@ protected:
     std::filesystem::path m_dbc;
 };
 
-// Runs fn and expects an engine::Error with that number whose description contains text.
-template <class Fn>
-void ExpectError(Fn fn, long number, const std::string& text) {
-    try {
-        fn();
-        ADD_FAILURE() << "no error; expected " << number;
-    } catch (const engine::Error& e) {
-        EXPECT_EQ(e.Number(), number) << e.Description();
-        EXPECT_NE(e.Description().find(text), std::string::npos) << e.Description();
-    }
-}
+using testing_support::ExpectError;
 
 }  // namespace api_test

@@ -4,16 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <functional>
 
 #include "engine/api/automation.h"
 #include "engine/dbf/container.h"
 #include "engine/dbf/table.h"
 #include "engine/error.h"
 #include "support/dbfread.h"
+#include "support/expect_error.h"
 #include "support/temp_dir.h"
 
 namespace {
+
+using testing_support::ExpectError;
 
 using testing_support::DbfreadCounts;
 
@@ -35,16 +37,6 @@ void MakeDatabase(const fs::path& folder) {
 }
 
 uint32_t Rows(const fs::path& file) { return Table::Open(file)->RecordCount(); }
-
-void ExpectError(const std::function<void()>& action, long number, const std::string& named) {
-    try {
-        action();
-        ADD_FAILURE() << "no error raised";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.Number(), number) << e.Description();
-        EXPECT_NE(e.Description().find(named), std::string::npos) << e.Description();
-    }
-}
 
 
 TEST(FoxApplication, ChangesFolderOpensTheContainerAndTakesTablesByNameOrFile) {

@@ -2,14 +2,16 @@
 // works or raises engine::Error, and writes refuse rather than spread the damage.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <random>
 
 #include "engine/dbf/table.h"
 #include "engine/error.h"
+#include "support/expect_error.h"
 #include "support/temp_dir.h"
 
 namespace {
+
+using testing_support::ExpectError;
 
 using namespace engine;
 namespace fs = std::filesystem;
@@ -66,16 +68,6 @@ void UseFully(const fs::path& file) {
 
 // Byte offset of field number index's descriptor in a table file.
 size_t Descriptor(int index) { return 32 + 32 * static_cast<size_t>(index); }
-
-void ExpectError(const std::function<void()>& action, long number, const std::string& named) {
-    try {
-        action();
-        ADD_FAILURE() << "no error raised";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.Number(), number) << e.Description();
-        EXPECT_NE(e.Description().find(named), std::string::npos) << e.Description();
-    }
-}
 
 TEST(DamagedFiles, AFieldShorterOrLongerThanItsTypeStoresIsRefusedOnOpen) {
     testing_support::TempDir dir;

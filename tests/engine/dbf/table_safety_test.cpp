@@ -12,9 +12,12 @@
 #include "engine/dbf/container.h"
 #include "engine/dbf/table.h"
 #include "engine/error.h"
+#include "support/expect_error.h"
 #include "support/temp_dir.h"
 
 namespace {
+
+using testing_support::ExpectError;
 
 using namespace engine;
 namespace fs = std::filesystem;
@@ -28,16 +31,6 @@ void MakeTable(const fs::path& file, int rows, int deletedEvery = 3) {
     for (int i = 0; i < rows; ++i)
         t->Append({Value(int64_t{i}), Value("row" + std::to_string(i)), Value(std::string(40 + i % 90, 'a' + i % 26))},
                   i % deletedEvery == 1);
-}
-
-void ExpectError(const std::function<void()>& action, long number, const std::string& named) {
-    try {
-        action();
-        ADD_FAILURE() << "no error raised";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.Number(), number) << e.Description();
-        EXPECT_NE(e.Description().find(named), std::string::npos) << e.Description();
-    }
 }
 
 TEST(TableSafety, MalformedFilesGiveNumberedErrorsNamingTheFileAndStayUnchanged) {
