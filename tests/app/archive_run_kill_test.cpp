@@ -165,6 +165,9 @@ TEST(ArchiveRunKill, EveryPatientStaysWholeSomewhereWhateverInstantTheRunIsKille
         for (size_t r = 1; r <= window.rows.size(); ++r) window.selection.push_back(static_cast<long>(r));
         app::cmdArchive_Click(window);
     }
+    std::string shown;
+    for (const auto& message : silent.Messages()) shown += "[" + message.title + "] " + message.text + "\n";
+    SCOPED_TRACE("the final run showed:\n" + shown);
     const Snapshot practice = Read(data), archive = Read(data / "Archive");
     for (int32_t p : patients) {
         EXPECT_EQ(RowsOf(archive, p, false), RowsOf(original, p, false)) << "patient " << p;
