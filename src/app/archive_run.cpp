@@ -197,14 +197,10 @@ private:
     // Removes an earlier copy of the patient from the archive and packs it. False when that
     // failed (the user was told and the patient is left in the practice).
     bool RemoveFromArchiveIfThere() {
-        engine::api::Recordset query;
-        query.Open("SET DELETED OFF; SELECT * FROM IdentFil WHERE PtNum = " + Number(), *m_archive,
-                   engine::api::kAdOpenStatic, engine::api::kAdLockOptimistic, -1);
-        if (query.State() != 1 || query.Eof()) return true;
+        if (!InArchive()) return true;
         try {
             m_status.ShowStatus(kStatusTitle, "Deleting Patient (" + Number() + ") from the archive.", true);
             Log("Deleting if this information is already in the Archive.");
-            query.Close();
             deletion::DeletePatientRecords(*m_archive, m_ptNum);
             m_archive->Execute("DELETE FROM IdentFil WHERE PtNum = " + Number(), -1);
             Reconnect();
@@ -224,6 +220,19 @@ private:
             }
             return false;
         }
+    }
+
+    // Whether the archive holds rows of the patient, marked deleted ones included. IdentFil
+    // answers for a patient archived whole; the other tables are asked too because a run
+    // stopped while packing the archive leaves IdentFil packed and the others still holding
+    // the patient's marked rows, which a candidate tag (Case's CaseNum) counts as taken.
+    bool InArchive() {
+        for (const auto& [table, key] : kPatientTables) {
+            const std::string condition = std::string(key) + " = " + Number();
+            if (HasRows(*m_archive, "SET DELETED OFF; SELECT " + std::string(key) + " FROM " + table + " WHERE " + condition))
+                return true;
+        }
+        return false;
     }
 
     void CopyTable(engine::api::Connection& practice, const std::string& table, const std::string& key) {

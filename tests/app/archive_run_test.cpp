@@ -12,6 +12,7 @@
 
 #include "app/archive_journal.h"
 #include "archive_run_fixture.h"
+#include "engine/dbf/table.h"
 #include "common/product.h"
 #include "common/recording_ui.h"
 #include "support/log_capture.h"
@@ -278,6 +279,31 @@ TEST_F(ArchiveRunTest, APatientAlreadyInTheArchiveIsReplacedNotDuplicated) {
     EXPECT_EQ(std::vector<std::string>(events.begin(), events.begin() + static_cast<long>(expected.size())), expected);
     const auto log = RunLog();
     EXPECT_EQ(std::count(log.begin(), log.end(), "Deleting if this information is already in the Archive."), 2);
+}
+
+TEST_F(ArchiveRunTest, RowsLeftByAnInterruptedArchivePackAreRemovedBeforeTheCopy) {
+    // A run stopped while packing the archive after removing a patient: IdentFil is packed
+    // already, the other tables still hold the patient's rows marked deleted. Case's
+    // candidate tag counts marked rows, so copying the patient over them would fail.
+    Generate(8);
+    const auto busy = BusyPatients(4);
+    ASSERT_GE(busy.size(), 1u);
+    const int32_t patient = busy[0];
+    CopyIntoArchive(Data(), Archive(), patient, true);
+    engine::Table::Open(Archive() / "IdentFil.dbf", engine::OpenMode::Exclusive)->Pack();
+    ASSERT_GT(CountOf(RowsOf(Read(Archive()), patient, true)), 0u);
+    m_window->SelectPatients({patient});
+    const Snapshot before = Read(Data());
+
+    app::cmdArchive_Click(*m_window);
+
+    const auto messages = m_ui.Messages();
+    ASSERT_EQ(messages.size(), 1u) << messages.front().text;
+    EXPECT_EQ(messages[0].title, "Archive Complete");
+    const Snapshot archive = Read(Archive());
+    EXPECT_EQ(RowsOf(archive, patient, false), RowsOf(before, patient, false));
+    EXPECT_EQ(CountOf(RowsOf(archive, patient, true)), 0u);
+    EXPECT_EQ(CountOf(RowsOf(Read(Data()), patient, false)), 0u);
 }
 
 TEST_F(ArchiveRunTest, AWrongPasswordChangesNothing) {
