@@ -15,13 +15,12 @@
 
 namespace {
 
-using testing_support::ExpectError;
-
 using testing_support::DbfreadCounts;
 
 using namespace engine;
 using api::FoxApplication;
 namespace fs = std::filesystem;
+using testing_support::ExpectError;
 using testing_support::ReadFile;
 
 // Corvane.dbc with Case (CASE.DBF: 6 rows, rows 1 and 4 marked deleted, with memos) and

@@ -11,10 +11,9 @@
 
 namespace {
 
-using testing_support::ExpectError;
-
 using namespace engine;
 namespace fs = std::filesystem;
+using testing_support::ExpectError;
 using testing_support::ReadFile;
 using testing_support::WriteFile;
 
