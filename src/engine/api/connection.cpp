@@ -72,6 +72,10 @@ const std::shared_ptr<ConnectionCore>& Connection::Core() const {
 
 sql::Outcome Connection::Execute(std::string_view text, long) { return sql::Execute(text, *Core()->session); }
 
+// Every statement still opens and closes its tables, and a table that was written flushes
+// its files when it closes, so there is nothing left to flush here yet.
+void Connection::Flush() { Core(); }
+
 std::unique_ptr<Recordset> Connection::OpenSchema(int schema, const std::vector<std::string>& restrictions) {
     const auto& core = Core();
     if (schema != kAdSchemaTables)

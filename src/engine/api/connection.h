@@ -61,6 +61,17 @@ public:
     int State() const { return m_core ? 1 : 0; }
     void Close();
 
+    // Durability. By default every statement that writes makes its writes durable (fsync of
+    // the table, memo and index files it changed) before it returns. With deferred flushing
+    // on, writes reach the disk only at Flush() or Close(): a caller that commits groups of
+    // changes (the archive run) flushes once per group instead of once per statement.
+    // A process kill loses nothing either way; only a power loss can lose unflushed writes.
+    bool DeferredFlush() const { return m_deferredFlush; }
+    void SetDeferredFlush(bool deferred) { m_deferredFlush = deferred; }
+    // Makes every write made through this connection so far durable. Throws engine::Error
+    // naming the file when the system refuses (a failed fsync is never ignored).
+    void Flush();
+
     // The shared state of the open connection; throws err::kNotOpen when closed.
     const std::shared_ptr<ConnectionCore>& Core() const;
 
@@ -69,6 +80,7 @@ private:
     long m_timeout = 15;
     std::optional<long> m_cursorLocation;
     std::string m_connectionString;
+    bool m_deferredFlush = false;
     std::shared_ptr<ConnectionCore> m_core;
 };
 
