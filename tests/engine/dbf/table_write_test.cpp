@@ -8,6 +8,7 @@
 #include "engine/dbf/table.h"
 #include "engine/error.h"
 #include "reader_check.h"
+#include "support/requirements.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -122,7 +123,7 @@ void FillPlain(Table& t, int rows) {
 }
 
 TEST(TableWrite, IndependentReadersSeeWhatWeWroteBeforeAndAfterPack) {
-    if (!dbf_test::PythonModuleAvailable("dbfread")) GTEST_SKIP() << "python3-dbfread is not installed";
+    ARCHIVE_REQUIRE(testing_support::MissingPythonModule("dbfread"));
     testing_support::TempDir dir;
     {
         auto t = Table::Create(dir / "plain.dbf", PlainTypes());
