@@ -147,11 +147,12 @@ AlignedWriter::AlignedWriter(const std::vector<engine::sql::FieldInfo>& fields, 
     for (const auto& f : m_fields) m_widths.push_back(ColumnWidth(f));
 }
 
-void AlignedWriter::Emit(const std::vector<std::string>& line) {
+void AlignedWriter::Emit(const std::vector<std::string>& line, bool header) {
     std::string text;
     for (size_t i = 0; i < line.size(); ++i) {
         if (i) text += " | ";
-        const bool right = i < m_fields.size() && std::string("NFIYB").find(m_fields[i].type) != std::string::npos;
+        const bool right =
+            !header && i < m_fields.size() && std::string("NFIYB").find(m_fields[i].type) != std::string::npos;
         const size_t width = Width(line[i]);
         const std::string pad(m_widths[i] > width ? m_widths[i] - width : 0, ' ');
         text += right ? pad + line[i] : line[i] + pad;
@@ -163,7 +164,7 @@ void AlignedWriter::Emit(const std::vector<std::string>& line) {
 void AlignedWriter::Header() {
     std::vector<std::string> names;
     for (const auto& f : m_fields) names.push_back(f.name);
-    Emit(names);
+    Emit(names, true);
     std::string rule;
     for (size_t i = 0; i < m_widths.size(); ++i) rule += (i ? "-+-" : "") + std::string(m_widths[i], '-');
     m_out << rule << "\n";
@@ -176,7 +177,7 @@ void AlignedWriter::Row(const std::vector<engine::Value>& row) {
         std::replace_if(text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r' || c == '\t'; }, ' ');
         line.push_back(std::move(text));
     }
-    Emit(line);
+    Emit(line, false);
 }
 
 }  // namespace foxsql

@@ -36,7 +36,7 @@ public:
     void Row(const std::vector<engine::Value>& row);
 
 private:
-    void Emit(const std::vector<std::string>& line);
+    void Emit(const std::vector<std::string>& line, bool header);  // names left-aligned, numbers right
     std::vector<engine::sql::FieldInfo> m_fields;
     std::ostream& m_out;
     std::vector<size_t> m_widths;
