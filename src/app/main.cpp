@@ -18,6 +18,8 @@
 #include "app/qt_ui.h"
 #include "app/unattended_ui.h"
 #include "common/command_args.h"
+#include "common/product.h"
+#include "engine/warning.h"
 
 namespace {
 
@@ -52,6 +54,9 @@ int main(int argc, char** argv) {
     std::vector<const char*> argPointers;
     for (const std::string& a : args) argPointers.push_back(a.c_str());
     common::SetCommandLine(static_cast<int>(argPointers.size()), argPointers.data());
+
+    // The engine's warnings (a table read with a code page it does not know) go to the log.
+    engine::SetWarningHandler([](const std::string& text) { product::WriteLog("Engine", "Warning", text); });
 
     QApplication application(argc, argv);
     app::QtUi qtUi;

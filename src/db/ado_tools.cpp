@@ -75,6 +75,15 @@ std::string VariantText(const engine::Value& value) {
 }
 
 void CopyRecord(engine::api::Fields& sourceFields, engine::api::Recordset& target) {
+    // A copy keeps the source's numbers: autoincrement fields of the target take the copied
+    // value instead of refusing it (the table only numbers rows added without one).
+    const bool copyMode = target.CopyMode();
+    target.SetCopyMode(true);
+    struct Restore {
+        engine::api::Recordset& target;
+        bool copyMode;
+        ~Restore() { target.SetCopyMode(copyMode); }
+    } restore{target, copyMode};
     for (engine::api::Field& source : sourceFields) {
         engine::api::Field* field = GetField(target, source.Name());
         if (!field) continue;

@@ -39,7 +39,8 @@ engine::api::Field* GetField(engine::api::Recordset& recordset, const std::strin
 // order: a field the target lacks is skipped; into a non-date field a null is skipped (the
 // row keeps its default) and any other value assigned; into a date field (type 133) a null
 // stores null, a value whose text form ends in "M" or "m" (a date-time with a clock time)
-// stores null, and any other value is assigned. Assignment errors pass to the caller; the
+// stores null, and any other value is assigned. An autoincrement field of the target takes the
+// source's number (the target is in copy mode meanwhile). Assignment errors pass to the caller; the
 // caller saves the row (Update).
 void CopyRecord(engine::api::Fields& sourceFields, engine::api::Recordset& target);
 

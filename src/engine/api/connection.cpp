@@ -72,6 +72,16 @@ const std::shared_ptr<ConnectionCore>& Connection::Core() const {
 
 sql::Outcome Connection::Execute(std::string_view text, long) { return sql::Execute(text, *Core()->session); }
 
+std::unique_ptr<Recordset> Connection::ExecuteForward(std::string_view text, long* recordsAffected) {
+    const auto& core = Core();
+    sql::ForwardOutcome outcome = sql::ExecuteForward(text, *core->session);
+    if (recordsAffected) *recordsAffected = outcome.recordsAffected;
+    if (!outcome.rows) return nullptr;
+    auto recordset = std::make_unique<Recordset>();
+    recordset->Attach(std::make_shared<ForwardRows>(std::move(outcome.rows)), core);
+    return recordset;
+}
+
 // Every statement still opens and closes its tables, and a table that was written flushes
 // its files when it closes, so there is nothing left to flush here yet.
 void Connection::Flush() { Core(); }

@@ -34,7 +34,7 @@ DbfTableAccess::DbfTableAccess(std::unique_ptr<Table> table, const std::vector<s
     for (size_t i = 0; i < fields.size(); ++i) {
         const Field& f = fields[i];
         m_fields.push_back(sql::FieldInfo{useLong && !longNames[i].empty() ? longNames[i] : f.name, f.type, f.length,
-                                          f.decimals, f.nullable});
+                                          f.decimals, f.nullable, f.autoIncrement});
     }
 }
 
@@ -62,6 +62,20 @@ void DbfTableAccess::Overwrite(sql::RecordNumber record, const std::vector<Value
 void DbfTableAccess::SetDeleted(sql::RecordNumber record, bool deleted) {
     const FileStamp before = key_index::BeforeWrite(*m_table);
     m_table->SetDeleted(record, deleted);
+    key_index::AfterMarkChange(*m_table, before);
+}
+
+void DbfTableAccess::Change(const std::vector<sql::RecordChange>& changes) {
+    const FileStamp before = key_index::BeforeWrite(*m_table);
+    m_table->Change(changes);
+    std::vector<uint32_t> records;
+    for (const sql::RecordChange& c : changes) records.push_back(c.record);
+    key_index::AfterOverwrite(*m_table, before, records);
+}
+
+void DbfTableAccess::SetDeleted(const std::vector<sql::RecordNumber>& records, bool deleted) {
+    const FileStamp before = key_index::BeforeWrite(*m_table);
+    m_table->SetDeleted(records, deleted);
     key_index::AfterMarkChange(*m_table, before);
 }
 

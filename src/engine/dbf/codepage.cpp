@@ -54,8 +54,13 @@ char32_t NextChar(std::string_view text, size_t& i) {
 }  // namespace
 
 CodePage::CodePage(uint8_t mark) {
-    const int number = CodePageFromMark(mark);
+    int number = CodePageFromMark(mark);
     const char16_t* upper = number ? UpperHalfForCodePage(number) : nullptr;
+    if (mark != 0 && !upper) {
+        number = 1252;  // an unknown mark: the default code page of the tables we meet
+        upper = UpperHalfForCodePage(number);
+        m_substituted = true;
+    }
     m_number = upper ? number : 0;
     for (int i = 0; i < 128; ++i) {
         m_upper[i] = upper ? upper[i] : static_cast<char16_t>(0x80 + i);

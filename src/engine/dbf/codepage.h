@@ -3,8 +3,8 @@
 // Every byte value decodes to exactly one Unicode character and every such character encodes
 // back to the same byte, so text copied between two tables of the same code page stays
 // byte-exact (bytes a code page leaves undefined, such as 0x81 in 1252, become U+0081 etc.).
-// Tables whose code page we do not know, and binary (no-translation) fields, use the identity
-// mapping byte n <-> U+00nn. Characters a code page cannot hold are written as '?'.
+// Tables whose mark is 0 (no translation) and binary (no-translation) fields use the identity
+// mapping byte n <-> U+00nn; a mark this engine does not know reads as the default, 1252. Characters a code page cannot hold are written as '?'.
 #pragma once
 
 #include <array>
@@ -21,6 +21,9 @@ public:
     explicit CodePage(uint8_t mark = 0);
 
     int Number() const { return m_number; }  // 0 when text is taken byte for byte
+    // True when the mark names no code page this engine knows: text is read and written as
+    // the default code page (1252) instead.
+    bool Substituted() const { return m_substituted; }
     // Appends the UTF-8 form of bytes to out.
     void Decode(const uint8_t* bytes, size_t size, std::string& out) const;
     std::string Decode(std::string_view bytes) const;
@@ -29,6 +32,7 @@ public:
 
 private:
     int m_number = 0;
+    bool m_substituted = false;
     std::array<char16_t, 128> m_upper{};
     std::unordered_map<char32_t, uint8_t> m_encode;  // upper-half characters only
 };

@@ -88,6 +88,10 @@ cdx::RowKeys TableState::KeysOf(const uint8_t* record, uint32_t recordIndex) con
 }
 
 void TableState::CheckIndex(const char* what, bool rebuilds) const {
+    if (!missingIndex.empty() && !rebuilds)
+        throw Error(err::kIndexNotMaintained, "Cannot " + std::string(what) + " table '" + DisplayName(path) +
+                                                  "': its structural index '" + missingIndex +
+                                                  "' is not found. Nothing was changed.");
     if (indexPath.empty()) return;
     const std::string head = "Cannot " + std::string(what) + " table '" + DisplayName(path) + "': its structural index '" +
                              DisplayName(indexPath) + "' ";
@@ -203,6 +207,10 @@ struct IndexLock {
 
 cdx::StructuralIndex& ReadableIndex(dbf::TableState& st) {
     if (!st.index) {
+        if (!st.missingIndex.empty())
+            throw Error(err::kIndexNotMaintained, "The structural index '" + st.missingIndex + "' of table '" +
+                                                      dbf::DisplayName(st.path) +
+                                                      "' is not found; put the file back, then REINDEX rebuilds it.");
         if (st.indexPath.empty())
             throw Error(err::kBadArgument, "Table '" + dbf::DisplayName(st.path) + "' has no structural index.");
         throw Error(cdx::kCorruptIndex, st.indexError);

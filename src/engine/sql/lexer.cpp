@@ -161,6 +161,13 @@ void ReadNumber(std::string_view text, size_t& i, Token& token) {
             return;
         }
     }
+    // Digits a double cannot hold exactly are kept as decimal text.
+    if (token.text.find_first_of("eE") == std::string::npos) {
+        if (auto exact = NumberFromDecimalText(token.text); exact && exact->Is<Decimal>()) {
+            token.value = *exact;
+            return;
+        }
+    }
     // A number past the largest double is refused; one too small to tell from zero is zero.
     errno = 0;
     const double value = std::strtod(token.text.c_str(), nullptr);

@@ -60,7 +60,7 @@ TEST(SqlErrors, BadTextNamesTheProblemAndItsPlace) {
         {"INSERT INTO Case (PtNum) VALUES (1, 2)", engine::err::kSyntax, "2 values for 1 fields"},
         {"INSERT INTO Case (Nope) VALUES (1)", engine::err::kUnknownField, "'Nope'"},
         {"UPDATE IdentFil SET Birthday = 'x'", engine::err::kTypeMismatch, "field 'BIRTHDAY' is date"},
-        {"SET NOTHING ON", engine::err::kSyntax, "expected DELETED or EXCLUSIVE"},
+        {"SET NOTHING ON", engine::err::kSyntax, "expected DELETED, EXCLUSIVE or AUTOINCERROR"},
         {"DROP TABLE IdentFil", engine::err::kSyntax, "near 'DROP' at position 1"},
     };
     for (const Case& c : cases) {
