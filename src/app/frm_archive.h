@@ -17,7 +17,7 @@
 #include <QWidget>
 #include <pugixml.hpp>
 
-#include "app/app_folder.h"
+#include "archive/app_folder.h"
 #include "app/main_window_layout.h"
 #include "archive/status_services.h"
 

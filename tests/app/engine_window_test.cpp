@@ -182,7 +182,7 @@ TEST_F(EngineWindowTest, TheArchiveButtonArchivesTheSelectedPatientAndReloadsThe
     const auto shown = rec.Messages();
     ASSERT_FALSE(shown.empty());
     EXPECT_EQ(shown.back().title, "Archive Complete");
-    EXPECT_EQ(shown.back().text, app::ArchiveCompleteText());
+    EXPECT_EQ(shown.back().text, "Archived 1 of 1 patient; 0 skipped.\r\n\r\n" + app::ArchiveCompleteText());
     EXPECT_TRUE(window.cmdArchive()->isEnabled());
     EXPECT_FALSE(window.cmdStop()->isVisibleTo(&window));
     EXPECT_EQ(window.grdPatients()->RowCount(), before - 1);
