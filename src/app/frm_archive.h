@@ -17,9 +17,9 @@
 #include <QWidget>
 #include <pugixml.hpp>
 
-#include "app/app_folder.h"
+#include "archive/app_folder.h"
 #include "app/main_window_layout.h"
-#include "app/status_services.h"
+#include "archive/status_services.h"
 
 class QLabel;
 class QPushButton;

@@ -4,8 +4,8 @@
 #include "app/engine_record_sources.h"
 #include "app/frm_archive.h"
 
-#include "app/archive_creation.h"
 #include "app/start_switches.h"
+#include "archive/archive_creation.h"
 #include "common/command_args.h"
 #include "common/exception_text.h"
 #include "common/files.h"

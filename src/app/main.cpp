@@ -1,6 +1,10 @@
 // The Archive program: keeps its command line, installs the Qt user-interface seam and
 // loads the main window, whose start-up may end the program before the window is shown.
 //
+// Batch archiving (`--batch`, see batch/batch_archive.h) never creates the Qt application:
+// it runs on a server with no display. Without a display, the unattended jobs -create and
+// -pack run the same way, with their messages on standard error.
+//
 // Two options are for tests and scripts only; they are taken off the command line before
 // the program reads its switches:
 //   --quit-after-load    run unattended (message boxes answered with their first button,
@@ -16,7 +20,10 @@
 
 #include "app/frm_archive.h"
 #include "app/qt_ui.h"
+#include "app/start_switches.h"
 #include "app/unattended_ui.h"
+#include "batch/batch_archive.h"
+#include "batch/batch_options.h"
 #include "common/command_args.h"
 #include "common/product.h"
 #include "engine/warning.h"
@@ -57,6 +64,15 @@ int main(int argc, char** argv) {
 
     // The engine's warnings (a table read with a code page it does not know) go to the log.
     engine::SetWarningHandler([](const std::string& text) { product::WriteLog("Engine", "Warning", text); });
+
+    const std::vector<std::string> given(args.begin() + 1, args.end());
+    if (batch::WantsBatch(given)) return batch::RunBatch(given);
+    if (!batch::HasDisplay() && !options.quitAfterLoad) {
+        const app::StartSwitches switches = app::ParseStartSwitches(common::GetCommandArgs());
+        if (switches.mode != app::StartSwitches::Mode::Window)
+            return batch::RunConsoleJob(switches.mode == app::StartSwitches::Mode::Create, switches.value,
+                                        switches.debugBits);
+    }
 
     QApplication application(argc, argv);
     app::QtUi qtUi;

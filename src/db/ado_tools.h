@@ -44,6 +44,10 @@ engine::api::Field* GetField(engine::api::Recordset& recordset, const std::strin
 // caller saves the row (Update).
 void CopyRecord(engine::api::Fields& sourceFields, engine::api::Recordset& target);
 
+// The value CopyRecord assigns to a target field of type targetType for a source value, or
+// nullopt when it skips the field. Readers that check a copy compare with this.
+std::optional<engine::Value> CopiedValue(const engine::Value& value, int targetType);
+
 // A value's text form as the copy rule reads it: date-times with a clock time as
 // "m/d/yyyy h:mm:ss AM", at midnight as the date "m/d/yyyy", dates "m/d/yyyy", numbers in
 // their shortest form, text as it is, logicals "True"/"False", null "".

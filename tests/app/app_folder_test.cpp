@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "app/app_folder.h"
+#include "archive/app_folder.h"
 #include "common/recording_ui.h"
 #include "support/temp_dir.h"
 

@@ -13,7 +13,7 @@
 #include <map>
 #include <sstream>
 
-#include "app/archive_creation.h"
+#include "archive/archive_creation.h"
 #include "common/product.h"
 #include "common/recording_ui.h"
 #include "db/ado_tools.h"

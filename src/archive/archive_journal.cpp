@@ -1,4 +1,4 @@
-#include "app/archive_journal.h"
+#include "archive/archive_journal.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -58,14 +58,22 @@ std::set<int32_t> ArchiveJournal::Pending() const {
     return patients;
 }
 
-void ArchiveJournal::Add(int32_t PtNum) {
+void ArchiveJournal::Add(int32_t PtNum) { Add(std::set<int32_t>{PtNum}); }
+
+void ArchiveJournal::Remove(int32_t PtNum) { Remove(std::set<int32_t>{PtNum}); }
+
+void ArchiveJournal::Add(const std::set<int32_t>& added) {
     auto patients = Pending();
-    if (patients.insert(PtNum).second) Write(patients);
+    const size_t before = patients.size();
+    patients.insert(added.begin(), added.end());
+    if (patients.size() != before) Write(patients);
 }
 
-void ArchiveJournal::Remove(int32_t PtNum) {
+void ArchiveJournal::Remove(const std::set<int32_t>& removed) {
     auto patients = Pending();
-    if (patients.erase(PtNum) == 0) return;
+    size_t erased = 0;
+    for (int32_t patient : removed) erased += patients.erase(patient);
+    if (erased == 0) return;
     if (patients.empty()) {
         if (::unlink(m_file.c_str()) != 0 && errno != ENOENT) Fail("Cannot remove", m_file);
         SyncFolder(m_folder);

@@ -1,4 +1,4 @@
-#include "app/app_folder.h"
+#include "archive/app_folder.h"
 
 #include "common/files.h"
 #include "common/paths.h"

@@ -1,6 +1,7 @@
 // ArchiveJournal: the archive run's record of patients whose archive copy is complete but
-// whose deletion from the practice database may not have finished. The run adds a patient
-// after all eight tables were copied and removes it once the practice deletion has ended; a
+// whose deletion from the practice database may not have finished. The run adds a group of
+// patients after their archive copies were made durable and checked, and removes them once
+// their practice deletion is durable too; a
 // patient still listed when the program next looks (after a crash or a kill) is finished by
 // deleting it from the practice, never by touching its archive copy, which is whole.
 //
@@ -30,6 +31,9 @@ public:
     void Add(int32_t PtNum);
     // Unlists PtNum durably; the file goes when the list is empty. Throws like Add.
     void Remove(int32_t PtNum);
+    // The same for several patients in one durable write.
+    void Add(const std::set<int32_t>& patients);
+    void Remove(const std::set<int32_t>& patients);
 
     const std::string& FilePath() const { return m_file; }
 

@@ -1,4 +1,4 @@
-#include "app/archive_creation.h"
+#include "archive/archive_creation.h"
 
 #include <algorithm>
 #include <array>
