@@ -11,6 +11,10 @@
 //                        the input box cancelled, both written to standard error) and end
 //                        as soon as start-up has shown the window.
 //   --screenshot FILE    the same, but first save a picture of the window in FILE (PNG).
+//
+// --find KIND opens the find dialog alone over the most recent database's table for a kind
+// and prints Cancelled, the chosen Text and Value (app/find_command.h).
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -18,6 +22,8 @@
 #include <QPixmap>
 #include <QTimer>
 
+#include "archive/app_folder.h"
+#include "app/find_command.h"
 #include "app/frm_archive.h"
 #include "app/qt_ui.h"
 #include "app/start_switches.h"
@@ -27,12 +33,14 @@
 #include "common/command_args.h"
 #include "common/product.h"
 #include "engine/warning.h"
+#include "common/process.h"
 
 namespace {
 
 struct HiddenOptions {
     bool quitAfterLoad = false;
     std::string screenshotFile;
+    std::string findKind;
 };
 
 // Separates the hidden options from the program's own arguments.
@@ -45,6 +53,8 @@ std::vector<std::string> TakeHiddenOptions(int argc, char** argv, HiddenOptions&
         } else if (arg == "--screenshot" && i + 1 < argc) {
             options.screenshotFile = argv[++i];
             options.quitAfterLoad = true;
+        } else if (arg == "--find" && i + 1 < argc) {
+            options.findKind = argv[++i];
         } else {
             kept.push_back(arg);
         }
@@ -80,7 +90,9 @@ int main(int argc, char** argv) {
     ui::Install(options.quitAfterLoad ? static_cast<ui::Ui*>(&unattendedUi) : &qtUi);
 
     int rc = 0;
-    {
+    if (!options.findKind.empty()) {
+        rc = app::RunFindCommand(options.findKind, app::FindAppPath(common::ProgramFolder()), std::cout, std::cerr);
+    } else {
         app::frmArchive window;
         if (!window.Form_Load()) {
             rc = window.ExitCode();
