@@ -109,6 +109,7 @@ RecordGrid::RecordGrid(QWidget* parent) : QWidget(parent) {
     });
     connect(m_groupBox, &GroupByBox::GroupByRequested, this, [this] {
         frmGroupBy dialog(window());
+        dialog.CentreOnScreen();
         dialog.GroupGrid(*this);
     });
     connect(m_groupBox, &GroupByBox::ColumnDropped, this, &RecordGrid::AddGroupLevel);
