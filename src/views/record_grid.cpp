@@ -117,6 +117,7 @@ RecordGrid::RecordGrid(QWidget* parent) : QWidget(parent) {
     });
     connect(m_groupBox, &GroupByBox::GroupByRequested, this, [this] {
         frmGroupBy dialog(window());
+        dialog.CentreOnScreen();
         dialog.GroupGrid(*this);
     });
     connect(m_groupBox, &GroupByBox::ColumnDropped, this, &RecordGrid::AddGroupLevel);
@@ -344,11 +345,17 @@ bool RecordGrid::eventFilter(QObject* watched, QEvent* event) {
         RightPressAt(view, static_cast<QMouseEvent*>(event)->position().toPoint());
         return true;
     }
-    if (onRows && event->type() == QEvent::MouseButtonRelease && watched == m_table->viewport() &&
+    if (watched == m_table->viewport() &&
+        (event->type() == QEvent::MouseButtonRelease || event->type() == QEvent::MouseButtonDblClick) &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
         const QModelIndex index = m_table->indexAt(at);
-        if (IsOnGroupExpander(*m_table, index, at)) ToggleGroupAt(index.row(), -1);
+        if (IsOnGroupExpander(*m_table, index, at)) {
+            // Each click on the expander toggles the group once, so a double click there is
+            // just its two clicks (not a third toggle by the double-click handler).
+            if (event->type() == QEvent::MouseButtonDblClick) return true;
+            ToggleGroupAt(index.row(), -1);
+        }
     }
     if (event->type() == QEvent::MouseButtonRelease && onRows) {
         auto* mouse = static_cast<QMouseEvent*>(event);

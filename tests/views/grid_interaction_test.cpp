@@ -113,6 +113,9 @@ TEST_F(GridInteractionTest, AClickOnAGroupRowsExpanderTogglesItAndElsewhereOnlyS
     EXPECT_TRUE(Cell(0, 0).startsWith(QString::fromUtf8("\u25B8")));
     QTest::mouseClick(grid.Table()->viewport(), Qt::LeftButton, {}, expander);
     EXPECT_EQ(grid.Model()->rowCount(), 11);
+    // A double click there is two clicks: the group ends as it was.
+    QTest::mouseDClick(grid.Table()->viewport(), Qt::LeftButton, {}, expander);
+    EXPECT_EQ(grid.Model()->rowCount(), 11);
     // A record row has no expander.
     QTest::mouseClick(grid.Table()->viewport(), Qt::LeftButton, {}, QPoint(groupRow.left() + 8, RowPoint(1).y()));
     EXPECT_EQ(grid.Model()->rowCount(), 11);
