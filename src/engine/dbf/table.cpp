@@ -97,13 +97,15 @@ const uint8_t* TableState::RecordBytes(uint32_t index) const {
 }
 
 void TableState::LoadHeader() {
-    const uint64_t size = file.Size();
     uint8_t first[fmt::kHeaderSize];
     if (file.ReadSome(0, first, sizeof first) != sizeof first)
         throw Error(err::kCorruptTable, "Table '" + DisplayName(path) + "' is corrupt: the header is truncated.");
     const uint16_t length = std::max<uint16_t>(TableHeader::HeaderLengthOf(first), fmt::kHeaderSize);
     rawHeader.assign(length, 0);
     rawHeader.resize(file.ReadSome(0, rawHeader.data(), length));
+    // The size after the header: an append grows the file before it counts the record, so a
+    // count read first never goes beyond the size read after it.
+    const uint64_t size = file.Size();
     header = TableHeader::Parse(rawHeader, size, path);
     codePage = CodePage(header.codePageMark);
     if (codePage.Substituted()) {

@@ -61,16 +61,22 @@ void TableState::WriteImages(const std::vector<RecordImage>& images, bool keys) 
             keysWritten = false;
         }
     } catch (...) {
-        // Put back what this call wrote, newest first, so the table is as before the call. A
-        // failure here leaves the index marked for rebuilding; the first error is the report.
-        try {
-            if (keysWritten) index->Update(images[done].index + 1, after[done], before[done]);
-            for (size_t i = done; i-- > 0;) {
+        // Put back what this call wrote, newest first, so the table is as before the call:
+        // the records' bytes first, then their index entries. An index that cannot be put
+        // back stays marked for rebuilding; the first error is the one reported.
+        for (size_t i = done; i-- > 0;) {
+            try {
                 file.WriteAt(header.RecordOffset(images[i].index), images[i].before.data(), images[i].before.size());
-                if (indexed) index->Update(images[i].index + 1, after[i], before[i]);
+            } catch (...) {
             }
-        } catch (...) {
-            if (indexed) indexDamaged = true;
+        }
+        if (indexed) {
+            try {
+                if (keysWritten) index->Update(images[done].index + 1, after[done], before[done]);
+                for (size_t i = done; i-- > 0;) index->Update(images[i].index + 1, after[i], before[i]);
+            } catch (...) {
+                indexDamaged = true;
+            }
         }
         DropCache();
         throw;

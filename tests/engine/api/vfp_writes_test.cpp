@@ -223,7 +223,8 @@ TEST(VfpWrites, TwoProcessesInsertingNeverShareANumber) {
                 c->SetDeferredFlush(true);
                 for (int i = 0; i < kEach; ++i)
                     c->Execute("INSERT INTO decimaltable (ivalue) VALUES (" + std::to_string(p + 1) + ")");
-            } catch (...) {
+            } catch (const engine::Error& e) {
+                fprintf(stderr, "process %d: Error %ld: %s\n", p + 1, e.Number(), e.Description().c_str());
                 status = 1;
             }
             _exit(status);
