@@ -251,7 +251,7 @@ void EncodeField(const TableHeader& h, const Field& f, const Value& value, uint8
     case 'C': {
         const std::string_view bytes = BytesOf(value, scratch, text, f);
         std::memset(p, ' ', len);
-        std::memcpy(p, bytes.data(), std::min(len, bytes.size()));
+        std::copy_n(bytes.data(), std::min(len, bytes.size()), p);  // an empty value may have no buffer
         return;
     }
     case 'V':
@@ -262,7 +262,7 @@ void EncodeField(const TableHeader& h, const Field& f, const Value& value, uint8
             std::memcpy(p, bytes.data(), len);
             SetBit(h, record, f.varLengthBit, false);
         } else {
-            std::memcpy(p, bytes.data(), bytes.size());
+            std::copy_n(bytes.data(), bytes.size(), p);  // an empty value may have no buffer
             p[len - 1] = static_cast<uint8_t>(bytes.size());
             SetBit(h, record, f.varLengthBit, true);
         }

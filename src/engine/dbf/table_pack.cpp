@@ -11,6 +11,7 @@
 // A structural index is then rebuilt from the new table (written beside and renamed over the
 // old index); the table's index marker is set before the pack starts, so a crash anywhere in
 // between leaves the index to be rebuilt at the next open.
+#include <algorithm>
 #include <cstring>
 
 #include "engine/error.h"
@@ -85,7 +86,8 @@ void PackTable(TableState& st) {
 
         std::vector<uint8_t> raw = st.rawHeader;
         std::vector<uint8_t> buffer;
-        buffer.reserve(1 << 20);
+        // Records are written in pieces of about 1 MB; a small table needs no more than itself.
+        buffer.reserve(std::min<size_t>(1 << 20, size_t(h.recordCount) * h.recordLength + 1));
         uint64_t writeAt = raw.size();
         uint32_t kept = 0;
         const uint32_t perChunk = std::max<uint32_t>(1, (1u << 20) / h.recordLength);

@@ -83,6 +83,12 @@ TEST(TableWrite, EveryTypeRoundTripsWithNullsBlanksAndCounters) {
     EXPECT_EQ(t->ReadValue(3, 0), Value(int64_t{11}));
     EXPECT_EQ(t->ReadValue(3, 8), Value(Date{}));  // a blank date is the empty date
     EXPECT_EQ(t->Fields()[0].autoIncNext, 12);
+
+    // A row read back is written back as it was, empty binary values included.
+    const auto last = t->ReadRecord(3).values;
+    ASSERT_EQ(last[3], Value(Bytes{}));
+    t->Overwrite(3, last);
+    EXPECT_EQ(t->ReadRecord(3).values, last);
 }
 
 TEST(TableWrite, OverwriteKeepsUnchangedMemosAndRejectsOverflow) {
