@@ -55,6 +55,12 @@ extern "C" int fdatasync(int fd) {
 
 namespace {
 
+// The offscreen platform cannot raise windows and says so for every status text: not shown.
+void QuietMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (message.contains("does not support raise()")) return;
+    std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+}
+
 const char* const kTables[] = {"IdentFil", "Appointment", "Case", "BillOthe", "MngCare", "PostFile", "PatIns", "PmtAndChrg"};
 
 class NoPrompt : public deletion::PasswordPrompt {
@@ -180,6 +186,7 @@ int main(int argc, char** argv) {
 
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication application(argc, argv);
+    qInstallMessageHandler(QuietMessages);
     app::QtUi qtUi;
     ui::Install(&qtUi);
 
