@@ -162,7 +162,7 @@ double PeerRun(const std::string& peer, const fs::path& data, long count) {
 
 void Print(const char* name, const Figures& f, double peer) {
     std::printf("  %-20s %8.1f patients/s", name, f.perSecond);
-    if (peer > 0) std::printf("  %5.1fx peer", f.perSecond / peer);
+    if (peer > 0) std::printf("  %6.3fx peer", f.perSecond / peer);
     std::printf("  %6.2f ms processor/patient  %5.2f fsyncs/patient  (%ld archived)\n", f.cpuMsPerPatient,
                 f.fsyncsPerPatient, f.archived);
     std::fflush(stdout);
