@@ -55,6 +55,12 @@ extern "C" int fdatasync(int fd) {
 
 namespace {
 
+// The offscreen platform cannot raise windows and says so for every status text: not shown.
+void QuietMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (message.contains("does not support raise()")) return;
+    std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+}
+
 const char* const kTables[] = {"IdentFil", "Appointment", "Case", "BillOthe", "MngCare", "PostFile", "PatIns", "PmtAndChrg"};
 
 class NoPrompt : public deletion::PasswordPrompt {
@@ -156,7 +162,7 @@ double PeerRun(const std::string& peer, const fs::path& data, long count) {
 
 void Print(const char* name, const Figures& f, double peer) {
     std::printf("  %-20s %8.1f patients/s", name, f.perSecond);
-    if (peer > 0) std::printf("  %5.1fx peer", f.perSecond / peer);
+    if (peer > 0) std::printf("  %6.3fx peer", f.perSecond / peer);
     std::printf("  %6.2f ms processor/patient  %5.2f fsyncs/patient  (%ld archived)\n", f.cpuMsPerPatient,
                 f.fsyncsPerPatient, f.archived);
     std::fflush(stdout);
@@ -180,6 +186,7 @@ int main(int argc, char** argv) {
 
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication application(argc, argv);
+    qInstallMessageHandler(QuietMessages);
     app::QtUi qtUi;
     ui::Install(&qtUi);
 

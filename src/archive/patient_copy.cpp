@@ -60,12 +60,6 @@ std::string TableDifference(const std::string& table, const CopiedTable& copied,
     return {};
 }
 
-std::string NumberList(const std::vector<PatientCopy>& copies) {
-    std::string list;
-    for (const PatientCopy& copy : copies) list += (list.empty() ? "" : ",") + std::to_string(copy.patient);
-    return list;
-}
-
 }  // namespace
 
 CopiedTable CopyPatientTable(engine::api::Connection& practice, engine::api::Connection& archive, size_t tableIndex,
@@ -102,42 +96,31 @@ CopiedTable CopyPatientTable(engine::api::Connection& practice, engine::api::Con
 
 std::map<int32_t, std::string> VerifyCopies(engine::api::Connection& archive, const std::vector<PatientCopy>& copies) {
     std::map<int32_t, std::string> differences;
-    if (copies.empty()) return differences;
-    const std::string patients = NumberList(copies);
-    for (size_t t = 0; t < kPatientTables.size(); ++t) {
-        const auto& [table, key] = kPatientTables[t];
-        // One read per table for the whole group; rows marked deleted are no copy.
-        engine::api::Recordset back;
-        back.Open("SET DELETED ON; SELECT * FROM " + std::string(table) + " WHERE " + key + " IN (" + patients + ")",
-                  archive, engine::api::kAdOpenStatic, engine::api::kAdLockOptimistic, -1);
-        engine::api::Field& keyField = back.Fields().Item(key);
-        // The copied field names are the same for every patient of a table; a patient with no
-        // rows copied may have none listed, so take them from one that has.
-        const std::vector<std::string>* names = nullptr;
-        for (const PatientCopy& copy : copies)
-            if (!copy.tables[t].fields.empty()) names = &copy.tables[t].fields;
-        std::vector<engine::api::Field*> fields;
-        if (names)
-            for (const std::string& name : *names) fields.push_back(&back.Fields().Item(name));
-
-        std::map<int32_t, std::vector<Actual>> rows;
-        for (; !back.Eof(); back.MoveNext()) {
-            Actual row;
-            row.reserve(fields.size());
-            for (engine::api::Field* field : fields) row.push_back(field->Value());
-            const engine::Value number = keyField.Value();
-            int64_t patient = 0;
-            if (const auto* whole = number.If<int64_t>()) patient = *whole;
-            else if (const auto* real = number.If<double>()) patient = static_cast<int64_t>(*real);
-            rows[static_cast<int32_t>(patient)].push_back(std::move(row));
-        }
-        back.Close();
-        for (const PatientCopy& copy : copies) {
-            if (differences.count(copy.patient)) continue;
-            static const std::vector<Actual> kNone;
-            const auto found = rows.find(copy.patient);
-            std::string difference = TableDifference(table, copy.tables[t], found == rows.end() ? kNone : found->second);
-            if (!difference.empty()) differences[copy.patient] = std::move(difference);
+    archive.Execute("SET DELETED ON", -1);  // rows marked deleted are no copy
+    for (const PatientCopy& copy : copies) {
+        const std::string number = std::to_string(copy.patient);
+        for (size_t t = 0; t < kPatientTables.size(); ++t) {
+            const auto& [table, key] = kPatientTables[t];
+            const CopiedTable& copied = copy.tables[t];
+            // One equality lookup per patient and table: the engine answers it from an index.
+            engine::api::Recordset back;
+            back.Open("SELECT * FROM " + std::string(table) + " WHERE " + key + " = " + number, archive,
+                      engine::api::kAdOpenStatic, engine::api::kAdLockOptimistic, -1);
+            std::vector<engine::api::Field*> fields;
+            for (const std::string& name : copied.fields) fields.push_back(&back.Fields().Item(name));
+            std::vector<Actual> rows;
+            for (; !back.Eof(); back.MoveNext()) {
+                Actual row;
+                row.reserve(fields.size());
+                for (engine::api::Field* field : fields) row.push_back(field->Value());
+                rows.push_back(std::move(row));
+            }
+            back.Close();
+            std::string difference = TableDifference(table, copied, rows);
+            if (!difference.empty()) {
+                differences[copy.patient] = std::move(difference);
+                break;
+            }
         }
     }
     return differences;
