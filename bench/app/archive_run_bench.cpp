@@ -13,13 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "app/archive_run.h"
+#include "../support/resident_memory.h"
+#include "archive/archive_run.h"
 #include "db/ado_tools.h"
 #include "engine/api/connection.h"
 #include "engine/api/recordset.h"
 #include "engine/error.h"
 #include "sample_writer.h"
-#include "../support/resident_memory.h"
 
 namespace fs = std::filesystem;
 
@@ -39,6 +39,7 @@ public:
 class NoPrompt : public deletion::PasswordPrompt {
 public:
     std::string AskPassword() override { return {}; }
+    void ShowRefusal(const std::string&, const std::string&) override {}
 };
 
 // The grid selects the first `count` patients of IdentFil.

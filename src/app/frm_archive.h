@@ -30,7 +30,7 @@
 
 #include "app/app_folder.h"
 #include "app/main_window_layout.h"
-#include "app/status_services.h"
+#include "archive/status_services.h"
 
 class QLabel;
 class QPushButton;

@@ -4,10 +4,10 @@
 #include "app/engine_record_sources.h"
 #include "app/frm_archive.h"
 
-#include "app/archive_creation.h"
+#include "app/start_switches.h"
+#include "archive/archive_creation.h"
 #include "archive/archive_paths.h"
 #include "archive/run_lock.h"
-#include "app/start_switches.h"
 #include "common/command_args.h"
 #include "common/exception_text.h"
 #include "common/files.h"

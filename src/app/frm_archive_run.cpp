@@ -3,10 +3,10 @@
 // window's state, its patient grid and its folder bar.
 #include <QPushButton>
 
-#include "app/archive_run.h"
-#include "app/delete_patient.h"
 #include "app/frm_archive.h"
+#include "app/password_dialog.h"
 #include "app/recordset_source.h"
+#include "archive/archive_run.h"
 #include "common/exception_text.h"
 #include "common/process.h"
 #include "common/product.h"

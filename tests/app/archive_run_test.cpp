@@ -10,11 +10,11 @@
 #include <set>
 #include <sstream>
 
-#include "app/archive_journal.h"
+#include "archive/archive_journal.h"
 #include "archive_run_fixture.h"
-#include "engine/dbf/table.h"
 #include "common/product.h"
 #include "common/recording_ui.h"
+#include "engine/dbf/table.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
 

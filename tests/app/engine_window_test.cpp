@@ -7,9 +7,9 @@
 
 #include <QPushButton>
 
-#include "app/archive_creation.h"
-#include "app/archive_run.h"
 #include "app/recordset_source.h"
+#include "archive/archive_creation.h"
+#include "archive/archive_run.h"
 #include "archive_window_fixture.h"
 #include "common/process.h"
 #include "db/ado_tools.h"

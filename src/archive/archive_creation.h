@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "app/status_services.h"
+#include "archive/status_services.h"
 #include "engine/api/connection.h"
 
 namespace app {

@@ -1,4 +1,4 @@
-#include "app/archive_journal.h"
+#include "archive/archive_journal.h"
 
 #include <fcntl.h>
 #include <unistd.h>

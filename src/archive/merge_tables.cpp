@@ -1,4 +1,4 @@
-#include "app/merge_tables.h"
+#include "archive/merge_tables.h"
 
 #include "common/product.h"
 #include "db/ado_tools.h"

@@ -1,4 +1,4 @@
-#include "app/archive_run.h"
+#include "archive/archive_run.h"
 
 #include <sys/stat.h>
 
@@ -9,8 +9,8 @@
 #include <memory>
 #include <utility>
 
-#include "app/archive_journal.h"
-#include "app/merge_tables.h"
+#include "archive/archive_journal.h"
+#include "archive/merge_tables.h"
 #include "common/exception_text.h"
 #include "common/files.h"
 #include "common/paths.h"

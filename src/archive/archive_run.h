@@ -35,8 +35,8 @@
 #include <cstdint>
 #include <string>
 
-#include "app/delete_patient.h"
-#include "app/status_services.h"
+#include "archive/delete_patient.h"
+#include "archive/status_services.h"
 
 namespace engine::api {
 class Connection;
