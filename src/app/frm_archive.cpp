@@ -53,13 +53,18 @@ void frmArchive::ShowStatus(const std::string& title, const std::string& text, b
     args.lAutoCloseAfter = 0;  // stays until hidden
     args.sFont = "MS Sans Serif";
     tips::frmTip& tip = Tip();
+    if (tip.isVisible() && !EventsDue()) {
+        // Between repaints only the words change; the next round shows them.
+        tip.SetTexts(title, text);
+        return;
+    }
     tip.DisplayMsg(title, text, args);
     if (bringToFront) {
         // Raised above the other windows without being pinned there.
         SetTopmost(&tip, true);
         SetTopmost(&tip, false);
     }
-    ui::Current().DoEvents();
+    ProcessEvents();
 }
 
 void frmArchive::HideStatus() { Tip().HideBalloon(); }
@@ -70,8 +75,15 @@ tips::frmTip& frmArchive::Tip() {
 }
 
 bool frmArchive::StopRequested() {
-    ui::Current().DoEvents();
+    if (EventsDue()) ProcessEvents();
     return m_stopFlag;
+}
+
+bool frmArchive::EventsDue() const { return m_clock() - m_lastEvents >= kEventInterval; }
+
+void frmArchive::ProcessEvents() {
+    ui::Current().DoEvents();
+    m_lastEvents = m_clock();
 }
 
 // ---- event handlers ----
@@ -106,6 +118,17 @@ void frmArchive::keyReleaseEvent(QKeyEvent* event) {
 }
 
 void frmArchive::closeEvent(QCloseEvent* event) {
+    if (m_runInProgress) {
+        // The window never goes while a run goes on: the user may only ask for the run to end.
+        event->ignore();
+        if (m_closeAfterRun) return;  // already asked, and stopping
+        if (ui::Current().MessageBox(kStopRunQuestion, ui::Buttons::YesNo, ui::Icon::Question, "Archive") ==
+            ui::Answer::Yes) {
+            m_stopFlag = true;  // as the Stop button
+            m_closeAfterRun = true;
+        }
+        return;
+    }
     Form_Unload();
     QWidget::closeEvent(event);
 }

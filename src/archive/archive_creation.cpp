@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "archive/archive_paths.h"
 #include "common/files.h"
 #include "common/paths.h"
 #include "common/product.h"
@@ -126,7 +127,7 @@ bool EmptyPatientTables(const std::string& databasePath, const std::string& appP
         product::WriteLog(kModule, "EmptyPatientTables");
         if (!connection) connection = AdoTools::Connect_DBC(common::AddBackslash(appPath) + "BlankDbc", "corvane.dbc");
 
-        const std::string archiveFolder = DataFolder(databasePath) + "/Archive";
+        const std::string archiveFolder = archive::ArchiveFolderOfDatabase(databasePath);
         MarkPatientRowsDeleted(*connection, archiveFolder, status);
 
         status.ShowStatus("Packing Database", "Packing Database:  " + archiveFolder, true);
@@ -147,7 +148,9 @@ void CreateArchiveDatabase(const std::string& databasePath, const std::string& a
                            std::unique_ptr<Connection>& connection) {
     std::string dataFolder;
     Skippable([&] { dataFolder = DataFolder(databasePath); });
-    const std::string archiveFolder = dataFolder + "/Archive";
+    // An archive folder copied from Windows in another case is the archive: never a second one.
+    std::string archiveFolder = dataFolder + "/Archive";
+    Skippable([&] { archiveFolder = archive::ArchiveFolderOfDatabase(databasePath); });
 
     // An archive whose container is present is taken as made, even if it is damaged.
     bool create = false;

@@ -205,6 +205,21 @@ TEST_F(ArchiveCreationTest, AnArchiveWithoutItsContainerIsCopiedOverAgain) {
     EXPECT_FALSE(fs::exists(m_archive / "Notes")) << "an existing archive folder gets no Notes folder";
 }
 
+TEST_F(ArchiveCreationTest, AnArchiveFolderInAnotherCaseIsTheArchiveAndNoSecondOneIsMade) {
+    fs::create_directories(m_data / "ARCHIVE");
+    m_archive = m_data / "ARCHIVE";
+    Create();  // no container yet: made inside ARCHIVE
+    ExpectEmptiedArchive();
+    EXPECT_FALSE(fs::exists(m_data / "Archive"));
+
+    const auto before = fs::last_write_time(m_archive / "Corvane.dbc");
+    m_status.events.clear();
+    Create();  // made already: left alone
+    EXPECT_EQ(fs::last_write_time(m_archive / "Corvane.dbc"), before);
+    EXPECT_TRUE(m_status.events.empty());
+    EXPECT_FALSE(fs::exists(m_data / "Archive"));
+}
+
 TEST_F(ArchiveCreationTest, TablesHeldOpenElsewhereAreListedAfterEmptying) {
     Create();
     auto held = engine::Table::Open(m_archive / "Ref.dbf", engine::OpenMode::Shared);

@@ -102,7 +102,14 @@ DbfTableProvider::DbfTableProvider(const fs::path& database) {
     }
     fs::path file = database;
     if (!fs::exists(file, ec)) {
+        // Say why: a folder that may not be entered, or a folder that is missing, is not a
+        // missing file.
+        if (ec && ec != std::errc::no_such_file_or_directory)
+            throw Error(err::kFileAccess, "Cannot open database '" + database.string() + "': " + ec.message() + ".");
         const fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
+        if (!fs::is_directory(folder, ec))
+            throw Error(err::kFileNotFound, "Cannot open database '" + database.string() + "': the folder '" +
+                                                folder.string() + "' does not exist.");
         const fs::path found = FindFileNoCase(folder, file.filename().string());
         if (found.empty())
             throw Error(err::kFileNotFound, "Cannot open database '" + database.string() + "': the file does not exist.");
