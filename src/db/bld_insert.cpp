@@ -46,6 +46,18 @@ std::string NumberLiteral(const Value& value, const engine::api::ColumnInfo& col
     return text;
 }
 
+// A value as a number: numbers as they are, other kinds (text, logicals) converted as a
+// numeric field converts them. Nothing when the value is no number: its text would go into
+// the statement unquoted.
+std::optional<Value> AsNumber(const Value& value) {
+    if (value.Is<int64_t>() || value.Is<double>() || value.Is<engine::Currency>()) return value;
+    try {
+        return engine::api::ConvertForField(value, engine::sql::FieldInfo{"", 'B', 8, 0, true});
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
 bool IsTrue(const Value& value) {
     try {
         const Value b = engine::api::ConvertForField(value, engine::sql::FieldInfo{"", 'L', 1, 0, true});
@@ -153,14 +165,23 @@ std::optional<std::string> cBldInsert::Literal(const Value& value, const std::st
     if (!column) return std::nullopt;
     switch (column->type) {
         case api::kAdInteger:
-        case api::kAdNumeric:
+        case api::kAdNumeric: {
             if (value.IsNull()) return std::string("Null");  // an empty text would break the statement
-            return NumberLiteral(value, *column);
+            const auto number = AsNumber(value);
+            if (!number) return std::nullopt;
+            return NumberLiteral(*number, *column);
+        }
+        case api::kAdSmallInt:
         case 4:  // single
         case api::kAdDouble:
+        case api::kAdCurrency:  // a number too: quoted as text it would not be stored
         case 14:  // decimal
+        case 20: {  // big integer
             if (value.IsNull()) return std::string("Null");
-            return AdoTools::VariantText(value);
+            const auto number = AsNumber(value);
+            if (!number) return std::nullopt;
+            return AdoTools::VariantText(*number);
+        }
         case api::kAdBoolean:
             return std::string(IsTrue(value) ? ".T." : ".F.");
         case api::kAdDate:

@@ -7,7 +7,9 @@
 //   3 integer, 131 numeric  the value's text, cut to its last <precision> characters when
 //                           longer; a fractional value for a numeric column is first rounded
 //                           to the column's decimals, so 1/3 into N(6,2) gives 0.33
-//   4, 5, 14 (floating)     the value's text
+//   2, 4, 5, 6, 14, 20      the value's text (small and big integers, floating, currency)
+//   (all numbers)           Null for a null; a text that is no number gives no literal, so
+//                           nothing unquoted that is not a number reaches the statement
 //   11 boolean              .T. for a true value, else .F.
 //   133, 134, 135 (dates)   {^yyyy-mm-dd} or {^yyyy-mm-dd hh:mm:ss}; Null for a null, an empty
 //                           date or a value that is no date. The date text of the Windows
@@ -46,7 +48,8 @@ public:
     // The condition of an UPDATE (the text after WHERE).
     void Where(const std::string& sWhere) { m_whereText = sWhere; }
     // Adds the field sField with the value vData to the statement. False (and the statement
-    // unchanged) when no literal could be made: no connection, no such table or column.
+    // unchanged) when no literal could be made: no connection, no such table or column, a
+    // text that is no number for a number column.
     bool Add(const engine::Value& vData, const std::string& sField);
     // Runs the UPDATE (when Updating and a field was set) or else the INSERT begun. True when a
     // statement ran. A failure is reported through ReportError ("cBldInsert", "Execute") with
@@ -55,7 +58,7 @@ public:
     // Empties the statement and the condition and drops the table's description.
     void Clear();
     // The literal for theValue in column theFieldName of Table. Errors are not raised: an
-    // unknown table or column gives an empty text.
+    // unknown table or column, or a text that is no number for a number column, gives "".
     std::string GetItemData(const engine::Value& theValue, const std::string& theFieldName, bool bRawFields = false);
 
     // The statement Execute would run now ("" when none).

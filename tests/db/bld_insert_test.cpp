@@ -31,11 +31,12 @@ protected:
                                                {.name = "Active", .type = 'L'},
                                                {.name = "Born", .type = 'D', .nullable = true},
                                                {.name = "Seen", .type = 'T'},
-                                               {.name = "Rate", .type = 'B', .decimals = 2}});
+                                               {.name = "Rate", .type = 'B', .decimals = 2},
+                                               {.name = "Fee", .type = 'Y'}});
         patient->Append({Value(1), Value("Adams"), Value(10.5), Value(true), Value(Ymd(1950, 1, 2)),
-                         Value(engine::DateTime{engine::JulianDayFromYmd(2024, 3, 4), 0}), Value(1.5)});
+                         Value(engine::DateTime{engine::JulianDayFromYmd(2024, 3, 4), 0}), Value(1.5), Value(engine::Currency{0})});
         patient->Append({Value(2), Value("Baker"), Value(20.0), Value(false), Value(Ymd(1960, 5, 6)),
-                         Value(engine::DateTime{engine::JulianDayFromYmd(2024, 7, 8), 0}), Value(2.5)});
+                         Value(engine::DateTime{engine::JulianDayFromYmd(2024, 7, 8), 0}), Value(2.5), Value(engine::Currency{0})});
         container->CreateTable("Note", "note.dbf", {{.name = "Text", .type = 'C', .length = 4}});
         container.reset();
         m_connection.SetConnectionString("SourceDB=" + (m_dir / "Corvane.dbc").string() + ";SourceType=DBC;");
@@ -53,8 +54,8 @@ protected:
     ui::RecordingUi m_ui;
 };
 
-const std::string kAdams = "1|Adams|10.5|True|1950-01-02|2024-03-04 00:00:00|1.5";
-const std::string kBaker = "2|Baker|20.0|False|1960-05-06|2024-07-08 00:00:00|2.5";
+const std::string kAdams = "1|Adams|10.5|True|1950-01-02|2024-03-04 00:00:00|1.5|0";
+const std::string kBaker = "2|Baker|20.0|False|1960-05-06|2024-07-08 00:00:00|2.5|0";
 
 TEST_F(BldInsertTest, AnInsertBuiltFieldByFieldAddsExactlyThatRow) {
     EXPECT_TRUE(m_builder.Add(Value(3), "PtNum"));
@@ -64,11 +65,12 @@ TEST_F(BldInsertTest, AnInsertBuiltFieldByFieldAddsExactlyThatRow) {
     EXPECT_TRUE(m_builder.Add(Value(Ymd(1970, 8, 9)), "Born"));
     EXPECT_TRUE(m_builder.Add(Value(engine::DateTime{engine::JulianDayFromYmd(2025, 1, 2), 13 * 3600000 + 5000}), "Seen"));
     EXPECT_TRUE(m_builder.Add(Value(0.25), "Rate"));
+    EXPECT_TRUE(m_builder.Add(Value(engine::Currency{123456}), "Fee"));
     EXPECT_EQ(m_builder.StatementText(),
-              "INSERT INTO Patient (PtNum,Name,Balance,Active,Born,Seen,Rate) VALUES "
-              "(3,'O''Brien',12.34,.T.,{^1970-08-09},{^2025-01-02 13:00:05},0.25)");
+              "INSERT INTO Patient (PtNum,Name,Balance,Active,Born,Seen,Rate,Fee) VALUES "
+              "(3,'O''Brien',12.34,.T.,{^1970-08-09},{^2025-01-02 13:00:05},0.25,12.3456)");
     EXPECT_TRUE(m_builder.Execute());
-    EXPECT_EQ(Rows(), kAdams + "\n" + kBaker + "\n3|O'Brien|12.34|True|1970-08-09|2025-01-02 13:00:05|0.25");
+    EXPECT_EQ(Rows(), kAdams + "\n" + kBaker + "\n3|O'Brien|12.34|True|1970-08-09|2025-01-02 13:00:05|0.25|12.3456");
     EXPECT_TRUE(m_ui.Messages().empty());
 }
 
@@ -80,7 +82,7 @@ TEST_F(BldInsertTest, AnUpdateBuiltFieldByFieldChangesOnlyTheRowOfTheCondition) 
     m_builder.Where("PtNum = 1");
     EXPECT_EQ(m_builder.StatementText(), "UPDATE Patient SET Name='Carter',Active=.F.,Born=Null WHERE PtNum = 1");
     EXPECT_TRUE(m_builder.Execute()) << (m_ui.Messages().empty() ? "" : m_ui.Messages()[0].text);
-    EXPECT_EQ(Rows(), "1|Carter|10.5|False|None|2024-03-04 00:00:00|1.5\n" + kBaker);
+    EXPECT_EQ(Rows(), "1|Carter|10.5|False|None|2024-03-04 00:00:00|1.5|0\n" + kBaker);
 
     // Cleared, the builder starts a new statement, on another table if asked.
     m_builder.Clear();
@@ -145,6 +147,11 @@ TEST_F(BldInsertTest, NumbersAreCutToTheColumnsPrecision) {
     EXPECT_EQ(m_builder.GetItemData(Value(123456789), "Balance"), "3456789");
     EXPECT_EQ(m_builder.GetItemData(Value(0.125), "Rate"), "0.125");
     EXPECT_EQ(m_builder.GetItemData(Value(), "Balance"), "Null");
+    // Text for a number column goes in unquoted, so only a number is taken.
+    EXPECT_EQ(m_builder.GetItemData(Value(" 12.5 "), "Balance"), "12.5");
+    EXPECT_EQ(m_builder.GetItemData(Value("1; DELETE FROM Patient"), "PtNum"), "");
+    EXPECT_FALSE(m_builder.Add(Value("1) OR (1=1"), "Rate"));
+    EXPECT_EQ(m_builder.StatementText(), "");
 }
 
 TEST_F(BldInsertTest, AnUnknownColumnOrTableBuildsNothing) {
