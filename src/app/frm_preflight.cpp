@@ -1,5 +1,7 @@
 #include "app/frm_preflight.h"
 
+#include <algorithm>
+
 #include <QHeaderView>
 #include <QListWidget>
 #include <QTableWidget>
@@ -18,6 +20,9 @@ void FillList(QListWidget& list, const std::vector<archive::PatientLine>& lines,
     if (count > static_cast<long>(lines.size()))
         list.addItem(QString("... and %1 more").arg(count - static_cast<long>(lines.size())));
     list.setVisible(count > 0);
+    // As tall as its lines, up to eight; longer lists scroll.
+    const int shown = std::min(list.count(), 8);
+    list.setFixedHeight(list.sizeHintForRow(0) * std::max(shown, 1) + 2 * list.frameWidth() + 2);
 }
 
 QTableWidgetItem* Cell(const QString& text, bool number, bool bold = false) {
@@ -64,7 +69,7 @@ void frmPreflight::Fill(const archive::PreflightSheet& sheet) {
     rows.setItem(row, 1, Cell(QString::number(sheet.TotalRows()), true, true));
     rows.resizeColumnsToContents();
     rows.horizontalHeader()->setStretchLastSection(true);
-    rows.setMinimumHeight(rows.horizontalHeader()->height() + rows.rowHeight(0) * rows.rowCount() + 4);
+    rows.setFixedHeight(rows.horizontalHeader()->height() + rows.rowHeight(0) * rows.rowCount() + 2 * rows.frameWidth());
 
     m_ui->lblNotes->setText(QString("Notes files: %1").arg(sheet.notesFiles));
     const QString after = "Patients with appointments after " + Text(sheet.today) + ": ";

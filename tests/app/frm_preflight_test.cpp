@@ -13,9 +13,9 @@
 #include <QTimer>
 
 #include "app/frm_preflight.h"
-#include "support/holding_child.h"
 #include "archive/run_lock.h"
 #include "practice_data.h"
+#include "support/holding_child.h"
 
 namespace {
 
@@ -109,6 +109,15 @@ TEST(frmPreflight, ArchiveIsTheDefaultAndCancelTheEscape) {
 
 TEST(frmPreflight, FilledWithTheCountsOfADatabaseItIsDrawnWhole) {
     app_testing::PracticeData practice(300);
+    sample::Options blank;
+    blank.blank = true;
+    sample::WriteSampleDatabase(practice.Folder() + "/Archive", blank);
+    {
+        auto archive = std::make_unique<engine::api::Connection>();
+        archive->Open({}, {}, "SourceDB=" + practice.Folder() + "/Archive/Corvane.dbc;SourceType=DBC;");
+        archive->Execute("INSERT INTO IdentFil (PtNum, LastNam) VALUES (290, 'Earlier copy')");
+        archive->Execute("INSERT INTO IdentFil (PtNum, LastNam) VALUES (281, 'Earlier copy')");
+    }
     auto connection = practice.Connect();
     std::vector<int32_t> patients;
     for (int32_t p = 300; p > 253; --p) patients.push_back(p);
@@ -118,6 +127,7 @@ TEST(frmPreflight, FilledWithTheCountsOfADatabaseItIsDrawnWhole) {
     dialog.show();
     const QPixmap picture = dialog.grab();
     EXPECT_GE(picture.height(), Find<QPushButton>(dialog, "cmdArchive")->geometry().bottom());
+    EXPECT_EQ(Find<QListWidget>(dialog, "lstAlreadyArchived")->count(), 2);
 
     // The message a second run gets while this process holds the run lock.
     const std::string archiveFolder = practice.Folder() + "/Archive";
