@@ -355,6 +355,13 @@ Key& Document::Ensure(const std::string& path) {
     return keys.back();
 }
 
+Key& Document::EnsureWithParents(const std::string& path) {
+    // Every prefix ending before a separator, the root name alone excepted.
+    for (size_t sep = path.find('\\', path.find('\\') + 1); sep != std::string::npos; sep = path.find('\\', sep + 1))
+        if (!Find(path.substr(0, sep))) Ensure(path.substr(0, sep));
+    return Ensure(path);
+}
+
 std::vector<std::string> Document::SubKeys(const std::string& path) const {
     const std::string prefix = LowerName(path) + "\\";
     std::vector<std::string> out;

@@ -59,6 +59,9 @@ struct Document {
     const Key* Find(const std::string& path) const;
     bool Exists(const std::string& path) const;
     Key& Ensure(const std::string& path);
+    // As Ensure, storing every missing key between the root and path first, as creating a key
+    // does on Windows (so deleting a key never takes its parents with it).
+    Key& EnsureWithParents(const std::string& path);
     // Names of the keys directly below path, in the order they first appear.
     std::vector<std::string> SubKeys(const std::string& path) const;
     // Removes the key and everything below it; false when nothing was there.

@@ -213,7 +213,7 @@ long CreateKey(uint32_t root, const std::string& key) {
     const std::string path = FullPath(root, key);
     return Update(FileOfRoot(root), [&](Document& d, bool& changed) {
         if (path != RootName(root) && !d.Exists(path)) {
-            d.Ensure(path);
+            d.EnsureWithParents(path);
             changed = true;
         }
         return kOk;
@@ -224,7 +224,7 @@ long SetValue(uint32_t root, const std::string& key, const std::string& name, co
     if (long rc = Check(root)) return rc;
     const std::string path = FullPath(root, key);
     return Update(FileOfRoot(root), [&](Document& d, bool& changed) {
-        d.Ensure(path).Set(name, value);
+        d.EnsureWithParents(path).Set(name, value);
         changed = true;
         return kOk;
     });
@@ -274,7 +274,7 @@ bool ImportRegFile(const std::string& regFile, std::string& error) {
         if (mine.empty()) continue;
         const long rc = Update(FileOfRoot(root), [&](Document& d, bool& changed) {
             for (const Key* k : mine) {
-                Key& target = d.Ensure(RootName(root) + k->path.substr(prefix.size()));
+                Key& target = d.EnsureWithParents(RootName(root) + k->path.substr(prefix.size()));
                 for (const auto& [name, value] : k->values) target.Set(name, value);
             }
             changed = true;
