@@ -9,6 +9,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 #include "engine/error.h"
 #include "views/card_delegate.h"
@@ -96,6 +97,13 @@ RecordGrid::RecordGrid(QWidget* parent) : QWidget(parent) {
         Columns().Item(colIndex).SetWidth(PixelsToTwips(size));
         m_applying = false;
     });
+    // Rows are all one height: dragging one row sets the height of every row.
+    connect(m_table->verticalHeader(), &QHeaderView::sectionResized, this, [this](int, int, int size) {
+        if (m_applying || !AllowRowSizing()) return;
+        m_applying = true;
+        SetRowHeight(PixelsToTwips(size));
+        m_applying = false;
+    });
     connect(m_navigator, &RecordNavigatorBar::First, this, [this] { MoveToRecord(-2); });
     connect(m_navigator, &RecordNavigatorBar::Previous, this, [this] { MoveToRecord(-1); });
     connect(m_navigator, &RecordNavigatorBar::Next, this, [this] { MoveToRecord(1); });
@@ -181,18 +189,22 @@ void RecordGrid::ApplyLook() {
     m_table->setShowGrid(GridLines() != 0);
     const QString tableStyle = (QStringLiteral("QTableView { gridline-color: %1; background-color: %2; }"
                                           "QHeaderView::section { background-color: %3; color: %4; padding: 1px 3px;"
-                                          " border: 0px; border-right: 1px solid %1; border-bottom: 1px solid %1; }")
+                                          " border: 0px; border-right: 1px solid %1; border-bottom: 1px solid %1; }"
+                                          "QHeaderView::section:vertical { background-color: %5; }")
                                .arg(ColorName(GridLinesColor(), base), ColorName(BackColorNonCellArea(), base),
-                                    ColorName(BackColorHeader(), base), ColorName(ForeColorHeader(), base)));
+                                    ColorName(BackColorHeader(), base), ColorName(ForeColorHeader(), base),
+                                    ColorName(MaskColor(), base)));
     if (m_table->styleSheet() != tableStyle) m_table->setStyleSheet(tableStyle);
     const QString cardStyle = QStringLiteral("QListView { background-color: %1; }").arg(ColorName(BackColorNonCellArea(), base));
     if (m_cards->styleSheet() != cardStyle) m_cards->setStyleSheet(cardStyle);
 
     const int rowHeight = RowHeight() > 0 ? TwipsToPixels(RowHeight()) : QFontMetrics(rowFont).height() + 6;
     QHeaderView* rows = m_table->verticalHeader();
+    const bool applying = std::exchange(m_applying, true);  // the rows resized here are not the user's
     rows->setMinimumSectionSize(std::min(rowHeight, 8));
     rows->setDefaultSectionSize(rowHeight);
     rows->setSectionResizeMode(AllowRowSizing() ? QHeaderView::Interactive : QHeaderView::Fixed);
+    m_applying = applying;
     const int headerHeight = ColumnHeaderHeight() > 0 ? TwipsToPixels(ColumnHeaderHeight())
                                                       : QFontMetrics(headerFont).height() + 6;
     m_table->horizontalHeader()->setFixedHeight(std::max(headerHeight, QFontMetrics(headerFont).height() + 2));
@@ -206,6 +218,12 @@ void RecordGrid::ApplyLook() {
     m_groupBox->setVisible(GroupByBoxVisible() && View() != 1);
     m_groupBox->ShowGroups(*this);
     m_navigator->setVisible(RecordNavigator());
+    QPalette info = m_navigator->palette();  // the navigator strip is the grid's info text
+    info.setColor(QPalette::Window, ToQColor(BackColorInfoText(), base));
+    info.setColor(QPalette::WindowText, ToQColor(ForeColorInfoText(), base));
+    info.setColor(QPalette::ButtonText, ToQColor(ForeColorInfoText(), base));
+    m_navigator->setAutoFillBackground(true);
+    m_navigator->setPalette(info);
     UpdateNavigator();
 }
 

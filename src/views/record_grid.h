@@ -4,6 +4,17 @@
 // MultiSelect is on; a click on a column heading sorts by that column, a double click on a
 // group row (or + and - on it) opens or closes it.
 //
+// What the look properties colour: the cells take BackColor and ForeColor, or OddRowsColor
+// and EvenRowsColor when UseEvenOddColor is on (the first row is odd); group rows
+// BackColorGroupRows and ForeColorGroupRows; column headings BackColorHeader and
+// ForeColorHeader; grid lines GridLinesColor; the space around the rows BackColorNonCellArea;
+// the group-by box BackColorGroupBy with its text in ForeColorInfoText; the record navigator
+// strip BackColorInfoText and ForeColorInfoText; the row selectors left of the rows MaskColor.
+// In card view a card's heading is drawn in BackColorGroupBy and ForeColorHeader with
+// ColumnHeaderFont, its body in BackColor and ForeColor with Font, the field captions in
+// ForeColorInfoText, and its frame in MaskColor. With AllowRowSizing a row can be dragged
+// higher or lower, which sets RowHeight for every row.
+//
 // Row indices: see GridViewModel. A selected row's position is its 1-based place among the
 // rows shown (group rows included).
 #pragma once
