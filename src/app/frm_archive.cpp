@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QStyle>
 
+#include "app/grid_popup.h"
 #include "app/patient_grid.h"
 #include "app/window_tools.h"
 #include "common/process.h"
@@ -116,6 +117,8 @@ void frmArchive::CreateControls() {
     m_lblArchive->setObjectName("lblArchive");
     CreateFolderBar();
     m_grdPatients = MakePatientGrid(this);
+    m_gridPopup = new GridPopup(this, [this] { return m_appPath + "/" + kHelpFile; });
+    m_gridPopup->Attach(m_grdPatients);
 
     m_cmdArchive = new QPushButton("Archive", this);
     m_cmdArchive->setObjectName("cmdArchive");
@@ -136,6 +139,7 @@ void frmArchive::ReplaceGrid(views::RecordGrid* grid) {
     delete m_grdPatients;
     m_grdPatients = grid;
     m_grdPatients->setParent(this);
+    m_gridPopup->Attach(m_grdPatients);
     Place(m_grdPatients, m_geometry.grdPatients);
     m_grdPatients->show();
 }

@@ -43,6 +43,8 @@ class RecordGrid;
 
 namespace app {
 
+class GridPopup;
+
 // Where start-up looks for the program itself; tests point it at temporary folders.
 struct StartupEnvironment {
     std::string programFolder;                    // the running program's folder
@@ -108,6 +110,8 @@ public:
     QPushButton* cmdStop() const { return m_cmdStop; }
     QPushButton* cmdClose() const { return m_cmdClose; }
     void ReplaceGrid(views::RecordGrid* grid);
+    // The popup menu of view commands that a right click on the patient grid opens.
+    GridPopup* GridMenu() const { return m_gridPopup; }
 
     // The caption of lblArchive; the label grows to show all of it.
     void SetArchiveCaption(const std::string& text);
@@ -179,6 +183,7 @@ private:
     QLabel* m_lblArchive = nullptr;
     folders::FolderBar* m_suiFolders = nullptr;
     views::RecordGrid* m_grdPatients = nullptr;
+    GridPopup* m_gridPopup = nullptr;
     QPushButton* m_cmdArchive = nullptr;
     QPushButton* m_cmdStop = nullptr;
     QPushButton* m_cmdClose = nullptr;

@@ -39,10 +39,11 @@ public:
     const GridGroups& SortKeys() const { return m_sortKeys; }
 
     // Rebuilds the group rows from Groups (and the order from SortKeys); all groups start
-    // collapsed when allCollapsed is true, else expanded.
-    void Regroup(bool allCollapsed);
+    // collapsed when allCollapsed is true, else expanded. Virtual so that a caller can watch
+    // when the view dialogs rebuild the rows.
+    virtual void Regroup(bool allCollapsed);
     // Re-sorts the rows by SortKeys within the current groups.
-    void Resort();
+    virtual void Resort();
     // Redraws with the current settings.
     void Refresh();
     void CollapseAll();
