@@ -133,6 +133,7 @@ void frmArchive::CreateControls() {
     connect(m_cmdArchive, &QPushButton::clicked, this, [this] { cmdArchive_Click(); });
     connect(m_cmdStop, &QPushButton::clicked, this, [this] { cmdStop_Click(); });
     connect(m_cmdClose, &QPushButton::clicked, this, [this] { cmdClose_Click(); });
+    CreateFindButton();
 }
 
 void frmArchive::ReplaceGrid(views::RecordGrid* grid) {
@@ -171,6 +172,7 @@ void frmArchive::ApplyGeometry() {
     Place(m_cmdArchive, m_geometry.cmdArchive);
     Place(m_cmdStop, m_geometry.cmdStop);
     Place(m_cmdClose, m_geometry.cmdClose);
+    PlaceFindButton();
 }
 
 }  // namespace app

@@ -75,6 +75,9 @@ public:
     void cmdArchive_Click();
     void cmdStop_Click();
     void cmdClose_Click();
+    // Ctrl+F and "Find...": the find dialog over the patient grid's records; an accepted
+    // patient becomes the grid's current and selected row, Close leaves the grid as it was.
+    void cmdFind_Click();
     void Form_Unload();
     // Opens the folder of a folder-bar item in the grid (headings open nothing) and moves to
     // the database's most recent patient. Errors are reported, never passed on.
@@ -109,6 +112,7 @@ public:
     QPushButton* cmdArchive() const { return m_cmdArchive; }
     QPushButton* cmdStop() const { return m_cmdStop; }
     QPushButton* cmdClose() const { return m_cmdClose; }
+    QPushButton* cmdFind() const { return m_cmdFind; }
     void ReplaceGrid(views::RecordGrid* grid);
     // The popup menu of view commands that a right click on the patient grid opens.
     GridPopup* GridMenu() const { return m_gridPopup; }
@@ -161,6 +165,8 @@ protected:
 private:
     void CreateControls();
     void CreateFolderBar();
+    void CreateFindButton();
+    void PlaceFindButton();
     std::string RecentPatient();
     tips::frmTip& Tip();
     void ApplyGeometry();
@@ -187,6 +193,7 @@ private:
     QPushButton* m_cmdArchive = nullptr;
     QPushButton* m_cmdStop = nullptr;
     QPushButton* m_cmdClose = nullptr;
+    QPushButton* m_cmdFind = nullptr;
 };
 
 }  // namespace app

@@ -7,6 +7,10 @@
 //                        the input box cancelled, both written to standard error) and end
 //                        as soon as start-up has shown the window.
 //   --screenshot FILE    the same, but first save a picture of the window in FILE (PNG).
+//
+// --find KIND opens the find dialog alone over the most recent database's table for a kind
+// and prints Cancelled, the chosen Text and Value (app/find_command.h).
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -14,16 +18,20 @@
 #include <QPixmap>
 #include <QTimer>
 
+#include "app/app_folder.h"
+#include "app/find_command.h"
 #include "app/frm_archive.h"
 #include "app/qt_ui.h"
 #include "app/unattended_ui.h"
 #include "common/command_args.h"
+#include "common/process.h"
 
 namespace {
 
 struct HiddenOptions {
     bool quitAfterLoad = false;
     std::string screenshotFile;
+    std::string findKind;
 };
 
 // Separates the hidden options from the program's own arguments.
@@ -36,6 +44,8 @@ std::vector<std::string> TakeHiddenOptions(int argc, char** argv, HiddenOptions&
         } else if (arg == "--screenshot" && i + 1 < argc) {
             options.screenshotFile = argv[++i];
             options.quitAfterLoad = true;
+        } else if (arg == "--find" && i + 1 < argc) {
+            options.findKind = argv[++i];
         } else {
             kept.push_back(arg);
         }
@@ -59,7 +69,9 @@ int main(int argc, char** argv) {
     ui::Install(options.quitAfterLoad ? static_cast<ui::Ui*>(&unattendedUi) : &qtUi);
 
     int rc = 0;
-    {
+    if (!options.findKind.empty()) {
+        rc = app::RunFindCommand(options.findKind, app::FindAppPath(common::ProgramFolder()), std::cout, std::cerr);
+    } else {
         app::frmArchive window;
         if (!window.Form_Load()) {
             rc = window.ExitCode();

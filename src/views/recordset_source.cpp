@@ -1,9 +1,9 @@
-#include "app/recordset_source.h"
+#include "views/recordset_source.h"
 
 #include <algorithm>
 #include <cmath>
 
-namespace app {
+namespace views {
 
 RecordsetSource::RecordsetSource(std::shared_ptr<engine::api::Recordset> recordset)
     : m_recordset(std::move(recordset)) {
@@ -19,17 +19,17 @@ engine::Value RecordsetSource::Value(int row, int field) const {
     return m_recordset->ValueAt(static_cast<double>(m_bookmarks.at(static_cast<size_t>(row))), field);
 }
 
-int RecordsetSource::RowOfBookmark(views::Bookmark bookmark) const {
+int RecordsetSource::RowOfBookmark(Bookmark bookmark) const {
     const auto it = std::lower_bound(m_bookmarks.begin(), m_bookmarks.end(), bookmark);
     if (it == m_bookmarks.end() || *it != bookmark) return -1;
     return static_cast<int>(it - m_bookmarks.begin());
 }
 
-std::shared_ptr<engine::api::Recordset> RecordsetOf(const std::shared_ptr<views::RecordSource>& source) {
+std::shared_ptr<engine::api::Recordset> RecordsetOf(const std::shared_ptr<RecordSource>& source) {
     if (!source) return nullptr;
     const std::any underlying = source->Underlying();
     if (const auto* recordset = std::any_cast<std::shared_ptr<engine::api::Recordset>>(&underlying)) return *recordset;
     return nullptr;
 }
 
-}  // namespace app
+}  // namespace views
