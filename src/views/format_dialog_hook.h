@@ -1,8 +1,8 @@
 // The seam through which the patient grid's popup menu ("Format View...") and the view
-// summary ("Format...") open a grid's format dialog. Once installed, the opener will call
-// FormatGrid of the table view format dialog (frmTableview), or of the card view format
-// dialog (frmCardView) when cards is true. Until an opener is installed, opening one does
-// nothing.
+// summary ("Format...") open a grid's format dialog: FormatGrid of the table view format
+// dialog (frmTableview), or of the card view format dialog (frmCardView) when cards is true,
+// at the requested corner or centred on the screen. Tests install an opener of their own to
+// see the request without a modal dialog.
 #pragma once
 
 #include <functional>
@@ -27,8 +27,8 @@ using FormatDialogOpener = std::function<void(const FormatDialogRequest& request
 
 // Installs the opener (an empty function removes it).
 void SetFormatDialogOpener(FormatDialogOpener opener);
-// Opens the format dialog through the installed opener; nothing without one. Errors of the
-// dialog are passed on.
+// Opens the format dialog through the installed opener, or the program's own dialog when
+// none is installed. Errors of the dialog are passed on.
 void OpenFormatDialog(const FormatDialogRequest& request);
 
 }  // namespace views

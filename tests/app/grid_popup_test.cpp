@@ -19,6 +19,7 @@
 #include "views/frm_showfields.h"
 #include "views/frm_sort.h"
 #include "views/frm_summary.h"
+#include "views/frm_tableview.h"
 
 namespace {
 
@@ -143,8 +144,15 @@ TEST_F(GridPopupTest, FormatViewAsksForTheTableFormatEvenInCardViewAndErrorsAreI
     EXPECT_FALSE(requests[0].cards);
     EXPECT_EQ(requests[0].grid, grid);
     EXPECT_FALSE(requests[0].topLeft.has_value());
-    // Without an opener the entry opens nothing.
-    EXPECT_NO_THROW(window.GridMenu()->mnuPopFormatView()->trigger());
+    // Without an opener of a test's own, the entry opens the program's Format Table View.
+    bool shown = false;
+    WhenShown<views::frmTableview>([&](views::frmTableview& d) {
+        shown = true;
+        EXPECT_EQ(d.windowTitle(), "Format Table View");
+        d.findChild<QPushButton*>("cmdCancel")->click();
+    });
+    window.GridMenu()->mnuPopFormatView()->trigger();
+    EXPECT_TRUE(shown);
 }
 
 }  // namespace
