@@ -5,6 +5,8 @@
 // byte-exact (bytes a code page leaves undefined, such as 0x81 in 1252, become U+0081 etc.).
 // Tables whose code page we do not know, and binary (no-translation) fields, use the identity
 // mapping byte n <-> U+00nn. Characters a code page cannot hold are written as '?'.
+// The conversion tables of each code page are built once per process and shared, so a
+// CodePage is cheap to make and to copy.
 #pragma once
 
 #include <array>
@@ -20,17 +22,21 @@ public:
     // mark: the code-page byte of a table header (0x03 = 1252, 0 = no translation).
     explicit CodePage(uint8_t mark = 0);
 
-    int Number() const { return m_number; }  // 0 when text is taken byte for byte
+    int Number() const;  // 0 when text is taken byte for byte
     // Appends the UTF-8 form of bytes to out.
     void Decode(const uint8_t* bytes, size_t size, std::string& out) const;
     std::string Decode(std::string_view bytes) const;
     // The code page form of UTF-8 text; invalid UTF-8 bytes are taken as single bytes.
     std::string Encode(std::string_view utf8) const;
 
+    struct Tables {
+        int number = 0;
+        std::array<char16_t, 128> upper{};
+        std::unordered_map<char32_t, uint8_t> encode;  // upper-half characters only
+    };
+
 private:
-    int m_number = 0;
-    std::array<char16_t, 128> m_upper{};
-    std::unordered_map<char32_t, uint8_t> m_encode;  // upper-half characters only
+    const Tables* m_tables;
 };
 
 // The identity mapping used for binary fields.

@@ -79,7 +79,7 @@ struct BoundUpdate {
 };
 
 using BoundStatement =
-    std::variant<BoundSelect, BoundDelete, BoundInsert, BoundUpdate, SetStmt, PackStmt, ReindexStmt>;
+    std::variant<BoundSelect, BoundDelete, BoundInsert, BoundUpdate, SetStmt, PackStmt, ReindexStmt, CloseStmt>;
 
 FieldInfo ResultField(const TypeInfo& t, std::string name) {
     FieldInfo f{std::move(name), t.type, t.length, t.decimals, t.nullable};
@@ -249,6 +249,8 @@ struct Binder {
         return s;
     }
 
+    BoundStatement operator()(const CloseStmt& s) { return s; }
+
     BoundStatement operator()(const ReindexStmt& s) {
         if (!settings.exclusive)
             throw Error(err::kMustBeExclusive, "File must be opened exclusively: REINDEX '" + s.table.name + "'");
@@ -368,8 +370,13 @@ struct Runner {
     }
 
     void operator()(SetStmt& s) {
-        (s.option == SetStmt::Option::kDeleted ? session.Options().deleted : session.Options().exclusive) = s.on;
+        bool& option = s.option == SetStmt::Option::kDeleted ? session.Options().deleted : session.Options().exclusive;
+        // Tables kept open in one mode are let go when the connection changes to the other.
+        if (s.option == SetStmt::Option::kExclusive && option != s.on) session.Provider().ReleaseTables();
+        option = s.on;
     }
+
+    void operator()(CloseStmt&) { session.Provider().ReleaseTables(); }
 
     void operator()(PackStmt& s) { session.Provider().Pack(s.table.name); }
 

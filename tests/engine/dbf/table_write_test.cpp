@@ -211,6 +211,14 @@ TEST(TableWrite, FindFileNoCaseMatchesAnyCase) {
     testing_support::WriteFile(dir / "CASE.DBF", "x");
     EXPECT_EQ(FindFileNoCase(dir.Path(), "Case.dbf"), dir / "CASE.DBF");
     EXPECT_EQ(FindFileNoCase(dir.Path(), "case.fpt"), fs::path());
+    // Files that come and go after a lookup are seen by the next one.
+    testing_support::WriteFile(dir / "CASE.FPT", "x");
+    EXPECT_EQ(FindFileNoCase(dir.Path(), "case.fpt"), dir / "CASE.FPT");
+    fs::remove(dir / "CASE.DBF");
+    testing_support::WriteFile(dir / "case.Dbf", "x");
+    EXPECT_EQ(FindFileNoCase(dir.Path(), "Case.dbf"), dir / "case.Dbf");
+    fs::remove(dir / "case.Dbf");
+    EXPECT_EQ(FindFileNoCase(dir.Path(), "Case.dbf"), fs::path());
 }
 
 TEST(TableWrite, ContainerGetsTablesWithBackLinksAndPacks) {
