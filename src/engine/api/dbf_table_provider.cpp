@@ -1,5 +1,7 @@
 #include "engine/api/dbf_table_provider.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <exception>
 #include <optional>
@@ -48,7 +50,7 @@ public:
     std::mutex mutex;  // guards kept, mode and unflushed
     std::map<fs::path, std::shared_ptr<KeptTable>> kept;
     std::optional<sql::OpenMode> mode;  // the mode the kept tables were opened in
-    std::vector<std::shared_ptr<KeptTable>> unflushed;
+    std::vector<std::weak_ptr<KeptTable>> unflushed;  // a table closed meanwhile synced itself
     uint64_t statement = 1;
     bool deferred = false;
     std::chrono::milliseconds lockWait{15000};
@@ -128,8 +130,13 @@ void TableKeeper::Flush() {
     std::vector<std::shared_ptr<KeptTable>> tables;
     {
         std::lock_guard lock(mutex);
-        tables.swap(unflushed);
-        for (auto& t : tables) t->listed = false;
+        for (auto& weak : unflushed) {
+            if (auto t = weak.lock()) {
+                t->listed = false;
+                tables.push_back(std::move(t));
+            }
+        }
+        unflushed.clear();
     }
     for (size_t i = 0; i < tables.size(); ++i) {
         try {
@@ -358,15 +365,24 @@ std::unique_ptr<sql::TableAccess> DbfTableProvider::Open(const std::string& name
 }
 
 void DbfTableProvider::Release(const fs::path& file) {
-    std::shared_ptr<KeptTable> kept;
+    // The file may be kept under another spelling of its path (a container's table named by
+    // a quoted path): the file's identity decides.
+    struct stat st {};
+    const bool known = ::stat(file.c_str(), &st) == 0;
+    const dbf::FileIdentity identity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+    std::vector<std::shared_ptr<KeptTable>> released;
     {
         std::lock_guard lock(m_keeper->mutex);
-        auto it = m_keeper->kept.find(file);
-        if (it == m_keeper->kept.end()) return;
-        kept = std::move(it->second);
-        m_keeper->kept.erase(it);
+        for (auto it = m_keeper->kept.begin(); it != m_keeper->kept.end();) {
+            if (it->first == file || (known && it->second->table->FileIdentity() == identity)) {
+                released.push_back(std::move(it->second));
+                it = m_keeper->kept.erase(it);
+            } else {
+                ++it;
+            }
+        }
     }
-    kept->table->Flush();
+    for (auto& kept : released) kept->table->Flush();
 }
 
 void DbfTableProvider::ReleaseTables() {

@@ -122,7 +122,7 @@ public:
 private:
     void LoadContainer();
     std::shared_ptr<KeptTable> Acquire(const std::string& nameOrPath, sql::OpenMode mode);
-    // Lets go of the kept table of file (syncing it first); true when there was one.
+    // Lets go of the kept table of file (syncing it first).
     void Release(const std::filesystem::path& file);
 
     std::filesystem::path m_folder;

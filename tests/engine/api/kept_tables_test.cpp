@@ -138,6 +138,11 @@ TEST_F(PracticeDatabase, AnIdleKeptTableIsLetGoForAnotherConnectionOfTheProcess)
         ExpectError([&] { Count(*a, "SELECT * FROM IdentFil"); }, err::kFileInUse, "IDENTFIL.DBF");
     }
     EXPECT_EQ(Count(*a, "SELECT * FROM IdentFil"), 4u);
+    // A table this connection just wrote is let go for its own pack, whatever spelling of
+    // its path the pack uses.
+    b->Execute("SET EXCLUSIVE ON; DELETE FROM InsIdent WHERE InsNum = 1; PACK \"" + m_dir.Str() +
+               "/./insident\"; SET EXCLUSIVE OFF");
+    EXPECT_EQ(engine::Table::Open(m_dir / "InsIdent.dbf")->RecordCount(), 5u);
 }
 
 TEST_F(PracticeDatabase, WaitsForLocksOfAnotherProcessEndAfterTheConnectionTimeout) {
