@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <exception>
 
 #include "engine/api/api_errors.h"
 #include "engine/api/connection_string.h"
@@ -36,6 +37,9 @@ std::vector<std::string> FreeTables(const fs::path& folder) {
     return names;
 }
 
+// The lock wait of a timeout in seconds (ADO's ConnectionTimeout).
+std::chrono::milliseconds LockWait(long seconds) { return std::chrono::milliseconds(std::max(0L, seconds) * 1000); }
+
 }  // namespace
 
 Connection::Connection() = default;
@@ -62,7 +66,52 @@ void Connection::Open(const std::string&, const std::string&, const std::string&
     core->provider = std::make_unique<DbfTableProvider>(path);
     core->session = std::make_unique<sql::Session>(*core->provider);
     core->session->Options().exclusive = properties.Flag("Exclusive", false);
+    core->session->SetLockTimeout(LockWait(m_timeout));
+    core->provider->SetDeferredFlush(m_deferredFlush);
     m_core = std::move(core);
+}
+
+void Connection::SetConnectionTimeout(long seconds) {
+    m_timeout = seconds;
+    if (m_core) m_core->session->SetLockTimeout(LockWait(seconds));
+}
+
+void Connection::SetDeferredFlush(bool deferred) {
+    m_deferredFlush = deferred;
+    if (!m_core) return;
+    m_core->provider->SetDeferredFlush(deferred);
+    if (!deferred) m_core->provider->Flush();
+}
+
+namespace {
+
+// Runs one statement of a connection: its tables checked for others' changes once, its writes
+// synced at the end (unless flushing is deferred), also when it fails.
+template <class Run>
+auto AsStatement(DbfTableProvider& provider, Run&& run) {
+    provider.BeginStatement();
+    try {
+        auto outcome = run();
+        provider.EndStatement();
+        return outcome;
+    } catch (...) {
+        // What a failing statement wrote before it failed is synced all the same.
+        try {
+            provider.EndStatement();
+        } catch (...) {
+        }
+        throw;
+    }
+}
+
+}  // namespace
+
+sql::Outcome ConnectionCore::Execute(std::string_view text) {
+    return AsStatement(*provider, [&] { return sql::Execute(text, *session); });
+}
+
+sql::ForwardOutcome ConnectionCore::ExecuteForward(std::string_view text) {
+    return AsStatement(*provider, [&] { return sql::ExecuteForward(text, *session); });
 }
 
 const std::shared_ptr<ConnectionCore>& Connection::Core() const {
@@ -70,11 +119,11 @@ const std::shared_ptr<ConnectionCore>& Connection::Core() const {
     return m_core;
 }
 
-sql::Outcome Connection::Execute(std::string_view text, long) { return sql::Execute(text, *Core()->session); }
+sql::Outcome Connection::Execute(std::string_view text, long) { return Core()->Execute(text); }
 
 std::unique_ptr<Recordset> Connection::ExecuteForward(std::string_view text, long* recordsAffected) {
     const auto& core = Core();
-    sql::ForwardOutcome outcome = sql::ExecuteForward(text, *core->session);
+    sql::ForwardOutcome outcome = core->ExecuteForward(text);
     if (recordsAffected) *recordsAffected = outcome.recordsAffected;
     if (!outcome.rows) return nullptr;
     auto recordset = std::make_unique<Recordset>();
@@ -82,9 +131,7 @@ std::unique_ptr<Recordset> Connection::ExecuteForward(std::string_view text, lon
     return recordset;
 }
 
-// Every statement still opens and closes its tables, and a table that was written flushes
-// its files when it closes, so there is nothing left to flush here yet.
-void Connection::Flush() { Core(); }
+void Connection::Flush() { Core()->provider->Flush(); }
 
 std::unique_ptr<Recordset> Connection::OpenSchema(int schema, const std::vector<std::string>& restrictions) {
     const auto& core = Core();
@@ -112,7 +159,21 @@ std::unique_ptr<Recordset> Connection::OpenSchema(int schema, const std::vector<
 
 void Connection::Close() {
     if (!m_core) throw Error(engine::err::kNotOpen, "Operation is not allowed when the object is closed.");
+    // The connection is closed even when its last writes cannot be synced; that is reported.
+    const std::shared_ptr<ConnectionCore> core = std::move(m_core);
     m_core.reset();
+    std::exception_ptr failure;
+    try {
+        core->provider->Flush();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    try {
+        core->provider->ReleaseTables();
+    } catch (...) {
+        if (!failure) failure = std::current_exception();
+    }
+    if (failure) std::rethrow_exception(failure);
 }
 
 }  // namespace engine::api

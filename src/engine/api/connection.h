@@ -2,8 +2,11 @@
 // folder of free tables) named by a connection string (see connection_string.h: SourceDB is
 // the container or folder, SourceType "DBC" or "DBF", Exclusive "Yes" starts with SET
 // EXCLUSIVE ON). Each connection has its own SQL session, so SET DELETED and SET EXCLUSIVE
-// hold for that connection only. Tables are opened per statement; a connection holds no file
-// open between calls (recordsets hold the tables they show).
+// hold for that connection only. The connection keeps the tables it used open (with their
+// locks) across statements and recordsets until Close, CLOSE ALL, SET EXCLUSIVE or a pack of
+// the table (see dbf_table_provider.h); changes other connections and processes make are seen
+// by the next statement. ConnectionTimeout is how long a statement waits for a table another
+// process holds (or writes) before it fails with engine::err::kFileInUse naming the table.
 //
 // Every failure throws engine::Error with a number and a description; opening a missing
 // database names the file. Not thread-safe.
@@ -27,6 +30,11 @@ class Recordset;
 struct ConnectionCore {
     std::unique_ptr<DbfTableProvider> provider;
     std::unique_ptr<sql::Session> session;
+    // Runs a statement text as one statement of the connection (its tables checked for
+    // others' changes once, its writes synced at the end unless flushing is deferred).
+    sql::Outcome Execute(std::string_view text);
+    // The same for a statement whose last SELECT's rows are read as they are wanted.
+    sql::ForwardOutcome ExecuteForward(std::string_view text);
 };
 
 inline constexpr int kAdSchemaTables = 20;
@@ -41,7 +49,7 @@ public:
     long Mode() const { return m_mode; }
     void SetMode(long mode) { m_mode = mode; }
     long ConnectionTimeout() const { return m_timeout; }
-    void SetConnectionTimeout(long seconds) { m_timeout = seconds; }
+    void SetConnectionTimeout(long seconds);
     std::optional<long> CursorLocation() const { return m_cursorLocation; }
     void SetCursorLocation(long location) { m_cursorLocation = location; }
     // Read back exactly as set.
@@ -67,12 +75,14 @@ public:
     void Close();
 
     // Durability. By default every statement that writes makes its writes durable (fsync of
-    // the table, memo and index files it changed) before it returns. With deferred flushing
+    // the table, memo and index files it changed) before it returns; a recordset's Update
+    // does so too. With deferred flushing
     // on, writes reach the disk only at Flush() or Close(): a caller that commits groups of
     // changes (the archive run) flushes once per group instead of once per statement.
     // A process kill loses nothing either way; only a power loss can lose unflushed writes.
+    // Turning it off syncs what was left unsynced.
     bool DeferredFlush() const { return m_deferredFlush; }
-    void SetDeferredFlush(bool deferred) { m_deferredFlush = deferred; }
+    void SetDeferredFlush(bool deferred);
     // Makes every write made through this connection so far durable. Throws engine::Error
     // naming the file when the system refuses (a failed fsync is never ignored).
     void Flush();

@@ -1,10 +1,15 @@
 #include "engine/api/dbf_table_provider.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <exception>
+#include <optional>
 
 #include "engine/api/key_index.h"
 #include "engine/ascii_case.h"
 #include "engine/dbf/container.h"
+#include "engine/dbf/table_holders.h"
 #include "engine/error.h"
 #include "engine/sql/value_ops.h"
 
@@ -27,74 +32,208 @@ engine::OpenMode StorageMode(sql::OpenMode mode) {
 
 }  // namespace
 
-DbfTableAccess::DbfTableAccess(std::unique_ptr<Table> table, const std::vector<std::string>& longNames)
-    : m_table(std::move(table)) {
-    const auto& fields = m_table->Fields();
-    const bool useLong = longNames.size() == fields.size();
-    for (size_t i = 0; i < fields.size(); ++i) {
-        const Field& f = fields[i];
-        m_fields.push_back(sql::FieldInfo{useLong && !longNames[i].empty() ? longNames[i] : f.name, f.type, f.length,
-                                          f.decimals, f.nullable, f.autoIncrement});
+// The provider's kept tables, shared with the table accesses it hands out (which may outlive
+// it inside recordsets). Every keeper of the process is listed, so that an opener elsewhere in
+// the process can ask for idle tables to be let go.
+class TableKeeper {
+public:
+    TableKeeper();
+    ~TableKeeper();
+    TableKeeper(const TableKeeper&) = delete;
+    TableKeeper& operator=(const TableKeeper&) = delete;
+
+    // Syncs and drops the kept tables of file that nobody is using.
+    void ReleaseIdle(const dbf::FileIdentity& file);
+    void MarkUnflushed(const std::shared_ptr<KeptTable>& kept);
+    void Flush();
+
+    std::mutex mutex;  // guards kept, mode and unflushed
+    std::map<fs::path, std::shared_ptr<KeptTable>> kept;
+    std::optional<sql::OpenMode> mode;  // the mode the kept tables were opened in
+    std::vector<std::weak_ptr<KeptTable>> unflushed;  // a table closed meanwhile synced itself
+    uint64_t statement = 1;
+    bool deferred = false;
+    std::chrono::milliseconds lockWait{15000};
+};
+
+namespace {
+
+struct KeeperRegistry {
+    std::mutex mutex;
+    std::vector<TableKeeper*> keepers;
+};
+
+KeeperRegistry& Keepers() {
+    static KeeperRegistry registry;
+    return registry;
+}
+
+void ReleaseIdleEverywhere(const dbf::FileIdentity& file) {
+    KeeperRegistry& r = Keepers();
+    std::lock_guard lock(r.mutex);
+    for (TableKeeper* keeper : r.keepers) keeper->ReleaseIdle(file);
+}
+
+}  // namespace
+
+TableKeeper::TableKeeper() {
+    static const bool installed = [] {
+        dbf::SetIdleReleaser(ReleaseIdleEverywhere);
+        return true;
+    }();
+    (void)installed;
+    KeeperRegistry& r = Keepers();
+    std::lock_guard lock(r.mutex);
+    r.keepers.push_back(this);
+}
+
+TableKeeper::~TableKeeper() {
+    KeeperRegistry& r = Keepers();
+    std::lock_guard lock(r.mutex);
+    r.keepers.erase(std::remove(r.keepers.begin(), r.keepers.end(), this), r.keepers.end());
+}
+
+void TableKeeper::ReleaseIdle(const dbf::FileIdentity& file) {
+    std::vector<std::shared_ptr<KeptTable>> dropped;
+    {
+        std::lock_guard lock(mutex);
+        for (auto it = kept.begin(); it != kept.end();) {
+            KeptTable& k = *it->second;
+            // A table whose writes cannot be synced stays: its connection must hear of it.
+            bool idle = it->second.use_count() == 1 && k.table->FileIdentity() == file;
+            if (idle) {
+                try {
+                    k.table->Flush();
+                } catch (const std::exception&) {
+                    idle = false;
+                }
+            }
+            if (!idle) {
+                ++it;
+                continue;
+            }
+            dropped.push_back(std::move(it->second));
+            it = kept.erase(it);
+        }
+    }
+    // Closed here, outside the lock.
+}
+
+void TableKeeper::MarkUnflushed(const std::shared_ptr<KeptTable>& table) {
+    std::lock_guard lock(mutex);
+    if (table->listed) return;
+    table->listed = true;
+    unflushed.push_back(table);
+}
+
+void TableKeeper::Flush() {
+    std::vector<std::shared_ptr<KeptTable>> tables;
+    {
+        std::lock_guard lock(mutex);
+        for (auto& weak : unflushed) {
+            if (auto t = weak.lock()) {
+                t->listed = false;
+                tables.push_back(std::move(t));
+            }
+        }
+        unflushed.clear();
+    }
+    for (size_t i = 0; i < tables.size(); ++i) {
+        try {
+            tables[i]->table->Flush();
+        } catch (...) {
+            for (size_t j = i; j < tables.size(); ++j) MarkUnflushed(tables[j]);
+            throw;
+        }
     }
 }
 
-sql::RecordNumber DbfTableAccess::RecordCount() const { return m_table->RecordCount(); }
-
-void DbfTableAccess::Read(sql::RecordNumber record, sql::Record& out) {
-    out.deleted = m_table->IsDeleted(record);
-    out.values.resize(m_fields.size());
-    for (size_t i = 0; i < m_fields.size(); ++i) out.values[i] = m_table->ReadValue(record, i);
+KeptTable::~KeptTable() {
+    try {
+        if (table) table->Flush();
+    } catch (const std::exception&) {
+    }
 }
 
+DbfTableAccess::DbfTableAccess(std::shared_ptr<KeptTable> kept, std::shared_ptr<TableKeeper> keeper)
+    : m_kept(std::move(kept)), m_keeper(std::move(keeper)) {}
+
+sql::RecordNumber DbfTableAccess::RecordCount() const { return m_kept->table->RecordCount(); }
+
+void DbfTableAccess::Read(sql::RecordNumber record, sql::Record& out) {
+    const Table& table = *m_kept->table;
+    const size_t count = m_kept->fields.size();
+    out.deleted = table.IsDeleted(record);
+    out.values.resize(count);
+    for (size_t i = 0; i < count; ++i) out.values[i] = table.ReadValue(record, i);
+}
+
+void DbfTableAccess::Written() { m_keeper->MarkUnflushed(m_kept); }
+
 sql::RecordNumber DbfTableAccess::Append(const std::vector<Value>& values) {
-    const FileStamp before = key_index::BeforeWrite(*m_table);
-    const uint32_t record = m_table->Append(values);
-    key_index::AfterAppend(*m_table, before, record);
+    Table& table = *m_kept->table;
+    Written();
+    const FileStamp before = key_index::BeforeWrite(table);
+    const uint32_t record = table.Append(values);
+    key_index::AfterAppend(table, before, record);
     return record;
 }
 
 void DbfTableAccess::Overwrite(sql::RecordNumber record, const std::vector<Value>& values) {
-    const FileStamp before = key_index::BeforeWrite(*m_table);
-    m_table->Overwrite(record, values);
-    key_index::AfterOverwrite(*m_table, before, record);
+    Table& table = *m_kept->table;
+    Written();
+    const FileStamp before = key_index::BeforeWrite(table);
+    table.Overwrite(record, values);
+    key_index::AfterOverwrite(table, before, record);
 }
 
 void DbfTableAccess::SetDeleted(sql::RecordNumber record, bool deleted) {
-    const FileStamp before = key_index::BeforeWrite(*m_table);
-    m_table->SetDeleted(record, deleted);
-    key_index::AfterMarkChange(*m_table, before);
+    Table& table = *m_kept->table;
+    Written();
+    const FileStamp before = key_index::BeforeWrite(table);
+    table.SetDeleted(record, deleted);
+    key_index::AfterMarkChange(table, before);
 }
 
 void DbfTableAccess::Change(const std::vector<sql::RecordChange>& changes) {
-    const FileStamp before = key_index::BeforeWrite(*m_table);
-    m_table->Change(changes);
+    Table& table = *m_kept->table;
+    Written();
+    const FileStamp before = key_index::BeforeWrite(table);
+    table.Change(changes);
     std::vector<uint32_t> records;
     for (const sql::RecordChange& c : changes) records.push_back(c.record);
-    key_index::AfterOverwrite(*m_table, before, records);
+    key_index::AfterOverwrite(table, before, records);
 }
 
 void DbfTableAccess::SetDeleted(const std::vector<sql::RecordNumber>& records, bool deleted) {
-    const FileStamp before = key_index::BeforeWrite(*m_table);
-    m_table->SetDeleted(records, deleted);
-    key_index::AfterMarkChange(*m_table, before);
+    Table& table = *m_kept->table;
+    Written();
+    const FileStamp before = key_index::BeforeWrite(table);
+    table.SetDeleted(records, deleted);
+    key_index::AfterMarkChange(table, before);
 }
 
 std::optional<std::vector<sql::RecordNumber>> DbfTableAccess::LookupEqual(size_t field, const Value& key) {
     // A tag of the table's own index on the field answers without reading the rows; the
     // process's key index is built only for fields no tag covers.
-    if (auto records = m_table->SeekEqual(field, key)) return records;
-    return key_index::Lookup(*m_table, field, key);
+    Table& table = *m_kept->table;
+    if (auto records = table.SeekEqual(field, key)) return records;
+    return key_index::Lookup(table, field, key);
 }
 
-bool DbfTableAccess::IsDeleted(sql::RecordNumber record) const { return m_table->IsDeleted(record); }
+void DbfTableAccess::Commit() {
+    if (!m_keeper->deferred) m_kept->table->Flush();
+}
+
+bool DbfTableAccess::IsDeleted(sql::RecordNumber record) const { return m_kept->table->IsDeleted(record); }
 
 Value DbfTableAccess::ReadValue(sql::RecordNumber record, size_t field) const {
-    return m_table->ReadValue(record, field);
+    return m_kept->table->ReadValue(record, field);
 }
 
-void DbfTableAccess::Refresh() { m_table->Refresh(); }
+void DbfTableAccess::Refresh() { m_kept->table->Refresh(); }
 
-DbfTableProvider::DbfTableProvider(const fs::path& database) {
+DbfTableProvider::DbfTableProvider(const fs::path& database) : m_keeper(std::make_shared<TableKeeper>()) {
     std::error_code ec;
     if (fs::is_directory(database, ec)) {
         m_folder = database;
@@ -118,6 +257,13 @@ DbfTableProvider::DbfTableProvider(const fs::path& database) {
     m_container = file;
     m_folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
     LoadContainer();
+}
+
+DbfTableProvider::~DbfTableProvider() {
+    try {
+        ReleaseTables();
+    } catch (const std::exception&) {
+    }
 }
 
 void DbfTableProvider::LoadContainer() {
@@ -146,6 +292,11 @@ std::vector<std::string> DbfTableProvider::TableNames() {
 }
 
 fs::path DbfTableProvider::Resolve(const std::string& nameOrPath) {
+    // A name met before that named a table still kept needs no new look at the disk.
+    if (auto it = m_resolved.find(nameOrPath); it != m_resolved.end()) {
+        std::lock_guard lock(m_keeper->mutex);
+        if (m_keeper->kept.count(it->second)) return it->second;
+    }
     std::string name = nameOrPath;
     std::replace(name.begin(), name.end(), '\\', '/');
     const bool pathLike = name.find('/') != std::string::npos || EndsWithDbf(name);
@@ -154,7 +305,7 @@ fs::path DbfTableProvider::Resolve(const std::string& nameOrPath) {
         LoadContainer();
         if (auto it = m_files.find(AsciiUpper(name)); it != m_files.end()) {
             std::error_code ec;
-            if (!it->second.empty() && fs::exists(it->second, ec)) return it->second;
+            if (!it->second.empty() && fs::exists(it->second, ec)) return m_resolved[nameOrPath] = it->second;
             throw Error(err::kFileNotFound, "The file of table '" + name + "' (" + it->second.string() +
                                                 ") does not exist.");
         }
@@ -167,31 +318,126 @@ fs::path DbfTableProvider::Resolve(const std::string& nameOrPath) {
                                                           : std::vector<std::string>{file + ".dbf", file}) {
         fs::path found = FindFileNoCase(folder, candidate);
         std::error_code ec;
-        if (!found.empty() && fs::is_regular_file(found, ec)) return found;
+        if (!found.empty() && fs::is_regular_file(found, ec)) return m_resolved[nameOrPath] = found;
     }
     Unknown(nameOrPath);
 }
 
-std::unique_ptr<DbfTableAccess> DbfTableProvider::OpenTable(const std::string& nameOrPath, sql::OpenMode mode) {
+std::shared_ptr<KeptTable> DbfTableProvider::Acquire(const std::string& nameOrPath, sql::OpenMode mode) {
+    TableKeeper& k = *m_keeper;
+    if (k.mode && *k.mode != mode) ReleaseTables();
     const fs::path file = Resolve(nameOrPath);
-    auto table = Table::Open(file, StorageMode(mode));
+    std::shared_ptr<KeptTable> kept;
+    {
+        std::lock_guard lock(k.mutex);
+        if (auto it = k.kept.find(file); it != k.kept.end()) kept = it->second;
+    }
+    if (kept) {
+        // Once per statement: what other connections appended or marked is read again.
+        // Nobody else can change a table held exclusively.
+        if (kept->checked != k.statement && mode == sql::OpenMode::kShared) {
+            try {
+                kept->table->Refresh();
+            } catch (...) {
+                Release(file);
+                throw;
+            }
+        }
+        kept->checked = k.statement;
+        return kept;
+    }
+    kept = std::make_shared<KeptTable>();
+    kept->table = Table::Open(file, StorageMode(mode), k.lockWait);
     const auto names = m_longNames.find(file);
-    return std::make_unique<DbfTableAccess>(std::move(table), names == m_longNames.end() ? std::vector<std::string>{}
-                                                                                          : names->second);
+    const auto& fields = kept->table->Fields();
+    const bool useLong = names != m_longNames.end() && names->second.size() == fields.size();
+    for (size_t i = 0; i < fields.size(); ++i) {
+        const engine::Field& f = fields[i];
+        const std::string& name = useLong && !names->second[i].empty() ? names->second[i] : f.name;
+        kept->fields.push_back(sql::FieldInfo{name, f.type, f.length, f.decimals, f.nullable, f.autoIncrement});
+    }
+    kept->checked = k.statement;
+    std::lock_guard lock(k.mutex);
+    k.kept[file] = kept;
+    k.mode = mode;
+    return kept;
+}
+
+std::unique_ptr<DbfTableAccess> DbfTableProvider::OpenTable(const std::string& nameOrPath, sql::OpenMode mode) {
+    return std::make_unique<DbfTableAccess>(Acquire(nameOrPath, mode), m_keeper);
 }
 
 std::unique_ptr<sql::TableAccess> DbfTableProvider::Open(const std::string& nameOrPath, sql::OpenMode mode) {
     return OpenTable(nameOrPath, mode);
 }
 
+void DbfTableProvider::Release(const fs::path& file) {
+    // The file may be kept under another spelling of its path (a container's table named by
+    // a quoted path): the file's identity decides.
+    struct stat st {};
+    const bool known = ::stat(file.c_str(), &st) == 0;
+    const dbf::FileIdentity identity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+    std::vector<std::shared_ptr<KeptTable>> released;
+    {
+        std::lock_guard lock(m_keeper->mutex);
+        for (auto it = m_keeper->kept.begin(); it != m_keeper->kept.end();) {
+            if (it->first == file || (known && it->second->table->FileIdentity() == identity)) {
+                released.push_back(std::move(it->second));
+                it = m_keeper->kept.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (auto& kept : released) kept->table->Flush();
+}
+
+void DbfTableProvider::ReleaseTables() {
+    std::map<fs::path, std::shared_ptr<KeptTable>> kept;
+    {
+        std::lock_guard lock(m_keeper->mutex);
+        kept.swap(m_keeper->kept);
+        m_keeper->mode.reset();
+    }
+    m_resolved.clear();
+    // Every table is synced and closed even when one of them cannot be synced; the first
+    // failure is reported.
+    std::exception_ptr failure;
+    for (auto& [file, table] : kept) {
+        try {
+            table->table->Flush();
+        } catch (...) {
+            if (!failure) failure = std::current_exception();
+        }
+    }
+    kept.clear();
+    if (failure) std::rethrow_exception(failure);
+}
+
+void DbfTableProvider::SetLockTimeout(std::chrono::milliseconds wait) { m_keeper->lockWait = wait; }
+
+void DbfTableProvider::BeginStatement() { ++m_keeper->statement; }
+
+void DbfTableProvider::EndStatement() {
+    if (!m_keeper->deferred) m_keeper->Flush();
+}
+
+void DbfTableProvider::SetDeferredFlush(bool deferred) { m_keeper->deferred = deferred; }
+
+void DbfTableProvider::Flush() { m_keeper->Flush(); }
+
 void DbfTableProvider::Pack(const std::string& nameOrPath) {
-    auto table = Table::Open(Resolve(nameOrPath), engine::OpenMode::Exclusive);
+    const fs::path file = Resolve(nameOrPath);
+    Release(file);
+    auto table = Table::Open(file, engine::OpenMode::Exclusive, m_keeper->lockWait);
     key_index::Forget(*table);
     table->Pack();
 }
 
 void DbfTableProvider::Reindex(const std::string& nameOrPath) {
-    Table::Open(Resolve(nameOrPath), engine::OpenMode::Exclusive)->Reindex();
+    const fs::path file = Resolve(nameOrPath);
+    Release(file);
+    Table::Open(file, engine::OpenMode::Exclusive, m_keeper->lockWait)->Reindex();
 }
 
 }  // namespace engine::api

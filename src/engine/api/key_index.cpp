@@ -185,7 +185,17 @@ std::optional<std::vector<uint32_t>> Lookup(const Table& table, size_t field, co
     return it->second.Find(*k);
 }
 
-FileStamp BeforeWrite(const Table& table) { return StampOf(table); }
+FileStamp BeforeWrite(const Table& table) {
+    // Most tables never get a key index (a tag answers their lookups): their writes need no
+    // look at the file.
+    {
+        const auto [device, inode] = table.FileIdentity();
+        Registry& r = TheRegistry();
+        std::lock_guard lock(r.mutex);
+        if (!r.files.count({device, inode})) return {};
+    }
+    return StampOf(table);
+}
 
 void AfterAppend(const Table& table, const FileStamp& before, uint32_t record) {
     AfterWrite(table, before, [&](size_t field, FieldIndex& index) {

@@ -76,15 +76,16 @@ void Recordset::Open(const std::string& source, Connection& connection, int curs
     sql::Session& session = *core->session;
     if (options == kAdCmdTable || (options != kAdCmdTable && LooksLikeTableName(source))) {
         const auto mode = session.Options().exclusive ? sql::OpenMode::kExclusive : sql::OpenMode::kShared;
+        core->provider->BeginStatement();
         Attach(std::make_shared<TableRows>(core->provider->OpenTable(source, mode), session.Options().deleted), core);
         return;
     }
     if (cursorType == kAdOpenForwardOnly) {
-        sql::ForwardOutcome outcome = sql::ExecuteForward(source, session);
+        sql::ForwardOutcome outcome = core->ExecuteForward(source);
         if (outcome.rows) Attach(std::make_shared<ForwardRows>(std::move(outcome.rows)), core);
         return;
     }
-    sql::Outcome outcome = sql::Execute(source, session);
+    sql::Outcome outcome = core->Execute(source);
     if (outcome.rows) Attach(std::make_shared<QueryRows>(std::move(*outcome.rows), core), core);
 }
 

@@ -1,5 +1,10 @@
 #include "codepage.h"
 
+#include <atomic>
+#include <map>
+#include <memory>
+#include <mutex>
+
 #include "codepage_tables.h"
 
 namespace engine::dbf {
@@ -53,20 +58,49 @@ char32_t NextChar(std::string_view text, size_t& i) {
 
 }  // namespace
 
-CodePage::CodePage(uint8_t mark) {
-    int number = CodePageFromMark(mark);
+namespace {
+
+CodePage::Tables BuildTables(int number) {
+    CodePage::Tables t;
     const char16_t* upper = number ? UpperHalfForCodePage(number) : nullptr;
-    if (mark != 0 && !upper) {
-        number = 1252;  // an unknown mark: the default code page of the tables we meet
-        upper = UpperHalfForCodePage(number);
-        m_substituted = true;
-    }
-    m_number = upper ? number : 0;
+    t.number = upper ? number : 0;
     for (int i = 0; i < 128; ++i) {
-        m_upper[i] = upper ? upper[i] : static_cast<char16_t>(0x80 + i);
-        m_encode.emplace(m_upper[i], static_cast<uint8_t>(0x80 + i));
+        t.upper[i] = upper ? upper[i] : static_cast<char16_t>(0x80 + i);
+        t.encode.emplace(t.upper[i], static_cast<uint8_t>(0x80 + i));
     }
+    return t;
 }
+
+// The tables of every code page met so far, by number (0 = byte for byte); never freed.
+const CodePage::Tables* SharedTables(int number) {
+    static std::mutex mutex;
+    static std::map<int, std::unique_ptr<const CodePage::Tables>> built;
+    std::lock_guard lock(mutex);
+    auto& slot = built[number];
+    if (!slot) slot = std::make_unique<const CodePage::Tables>(BuildTables(number));
+    return slot.get();
+}
+
+}  // namespace
+
+CodePage::CodePage(uint8_t mark) {
+    // One lookup per mark: tables are opened far more often than there are code pages.
+    static std::array<std::atomic<const Tables*>, 256> byMark{};
+    const Tables* t = byMark[mark].load(std::memory_order_acquire);
+    if (!t) {
+        int number = CodePageFromMark(mark);
+        if (mark != 0 && !(number && UpperHalfForCodePage(number))) {
+            number = 1252;  // an unknown mark: the default code page of the tables we meet
+        }
+        t = SharedTables(number);
+        byMark[mark].store(t, std::memory_order_release);
+    }
+    m_tables = t;
+    // A nonzero mark given tables of another number is one this engine does not know.
+    m_substituted = mark != 0 && t->number != CodePageFromMark(mark);
+}
+
+int CodePage::Number() const { return m_tables->number; }
 
 void CodePage::Decode(const uint8_t* bytes, size_t size, std::string& out) const {
     out.reserve(out.size() + size);
@@ -76,7 +110,7 @@ void CodePage::Decode(const uint8_t* bytes, size_t size, std::string& out) const
         while (end < size && bytes[end] < 0x80) ++end;
         out.append(reinterpret_cast<const char*>(bytes + i), end - i);
         if (end == size) break;
-        AppendUtf8(m_upper[bytes[end] - 0x80], out);
+        AppendUtf8(m_tables->upper[bytes[end] - 0x80], out);
         i = end + 1;
     }
 }
@@ -97,8 +131,8 @@ std::string CodePage::Encode(std::string_view utf8) const {
             out.push_back(static_cast<char>(c));
             continue;
         }
-        const auto found = m_encode.find(c);
-        out.push_back(found != m_encode.end() ? static_cast<char>(found->second) : '?');
+        const auto found = m_tables->encode.find(c);
+        out.push_back(found != m_tables->encode.end() ? static_cast<char>(found->second) : '?');
     }
     return out;
 }

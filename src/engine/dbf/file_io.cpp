@@ -4,8 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
+#include <thread>
+#include <unordered_map>
+#include <vector>
 
 #include "engine/error.h"
 
@@ -22,10 +27,32 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+std::atomic<long> g_syncs{0};
+
 [[noreturn]] void ThrowOs(const std::string& what, const std::filesystem::path& path) {
     const int code = errno;
     throw Error(code == ENOENT ? err::kFileNotFound : err::kFileAccess,
                 "Cannot " + what + " file '" + dbf::DisplayName(path) + "': " + std::strerror(code) + ".");
+}
+
+// The names of the folders looked in, read once and read again only when a name is not
+// found in them or a name found no longer exists: looking up the companion files of a table
+// costs a stat or two instead of reading the whole folder every time.
+struct FolderListings {
+    std::mutex mutex;
+    std::unordered_map<std::string, std::vector<std::string>> names;
+};
+
+FolderListings& Listings() {
+    static FolderListings listings;
+    return listings;
+}
+
+std::vector<std::string> ReadFolder(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) names.push_back(entry.path().filename().string());
+    return names;
 }
 
 }  // namespace
@@ -34,14 +61,22 @@ std::filesystem::path FindFileNoCase(const std::filesystem::path& folder, std::s
     std::error_code ec;
     const auto exact = folder / std::string(name);
     if (std::filesystem::exists(exact, ec)) return exact;
-    std::filesystem::path found;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
-        if (EqualNoCase(entry.path().filename().string(), name)) {
-            found = entry.path();
-            break;
+    auto match = [&](const std::vector<std::string>& names) -> std::filesystem::path {
+        for (const std::string& n : names) {
+            if (EqualNoCase(n, name)) return folder / n;
         }
+        return {};
+    };
+    FolderListings& listings = Listings();
+    std::lock_guard lock(listings.mutex);
+    const std::string key = folder.string();
+    if (auto it = listings.names.find(key); it != listings.names.end()) {
+        auto found = match(it->second);
+        if (!found.empty() && std::filesystem::exists(found, ec)) return found;
     }
-    return found;
+    auto& names = listings.names[key];
+    names = ReadFolder(folder);
+    return match(names);
 }
 
 namespace dbf {
@@ -123,6 +158,7 @@ void File::Truncate(uint64_t size) {
 }
 
 void File::Sync() {
+    ++g_syncs;
     if (::fsync(m_fd) != 0) ThrowOs("flush", m_path);
 }
 
@@ -144,16 +180,27 @@ bool File::TryLock(uint64_t offset, uint64_t length, bool exclusive) {
     ThrowOs("lock", m_path);
 }
 
-void File::LockWait(uint64_t offset, uint64_t length, bool exclusive) {
-    struct flock fl = MakeLock(exclusive ? F_WRLCK : F_RDLCK, offset, length);
-    while (::fcntl(m_fd, F_OFD_SETLKW, &fl) != 0) {
-        if (errno != EINTR) ThrowOs("lock", m_path);
+bool File::LockWithin(uint64_t offset, uint64_t length, bool exclusive, std::chrono::milliseconds wait) {
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    auto pause = std::chrono::milliseconds(1);
+    while (!TryLock(offset, length, exclusive)) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline) return false;
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
+        pause = std::min(pause * 2, std::chrono::milliseconds(50));
     }
+    return true;
 }
 
 void File::Unlock(uint64_t offset, uint64_t length) {
     struct flock fl = MakeLock(F_UNLCK, offset, length);
     ::fcntl(m_fd, F_OFD_SETLK, &fl);
+}
+
+std::pair<uint64_t, uint64_t> File::Identity() const {
+    struct stat st {};
+    if (::fstat(m_fd, &st) != 0) ThrowOs("examine", m_path);
+    return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
 }
 
 bool File::StillAtPath() const {
@@ -165,9 +212,12 @@ bool File::StillAtPath() const {
 void SyncFolder(const std::filesystem::path& folder) {
     const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;
+    ++g_syncs;
     ::fsync(fd);
     ::close(fd);
 }
+
+long SyncCount() { return g_syncs.load(); }
 
 void RenameFile(const std::filesystem::path& from, const std::filesystem::path& to) {
     if (::rename(from.c_str(), to.c_str()) != 0) {

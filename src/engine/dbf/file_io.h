@@ -2,8 +2,11 @@
 // engine::Error naming the file, fsync, byte-range locks that belong to one open file (OFD
 // locks, so two connections in one process exclude each other just as two processes do),
 // case-insensitive lookup inside a folder, and a write-beside-then-rename helper.
+// Every fsync the process makes through this layer is counted (SyncCount), so tests and
+// benchmarks can tell how often data is forced to disk.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -41,10 +44,14 @@ public:
 
     // Byte-range locks on this open file. Try* return false when another holder conflicts.
     bool TryLock(uint64_t offset, uint64_t length, bool exclusive);
-    void LockWait(uint64_t offset, uint64_t length, bool exclusive);
+    // Tries the lock until it is had or wait has passed, sleeping a little between tries;
+    // false when it could not be had in time.
+    bool LockWithin(uint64_t offset, uint64_t length, bool exclusive, std::chrono::milliseconds wait);
     void Unlock(uint64_t offset, uint64_t length);
     // True when the path still names the file this object has open (not replaced by a rename).
     bool StillAtPath() const;
+    // Device and inode of the open file.
+    std::pair<uint64_t, uint64_t> Identity() const;
 
 private:
     int m_fd = -1;
@@ -53,6 +60,8 @@ private:
 
 // fsync on a folder so that renames and new names inside it survive a crash.
 void SyncFolder(const std::filesystem::path& folder);
+// How many fsync calls (files and folders) the process has made through this layer.
+long SyncCount();
 // rename(2) with an error naming both files.
 void RenameFile(const std::filesystem::path& from, const std::filesystem::path& to);
 // The file name for error texts.

@@ -69,15 +69,20 @@ MemoValue MemoFile::Read(uint32_t block) const {
         return value;
     }
     if (start + fmt::kMemoBlockHeader > size) Corrupt(m_file.Path(), where + " lies past the end of the file");
-    uint8_t header[fmt::kMemoBlockHeader];
-    m_file.ReadAt(start, header, sizeof header, err::kCorruptMemo);
-    value.type = fmt::Be32(header);
-    const uint32_t length = fmt::Be32(header + 4);
+    // One read takes the block header with a short value; a longer value needs a second.
+    uint8_t first[1024];
+    const size_t got = m_file.ReadSome(start, first, static_cast<size_t>(std::min<uint64_t>(sizeof first, size - start)));
+    if (got < fmt::kMemoBlockHeader) Corrupt(m_file.Path(), where + " lies past the end of the file");
+    value.type = fmt::Be32(first);
+    const uint32_t length = fmt::Be32(first + 4);
     if (start + fmt::kMemoBlockHeader + length > size) size = m_knownSize = m_file.Size();
     if (start + fmt::kMemoBlockHeader + length > size)
         Corrupt(m_file.Path(), where + " holds " + std::to_string(length) + " bytes, past the end of the file");
     value.data.resize(length);
-    if (length) m_file.ReadAt(start + fmt::kMemoBlockHeader, value.data.data(), length, err::kCorruptMemo);
+    const size_t inFirst = std::min<size_t>(length, got - fmt::kMemoBlockHeader);
+    std::copy(first + fmt::kMemoBlockHeader, first + fmt::kMemoBlockHeader + inFirst, value.data.begin());
+    if (length > inFirst)
+        m_file.ReadAt(start + fmt::kMemoBlockHeader + inFirst, value.data.data() + inFirst, length - inFirst, err::kCorruptMemo);
     return value;
 }
 

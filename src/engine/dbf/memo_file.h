@@ -41,6 +41,8 @@ public:
     // Appends a value and returns its first block number. With reread the header is read
     // first, so that appends from other connections holding the table's write lock are kept.
     uint32_t Append(uint32_t type, std::string_view data, bool reread = true);
+    // Reads the header again (the next free block other connections may have moved).
+    void Reread() { ReadHeader(); }
     void Sync() { m_file.Sync(); }
     File& Raw() { return m_file; }
 

@@ -21,6 +21,7 @@ using dbf::TableState;
 namespace {
 
 constexpr size_t kCacheBytes = 256 * 1024;
+constexpr size_t kJumpBytes = 8 * 1024;
 
 [[noreturn]] void ThrowInUse(const std::filesystem::path& path) {
     throw Error(err::kFileInUse, "Table '" + dbf::DisplayName(path) + "' is in use by another connection.");
@@ -46,13 +47,13 @@ bool IsContainerFile(const std::filesystem::path& table, const dbf::TableHeader&
 
 // Serialises writers of one table across connections; not needed under exclusive use.
 struct WriteLock {
-    File& file;
+    TableState& st;
     bool taken;
-    WriteLock(File& f, OpenMode mode) : file(f), taken(mode == OpenMode::Shared) {
-        if (taken) file.LockWait(dbf::kWriteLockOffset, 1, true);
+    explicit WriteLock(TableState& s) : st(s), taken(s.mode == OpenMode::Shared) {
+        if (taken) st.LockForWriting();
     }
     ~WriteLock() {
-        if (taken) file.Unlock(dbf::kWriteLockOffset, 1);
+        if (taken) st.file.Unlock(dbf::kWriteLockOffset, 1);
     }
 };
 
@@ -83,7 +84,11 @@ std::filesystem::path MemoPathFor(const std::filesystem::path& table, const Tabl
 const uint8_t* TableState::RecordBytes(uint32_t index) const {
     CheckIndexRange(index);
     if (cacheCount == 0 || index < cacheFirst || index >= cacheFirst + cacheCount) {
-        const uint32_t per = std::max<uint32_t>(1, static_cast<uint32_t>(kCacheBytes / header.recordLength));
+        // Reading on from the block before reads a large block; a jump (a record found
+        // through an index) reads a small one, as the records around it are seldom wanted.
+        const bool onward = cacheCount != 0 && index == cacheFirst + cacheCount;
+        const size_t bytes = onward ? kCacheBytes : kJumpBytes;
+        const uint32_t per = std::max<uint32_t>(1, static_cast<uint32_t>(bytes / header.recordLength));
         const uint32_t count = std::min(per, header.recordCount - index);
         cache.resize(size_t(count) * header.recordLength);
         const size_t got = file.ReadSome(header.RecordOffset(index), cache.data(), cache.size());
@@ -120,7 +125,8 @@ void TableState::LoadHeader() {
 void TableState::ReloadCounters() {
     file.ReadAt(0, rawHeader.data(), rawHeader.size(), err::kCorruptTable);
     const uint32_t count = fmt::Le32(&rawHeader[fmt::kOffRecordCount]);
-    if (header.RecordOffset(count) > file.Size())
+    // In shared use the file only grows, so a count seen before needs no new look at its size.
+    if (count != header.recordCount && header.RecordOffset(count) > file.Size())
         throw Error(err::kCorruptTable, "Table '" + DisplayName(path) +
                                             "' is corrupt: the record count goes beyond the end of the file.");
     if (count != header.recordCount) DropCache();
@@ -130,6 +136,42 @@ void TableState::ReloadCounters() {
         const uint8_t* d = &rawHeader[fmt::kHeaderSize + fmt::kDescriptorSize * f.descriptorIndex];
         f.autoIncNext = static_cast<int32_t>(fmt::Le32(d + fmt::kDescAutoIncNext));
     }
+}
+
+void TableState::Hold() {
+    Unhold();
+    identity = file.Identity();
+    AddHolder(identity);
+    held = true;
+}
+
+void TableState::Unhold() noexcept {
+    if (!held) return;
+    held = false;
+    RemoveHolder(identity);
+}
+
+bool TableState::UpgradeToExclusive() {
+    if (file.TryLock(kUseLockOffset, 1, true)) return true;
+    ReleaseIdle(identity);
+    if (file.TryLock(kUseLockOffset, 1, true)) return true;
+    if (HolderCount(identity) > 1 || lockWait.count() <= 0) return false;
+    return file.LockWithin(kUseLockOffset, 1, true, lockWait);
+}
+
+void TableState::LockForWriting() {
+    if (file.LockWithin(kWriteLockOffset, 1, true, lockWait.count() > 0 ? lockWait : kDefaultWriteWait)) return;
+    throw Error(err::kFileInUse, "Table '" + DisplayName(path) + "' is in use by another connection: it is being "
+                                     "written and stayed so longer than the wait allows.");
+}
+
+void TableState::SyncDirty() {
+    if (dirtyMemo && memo.IsOpen()) memo.Sync();
+    dirtyMemo = false;
+    if (dirtyIndex && index) index->Sync();
+    dirtyIndex = false;
+    if (dirtyTable) file.Sync();
+    dirtyTable = false;
 }
 
 void TableState::CheckWritable() const {
@@ -148,7 +190,22 @@ void TableState::CheckIndexRange(uint32_t index) const {
 Table::Table(std::unique_ptr<TableState> state) : m_state(std::move(state)) {}
 Table::~Table() { m_state->FinishWriting(); }
 
-std::unique_ptr<Table> Table::Open(const std::filesystem::path& given, OpenMode mode) {
+namespace {
+
+// Takes the table's use lock: at once, or after idle tables of other connections of this
+// process let the file go, or after other processes did within the table's lock wait.
+bool TakeUse(TableState& st, bool exclusive) {
+    if (st.file.TryLock(dbf::kUseLockOffset, 1, exclusive)) return true;
+    const dbf::FileIdentity id = st.file.Identity();
+    dbf::ReleaseIdle(id);
+    if (st.file.TryLock(dbf::kUseLockOffset, 1, exclusive)) return true;
+    if (dbf::HolderCount(id) > 0 || st.lockWait.count() <= 0) return false;
+    return st.file.LockWithin(dbf::kUseLockOffset, 1, exclusive, st.lockWait);
+}
+
+}  // namespace
+
+std::unique_ptr<Table> Table::Open(const std::filesystem::path& given, OpenMode mode, std::chrono::milliseconds lockWait) {
     std::filesystem::path path = given;
     std::error_code ec;
     if (!std::filesystem::exists(path, ec)) {
@@ -160,6 +217,7 @@ std::unique_ptr<Table> Table::Open(const std::filesystem::path& given, OpenMode 
         auto st = std::make_unique<TableState>();
         st->path = path;
         st->mode = mode;
+        st->lockWait = lockWait;
         try {
             st->file = File(path, File::Access::ReadWrite);
             st->writable = true;
@@ -169,8 +227,9 @@ std::unique_ptr<Table> Table::Open(const std::filesystem::path& given, OpenMode 
             if (mode == OpenMode::Exclusive)
                 throw Error(err::kFileAccess, "Table '" + dbf::DisplayName(path) + "' is read-only; it cannot be used exclusively.");
         }
-        if (!st->file.TryLock(dbf::kUseLockOffset, 1, mode == OpenMode::Exclusive)) ThrowInUse(path);
+        if (!TakeUse(*st, mode == OpenMode::Exclusive)) ThrowInUse(path);
         if (!st->file.StillAtPath()) continue;  // replaced by a pack meanwhile: open the new file
+        st->Hold();
         if (dbf::HasPackLeftovers(path)) {
             if (!st->writable || !st->file.TryLock(dbf::kUseLockOffset, 1, true)) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -269,7 +328,7 @@ uint32_t Table::Append(const std::vector<Value>& values, bool deleted) {
     const auto& fields = st.header.fields;
     if (values.size() > fields.size())
         throw Error(err::kBadArgument, "Too many values for table '" + dbf::DisplayName(st.path) + "'.");
-    WriteLock lock(st.file, st.mode);
+    WriteLock lock(st);
     if (st.mode == OpenMode::Shared) st.ReloadCounters();  // another connection may have appended
     auto& h = st.header;
     std::vector<uint8_t> record(h.recordLength);
@@ -278,6 +337,7 @@ uint32_t Table::Append(const std::vector<Value>& values, bool deleted) {
     auto appendMemo = [&](uint32_t type, std::string_view data) {
         if (!st.memo.IsOpen())
             throw Error(err::kCorruptMemo, "Memo file '" + dbf::DisplayName(st.memoPath) + "' is missing.");
+        st.dirtyMemo = true;
         return st.memo.Append(type, data, st.mode == OpenMode::Shared);
     };
     bool counters = false;
@@ -311,6 +371,7 @@ uint32_t Table::Append(const std::vector<Value>& values, bool deleted) {
         st.ChangeIndex([&] { st.index->Update(index + 1, {}, keys); });
     }
     record.push_back(dbf::fmt::kEndOfFile);
+    st.dirtyTable = true;
     st.file.WriteAt(h.RecordOffset(index), record.data(), record.size());
     StampHeader(st.rawHeader, index + 1);
     const size_t headerBytes = counters ? st.rawHeader.size() : dbf::fmt::kHeaderSize;
@@ -328,7 +389,7 @@ void Table::Overwrite(uint32_t index, const std::vector<Value>& values) {
     if (values.size() != fields.size())
         throw Error(err::kBadArgument, "Overwrite of table '" + dbf::DisplayName(st.path) + "' needs " +
                                            std::to_string(fields.size()) + " values.");
-    WriteLock lock(st.file, st.mode);
+    WriteLock lock(st);
     st.DropCache();
     const auto& h = st.header;
     std::vector<uint8_t> record(h.recordLength);
@@ -337,6 +398,7 @@ void Table::Overwrite(uint32_t index, const std::vector<Value>& values) {
     auto appendMemo = [&](uint32_t type, std::string_view data) {
         if (!st.memo.IsOpen())
             throw Error(err::kCorruptMemo, "Memo file '" + dbf::DisplayName(st.memoPath) + "' is missing.");
+        st.dirtyMemo = true;
         return st.memo.Append(type, data, st.mode == OpenMode::Shared);
     };
     for (size_t i = 0; i < fields.size(); ++i) {
@@ -357,6 +419,7 @@ void Table::Overwrite(uint32_t index, const std::vector<Value>& values) {
         st.BeginIndexWrite();
         st.ChangeIndex([&] { st.index->Update(index + 1, before, after); });
     }
+    st.dirtyTable = true;
     st.file.WriteAt(h.RecordOffset(index), record.data(), record.size());
 }
 
@@ -366,7 +429,7 @@ void Table::SetDeleted(uint32_t index, bool deleted) {
     st.CheckIndexRange(index);
     const bool indexed = st.index && st.index->AnyForUsesDeleted();
     if (indexed || !st.missingIndex.empty() || (!st.indexPath.empty() && !st.index)) st.CheckIndex("mark records in");
-    WriteLock lock(st.file, st.mode);
+    WriteLock lock(st);
     const uint8_t flag = deleted ? dbf::fmt::kDeleted : dbf::fmt::kLive;
     if (indexed) {
         st.DropCache();
@@ -379,6 +442,7 @@ void Table::SetDeleted(uint32_t index, bool deleted) {
         st.BeginIndexWrite();
         st.ChangeIndex([&] { st.index->Update(index + 1, before, after); });
     }
+    st.dirtyTable = true;
     st.file.WriteAt(st.header.RecordOffset(index), &flag, 1);
     if (st.cacheCount && index >= st.cacheFirst && index < st.cacheFirst + st.cacheCount)
         st.cache[size_t(index - st.cacheFirst) * st.header.recordLength] = flag;
@@ -390,7 +454,7 @@ void Table::Change(const std::vector<sql::RecordChange>& changes) {
     st.CheckIndex("change");
     for (const sql::RecordChange& c : changes) st.CheckIndexRange(c.record);
     if (changes.empty()) return;
-    WriteLock lock(st.file, st.mode);
+    WriteLock lock(st);
     std::vector<TableState::RecordImage> images;
     images.reserve(changes.size());
     for (const sql::RecordChange& c : changes) {
@@ -409,7 +473,7 @@ void Table::SetDeleted(const std::vector<uint32_t>& records, bool deleted) {
     const bool indexed = st.index && st.index->AnyForUsesDeleted();
     if (indexed || !st.missingIndex.empty() || (!st.indexPath.empty() && !st.index)) st.CheckIndex("mark records in");
     if (records.empty()) return;
-    WriteLock lock(st.file, st.mode);
+    WriteLock lock(st);
     std::vector<TableState::RecordImage> images;
     images.reserve(records.size());
     for (uint32_t r : records) {
@@ -429,7 +493,7 @@ void Table::SetContainerLink(const std::string& link) {
     st.CheckWritable();
     if (link.size() >= dbf::fmt::kBackLinkSize)
         throw Error(err::kBadArgument, "Container path '" + link + "' is too long.");
-    WriteLock lock(st.file, st.mode);
+    WriteLock lock(st);
     st.LoadHeader();
     const size_t descriptors = st.header.fields.size() + (st.header.nullFlagsOffset >= 0 ? 1 : 0);
     const size_t at = dbf::fmt::kHeaderSize + dbf::fmt::kDescriptorSize * descriptors + 1;
@@ -437,6 +501,7 @@ void Table::SetContainerLink(const std::string& link) {
         throw Error(err::kCorruptTable, "Table '" + dbf::DisplayName(st.path) + "' has no room for a container path.");
     std::vector<uint8_t> bytes(dbf::fmt::kBackLinkSize, 0);
     std::copy(link.begin(), link.end(), bytes.begin());
+    st.dirtyTable = true;
     st.file.WriteAt(at, bytes.data(), bytes.size());
     st.LoadHeader();
 }
@@ -446,16 +511,18 @@ void Table::Refresh() {
     m_state->DropCache();
 }
 
-void Table::Flush() {
-    if (m_state->writable) m_state->file.Sync();
-    if (m_state->memo.IsOpen() && m_state->writable) m_state->memo.Sync();
-}
+void Table::Flush() { m_state->SyncDirty(); }
+
+bool Table::Unflushed() const { return m_state->dirtyTable || m_state->dirtyMemo || m_state->dirtyIndex; }
+
+std::pair<uint64_t, uint64_t> Table::FileIdentity() const { return m_state->identity; }
 
 void Table::Close() {
     m_state->FinishWriting();
     m_state->index.reset();
     m_state->memo = dbf::MemoFile();
     m_state->file.Close();
+    m_state->Unhold();
 }
 
 }  // namespace engine

@@ -16,7 +16,14 @@
 // Use across connections and processes: an open table holds a shared or exclusive lock (an
 // OFD lock on a byte far past the data), so exclusive use, packing and a competing open fail
 // with kFileInUse naming the table while another connection holds it. Writers take a short
-// write lock so appends and memo allocation from several connections never collide.
+// write lock so appends and memo allocation from several connections never collide. Before
+// an open gives up, tables of this process that their connections keep open without using
+// them are asked to let the file go (table_holders.h); a holder in another process is waited
+// for up to the lock wait given at open, polling. A write waits for another process's write
+// lock up to that wait (15 seconds when none was given) and then fails with kFileInUse.
+//
+// Writes reach the disk when Flush() is called or the table is closed with writes to its
+// index (see below); Flush() syncs only the files written since the last one.
 //
 // A table whose header names a structural index that is not there reads as usual, and every
 // write is refused with kIndexNotMaintained ("structural index ... not found") until the file
@@ -39,6 +46,7 @@
 // names the file. Not thread-safe: one Table per thread.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -84,7 +92,10 @@ public:
     // Opens an existing table (path's file name is matched without regard to case when no file
     // has exactly that name); the memo file (.fpt/.dbt, or .dct for a container) is found
     // beside it without regard to case. Finishes or undoes a pack that a crash interrupted.
-    static std::unique_ptr<Table> Open(const std::filesystem::path& path, OpenMode mode = OpenMode::Shared);
+    // lockWait: how long to wait for another process that holds the table in a conflicting
+    // mode (0: fail at once) or that writes it.
+    static std::unique_ptr<Table> Open(const std::filesystem::path& path, OpenMode mode = OpenMode::Shared,
+                                       std::chrono::milliseconds lockWait = std::chrono::milliseconds(0));
     // Creates a new empty table (and its memo file when it has memo fields), open exclusively.
     // Fails with kFileAccess when the file exists.
     static std::unique_ptr<Table> Create(const std::filesystem::path& path, const std::vector<FieldSpec>& fields,
@@ -149,8 +160,13 @@ public:
 
     // Re-reads the header after other connections changed the table, dropping cached rows.
     void Refresh();
-    // Forces written data to disk.
+    // Forces the data written since the last Flush to disk (table, memo and index files);
+    // throws engine::Error naming the file when the system refuses.
     void Flush();
+    // Whether there are writes that Flush has not forced to disk yet.
+    bool Unflushed() const;
+    // Device and inode of the open table file.
+    std::pair<uint64_t, uint64_t> FileIdentity() const;
     void Close();
 
 private:

@@ -16,6 +16,7 @@ std::vector<uint8_t> TableState::ChangedRecord(const std::vector<uint8_t>& old,
     const TableHeader& h = header;
     auto appendMemo = [&](uint32_t type, std::string_view data) {
         if (!memo.IsOpen()) throw Error(err::kCorruptMemo, "Memo file '" + DisplayName(memoPath) + "' is missing.");
+        dirtyMemo = true;
         return memo.Append(type, data, mode == OpenMode::Shared);
     };
     for (const auto& [index, value] : fields) {
@@ -48,6 +49,7 @@ void TableState::WriteImages(const std::vector<RecordImage>& images, bool keys) 
         BeginIndexWrite();
     }
     DropCache();
+    dirtyTable = true;
     size_t done = 0;           // images whose keys and bytes are written
     bool keysWritten = false;  // the keys of images[done] are written, its bytes not yet
     try {

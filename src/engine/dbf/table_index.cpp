@@ -146,7 +146,7 @@ void TableState::RepairIndexIfStale() {
     // Look between other connections' writes (they hold the write lock while the index and
     // the records change), so a write under way never looks like a stale index.
     const bool shared = mode == OpenMode::Shared;
-    if (shared) file.LockWait(kWriteLockOffset, 1, true);
+    if (shared) LockForWriting();
     struct Unlock {
         File& file;
         bool taken;
@@ -190,10 +190,8 @@ void TableState::FinishWriting() noexcept {
     markedWriter = false;
     if (indexDamaged || !file.IsOpen()) return;  // the marker stays: the next lone open rebuilds
     try {
-        file.Sync();
-        if (memo.IsOpen()) memo.Sync();
-        if (index) index->Sync();
-        if (mode == OpenMode::Shared) file.LockWait(kWriteLockOffset, 1, true);
+        SyncDirty();
+        if (mode == OpenMode::Shared) LockForWriting();
         cdx::RemoveWriter(path);
         if (mode == OpenMode::Shared) file.Unlock(kWriteLockOffset, 1);
     } catch (...) {
@@ -208,13 +206,13 @@ namespace {
 
 // Serialises index readers with writers of other connections; not needed under exclusive use.
 struct IndexLock {
-    dbf::File& file;
+    dbf::TableState& st;
     bool taken;
-    IndexLock(dbf::File& f, OpenMode mode) : file(f), taken(mode == OpenMode::Shared) {
-        if (taken) file.LockWait(dbf::kWriteLockOffset, 1, true);
+    explicit IndexLock(dbf::TableState& s) : st(s), taken(s.mode == OpenMode::Shared) {
+        if (taken) st.LockForWriting();
     }
     ~IndexLock() {
-        if (taken) file.Unlock(dbf::kWriteLockOffset, 1);
+        if (taken) st.file.Unlock(dbf::kWriteLockOffset, 1);
     }
 };
 
@@ -236,7 +234,7 @@ struct ExclusiveUse {
     dbf::TableState& st;
     bool upgraded;
     ExclusiveUse(dbf::TableState& s, const char* what) : st(s), upgraded(s.mode == OpenMode::Shared) {
-        if (upgraded && !st.file.TryLock(dbf::kUseLockOffset, 1, true))
+        if (upgraded && !st.UpgradeToExclusive())
             throw Error(err::kFileInUse, "Cannot " + std::string(what) + " table '" + dbf::DisplayName(st.path) +
                                              "': it is in use by another connection. Nothing was changed.");
     }
@@ -260,7 +258,7 @@ std::vector<cdx::TagSpec> Table::IndexTags() const {
 std::optional<std::vector<uint32_t>> Table::SeekEqual(size_t field, const Value& value) {
     auto& st = *m_state;
     if (!st.index || st.indexStale || field >= st.header.fields.size()) return std::nullopt;
-    IndexLock lock(st.file, st.mode);
+    IndexLock lock(st);
     auto found = st.index->SeekEqual(field, value);
     if (!found) return found;
     std::vector<uint32_t> out;
@@ -311,6 +309,7 @@ void Table::CreateIndex(const std::vector<cdx::TagSpec>& tags) {
         return true;
     });
     st.rawHeader[dbf::fmt::kOffTableFlags] |= dbf::fmt::kFlagStructuralIndex;
+    st.dirtyTable = true;
     st.file.WriteAt(dbf::fmt::kOffTableFlags, &st.rawHeader[dbf::fmt::kOffTableFlags], 1);
     st.LoadHeader();
     st.OpenIndex();
@@ -319,7 +318,7 @@ void Table::CreateIndex(const std::vector<cdx::TagSpec>& tags) {
 
 std::vector<IndexEntry> Table::IndexEntries(size_t tag) {
     auto& st = *m_state;
-    IndexLock lock(st.file, st.mode);
+    IndexLock lock(st);
     std::vector<IndexEntry> out;
     for (const cdx::Entry& e : ReadableIndex(st).Walk(tag)) out.push_back(IndexEntry{e.key, e.record - 1});
     return out;
@@ -330,7 +329,7 @@ std::vector<IndexEntry> Table::ExpectedIndexEntries(size_t tag) {
     auto& index = ReadableIndex(st);
     const auto& t = index.Tags().at(tag);
     if (!t.key) throw Error(err::kIndexNotMaintained, t.problem);
-    IndexLock lock(st.file, st.mode);
+    IndexLock lock(st);
     if (st.mode == OpenMode::Shared) st.ReloadCounters();
     std::vector<IndexEntry> out;
     for (uint32_t i = 0; i < st.header.recordCount; ++i) {
@@ -345,7 +344,7 @@ std::vector<IndexEntry> Table::ExpectedIndexEntries(size_t tag) {
 
 void Table::VerifyIndex() {
     auto& st = *m_state;
-    IndexLock lock(st.file, st.mode);
+    IndexLock lock(st);
     ReadableIndex(st).Verify();
 }
 

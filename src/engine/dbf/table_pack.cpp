@@ -11,6 +11,10 @@
 // A structural index is then rebuilt from the new table (written beside and renamed over the
 // old index); the table's index marker is set before the pack starts, so a crash anywhere in
 // between leaves the index to be rebuilt at the next open.
+//
+// A pack with nothing to do writes nothing: when no record is marked deleted and the memo
+// values of the records fill the memo file without a gap up to its next free block, the
+// files are only read (the deletion marks, and the memo blocks' headers) and left as they are.
 #include <algorithm>
 #include <cstring>
 
@@ -40,6 +44,53 @@ std::filesystem::path FolderOf(const std::filesystem::path& p) {
     return p.parent_path().empty() ? std::filesystem::path(".") : p.parent_path();
 }
 
+// Whether packing would change the table: a record is marked deleted, or the memo file holds
+// space no record uses (replaced or dropped values, blocks past the last value, values shared
+// by two records, which a pack copies apart).
+bool PackHasWork(TableState& st, bool withMemo) {
+    const TableHeader& h = st.header;
+    std::vector<uint32_t> blocks;  // memo values the records point to
+    const uint32_t perChunk = std::max<uint32_t>(1, (1u << 20) / h.recordLength);
+    std::vector<uint8_t> chunk;
+    for (uint32_t first = 0; first < h.recordCount; first += perChunk) {
+        const uint32_t n = std::min(perChunk, h.recordCount - first);
+        chunk.resize(size_t(n) * h.recordLength);
+        st.file.ReadAt(h.RecordOffset(first), chunk.data(), chunk.size(), err::kCorruptTable);
+        for (uint32_t i = 0; i < n; ++i) {
+            const uint8_t* rec = chunk.data() + size_t(i) * h.recordLength;
+            if (rec[0] == fmt::kDeleted) return true;
+            if (!withMemo) continue;
+            for (const auto& f : h.fields) {
+                if (!f.IsMemo() || f.length != 4) continue;
+                const uint32_t block = fmt::Le32(rec + f.offset);
+                if (block != 0) blocks.push_back(block);
+            }
+        }
+    }
+    if (!withMemo) return false;
+    // The values must lie one after the other from the end of the header to the next free block.
+    std::sort(blocks.begin(), blocks.end());
+    const uint64_t size = uint64_t(st.memo.BlockSize());
+    File& memo = st.memo.Raw();
+    const uint64_t fileSize = memo.Size();
+    uint64_t expected = (fmt::kMemoHeaderSize + size - 1) / size;
+    std::vector<uint8_t> window;
+    uint64_t windowStart = 0;
+    for (uint32_t block : blocks) {
+        if (block != expected) return true;
+        const uint64_t at = uint64_t(block) * size;
+        if (at + fmt::kMemoBlockHeader > fileSize) return true;  // a broken pointer: let the pack report it
+        if (at < windowStart || at + fmt::kMemoBlockHeader > windowStart + window.size()) {
+            windowStart = at;
+            window.resize(static_cast<size_t>(std::min<uint64_t>(1u << 20, fileSize - at)));
+            memo.ReadAt(at, window.data(), window.size(), err::kCorruptMemo);
+        }
+        const uint32_t length = fmt::Be32(&window[static_cast<size_t>(at - windowStart) + 4]);
+        expected = block + (fmt::kMemoBlockHeader + uint64_t(length) + size - 1) / size;
+    }
+    return expected != st.memo.NextFreeBlock() || fileSize > expected * size;
+}
+
 }  // namespace
 
 bool HasPackLeftovers(const std::filesystem::path& path) {
@@ -66,9 +117,22 @@ void PackTable(TableState& st) {
     st.CheckWritable();
     st.CheckIndex("pack", true);
     const bool upgraded = st.mode == OpenMode::Shared;
-    if (upgraded && !st.file.TryLock(kUseLockOffset, 1, true))
+    if (upgraded && !st.UpgradeToExclusive())
         throw Error(err::kFileInUse, "Cannot pack table '" + DisplayName(st.path) +
                                          "': it is in use by another connection. Nothing was changed.");
+    try {
+        st.LoadHeader();
+        if (st.memo.IsOpen()) st.memo.Reread();
+        if (!PackHasWork(st, st.memo.IsOpen() && st.header.HasMemoFields())) {
+            // Nothing to drop: a damaged or stale index is still rebuilt, as a pack would.
+            if (st.index && (!st.index->TreeError().empty() || st.indexStale)) st.RebuildIndex();
+            if (upgraded) st.file.TryLock(kUseLockOffset, 1, false);
+            return;
+        }
+    } catch (...) {
+        if (upgraded) st.file.TryLock(kUseLockOffset, 1, false);
+        throw;
+    }
     const auto tmpTable = WithSuffix(st.path, kPackTableSuffix);
     const auto tmpMemo = WithSuffix(st.path, kPackMemoSuffix);
     const auto ready = WithSuffix(st.path, kPackReadySuffix);
@@ -139,6 +203,7 @@ void PackTable(TableState& st) {
         SyncFolder(FolderOf(st.path));
 
         st.file = std::move(out);  // closing the old file releases its locks
+        st.Hold();
         st.memo = MemoFile();
         if (withMemo) st.memo = MemoFile(st.memoPath, true);
         st.LoadHeader();

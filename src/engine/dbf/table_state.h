@@ -2,6 +2,7 @@
 // table_pack.cpp (pack and crash recovery). Not part of the engine's API.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "memo_file.h"
 #include "table.h"
 #include "table_header.h"
+#include "table_holders.h"
 
 namespace engine::dbf {
 
@@ -21,6 +23,9 @@ namespace engine::dbf {
 inline constexpr uint64_t kUseLockOffset = 0x7FFFFFFF00ull;
 inline constexpr uint64_t kWriteLockOffset = kUseLockOffset + 1;
 
+// How long a write waits for another process's write lock when the opener gave no wait.
+inline constexpr std::chrono::milliseconds kDefaultWriteWait{15000};
+
 // Names of the files a pack writes beside the table (suffixes to the table's own file name).
 inline constexpr const char* kPackTableSuffix = ".pack-dbf";  // new table being written
 inline constexpr const char* kPackMemoSuffix = ".pack-fpt";   // new memo being written
@@ -28,10 +33,22 @@ inline constexpr const char* kPackReadySuffix = ".pack-ok";   // new table compl
 
 class TableState {
 public:
+    TableState() = default;
+    TableState(const TableState&) = delete;
+    TableState& operator=(const TableState&) = delete;
+    ~TableState() { Unhold(); }
+
     std::filesystem::path path;
     OpenMode mode = OpenMode::Shared;
     bool writable = false;
+    std::chrono::milliseconds lockWait{0};  // how long to wait for other processes' locks
     File file;
+    FileIdentity identity{};          // of file, counted in the process's holders while held
+    bool held = false;
+    // Files written since they were last synced.
+    bool dirtyTable = false;
+    bool dirtyMemo = false;
+    bool dirtyIndex = false;
     MemoFile memo;
     std::filesystem::path memoPath;   // where the memo file is or would be
     std::filesystem::path indexPath;  // structural index beside the table, or empty
@@ -69,6 +86,7 @@ public:
     void BeginIndexWrite();
     // Runs change on the index; a failure leaves the index marked for rebuilding.
     template <class Fn> void ChangeIndex(Fn&& change) {
+        dirtyIndex = true;
         try {
             change();
         } catch (...) {
@@ -93,6 +111,18 @@ public:
     // Rebuilds a stale index at open when no other connection has the table.
     void RepairIndexIfStale();
     void FinishWriting() noexcept;
+    // Counts file in the process's holders (after its use lock was had), and takes it off.
+    void Hold();
+    void Unhold() noexcept;
+    // Takes the use lock exclusively while holding it shared: idle tables of other
+    // connections of the process are released first, other processes are waited for up to
+    // lockWait. False when the table stays in use elsewhere.
+    bool UpgradeToExclusive();
+    // The write lock (shared use only): waits for other writers up to lockWait (or the
+    // default), then throws kFileInUse naming the table.
+    void LockForWriting();
+    // Syncs the files written since the last sync; throws naming the file that failed.
+    void SyncDirty();
     void CheckWritable() const;
     void CheckIndexRange(uint32_t index) const;
     std::string Name() const { return path.filename().string(); }

@@ -119,6 +119,9 @@ struct ReindexStmt {
     TableRef table;
 };
 
-using Statement = std::variant<SelectStmt, DeleteStmt, InsertStmt, UpdateStmt, SetStmt, PackStmt, ReindexStmt>;
+// CLOSE ALL (or CLOSE TABLES [ALL]): lets go of the tables the connection keeps open.
+struct CloseStmt {};
+
+using Statement = std::variant<SelectStmt, DeleteStmt, InsertStmt, UpdateStmt, SetStmt, PackStmt, ReindexStmt, CloseStmt>;
 
 }  // namespace engine::sql

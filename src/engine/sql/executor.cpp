@@ -79,7 +79,7 @@ struct BoundUpdate {
 };
 
 using BoundStatement =
-    std::variant<BoundSelect, BoundDelete, BoundInsert, BoundUpdate, SetStmt, PackStmt, ReindexStmt>;
+    std::variant<BoundSelect, BoundDelete, BoundInsert, BoundUpdate, SetStmt, PackStmt, ReindexStmt, CloseStmt>;
 
 FieldInfo ResultField(const TypeInfo& t, std::string name) {
     FieldInfo f{std::move(name), t.type, t.length, t.decimals, t.nullable};
@@ -279,6 +279,8 @@ struct Binder {
         return s;
     }
 
+    BoundStatement operator()(const CloseStmt& s) { return s; }
+
     BoundStatement operator()(const ReindexStmt& s) {
         if (!settings.exclusive)
             throw Error(err::kMustBeExclusive, "File must be opened exclusively: REINDEX '" + s.table.name + "'");
@@ -399,7 +401,14 @@ struct Runner {
         outcome.recordsAffected = static_cast<long>(changes.size());
     }
 
-    void operator()(SetStmt& s) { Option(session.Options(), s.option) = s.on; }
+    void operator()(SetStmt& s) {
+        bool& option = Option(session.Options(), s.option);
+        // Tables kept open in one mode are let go when the connection changes to the other.
+        if (s.option == SetStmt::Option::kExclusive && option != s.on) session.Provider().ReleaseTables();
+        option = s.on;
+    }
+
+    void operator()(CloseStmt&) { session.Provider().ReleaseTables(); }
 
     void operator()(PackStmt& s) { session.Provider().Pack(s.table.name); }
 

@@ -1,6 +1,6 @@
 // Runs statement texts in the FoxPro SQL dialect against a Session's tables: SELECT, INSERT,
-// UPDATE, DELETE (marks records), SET DELETED|EXCLUSIVE ON|OFF, PACK and REINDEX (rebuilds a
-// table's index), several separated by ";". Every statement of a text is parsed and bound (tables opened, names and types checked)
+// UPDATE, DELETE (marks records), SET DELETED|EXCLUSIVE ON|OFF, PACK, REINDEX (rebuilds a
+// table's index) and CLOSE ALL (lets go of the tables kept open), several separated by ";". Every statement of a text is parsed and bound (tables opened, names and types checked)
 // before the first one runs, so a text with an error anywhere changes nothing. A statement
 // computes all its changes before it writes the first one.
 #pragma once

@@ -131,7 +131,12 @@ private:
         }
         if (AcceptWord("PACK")) return PackStmt{Table(false)};
         if (AcceptWord("REINDEX")) return ReindexStmt{Table(false)};
-        Fail("expected SELECT, INSERT, UPDATE, DELETE, SET, PACK or REINDEX");
+        if (AcceptWord("CLOSE")) {
+            if (AcceptWord("TABLES")) AcceptWord("ALL");
+            else if (!AcceptWord("ALL")) Fail("expected ALL or TABLES");
+            return CloseStmt{};
+        }
+        Fail("expected SELECT, INSERT, UPDATE, DELETE, SET, PACK, REINDEX or CLOSE");
     }
 
     TableRef Table(bool allowAlias) {

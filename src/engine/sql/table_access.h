@@ -3,6 +3,7 @@
 // tables of memory_table.h. Record numbers are 0-based positions in the table file.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -45,8 +46,9 @@ struct RecordChange {
     std::vector<std::pair<size_t, Value>> fields;
 };
 
-// An open table. The executor holds it for one statement and then destroys it, which closes
-// it. Every call may throw engine::Error (file access, corruption, a value that does not fit
+// An open table. The executor holds it for one statement and then destroys it; the provider
+// decides whether that closes the table or keeps it for the next statement. Every call may
+// throw engine::Error (file access, corruption, a value that does not fit
 // its field: the storage checks lengths and ranges and may cut or refuse).
 class TableAccess {
 public:
@@ -91,6 +93,10 @@ public:
     virtual void Pack(const std::string& nameOrPath) = 0;
     // Rebuilds the table's index from its records. Needs exclusive use.
     virtual void Reindex(const std::string& nameOrPath) = 0;
+    // Lets go of every table kept open between statements (CLOSE ALL, SET EXCLUSIVE).
+    virtual void ReleaseTables() {}
+    // How long opening and writing wait for a table another process holds.
+    virtual void SetLockTimeout(std::chrono::milliseconds) {}
 };
 
 }  // namespace engine::sql

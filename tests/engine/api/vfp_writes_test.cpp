@@ -119,6 +119,24 @@ TEST(VfpWrites, InsertsTakeConsecutiveAutoincrementNumbersAndAdvanceTheCounter) 
     }
 }
 
+TEST(VfpWrites, ConnectionsKeepingTheTableOpenTakeTurnsWithoutSharingANumber) {
+    SKIP_WITHOUT_VFP_FILES();
+    TempDir dir;
+    const fs::path folder = CopyOf("vfpef-decimaltable", dir);
+    auto a = Connect(folder);
+    auto b = Connect(folder);
+    // Both connections keep the table (and its header) open between statements; each insert
+    // must number the row from the counter the other one left.
+    for (int i = 0; i < 3; ++i) {
+        a->Execute("INSERT INTO decimaltable (ivalue) VALUES (1)");
+        b->Execute("INSERT INTO decimaltable (ivalue) VALUES (2)");
+    }
+    const std::vector<Value> expected{int64_t{3}, int64_t{4}, int64_t{5}, int64_t{6}, int64_t{7}, int64_t{8}};
+    EXPECT_EQ(Column(*a, "SELECT ipk FROM decimaltable WHERE ipk >= 3"), expected);
+    EXPECT_EQ(Column(*b, "SELECT ipk FROM decimaltable WHERE ipk >= 3"), expected);
+    EXPECT_EQ(NextValue(folder / "decimaltable.dbf", 0), 9);
+}
+
 TEST(VfpWrites, RecordsetAddNewNumbersTheRow) {
     SKIP_WITHOUT_VFP_FILES();
     TempDir dir;
@@ -172,11 +190,14 @@ TEST(VfpWrites, FailingMultiRowUpdateChangesNothing) {
     const std::string table = ReadFile(folder / "orderdetails.dbf");
     const std::string index = ReadFile(folder / "orderdetails.cdx");
     auto c = Connect(folder / "northwind.dbc");
+    const auto held = Column(*c, "SELECT orderid FROM orderdetails WHERE orderid = 10300");
     // Every detail row of the first orders would take the key of order 10300's rows.
     ExpectError([&] { c->Execute("UPDATE orderdetails SET orderid = 10300 WHERE orderid < 10300"); },
                 engine::err::kUniqueViolated, "violated");
     EXPECT_EQ(ReadFile(folder / "orderdetails.dbf"), table);
     EXPECT_EQ(ReadFile(folder / "orderdetails.cdx"), index);
+    // The table stays open for the connection: what it reads next is the records as put back.
+    EXPECT_EQ(Column(*c, "SELECT orderid FROM orderdetails WHERE orderid = 10300"), held);
     // Keys may move between rows of one statement.
     const auto count = Column(*c, "SELECT orderid FROM orderdetails WHERE orderid = 10248").size();
     EXPECT_EQ(c->Execute("UPDATE orderdetails SET orderid = 20248 WHERE orderid = 10248").recordsAffected,

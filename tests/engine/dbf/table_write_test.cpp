@@ -211,6 +211,16 @@ TEST(TableWrite, CopyingRowsBetweenTablesOfOneCodePageIsByteExact) {
     }
     EXPECT_EQ(cp1252.Decode("\x81\x8D\x8F\x90\x9D"), "\u0081\u008D\u008F\u0090\u009D");
     EXPECT_EQ(cp1252.Encode("€ and 中"), "\x80 and ?");
+    // An unknown mark reads as 1252 and says so, also when its shared tables were built before.
+    for (int round = 0; round < 2; ++round) {
+        const dbf::CodePage unknown(0xEE);
+        EXPECT_TRUE(unknown.Substituted());
+        EXPECT_EQ(unknown.Number(), 1252);
+        EXPECT_EQ(unknown.Decode("\x80"), "€");
+        EXPECT_FALSE(dbf::CodePage(0x03).Substituted());
+        EXPECT_FALSE(dbf::CodePage(0x00).Substituted());
+        EXPECT_EQ(dbf::CodePage(0x00).Number(), 0);
+    }
 }
 
 TEST(TableWrite, FindFileNoCaseMatchesAnyCase) {
@@ -218,6 +228,14 @@ TEST(TableWrite, FindFileNoCaseMatchesAnyCase) {
     testing_support::WriteFile(dir / "CASE.DBF", "x");
     EXPECT_EQ(FindFileNoCase(dir.Path(), "Case.dbf"), dir / "CASE.DBF");
     EXPECT_EQ(FindFileNoCase(dir.Path(), "case.fpt"), fs::path());
+    // Files that come and go after a lookup are seen by the next one.
+    testing_support::WriteFile(dir / "CASE.FPT", "x");
+    EXPECT_EQ(FindFileNoCase(dir.Path(), "case.fpt"), dir / "CASE.FPT");
+    fs::remove(dir / "CASE.DBF");
+    testing_support::WriteFile(dir / "case.Dbf", "x");
+    EXPECT_EQ(FindFileNoCase(dir.Path(), "Case.dbf"), dir / "case.Dbf");
+    fs::remove(dir / "case.Dbf");
+    EXPECT_EQ(FindFileNoCase(dir.Path(), "Case.dbf"), fs::path());
 }
 
 TEST(TableWrite, ContainerGetsTablesWithBackLinksAndPacks) {

@@ -1,0 +1,69 @@
+#include "table_holders.h"
+
+#include <unistd.h>
+
+#include <map>
+#include <mutex>
+
+namespace engine::dbf {
+
+namespace {
+
+struct Holders {
+    std::mutex mutex;
+    std::map<FileIdentity, long> counts;
+    std::function<void(const FileIdentity&)> releaser;
+    pid_t process = getpid();
+};
+
+// The holders of this process: a child made by fork starts with none of its own (the
+// tables it inherited are its parent's).
+Holders& TheHolders() {
+    static Holders holders;
+    if (holders.process != getpid()) {
+        holders.counts.clear();
+        holders.process = getpid();
+    }
+    return holders;
+}
+
+}  // namespace
+
+void AddHolder(const FileIdentity& file) {
+    Holders& h = TheHolders();
+    std::lock_guard lock(h.mutex);
+    ++h.counts[file];
+}
+
+void RemoveHolder(const FileIdentity& file) {
+    Holders& h = TheHolders();
+    std::lock_guard lock(h.mutex);
+    auto it = h.counts.find(file);
+    if (it != h.counts.end() && --it->second <= 0) h.counts.erase(it);
+}
+
+long HolderCount(const FileIdentity& file) {
+    Holders& h = TheHolders();
+    std::lock_guard lock(h.mutex);
+    auto it = h.counts.find(file);
+    return it == h.counts.end() ? 0 : it->second;
+}
+
+void SetIdleReleaser(std::function<void(const FileIdentity&)> releaser) {
+    Holders& h = TheHolders();
+    std::lock_guard lock(h.mutex);
+    h.releaser = std::move(releaser);
+}
+
+void ReleaseIdle(const FileIdentity& file) {
+    std::function<void(const FileIdentity&)> releaser;
+    {
+        Holders& h = TheHolders();
+        std::lock_guard lock(h.mutex);
+        releaser = h.releaser;
+    }
+    // Called without the lock: releasing closes tables, which takes it again.
+    if (releaser) releaser(file);
+}
+
+}  // namespace engine::dbf

@@ -1,0 +1,30 @@
+// Which table files this process holds open (by device and inode), and a way to ask the
+// owners of tables kept open but not in use to let them go.
+//
+// A connection keeps the tables it used open between statements (api/dbf_table_provider.h).
+// When another connection of the same process needs one of them in a conflicting mode (to
+// pack it, or to use it exclusively), the opener asks the keepers to release the idle ones
+// before it gives up. A conflict with a holder of this very process that stays after that is
+// reported at once: waiting for it would mostly wait for the caller itself (one thread runs
+// the program); only holders in other processes are waited for. Thread-safe.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <utility>
+
+namespace engine::dbf {
+
+using FileIdentity = std::pair<uint64_t, uint64_t>;  // device, inode
+
+void AddHolder(const FileIdentity& file);
+void RemoveHolder(const FileIdentity& file);
+// How many open tables of this process hold the file.
+long HolderCount(const FileIdentity& file);
+
+// Installs the function that releases the idle kept tables of a file (the connection layer
+// does, once). ReleaseIdle calls it; without one it does nothing.
+void SetIdleReleaser(std::function<void(const FileIdentity&)> releaser);
+void ReleaseIdle(const FileIdentity& file);
+
+}  // namespace engine::dbf
