@@ -6,6 +6,7 @@
 
 #include "archive/archive_paths.h"
 #include "archive/archive_run.h"
+#include "archive/busy_flag.h"
 #include "archive/preflight.h"
 #include "archive/run_lock.h"
 #include "archive/run_record.h"
@@ -24,50 +25,6 @@ namespace {
 constexpr const char* kModule = "frmArchive";
 
 bool g_clickActive = false;
-
-// Sets a flag for the life of the guard.
-class Busy {
-public:
-    explicit Busy(bool& flag) : m_flag(flag) { m_flag = true; }
-    ~Busy() { m_flag = false; }
-    Busy(const Busy&) = delete;
-    Busy& operator=(const Busy&) = delete;
-
-private:
-    bool& m_flag;
-};
-
-}  // namespace
-
-std::string ArchiveCompleteText() {
-    return "In order to achieve any performance improvements, have all\r\n"
-           "users exit the system and then issue the PACK command\r\n"
-           "from the Start menu as:\r\n"
-           "\r\n"
-           "\tStart->Programs->Corvane->Corvane Pack.";
-}
-
-bool ArchiveRunInProgress() { return g_clickActive || ArchiveLoopInProgress(); }
-
-std::string SummaryLine(const RunSummary& summary) {
-    std::string line = "Archived " + std::to_string(summary.archived) + " of " + std::to_string(summary.requested) +
-                       (summary.requested == 1 ? " patient; " : " patients; ") +
-                       std::to_string(summary.skipped.size()) + " skipped";
-    switch (summary.ending) {
-        case RunSummary::Ending::Stopped:
-            return line + "; stopped by the user.";
-        case RunSummary::Ending::Error:
-        case RunSummary::Ending::Refused:
-            return line + "; ended by an error (see above).";
-        case RunSummary::Ending::Cancelled:
-            return line + "; cancelled.";
-        case RunSummary::Ending::Complete:
-            break;
-    }
-    return line + ".";
-}
-
-namespace {
 
 constexpr const char* kTitle = "Archive";
 constexpr const char* kCancelledOutcome = "Cancelled at the pre-flight sheet; nothing was archived.";
@@ -100,8 +57,8 @@ RunSummary NotStarted(RunSummary summary, const std::string& procedure) {
 }
 
 // Ends the run before anything is written when a database it changes may not be written,
-// naming the folder or file and the system's reason.
-// The archive folder itself is written too (packs, notes, the run record).
+// naming the folder or file and the system's reason. folderToo: the folder itself is written
+// too (the archive's packs, notes and run record).
 void CheckWritable(const std::string& what, const std::string& folder, bool folderToo) {
     std::optional<std::string> problem = archive::DatabaseWriteProblem(folder);
     if (!problem && folderToo) problem = archive::FolderProblem(folder, true);
@@ -118,6 +75,34 @@ void CreateArchiveWhenMissing(ArchiveWindow& window, const std::string& dataFold
 }
 
 }  // namespace
+
+std::string ArchiveCompleteText() {
+    return "In order to achieve any performance improvements, have all\r\n"
+           "users exit the system and then issue the PACK command\r\n"
+           "from the Start menu as:\r\n"
+           "\r\n"
+           "\tStart->Programs->Corvane->Corvane Pack.";
+}
+
+bool ArchiveRunInProgress() { return g_clickActive || ArchiveLoopInProgress(); }
+
+std::string SummaryLine(const RunSummary& summary) {
+    std::string line = "Archived " + std::to_string(summary.archived) + " of " + std::to_string(summary.requested) +
+                       (summary.requested == 1 ? " patient; " : " patients; ") +
+                       std::to_string(summary.skipped.size()) + " skipped";
+    switch (summary.ending) {
+        case RunSummary::Ending::Stopped:
+            return line + "; stopped by the user.";
+        case RunSummary::Ending::Error:
+        case RunSummary::Ending::Refused:
+            return line + "; ended by an error (see above).";
+        case RunSummary::Ending::Cancelled:
+            return line + "; cancelled.";
+        case RunSummary::Ending::Complete:
+            break;
+    }
+    return line + ".";
+}
 
 RunSummary CheckAndArchive(ArchiveWindow& window) {
     RunSummary summary;
@@ -202,7 +187,7 @@ RunSummary CheckAndArchive(ArchiveWindow& window) {
 RunSummary cmdArchive_Click(ArchiveWindow& window) {
     if (ArchiveRunInProgress()) return {};
     if (window.DatabasePath().empty() || !window.PracticeConnection()) return {};
-    Busy busy(g_clickActive);
+    BusyFlag busy(g_clickActive);
 
     RunSummary summary = CheckAndArchive(window);
     if (summary.ending == RunSummary::Ending::Refused || summary.ending == RunSummary::Ending::Cancelled)

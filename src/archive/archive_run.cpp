@@ -19,6 +19,7 @@
 
 #include "archive/archive_journal.h"
 #include "archive/archive_paths.h"
+#include "archive/busy_flag.h"
 #include "archive/merge_tables.h"
 #include "archive/patient_copy.h"
 #include "common/exception_text.h"
@@ -45,18 +46,6 @@ constexpr long kCopyDiffers = 1098;
 bool g_runActive = false;
 bool g_verifyCopies = true;
 std::function<void(engine::api::Connection&)> g_beforeVerify;
-
-// Sets a flag for the life of the guard.
-class Busy {
-public:
-    explicit Busy(bool& flag) : m_flag(flag) { m_flag = true; }
-    ~Busy() { m_flag = false; }
-    Busy(const Busy&) = delete;
-    Busy& operator=(const Busy&) = delete;
-
-private:
-    bool& m_flag;
-};
 
 // Defers a connection's flushing for the life of the guard; the run flushes at its commits.
 class DeferredFlush {
@@ -491,7 +480,7 @@ RunSummary ArchiveSelectedPatients(ArchiveWindow& window) {
 
 RunSummary ArchiveSelectedPatients(ArchiveWindow& window, std::vector<SelectedEntry> entries) {
     if (g_runActive) return {};
-    Busy busy(g_runActive);
+    BusyFlag busy(g_runActive);
     Run run(window, std::move(entries));
     try {
         run.Execute();
