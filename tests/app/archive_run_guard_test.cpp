@@ -142,6 +142,24 @@ TEST_F(ArchiveRunGuardTest, TheRunHoldsTheLockForItsLengthAndWritesItsRecord) {
     EXPECT_EQ(log[0].rowsCopied, rows);
 }
 
+TEST_F(ArchiveRunGuardTest, AFailedRunsRecordCountsWhatItDidAndNamesTheError) {
+    FakeWindow& window = Generate(6);
+    const fs::path notes = Data() / "Notes" / "4.rtf";
+    fs::create_directories(notes.parent_path());
+    testing_support::WriteFile(notes, "notes");
+    fs::permissions(notes, fs::perms::owner_read);
+    window.SelectPatients({4, 5});  // 5 first, then 4, whose notes file may not be deleted
+
+    const app::RunSummary summary = app::cmdArchive_Click(window);
+
+    EXPECT_EQ(summary.ending, app::RunSummary::Ending::Error);
+    const auto log = ArchLog(Archive());
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].archived, 1);
+    EXPECT_EQ(log[0].outcome, "Archived 1 of 2 patients; 0 skipped; ended by an error (see above).\r\nError #: 2, Descr: "
+                              "Permission denied: " + notes.string() + "\r\nArchiving Patient #: 4");
+}
+
 TEST_F(ArchiveRunGuardTest, ASecondRunIsRefusedBeforeAnythingIsTouchedAndSaysWhoRuns) {
     FakeWindow& window = Generate(6, "Archive", "Secret");
     window.prompt.answer = "Secret";
