@@ -104,6 +104,11 @@ std::string SummaryLine(const RunSummary& summary) {
     return line + ".";
 }
 
+void ShowDeletePrivilegeRefused() {
+    ui::MsgBox("You must have DELETE privileges to archive.\r\nArchive aborted!", ui::Icon::Exclamation,
+               "Archive aborted.");
+}
+
 RunSummary CheckAndArchive(ArchiveWindow& window) {
     RunSummary summary;
     std::vector<SelectedEntry> entries;
@@ -125,8 +130,7 @@ RunSummary CheckAndArchive(ArchiveWindow& window) {
     }
 
     if (!deletion::CheckDeletePassword(window.PracticeConnection(), window.DeletePasswordPrompt())) {
-        ui::MsgBox("You must have DELETE privileges to archive.\r\nArchive aborted!", ui::Icon::Exclamation,
-                   "Archive aborted.");
+        ShowDeletePrivilegeRefused();
         summary.ending = RunSummary::Ending::Refused;
         return summary;
     }

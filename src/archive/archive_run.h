@@ -145,6 +145,9 @@ RunSummary cmdArchive_Click(ArchiveWindow& window);
 // Reports its own errors; never throws.
 RunSummary CheckAndArchive(ArchiveWindow& window);
 
+// The message of a refused delete password: "You must have DELETE privileges to archive."
+void ShowDeletePrivilegeRefused();
+
 // The run itself, on the selection as the face has it now, or as it was taken. Reports its
 // own errors; never throws.
 RunSummary ArchiveSelectedPatients(ArchiveWindow& window);

@@ -107,8 +107,7 @@ int DryRun(const std::string& databasePath, engine::api::Connection& practice, c
            std::optional<std::string> password) {
     ConsolePasswordPrompt prompt(std::move(password));
     if (!deletion::CheckDeletePassword(&practice, prompt)) {
-        ui::MsgBox("You must have DELETE privileges to archive.\r\nArchive aborted!", ui::Icon::Exclamation,
-                   "Archive aborted.");
+        app::ShowDeletePrivilegeRefused();
         return kExitError;
     }
     const archive::PreflightSheet sheet = archive::ComputePreflight(
