@@ -141,8 +141,15 @@ RunSummary CheckAndArchive(ArchiveWindow& window) {
     const std::string archiveFolder = archive::ArchiveFolderOf(dataFolder);
     archive::RunLock lock;
     try {
-        lock = archive::RunLock::TryAcquire(archiveFolder, archive::LockPurpose::Run, archive::kWaitForPack);
+        lock = archive::RunLock::TryAcquire(archiveFolder, archive::LockPurpose::Run);
+        if (!lock.Held() && lock.Holder().purpose == archive::LockPurpose::Pack) {
+            // A pack takes seconds: the run waits for it, saying so.
+            window.Status().ShowStatus("Updating Archive", "Waiting for the pack of the archive to finish.", true);
+            lock = archive::RunLock::TryAcquire(archiveFolder, archive::LockPurpose::Run, archive::kWaitForPack);
+            window.Status().HideStatus();
+        }
     } catch (...) {
+        window.Status().HideStatus();
         summary = NotStarted(summary, "cmdArchive_Click");
         RecordRun(archiveFolder, record, summary, summary.errorText);
         return summary;

@@ -195,6 +195,24 @@ TEST_F(ArchiveRunGuardTest, ASecondRunIsRefusedBeforeAnythingIsTouchedAndSaysWho
     EXPECT_EQ(app::cmdArchive_Click(window).archived, 2);
 }
 
+TEST_F(ArchiveRunGuardTest, ARunWaitsForAPackOfTheArchiveToFinishAndSaysSo) {
+    FakeWindow& window = Generate(6);
+    window.SelectPatients({2});
+    testing_support::HoldingChild pack(
+        [&] {
+            return (new archive::RunLock(archive::RunLock::TryAcquire(Archive().string(), archive::LockPurpose::Pack)))
+                ->Held();
+        },
+        std::chrono::milliseconds(300));
+    ASSERT_TRUE(pack.Took());
+
+    EXPECT_EQ(app::cmdArchive_Click(window).archived, 1);
+
+    ASSERT_FALSE(window.status.events.empty());
+    EXPECT_EQ(window.status.events[0], "Updating Archive | Waiting for the pack of the archive to finish.");
+    EXPECT_EQ(window.status.events[1], "hide");
+}
+
 TEST_F(ArchiveRunGuardTest, ThePreflightSheetIsCountedUnderTheLockAndCancelTouchesNothing) {
     SheetWindow& window = Generate<SheetWindow>(8);
     window.SelectPatients({2, 5, 7});
