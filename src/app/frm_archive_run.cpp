@@ -4,6 +4,7 @@
 #include <QPushButton>
 
 #include "app/frm_archive.h"
+#include "app/frm_preflight.h"
 #include "app/password_dialog.h"
 #include "app/recordset_source.h"
 #include "archive/archive_run.h"
@@ -47,6 +48,9 @@ public:
     }
     deletion::PasswordPrompt& DeletePasswordPrompt() override { return m_prompt; }
     std::string ProgramPath() override { return common::ProgramPath(); }
+    // The window shows the pre-flight sheet and runs only when the user chooses Archive.
+    bool WantsPreflight() const override { return true; }
+    bool ConfirmPreflight(const archive::PreflightSheet& sheet) override { return frmPreflight::Confirm(sheet, &m_window); }
 
 private:
     frmArchive& m_window;

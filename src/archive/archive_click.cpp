@@ -1,10 +1,15 @@
-// The Archive button and what the command line shares of it, the closing message, and the
-// patient number of a grid row.
+// The Archive button and what the command line shares of it (the selection, the password,
+// the run lock, the pre-flight sheet, archive creation and the run record around the run),
+// the closing message, and the patient number of a grid row.
 #include <cmath>
 #include <cstdint>
-#include <filesystem>
 
+#include "archive/archive_paths.h"
 #include "archive/archive_run.h"
+#include "archive/busy_flag.h"
+#include "archive/preflight.h"
+#include "archive/run_lock.h"
+#include "archive/run_record.h"
 #include "common/exception_text.h"
 #include "common/paths.h"
 #include "common/process.h"
@@ -12,6 +17,7 @@
 #include "common/ui.h"
 #include "db/ado_tools.h"
 #include "engine/api/recordset.h"
+#include "engine/error.h"
 
 namespace app {
 namespace {
@@ -20,17 +26,53 @@ constexpr const char* kModule = "frmArchive";
 
 bool g_clickActive = false;
 
-// Sets a flag for the life of the guard.
-class Busy {
-public:
-    explicit Busy(bool& flag) : m_flag(flag) { m_flag = true; }
-    ~Busy() { m_flag = false; }
-    Busy(const Busy&) = delete;
-    Busy& operator=(const Busy&) = delete;
+constexpr const char* kTitle = "Archive";
+constexpr const char* kCancelledOutcome = "Cancelled at the pre-flight sheet; nothing was archived.";
 
-private:
-    bool& m_flag;
-};
+// What the run record says of a run that began.
+std::string Outcome(const RunSummary& summary) {
+    std::string outcome = SummaryLine(summary);
+    if (!summary.errorText.empty()) outcome += "\r\n" + summary.errorText;
+    return outcome;
+}
+
+// The run's row in ArchLog, from its summary; written while the run lock is still held.
+void RecordRun(const std::string& archiveFolder, archive::RunRecord& record, const RunSummary& summary,
+               const std::string& outcome) {
+    record.requested = summary.requested;
+    record.archived = summary.archived;
+    record.skipped = static_cast<long>(summary.skipped.size());
+    for (const auto& [table, rows] : summary.rowsCopied) record.CountRows(table, rows);
+    record.outcome = outcome;
+    archive::WriteRunRecord(archiveFolder, record);
+}
+
+// Ends a run that could not begin because of an error: reported with a message box, named in
+// the summary.
+RunSummary NotStarted(RunSummary summary, const std::string& procedure) {
+    summary.ending = RunSummary::Ending::Refused;
+    summary.errorText = common::CurrentErrorText();
+    product::ReportError(kModule, procedure, summary.errorText, true);
+    return summary;
+}
+
+// Ends the run before anything is written when a database it changes may not be written,
+// naming the folder or file and the system's reason. folderToo: the folder itself is written
+// too (the archive's packs, notes and run record).
+void CheckWritable(const std::string& what, const std::string& folder, bool folderToo) {
+    std::optional<std::string> problem = archive::DatabaseWriteProblem(folder);
+    if (!problem && folderToo) problem = archive::FolderProblem(folder, true);
+    if (problem) throw engine::Error(engine::err::kFileAccess, "The " + what + " cannot be changed: " + *problem + ".");
+}
+
+// Creates the archive with a -create child of the program when its container is missing; the
+// error names what kept it from being made.
+void CreateArchiveWhenMissing(ArchiveWindow& window, const std::string& dataFolder, const std::string& archiveFolder) {
+    if (!archive::ArchiveNeedsCreating(archiveFolder)) return;
+    common::RunAndWait({window.ProgramPath(), "-create" + window.DatabasePath()});
+    if (archive::ArchiveNeedsCreating(archiveFolder))
+        throw engine::Error(engine::err::kFileAccess, archive::ArchiveNotCreatedText(dataFolder, archiveFolder));
+}
 
 }  // namespace
 
@@ -54,40 +96,113 @@ std::string SummaryLine(const RunSummary& summary) {
         case RunSummary::Ending::Error:
         case RunSummary::Ending::Refused:
             return line + "; ended by an error (see above).";
+        case RunSummary::Ending::Cancelled:
+            return line + "; cancelled.";
         case RunSummary::Ending::Complete:
             break;
     }
     return line + ".";
 }
 
+void ShowDeletePrivilegeRefused() {
+    ui::MsgBox("You must have DELETE privileges to archive.\r\nArchive aborted!", ui::Icon::Exclamation,
+               "Archive aborted.");
+}
+
 RunSummary CheckAndArchive(ArchiveWindow& window) {
-    const std::string databasePath = window.DatabasePath();
-    if (!deletion::CheckDeletePassword(window.PracticeConnection(), window.DeletePasswordPrompt())) {
-        ui::MsgBox("You must have DELETE privileges to archive.\r\nArchive aborted!", ui::Icon::Exclamation,
-                   "Archive aborted.");
-        RunSummary refused;
-        refused.ending = RunSummary::Ending::Refused;
-        return refused;
+    RunSummary summary;
+    std::vector<SelectedEntry> entries;
+    std::vector<int32_t> patients;
+    try {
+        entries = TakeSelection(window);
+    } catch (...) {
+        return NotStarted(summary, "cmdArchive_Click");
     }
-    const std::string dataFolder = common::RemoveBackslash(common::FolderOf(databasePath));
-    std::error_code error;
-    if (!std::filesystem::is_directory(dataFolder + "/Archive", error))
-        common::RunAndWait({window.ProgramPath(), "-create" + databasePath});
+    for (const SelectedEntry& entry : entries) {
+        if (entry.rowIndex < 1) continue;
+        ++summary.requested;
+        patients.push_back(entry.patient);
+    }
+    if (patients.empty()) {
+        ui::MsgBox(archive::kSelectPatientsFirst, ui::Icon::Exclamation, kTitle);
+        summary.ending = RunSummary::Ending::Cancelled;
+        return summary;
+    }
+
+    if (!deletion::CheckDeletePassword(window.PracticeConnection(), window.DeletePasswordPrompt())) {
+        ShowDeletePrivilegeRefused();
+        summary.ending = RunSummary::Ending::Refused;
+        return summary;
+    }
+
+    // From here every run leaves its row in the archive's ArchLog.
+    archive::RunRecord record = archive::RunRecord::Begin(window.StartedBy());
+    const std::string dataFolder = common::RemoveBackslash(common::FolderOf(window.DatabasePath()));
+    const std::string archiveFolder = archive::ArchiveFolderOf(dataFolder);
+    archive::RunLock lock;
+    try {
+        lock = archive::RunLock::TryAcquire(archiveFolder, archive::LockPurpose::Run);
+        if (!lock.Held() && lock.Holder().purpose == archive::LockPurpose::Pack) {
+            // A pack takes seconds: the run waits for it, saying so.
+            window.Status().ShowStatus("Updating Archive", "Waiting for the pack of the archive to finish.", true);
+            lock = archive::RunLock::TryAcquire(archiveFolder, archive::LockPurpose::Run, archive::kWaitForPack);
+            window.Status().HideStatus();
+        }
+    } catch (...) {
+        window.Status().HideStatus();
+        summary = NotStarted(summary, "cmdArchive_Click");
+        RecordRun(archiveFolder, record, summary, summary.errorText);
+        return summary;
+    }
+    if (!lock.Held()) {
+        summary.ending = RunSummary::Ending::Refused;
+        summary.errorText = lock.RefusalText();
+        ui::MsgBox(summary.errorText, ui::Icon::Exclamation, kTitle);
+        RecordRun(archiveFolder, record, summary, summary.errorText);
+        return summary;
+    }
+    product::WriteLog(kModule, "cmdArchive_Click", "Run lock taken: " + archiveFolder);
+
+    try {
+        CheckWritable("practice database", dataFolder, false);
+        if (!archive::ArchiveNeedsCreating(archiveFolder)) CheckWritable("archive database", archiveFolder, true);
+        if (window.WantsPreflight()) {
+            engine::api::Connection* practice = window.PracticeConnection();
+            if (!practice) throw engine::Error(engine::err::kNotOpen, "The practice database is not connected.");
+            const archive::PreflightSheet sheet =
+                archive::ComputePreflight(patients, *practice, dataFolder, archive::Today());
+            if (!window.ConfirmPreflight(sheet)) {
+                summary.ending = RunSummary::Ending::Cancelled;
+                RecordRun(archiveFolder, record, summary, kCancelledOutcome);
+                return summary;
+            }
+        }
+        if (archive::ArchiveNeedsCreating(archiveFolder)) {
+            CreateArchiveWhenMissing(window, dataFolder, archiveFolder);
+            CheckWritable("archive database", archiveFolder, true);
+        }
+    } catch (...) {
+        summary = NotStarted(summary, "cmdArchive_Click");
+        RecordRun(archiveFolder, record, summary, summary.errorText);
+        return summary;
+    }
 
     window.SetStopFlag(false);
     window.ShowStopButton(true);
-    RunSummary summary = ArchiveSelectedPatients(window);
+    summary = ArchiveSelectedPatients(window, std::move(entries));
     window.ShowStopButton(false);
+    RecordRun(archiveFolder, record, summary, Outcome(summary));
     return summary;
 }
 
 RunSummary cmdArchive_Click(ArchiveWindow& window) {
     if (ArchiveRunInProgress()) return {};
     if (window.DatabasePath().empty() || !window.PracticeConnection()) return {};
-    Busy busy(g_clickActive);
+    BusyFlag busy(g_clickActive);
 
     RunSummary summary = CheckAndArchive(window);
-    if (summary.ending == RunSummary::Ending::Refused) return summary;
+    if (summary.ending == RunSummary::Ending::Refused || summary.ending == RunSummary::Ending::Cancelled)
+        return summary;
     try {
         window.ReloadCurrentFolder();
     } catch (...) {

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -63,6 +65,25 @@ std::optional<std::string> FolderProblem(const std::string& folder, bool write) 
     if (!fs::exists(status)) return "'" + folder + "': " + std::strerror(ENOENT);
     if (!fs::is_directory(status)) return "'" + folder + "': " + std::strerror(ENOTDIR);
     if (::access(folder.c_str(), R_OK | X_OK | (write ? W_OK : 0)) != 0) return "'" + folder + "': " + std::strerror(errno);
+    return std::nullopt;
+}
+
+std::optional<std::string> DatabaseWriteProblem(const std::string& folder) {
+    if (auto problem = FolderProblem(folder, false)) return problem;
+    static const std::vector<std::string> kDatabaseFiles = {".dbc", ".dct", ".dcx", ".dbf", ".fpt", ".cdx"};
+    std::error_code ec;
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(folder, ec)) {
+        std::error_code fileEc;
+        if (!entry.is_regular_file(fileEc)) continue;
+        std::string extension = entry.path().extension().string();
+        for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (std::find(kDatabaseFiles.begin(), kDatabaseFiles.end(), extension) != kDatabaseFiles.end())
+            files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());  // the same file named every time
+    for (const fs::path& file : files)
+        if (::access(file.c_str(), R_OK | W_OK) != 0) return "'" + file.string() + "': " + std::strerror(errno);
     return std::nullopt;
 }
 

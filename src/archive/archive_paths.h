@@ -43,6 +43,13 @@ void MakeArchiveFolder(const std::string& archiveFolder, bool withNotes = true);
 // read-only, unreadable).
 std::optional<std::string> FolderProblem(const std::string& folder, bool write);
 
+// What keeps this process from changing the database in folder: none when the folder may be
+// read and its database files (container, tables, memos, indexes) written, else
+// "'<folder or file>': <the system's reason>" for the first that may not (missing, read-only,
+// another owner's). A run asks this of both databases before it writes anything, so that a read-only
+// file is named as such instead of failing midway with a lower-level error.
+std::optional<std::string> DatabaseWriteProblem(const std::string& folder);
+
 // The message for an archive that is still missing after its creation ran: names the first
 // folder problem found (the data folder, then the archive folder) with the system's reason.
 std::string ArchiveNotCreatedText(const std::string& dataFolder, const std::string& archiveFolder);

@@ -18,6 +18,8 @@
 #include <utility>
 
 #include "archive/archive_journal.h"
+#include "archive/archive_paths.h"
+#include "archive/busy_flag.h"
 #include "archive/merge_tables.h"
 #include "archive/patient_copy.h"
 #include "common/exception_text.h"
@@ -44,18 +46,6 @@ constexpr long kCopyDiffers = 1098;
 bool g_runActive = false;
 bool g_verifyCopies = true;
 std::function<void(engine::api::Connection&)> g_beforeVerify;
-
-// Sets a flag for the life of the guard.
-class Busy {
-public:
-    explicit Busy(bool& flag) : m_flag(flag) { m_flag = true; }
-    ~Busy() { m_flag = false; }
-    Busy(const Busy&) = delete;
-    Busy& operator=(const Busy&) = delete;
-
-private:
-    bool& m_flag;
-};
 
 // Defers a connection's flushing for the life of the guard; the run flushes at its commits.
 class DeferredFlush {
@@ -109,28 +99,23 @@ void SyncPath(const std::string& path, bool folder) {
     if (rc != 0) throw engine::Error(engine::err::kFileAccess, "Cannot sync " + path + ": " + std::strerror(error));
 }
 
-// One selected entry, taken from the face when the run starts.
-struct Entry {
-    long rowIndex = 0;  // below 1: no patient row
-    int32_t patient = 0;
-};
-
 // One archive run: its paths, the archive connection, the patient loop's state and the group
 // of patients copied but not yet committed.
 class Run {
 public:
-    explicit Run(ArchiveWindow& window)
+    Run(ArchiveWindow& window, std::vector<SelectedEntry> entries)
         : m_window(window),
           m_status(window.Status()),
           m_dataFolder(common::RemoveBackslash(common::FolderOf(window.DatabasePath()))),
-          m_archiveFolder(m_dataFolder + "/Archive"),
-          m_journal(m_archiveFolder) {
+          m_archiveFolder(archive::ArchiveFolderOf(m_dataFolder)),
+          m_journal(m_archiveFolder),
+          m_entries(std::move(entries)) {
         for (const auto& [table, key] : kPatientTables) m_summary.rowsCopied.emplace_back(table, 0);
+        for (const SelectedEntry& entry : m_entries) m_summary.requested += entry.rowIndex >= 1 ? 1 : 0;
     }
 
     void Execute() {
         Log("Archive = " + m_archiveFolder);
-        TakeSelection();
         Connect();
         engine::api::Connection& practice = Practice();
         DeferredFlush deferred(practice);
@@ -142,7 +127,7 @@ public:
         for (long entry = static_cast<long>(m_entries.size()); entry >= 1; --entry) {
             if (m_status.StopRequested()) return Stop();
             Log("Getting selected item # " + std::to_string(entry));
-            const Entry& selected = m_entries[static_cast<size_t>(entry - 1)];
+            const SelectedEntry& selected = m_entries[static_cast<size_t>(entry - 1)];
             if (selected.rowIndex < 1) continue;  // a group heading or another row without a record
             m_ptNum = selected.patient;
             Log("  PtNum = " + std::to_string(m_ptNum));
@@ -151,6 +136,7 @@ public:
                 CommitGroup();
                 ui::MsgBox("Something is terribly wrong with the patient list.", ui::Icon::Exclamation, "Archive");
                 m_summary.ending = RunSummary::Ending::Error;
+                m_summary.errorText = "Something is terribly wrong with the patient list.";
                 return End();
             }
             ArchivePatient();
@@ -177,6 +163,7 @@ public:
         m_status.HideStatus();
         CloseArchive();
         if (m_loopBegun) message += "\r\nArchiving Patient #: " + std::to_string(m_ptNum);
+        m_summary.errorText = message;
         product::ReportError(kModule, kProcedure, message, true);
     }
 
@@ -187,21 +174,6 @@ private:
         engine::api::Connection* practice = m_window.PracticeConnection();
         if (!practice) throw engine::Error(engine::err::kNotOpen, "The practice database is not connected.");
         return *practice;
-    }
-
-    // The patient numbers of the selection, so that nothing the face does during the run
-    // (sorting, another folder) changes what is archived.
-    void TakeSelection() {
-        const long count = m_window.SelectedCount();
-        for (long entry = 1; entry <= count; ++entry) {
-            Entry selected;
-            selected.rowIndex = m_window.SelectedRowIndex(entry);
-            if (selected.rowIndex >= 1) {
-                selected.patient = m_window.PatientNumberOfRow(selected.rowIndex);
-                ++m_summary.requested;
-            }
-            m_entries.push_back(selected);
-        }
     }
 
     void Connect() {
@@ -456,7 +428,7 @@ private:
     std::string m_archiveFolder;
     ArchiveJournal m_journal;
     std::unique_ptr<engine::api::Connection> m_archive;
-    std::vector<Entry> m_entries;
+    std::vector<SelectedEntry> m_entries;
     int m_counter = 0;
     long m_handled = 0;
     int32_t m_ptNum = 0;
@@ -478,10 +450,38 @@ void SetBeforeVerifyHook(std::function<void(engine::api::Connection&)> hook) { g
 
 bool ArchiveLoopInProgress() { return g_runActive; }
 
+std::vector<SelectedEntry> TakeSelection(ArchiveWindow& window) {
+    // The patient numbers of the selection, so that nothing the face does during the run
+    // (sorting, another folder) changes what is archived.
+    std::vector<SelectedEntry> entries;
+    const long count = window.SelectedCount();
+    for (long entry = 1; entry <= count; ++entry) {
+        SelectedEntry selected;
+        selected.rowIndex = window.SelectedRowIndex(entry);
+        if (selected.rowIndex >= 1) selected.patient = window.PatientNumberOfRow(selected.rowIndex);
+        entries.push_back(selected);
+    }
+    return entries;
+}
+
 RunSummary ArchiveSelectedPatients(ArchiveWindow& window) {
+    std::vector<SelectedEntry> entries;
+    try {
+        entries = TakeSelection(window);
+    } catch (...) {
+        RunSummary failed;
+        failed.ending = RunSummary::Ending::Error;
+        failed.errorText = common::CurrentErrorText();
+        product::ReportError(kModule, kProcedure, failed.errorText, true);
+        return failed;
+    }
+    return ArchiveSelectedPatients(window, std::move(entries));
+}
+
+RunSummary ArchiveSelectedPatients(ArchiveWindow& window, std::vector<SelectedEntry> entries) {
     if (g_runActive) return {};
-    Busy busy(g_runActive);
-    Run run(window);
+    BusyFlag busy(g_runActive);
+    Run run(window, std::move(entries));
     try {
         run.Execute();
     } catch (...) {

@@ -42,7 +42,8 @@
 // face does with its list meanwhile (sorting, another folder) cannot change the run.
 //
 // One run at a time: a click while a run is under way (heard through the window's event
-// processing) is ignored. User-interface thread only.
+// processing) is ignored, and across processes and workstations CheckAndArchive holds the
+// archive's run lock (run_lock.h) for the whole run. User-interface thread only.
 #pragma once
 
 #include <cstdint>
@@ -52,6 +53,7 @@
 #include <vector>
 
 #include "archive/delete_patient.h"
+#include "archive/preflight.h"
 #include "archive/status_services.h"
 
 namespace engine::api {
@@ -87,7 +89,24 @@ public:
     virtual deletion::PasswordPrompt& DeletePasswordPrompt() = 0;
     // The running program's full path, started with -create when the archive is missing.
     virtual std::string ProgramPath() = 0;
+    // How the run was started, for the run record: "window" or "batch".
+    virtual std::string StartedBy() const { return "window"; }
+    // The pre-flight sheet: when WantsPreflight, the run counts the sheet after the password
+    // check and the run lock, and ConfirmPreflight shows it; false ends the run before anything
+    // is written. A face without a sheet (the unattended batch) is not asked.
+    virtual bool WantsPreflight() const { return false; }
+    virtual bool ConfirmPreflight(const archive::PreflightSheet& /*sheet*/) { return true; }
 };
+
+// One entry of the grid's selection, taken when the run starts: the grid row index (below 1:
+// a row that holds no record) and the patient number shown in that row.
+struct SelectedEntry {
+    long rowIndex = 0;
+    int32_t patient = 0;
+};
+
+// The selection of the face, read once: what a run works on whatever the face does meanwhile.
+std::vector<SelectedEntry> TakeSelection(ArchiveWindow& window);
 
 // The largest group of patients committed together, and the time after which a group is
 // committed however few patients it holds.
@@ -95,31 +114,44 @@ inline constexpr size_t kGroupPatients = 200;
 inline constexpr int kGroupMilliseconds = 250;
 
 // What a run did, for the closing message and the batch summary.
+// Refused: the run did not begin and the user was told why (no delete privilege, another run
+// holds the run lock, the archive could not be had). Cancelled: nothing was selected, or the
+// pre-flight sheet was cancelled; nothing was touched.
 struct RunSummary {
-    enum class Ending { Complete, Stopped, Error, Refused };
+    enum class Ending { Complete, Stopped, Error, Refused, Cancelled };
     Ending ending = Ending::Complete;
     long requested = 0;  // patients selected (entries that are patient rows)
     long archived = 0;
     std::vector<std::pair<int32_t, std::string>> skipped;  // patient and why
     std::vector<std::pair<std::string, long>> rowsCopied;  // per patient table, copying order
+    std::string errorText;  // Error and Refused: what the user was told
 };
 
 // The line above the closing text: "Archived 47 of 300 patients; 2 skipped; stopped by the user."
 std::string SummaryLine(const RunSummary& summary);
 
-// The Archive button: checks the delete privilege, creates the archive when its folder is
-// missing, runs ArchiveSelectedPatients with the Stop button shown, then re-reads the grid
-// and shows the "Archive Complete" message with the summary line above it, however the run
-// ended. A refused password shows its own message and no closing message.
+// The Archive button: CheckAndArchive, then, when the run began, re-reads the grid and shows
+// the "Archive Complete" message with the summary line above it, however the run ended. A run
+// that was refused or cancelled shows its own message and no closing message.
 RunSummary cmdArchive_Click(ArchiveWindow& window);
 
-// The steps of cmdArchive_Click that the command line shares: the delete privilege (a refusal
-// shows "You must have DELETE privileges to archive." and ends with Ending::Refused), the
-// archive created when missing, and the run with the stop flag cleared.
+// The steps of cmdArchive_Click that the command line shares, in this order: the selection is
+// taken (none: "Select the patients to archive first.", Ending::Cancelled); the delete
+// privilege (a refusal shows "You must have DELETE privileges to archive." and ends with
+// Ending::Refused); the run lock of the archive folder, held until the run has ended (held by
+// another run: its RefusalText, Ending::Refused); the pre-flight sheet when the face wants one
+// (cancelled: Ending::Cancelled); the archive created when missing; the run with the stop flag
+// cleared. Every run that got past the password appends its row to the archive's ArchLog.
+// Reports its own errors; never throws.
 RunSummary CheckAndArchive(ArchiveWindow& window);
 
-// The run itself. Reports its own errors; never throws.
+// The message of a refused delete password: "You must have DELETE privileges to archive."
+void ShowDeletePrivilegeRefused();
+
+// The run itself, on the selection as the face has it now, or as it was taken. Reports its
+// own errors; never throws.
 RunSummary ArchiveSelectedPatients(ArchiveWindow& window);
+RunSummary ArchiveSelectedPatients(ArchiveWindow& window, std::vector<SelectedEntry> entries);
 
 // True while a run is under way: the button's (ArchiveRunInProgress) or the run itself
 // (ArchiveLoopInProgress).

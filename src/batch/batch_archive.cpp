@@ -11,6 +11,7 @@
 #include "archive/app_folder.h"
 #include "archive/archive_creation.h"
 #include "archive/archive_run.h"
+#include "archive/preflight.h"
 #include "batch/batch_options.h"
 #include "batch/console_face.h"
 #include "common/exception_text.h"
@@ -50,6 +51,7 @@ public:
     void ReloadCurrentFolder() override {}
     deletion::PasswordPrompt& DeletePasswordPrompt() override { return m_prompt; }
     std::string ProgramPath() override { return common::ProgramPath(); }
+    std::string StartedBy() const override { return "batch"; }
 
 private:
     std::string m_databasePath;
@@ -97,6 +99,21 @@ void PrintSummary(const app::RunSummary& summary, double seconds) {
     char line[64];
     std::snprintf(line, sizeof line, "Seconds: %.2f\n", seconds);
     std::cout << line << std::flush;
+}
+
+// --dry-run: after the password check, the pre-flight sheet on standard output; nothing is
+// written, not even the run lock or the run record.
+int DryRun(const std::string& databasePath, engine::api::Connection& practice, const std::vector<int32_t>& patients,
+           std::optional<std::string> password) {
+    ConsolePasswordPrompt prompt(std::move(password));
+    if (!deletion::CheckDeletePassword(&practice, prompt)) {
+        app::ShowDeletePrivilegeRefused();
+        return kExitError;
+    }
+    const archive::PreflightSheet sheet = archive::ComputePreflight(
+        patients, practice, common::RemoveBackslash(common::FolderOf(databasePath)), archive::Today());
+    std::cout << archive::PreflightText(sheet) << std::flush;
+    return kExitDone;
 }
 
 int Usage(const std::string& error) {
@@ -147,6 +164,12 @@ int RunBatch(const std::vector<std::string>& args) {
             }
         }
 
+        if (options->dryRun) {
+            const int status = DryRun(databasePath, *practice, patients, std::move(password));
+            ui::Install(nullptr);
+            return status;
+        }
+
         const auto start = std::chrono::steady_clock::now();
         app::RunSummary summary;
         if (patients.empty()) {
@@ -156,7 +179,8 @@ int RunBatch(const std::vector<std::string>& args) {
         }
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         ui::Install(nullptr);
-        if (summary.ending == app::RunSummary::Ending::Refused) return kExitError;
+        if (summary.ending == app::RunSummary::Ending::Refused) return kExitError;  // said on standard error
+        if (summary.ending == app::RunSummary::Ending::Cancelled) return kExitDone;
         PrintSummary(summary, seconds);
         switch (summary.ending) {
             case app::RunSummary::Ending::Complete:

@@ -1,8 +1,10 @@
 // Batch archiving from the command line, for a practice that archives on a schedule:
 //   Archive --batch DATABASE.dbc (--patients LIST | --where CONDITION) [--password-file FILE]
+//           [--dry-run]
 // The same run as the Archive button (archive_run.h: password rule, archive creation through
 // a -create child, merge, order, log lines, journal, group commit), driven by the terminal's
-// face (console_face.h) with no display and no Qt at all. Also the unattended jobs of the
+// face (console_face.h) with no display and no Qt at all; --dry-run prints the pre-flight
+// sheet instead and writes nothing. Also the unattended jobs of the
 // command line (-create, -pack) when there is no display to show their balloon on.
 #pragma once
 

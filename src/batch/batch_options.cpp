@@ -21,6 +21,7 @@ std::optional<int32_t> PatientNumber(std::string text) {
 
 std::string UsageText() {
     return "Usage: Archive --batch DATABASE.dbc (--patients LIST | --where CONDITION) [--password-file FILE]\n"
+           "                     [--dry-run]\n"
            "\n"
            "Archives patients of the practice database DATABASE.dbc without a window: the same run as\n"
            "the Archive button, patients handled from the highest patient number to the lowest.\n"
@@ -30,11 +31,15 @@ std::string UsageText() {
            "                        \"LastVisit < {^2019-01-01}\"\n"
            "  --password-file FILE  the delete password is the first line of FILE; without it the\n"
            "                        password is asked for on the terminal when the database has one\n"
+           "  --dry-run             print what the run would do (patients, rows per table, notes\n"
+           "                        files, future appointments, patients already archived) and\n"
+           "                        change nothing\n"
            "  --help                this text\n"
            "\n"
            "Progress goes to standard error, the summary to standard output. Ctrl+C or SIGTERM\n"
-           "stops after the patient in hand. Exit status: 0 all patients handled, 1 an error,\n"
-           "2 a usage error, 3 stopped.\n";
+           "stops after the patient in hand. Only one archive run at a time: while another holds\n"
+           "the archive, the run is refused and ends with status 1. Exit status: 0 all patients\n"
+           "handled (or --dry-run), 1 an error or a refusal, 2 a usage error, 3 stopped.\n";
 }
 
 bool WantsBatch(const std::vector<std::string>& args) {
@@ -60,6 +65,8 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
             return options;
         } else if (arg == "--batch") {
             batch = true;
+        } else if (arg == "--dry-run") {
+            options.dryRun = true;
         } else if (arg == "--patients" || arg == "--where" || arg == "--password-file") {
             auto given = value(i, arg);
             if (!given) return std::nullopt;

@@ -1,5 +1,6 @@
 // The command line of batch archiving:
 //   Archive --batch DATABASE.dbc (--patients LIST | --where CONDITION) [--password-file FILE]
+//           [--dry-run]
 // LIST is patient numbers separated by commas; CONDITION a FoxPro condition on IdentFil.
 #pragma once
 
@@ -16,6 +17,7 @@ struct BatchOptions {
     std::vector<int32_t> patients;     // --patients, ascending, without repeats
     std::optional<std::string> where;  // --where
     std::optional<std::string> passwordFile;
+    bool dryRun = false;  // --dry-run: print the pre-flight sheet and change nothing
 };
 
 // The usage text printed by --help and after a usage error.

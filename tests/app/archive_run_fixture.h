@@ -137,6 +137,25 @@ inline void MakeArchiveLike(const fs::path& practiceFolder, const fs::path& arch
     archive->Execute("SET EXCLUSIVE OFF");
 }
 
+// Copies a patient's practice rows into the archive, as an earlier run would have left them
+// (markDeleted: only as rows marked deleted).
+inline void CopyIntoArchive(const fs::path& practiceFolder, const fs::path& archiveFolder, int32_t patient, bool markDeleted) {
+    auto practice = AdoTools::Connect_DBC(practiceFolder.string(), "Corvane.dbc");
+    auto archive = AdoTools::Connect_DBC(archiveFolder.string(), "Corvane.dbc");
+    for (const auto& [table, key] : PatientTables()) {
+        engine::api::Recordset target, source;
+        target.Open(table, *archive, 3, 3, engine::api::kAdCmdTable);
+        source.Open("SELECT * FROM " + table + " WHERE " + key + " = " + std::to_string(patient), *practice);
+        for (; !source.Eof(); source.MoveNext()) {
+            target.AddNew();
+            AdoTools::CopyRecord(source.Fields(), target);
+            target.Update();
+        }
+        target.Close();
+        if (markDeleted) archive->Execute("DELETE FROM " + table + " WHERE " + key + " = " + std::to_string(patient));
+    }
+}
+
 // One row as the text of its fields (null flags left out), trailing blanks dropped.
 struct Row {
     int32_t patient;

@@ -237,23 +237,6 @@ TEST_F(ArchiveRunTest, StopDuringTheSecondPatientFinishesItAndLeavesTheThird) {
 }
 
 // Puts the patient's rows into the archive, live or marked deleted, as an earlier run would.
-void CopyIntoArchive(const fs::path& practiceFolder, const fs::path& archiveFolder, int32_t patient, bool markDeleted) {
-    auto practice = AdoTools::Connect_DBC(practiceFolder.string(), "Corvane.dbc");
-    auto archive = AdoTools::Connect_DBC(archiveFolder.string(), "Corvane.dbc");
-    for (const auto& [table, key] : PatientTables()) {
-        engine::api::Recordset target, source;
-        target.Open(table, *archive, 3, 3, engine::api::kAdCmdTable);
-        source.Open("SELECT * FROM " + table + " WHERE " + key + " = " + std::to_string(patient), *practice);
-        for (; !source.Eof(); source.MoveNext()) {
-            target.AddNew();
-            AdoTools::CopyRecord(source.Fields(), target);
-            target.Update();
-        }
-        target.Close();
-        if (markDeleted) archive->Execute("DELETE FROM " + table + " WHERE " + key + " = " + std::to_string(patient));
-    }
-}
-
 TEST_F(ArchiveRunTest, APatientAlreadyInTheArchiveIsReplacedNotDuplicated) {
     Generate(8);
     const auto busy = BusyPatients(4);
@@ -362,7 +345,7 @@ TEST_F(ArchiveRunTest, AMissingArchiveIsCreatedByTheProgramItselfFirst) {
     m_window = std::make_unique<FakeWindow>(Data());
     const auto program = m_dir / "Archive";
     testing_support::WriteFile(program, "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + (m_dir / "args").string() +
-                                            "'\ncp -r '" + (m_dir / "prepared").string() + "' '" + Archive().string() +
+                                            "'\ncp -r '" + (m_dir / "prepared").string() + "/.' '" + Archive().string() +
                                             "'\n");
     fs::permissions(program, fs::perms::owner_all);
     m_window->programPath = program.string();

@@ -5,7 +5,11 @@
 #include <cmath>
 #include <filesystem>
 
+#include <QLabel>
 #include <QPushButton>
+
+#include "app/frm_preflight.h"
+#include "support/modal_dialog.h"
 
 #include "app/recordset_source.h"
 #include "archive/archive_creation.h"
@@ -163,7 +167,8 @@ TEST_F(EngineWindowTest, ALayoutWhoseSelectFailsKeepsTheRowsShown) {
 
 }  // namespace
 
-// The Archive button on the real window: the selected patient leaves the grid and the practice
+// The Archive button on the real window: the pre-flight sheet names the selected patient
+// (Cancel leaves everything as it was), then the patient leaves the grid and the practice
 // database, the archive holds it, and the run ends with the completion message.
 TEST_F(EngineWindowTest, TheArchiveButtonArchivesTheSelectedPatientAndReloadsTheFolder) {
     EngineWindow window(environment);
@@ -177,6 +182,19 @@ TEST_F(EngineWindowTest, TheArchiveButtonArchivesTheSelectedPatientAndReloadsThe
     const long before = window.grdPatients()->RowCount();
     rec.calls.clear();
 
+    std::string sheet;
+    testing_support::WhenShown<app::frmPreflight>([&](app::frmPreflight& dialog) {
+        sheet = dialog.findChild<QLabel*>("lblPatients")->text().toStdString();
+        dialog.findChild<QPushButton*>("cmdCancel")->click();
+    });
+    window.cmdArchive()->click();
+    EXPECT_EQ(sheet, "Patients to archive: 1");
+    EXPECT_TRUE(rec.Messages().empty());
+    EXPECT_EQ(window.grdPatients()->RowCount(), before);
+    EXPECT_EQ(data.Count("SELECT * FROM IdentFil WHERE PtNum = 42"), 1);
+
+    testing_support::WhenShown<app::frmPreflight>(
+        [](app::frmPreflight& dialog) { dialog.findChild<QPushButton*>("cmdArchive")->click(); });
     window.cmdArchive()->click();
 
     const auto shown = rec.Messages();
