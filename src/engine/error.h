@@ -41,6 +41,7 @@ inline constexpr long kFileInUse = 1705;           // exclusive use refused: ope
 inline constexpr long kIndexNotMaintained = 1707;  // a write would make a structural index stale
 inline constexpr long kCorruptIndex = 114;         // index file broken or not matching its table
 inline constexpr long kUniqueViolated = 1884;      // a candidate tag would get a duplicate key
+inline constexpr long kRecordInUse = 109;          // a record or the header is locked by another user
 // SQL and commands.
 inline constexpr long kSyntax = 10;                // syntax error in a statement
 inline constexpr long kUnknownTable = 1802;        // table not found in the database

@@ -186,10 +186,7 @@ void FoxApplication::PackTable() {
 
 void FoxApplication::DeleteAll() {
     if (!m_table) throw Error(err::kNoTableInUse, "No table is open in the current work area: DELETE ALL.");
-    m_table->Refresh();  // rows other connections appended count too
-    const uint32_t count = m_table->RecordCount();
-    for (uint32_t i = 0; i < count; ++i)
-        if (!m_table->IsDeleted(i)) m_table->SetDeleted(i, true);
+    m_table->DeleteAll();
     m_table->Flush();
 }
 

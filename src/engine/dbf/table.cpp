@@ -9,6 +9,7 @@
 
 #include "engine/error.h"
 #include "engine/warning.h"
+#include "foxpro_locks.h"
 #include "format.h"
 #include "record_codec.h"
 #include "table_state.h"
@@ -152,11 +153,22 @@ void TableState::Unhold() noexcept {
 }
 
 bool TableState::UpgradeToExclusive() {
-    if (file.TryLock(kUseLockOffset, 1, true)) return true;
-    ReleaseIdle(identity);
-    if (file.TryLock(kUseLockOffset, 1, true)) return true;
-    if (HolderCount(identity) > 1 || lockWait.count() <= 0) return false;
-    return file.LockWithin(kUseLockOffset, 1, true, lockWait);
+    bool upgraded = file.TryLock(kUseLockOffset, 1, true);
+    if (!upgraded) {
+        ReleaseIdle(identity);
+        upgraded = file.TryLock(kUseLockOffset, 1, true);
+    }
+    if (!upgraded && (HolderCount(identity) > 1 || lockWait.count() <= 0)) return false;
+    if (!upgraded && !file.LockWithin(kUseLockOffset, 1, true, lockWait)) return false;
+    // FoxPro workstations know nothing of the use lock: their locks are waited for as well.
+    if (LockWholeTable(*this, lockWait)) return true;
+    file.TryLock(kUseLockOffset, 1, false);
+    return false;
+}
+
+void TableState::DowngradeToShared() noexcept {
+    UnlockWholeTable(*this);
+    file.TryLock(kUseLockOffset, 1, false);
 }
 
 void TableState::LockForWriting() {
@@ -240,6 +252,9 @@ std::unique_ptr<Table> Table::Open(const std::filesystem::path& given, OpenMode 
             continue;
         }
         st->LoadHeader();
+        if (mode == OpenMode::Exclusive && !dbf::LockWholeTable(*st, lockWait))
+            throw Error(err::kFileInUse, "Table '" + dbf::DisplayName(path) +
+                                             "' is in use by another user: records or the whole of it are locked.");
         st->memoPath = dbf::MemoPathFor(path, st->header);
         if (std::filesystem::exists(st->memoPath, ec)) st->memo = dbf::MemoFile(st->memoPath, st->writable);
         if (st->header.flags & dbf::fmt::kFlagStructuralIndex) {
@@ -329,6 +344,7 @@ uint32_t Table::Append(const std::vector<Value>& values, bool deleted) {
     if (values.size() > fields.size())
         throw Error(err::kBadArgument, "Too many values for table '" + dbf::DisplayName(st.path) + "'.");
     WriteLock lock(st);
+    dbf::FoxWriteLocks fox(st, "append to", true, {}, st.index != nullptr);
     if (st.mode == OpenMode::Shared) st.ReloadCounters();  // another connection may have appended
     auto& h = st.header;
     std::vector<uint8_t> record(h.recordLength);
@@ -390,6 +406,8 @@ void Table::Overwrite(uint32_t index, const std::vector<Value>& values) {
         throw Error(err::kBadArgument, "Overwrite of table '" + dbf::DisplayName(st.path) + "' needs " +
                                            std::to_string(fields.size()) + " values.");
     WriteLock lock(st);
+    const uint32_t records[] = {index};
+    dbf::FoxWriteLocks fox(st, "change", false, records, st.index != nullptr);
     st.DropCache();
     const auto& h = st.header;
     std::vector<uint8_t> record(h.recordLength);
@@ -423,13 +441,11 @@ void Table::Overwrite(uint32_t index, const std::vector<Value>& values) {
     st.file.WriteAt(h.RecordOffset(index), record.data(), record.size());
 }
 
-void Table::SetDeleted(uint32_t index, bool deleted) {
-    auto& st = *m_state;
-    if (!st.writable) throw Error(err::kFileAccess, "Table '" + dbf::DisplayName(st.path) + "' is read-only.");
-    st.CheckIndexRange(index);
-    const bool indexed = st.index && st.index->AnyForUsesDeleted();
-    if (indexed || !st.missingIndex.empty() || (!st.indexPath.empty() && !st.index)) st.CheckIndex("mark records in");
-    WriteLock lock(st);
+namespace {
+
+// Marks or unmarks one record (and its entries in tags that read DELETED() when indexed).
+// Call under the table's write locks.
+void MarkRecord(TableState& st, uint32_t index, bool deleted, bool indexed) {
     const uint8_t flag = deleted ? dbf::fmt::kDeleted : dbf::fmt::kLive;
     if (indexed) {
         st.DropCache();
@@ -448,6 +464,43 @@ void Table::SetDeleted(uint32_t index, bool deleted) {
         st.cache[size_t(index - st.cacheFirst) * st.header.recordLength] = flag;
 }
 
+}  // namespace
+
+void Table::SetDeleted(uint32_t index, bool deleted) {
+    auto& st = *m_state;
+    if (!st.writable) throw Error(err::kFileAccess, "Table '" + dbf::DisplayName(st.path) + "' is read-only.");
+    st.CheckIndexRange(index);
+    const bool indexed = st.index && st.index->AnyForUsesDeleted();
+    if (indexed || !st.missingIndex.empty() || (!st.indexPath.empty() && !st.index)) st.CheckIndex("mark records in");
+    WriteLock lock(st);
+    const uint32_t records[] = {index};
+    dbf::FoxWriteLocks fox(st, "mark records in", false, records, indexed);
+    MarkRecord(st, index, deleted, indexed);
+}
+
+void Table::DeleteAll() {
+    auto& st = *m_state;
+    st.CheckWritable();
+    const bool indexed = st.index && st.index->AnyForUsesDeleted();
+    if (indexed || !st.missingIndex.empty() || (!st.indexPath.empty() && !st.index)) st.CheckIndex("mark records in");
+    WriteLock lock(st);
+    const bool taken = !st.foxTable;  // under exclusive use it is held already
+    if (taken && !dbf::LockWholeTable(st, st.lockWait.count() > 0 ? st.lockWait : dbf::kDefaultWriteWait))
+        throw Error(err::kFileInUse, "Cannot mark all records of table '" + dbf::DisplayName(st.path) +
+                                         "' deleted: records of it are locked by another user and stayed so longer "
+                                         "than the wait allows. Nothing was changed.");
+    struct Unlock {
+        TableState& st;
+        bool taken;
+        ~Unlock() {
+            if (taken) dbf::UnlockWholeTable(st);
+        }
+    } unlock{st, taken};
+    if (st.mode == OpenMode::Shared) st.ReloadCounters();  // rows other connections appended count too
+    for (uint32_t i = 0; i < st.header.recordCount; ++i)
+        if (st.RecordBytes(i)[0] != dbf::fmt::kDeleted) MarkRecord(st, i, true, indexed);
+}
+
 void Table::Change(const std::vector<sql::RecordChange>& changes) {
     auto& st = *m_state;
     st.CheckWritable();
@@ -455,6 +508,10 @@ void Table::Change(const std::vector<sql::RecordChange>& changes) {
     for (const sql::RecordChange& c : changes) st.CheckIndexRange(c.record);
     if (changes.empty()) return;
     WriteLock lock(st);
+    std::vector<uint32_t> records;
+    records.reserve(changes.size());
+    for (const sql::RecordChange& c : changes) records.push_back(c.record);
+    dbf::FoxWriteLocks fox(st, "change", false, records, st.index != nullptr);
     std::vector<TableState::RecordImage> images;
     images.reserve(changes.size());
     for (const sql::RecordChange& c : changes) {
@@ -474,6 +531,7 @@ void Table::SetDeleted(const std::vector<uint32_t>& records, bool deleted) {
     if (indexed || !st.missingIndex.empty() || (!st.indexPath.empty() && !st.index)) st.CheckIndex("mark records in");
     if (records.empty()) return;
     WriteLock lock(st);
+    dbf::FoxWriteLocks fox(st, "mark records in", false, records, indexed);
     std::vector<TableState::RecordImage> images;
     images.reserve(records.size());
     for (uint32_t r : records) {
@@ -494,6 +552,7 @@ void Table::SetContainerLink(const std::string& link) {
     if (link.size() >= dbf::fmt::kBackLinkSize)
         throw Error(err::kBadArgument, "Container path '" + link + "' is too long.");
     WriteLock lock(st);
+    dbf::FoxWriteLocks fox(st, "change the header of", true, {}, false);
     st.LoadHeader();
     const size_t descriptors = st.header.fields.size() + (st.header.nullFlagsOffset >= 0 ? 1 : 0);
     const size_t at = dbf::fmt::kHeaderSize + dbf::fmt::kDescriptorSize * descriptors + 1;
@@ -521,6 +580,7 @@ void Table::Close() {
     m_state->FinishWriting();
     m_state->index.reset();
     m_state->memo = dbf::MemoFile();
+    dbf::UnlockWholeTable(*m_state);
     m_state->file.Close();
     m_state->Unhold();
 }

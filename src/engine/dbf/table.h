@@ -22,6 +22,13 @@
 // for up to the lock wait given at open, polling. A write waits for another process's write
 // lock up to that wait (15 seconds when none was given) and then fails with kFileInUse.
 //
+// Visual FoxPro workstations on the same files never see those locks; the engine takes
+// theirs as well (dbf/foxpro_locks.h): the header byte for an append, each written record's
+// byte, the index file's byte while the index changes, and the whole-table range while the
+// table is used exclusively (opened so, packed, reindexed, DeleteAll). A workstation's lock is
+// waited for like another process's write lock; then the write fails, having changed nothing,
+// with kRecordInUse naming the table and the record (0: the header), or kFileInUse.
+//
 // Writes reach the disk when Flush() is called or the table is closed with writes to its
 // index (see below); Flush() syncs only the files written since the last one.
 //
@@ -136,6 +143,8 @@ public:
     void Change(const std::vector<sql::RecordChange>& changes);
     // Marks or unmarks several records, all or none.
     void SetDeleted(const std::vector<uint32_t>& records, bool deleted);
+    // Marks every record deleted (DELETE ALL), holding FoxPro's whole-table lock meanwhile.
+    void DeleteAll();
     // Drops the marked records and compacts the memo file. Needs that no other connection
     // holds the table; memo pointers of marked records are never followed.
     void Pack();

@@ -7,6 +7,7 @@
 #include "container.h"
 #include "engine/error.h"
 #include "format.h"
+#include "foxpro_locks.h"
 #include "record_codec.h"
 #include "table_state.h"
 
@@ -171,6 +172,11 @@ void TableState::RepairIndexIfStale() {
         indexStale = unindexed;  // live writers hold the marker: trust them
         return;
     }
+    if (!LockWholeTable(*this, std::chrono::milliseconds(0))) {  // a FoxPro workstation is writing
+        if (shared) file.TryLock(kUseLockOffset, 1, false);
+        indexStale = unindexed;
+        return;
+    }
     try {
         RebuildIndex();
         if (markedWriter) {
@@ -182,7 +188,7 @@ void TableState::RepairIndexIfStale() {
     } catch (const Error&) {
         indexStale = true;
     }
-    if (mode == OpenMode::Shared) file.TryLock(kUseLockOffset, 1, false);
+    if (shared) DowngradeToShared();
 }
 
 void TableState::FinishWriting() noexcept {
@@ -239,7 +245,7 @@ struct ExclusiveUse {
                                              "': it is in use by another connection. Nothing was changed.");
     }
     ~ExclusiveUse() {
-        if (upgraded) st.file.TryLock(dbf::kUseLockOffset, 1, false);
+        if (upgraded) st.DowngradeToShared();
     }
 };
 

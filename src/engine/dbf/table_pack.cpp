@@ -20,6 +20,7 @@
 
 #include "engine/error.h"
 #include "format.h"
+#include "foxpro_locks.h"
 #include "table_state.h"
 
 namespace engine::dbf {
@@ -126,11 +127,11 @@ void PackTable(TableState& st) {
         if (!PackHasWork(st, st.memo.IsOpen() && st.header.HasMemoFields())) {
             // Nothing to drop: a damaged or stale index is still rebuilt, as a pack would.
             if (st.index && (!st.index->TreeError().empty() || st.indexStale)) st.RebuildIndex();
-            if (upgraded) st.file.TryLock(kUseLockOffset, 1, false);
+            if (upgraded) st.DowngradeToShared();
             return;
         }
     } catch (...) {
-        if (upgraded) st.file.TryLock(kUseLockOffset, 1, false);
+        if (upgraded) st.DowngradeToShared();
         throw;
     }
     const auto tmpTable = WithSuffix(st.path, kPackTableSuffix);
@@ -192,7 +193,7 @@ void PackTable(TableState& st) {
         memo = MemoFile();
         SyncFolder(FolderOf(st.path));
         // Hold the new file before anybody can see it under the table's name.
-        if (!out.TryLock(kUseLockOffset, 1, true))
+        if (!out.TryLock(kUseLockOffset, 1, true) || (st.foxTable && !LockWholeTableOf(out, h)))
             throw Error(err::kFileInUse, "Cannot pack table '" + DisplayName(st.path) + "'.");
 
         RenameFile(tmpTable, ready);
@@ -208,12 +209,12 @@ void PackTable(TableState& st) {
         if (withMemo) st.memo = MemoFile(st.memoPath, true);
         st.LoadHeader();
         if (st.index) st.RebuildIndex();
-        if (upgraded) st.file.TryLock(kUseLockOffset, 1, false);
+        if (upgraded) st.DowngradeToShared();
     } catch (...) {
         if (!committed) {
             RemoveQuietly(tmpTable);
             RemoveQuietly(tmpMemo);
-            if (upgraded) st.file.TryLock(kUseLockOffset, 1, false);
+            if (upgraded) st.DowngradeToShared();
         }
         throw;
     }

@@ -45,6 +45,7 @@ public:
     File file;
     FileIdentity identity{};          // of file, counted in the process's holders while held
     bool held = false;
+    bool foxTable = false;            // holds FoxPro's whole-table range (foxpro_locks.h)
     // Files written since they were last synced.
     bool dirtyTable = false;
     bool dirtyMemo = false;
@@ -114,10 +115,12 @@ public:
     // Counts file in the process's holders (after its use lock was had), and takes it off.
     void Hold();
     void Unhold() noexcept;
-    // Takes the use lock exclusively while holding it shared: idle tables of other
-    // connections of the process are released first, other processes are waited for up to
-    // lockWait. False when the table stays in use elsewhere.
+    // Takes the use lock exclusively while holding it shared, then FoxPro's whole-table range
+    // (foxpro_locks.h): idle tables of other connections of the process are released first,
+    // other processes are waited for up to lockWait. False when the table stays in use elsewhere.
     bool UpgradeToExclusive();
+    // Gives back what UpgradeToExclusive took: FoxPro's whole-table range, exclusive use.
+    void DowngradeToShared() noexcept;
     // The write lock (shared use only): waits for other writers up to lockWait (or the
     // default), then throws kFileInUse naming the table.
     void LockForWriting();
