@@ -136,6 +136,12 @@ private:
             else if (!AcceptWord("ALL")) Fail("expected ALL or TABLES");
             return CloseStmt{};
         }
+        static constexpr std::string_view kOtherCommands[] = {"CREATE", "ALTER", "DROP", "USE", "APPEND", "REPLACE",
+                                                              "ZAP", "INDEX", "BROWSE", "LIST", "COPY", "MODIFY",
+                                                              "WITH", "MERGE", "TRUNCATE", "CALCULATE", "SCAN"};
+        for (std::string_view word : kOtherCommands) {
+            if (IsWord(word)) NotSupported("The " + std::string(word) + " command");
+        }
         Fail("expected SELECT, INSERT, UPDATE, DELETE, SET, PACK, REINDEX or CLOSE");
     }
 
@@ -169,9 +175,25 @@ private:
         return ref;
     }
 
-    Statement Select() {
+    Statement Select() { return SelectBody(true); }
+
+    [[noreturn]] void NotSupported(const std::string& what) const { Fail(what + " is not supported"); }
+
+    // The SELECT after its keyword. ORDER BY belongs to the outermost query and orders the
+    // whole union; a query in parentheses or after UNION takes none.
+    SelectStmt SelectBody(bool allowOrder) {
+        const Nesting nesting(*this);
         SelectStmt s;
-        AcceptWord("ALL");
+        s.pos = m_i > 0 ? Peek().pos : 0;
+        if (AcceptWord("DISTINCT")) s.distinct = true;
+        else AcceptWord("ALL");
+        if (IsWord("TOP")) {
+            ++m_i;
+            if (Peek().kind != TokenKind::kNumber || !Peek().value.Is<int64_t>() || Peek().value.As<int64_t>() < 1)
+                Fail("expected a whole number of rows after TOP");
+            s.top = Primary();
+            s.topPercent = AcceptWord("PERCENT");
+        }
         do {
             SelectItem item;
             if (AcceptSymbol("*")) {
@@ -179,6 +201,7 @@ private:
                 continue;
             }
             if (Peek().kind == TokenKind::kName && IsSymbol(".", 1) && IsSymbol("*", 2)) {
+                item.starOf = Peek().text;
                 m_i += 3;  // alias.*
                 s.items.push_back(std::move(item));
                 continue;
@@ -187,10 +210,55 @@ private:
             if (AcceptWord("AS")) item.alias = ExpectName("a column name after AS").name;
             s.items.push_back(std::move(item));
         } while (AcceptSymbol(","));
+        if (IsWord("INTO")) NotSupported("SELECT ... INTO");
         ExpectWord("FROM");
         s.table = Table(true);
+        for (;;) {
+            JoinClause join;
+            if (AcceptSymbol(",")) {
+                join.kind = JoinClause::Kind::kComma;
+                join.table = Table(true);
+                s.joins.push_back(std::move(join));
+                continue;
+            }
+            if (AcceptWord("CROSS")) {
+                ExpectWord("JOIN");
+                join.kind = JoinClause::Kind::kComma;
+                join.table = Table(true);
+                s.joins.push_back(std::move(join));
+                continue;
+            }
+            if (IsWord("NATURAL")) NotSupported("NATURAL JOIN");
+            if (AcceptWord("INNER")) join.kind = JoinClause::Kind::kInner;
+            else if (AcceptWord("LEFT")) join.kind = JoinClause::Kind::kLeft, AcceptWord("OUTER");
+            else if (AcceptWord("RIGHT")) join.kind = JoinClause::Kind::kRight, AcceptWord("OUTER");
+            else if (AcceptWord("FULL")) join.kind = JoinClause::Kind::kFull, AcceptWord("OUTER");
+            else if (!IsWord("JOIN")) break;
+            ExpectWord("JOIN");
+            join.table = Table(true);
+            if (IsWord("JOIN") || IsWord("INNER") || IsWord("LEFT") || IsWord("RIGHT") || IsWord("FULL"))
+                NotSupported("A nested JOIN (JOIN ... JOIN ... ON ... ON)");
+            ExpectWord("ON");
+            join.on = Expression();
+            s.joins.push_back(std::move(join));
+        }
         if (AcceptWord("WHERE")) s.where = Expression();
-        if (AcceptWord("ORDER")) {
+        if (AcceptWord("GROUP")) {
+            ExpectWord("BY");
+            do s.groupBy.push_back(Expression());
+            while (AcceptSymbol(","));
+        }
+        if (AcceptWord("HAVING")) s.having = Expression();
+        while (AcceptWord("UNION")) {
+            UnionPart part;
+            part.all = AcceptWord("ALL");
+            const bool parenthesised = AcceptSymbol("(");
+            ExpectWord("SELECT");
+            part.select = std::make_shared<SelectStmt>(SelectBody(false));
+            if (parenthesised) ExpectSymbol(")");
+            s.unions.push_back(std::move(part));
+        }
+        if (allowOrder && AcceptWord("ORDER")) {
             ExpectWord("BY");
             do {
                 OrderItem item;
@@ -200,6 +268,8 @@ private:
                 s.order.push_back(std::move(item));
             } while (AcceptSymbol(","));
         }
+        if (IsWord("INTO")) NotSupported("SELECT ... INTO");
+        if (IsWord("FOR")) NotSupported("SELECT ... FOR (use WHERE)");
         return s;
     }
 
@@ -213,6 +283,11 @@ private:
             ExpectSymbol(")");
         }
         s.valuesPos = Peek().pos;
+        if (AcceptWord("SELECT")) {
+            s.select = std::make_shared<SelectStmt>(SelectBody(true));
+            return s;
+        }
+        if (IsWord("FROM")) NotSupported("INSERT ... FROM ARRAY/MEMVAR");
         ExpectWord("VALUES");
         ExpectSymbol("(");
         do s.values.push_back(Expression());
@@ -317,6 +392,12 @@ private:
             e->negated = negated;
             Adopt(*e, std::move(left));
             ExpectSymbol("(");
+            if (AcceptWord("SELECT")) {
+                e->kind = Expr::Kind::kInQuery;
+                e->query = std::make_shared<SelectStmt>(SelectBody(false));
+                ExpectSymbol(")");
+                return e;
+            }
             do Adopt(*e, Expression());
             while (AcceptSymbol(","));
             ExpectSymbol(")");
@@ -332,6 +413,24 @@ private:
             return e;
         }
         return left;
+    }
+
+    // CASE WHEN c THEN v ... [ELSE v] END
+    ExprPtr Case() {
+        const Nesting nesting(*this);
+        auto e = Make(Expr::Kind::kCase, Peek().pos);
+        ++m_i;
+        while (AcceptWord("WHEN")) {
+            Adopt(*e, Expression());
+            ExpectWord("THEN");
+            Adopt(*e, Expression());
+        }
+        if (AcceptWord("ELSE")) {
+            Adopt(*e, Expression());
+            e->hasElse = true;
+        }
+        ExpectWord("END");
+        return e;
     }
 
     ExprPtr Negate(ExprPtr inner, size_t pos) {
@@ -414,10 +513,25 @@ private:
                     ++m_i;
                     return Make(Expr::Kind::kLiteral, t.pos);
                 }
+                if (EqualsNoCase(t.text, "CASE") && IsWord("WHEN", 1)) return Case();
+                if (EqualsNoCase(t.text, "EXISTS") && IsSymbol("(", 1) && IsWord("SELECT", 2)) {
+                    auto e = Make(Expr::Kind::kExists, t.pos);
+                    m_i += 3;
+                    e->query = std::make_shared<SelectStmt>(SelectBody(false));
+                    ExpectSymbol(")");
+                    return e;
+                }
+                if (IsSymbol("(", 1) && IsWord("SELECT", 2)) NotSupported("A subquery as a value");
                 ++m_i;
                 if (AcceptSymbol("(")) {
                     auto e = Make(Expr::Kind::kCall, t.pos);
                     e->name = t.text;
+                    if (IsSymbol("*") && IsSymbol(")", 1)) {  // COUNT(*)
+                        e->star = true;
+                        m_i += 2;
+                        return e;
+                    }
+                    if (AcceptWord("DISTINCT")) e->distinct = true;
                     if (!AcceptSymbol(")")) {
                         do Adopt(*e, Expression());
                         while (AcceptSymbol(","));
@@ -437,6 +551,7 @@ private:
             }
             case TokenKind::kSymbol:
                 if (AcceptSymbol("(")) {
+                    if (IsWord("SELECT")) NotSupported("A subquery as a value");
                     ExprPtr inner = Expression();
                     ExpectSymbol(")");
                     return inner;
