@@ -72,7 +72,7 @@ public:
 class CallNode : public Node {
 public:
     Value Eval(const RowView& row) const override {
-        Value values[4];
+        Value values[kMaxFunctionArgs];
         const size_t n = args.size();
         for (size_t i = 0; i < n; ++i) {
             values[i] = args[i]->Eval(row);
