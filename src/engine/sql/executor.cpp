@@ -532,6 +532,8 @@ Outcome Execute(std::string_view text, Session& session) {
     return outcome;
 }
 
+void Check(std::string_view text, Session& session) { BindAll(text, session); }
+
 ForwardOutcome ExecuteForward(std::string_view text, Session& session) {
     std::vector<BoundStatement> bound = BindAll(text, session);
     ForwardOutcome result;
