@@ -58,9 +58,18 @@ std::string Hex(const engine::Bytes& bytes) {
     return out;
 }
 
-std::string Number(double d) {
-    char buf[64];
-    const auto result = std::to_chars(buf, buf + sizeof buf, d);
+// A double in plain decimal form: with the field's decimals when it has any, else the
+// shortest digits that give the value back.
+std::string Number(double d, int decimals) {
+    if (decimals > 0) {
+        char buf[400];
+        std::snprintf(buf, sizeof buf, "%.*f", std::min(decimals, 18), d);
+        std::string text = buf;
+        if (text[0] == '-' && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);  // -0.00
+        return text;
+    }
+    char buf[400];
+    const auto result = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::fixed);
     return std::string(buf, result.ptr);
 }
 
@@ -82,14 +91,14 @@ size_t Width(const std::string& s) {
 
 }  // namespace
 
-std::string JsonValue(const engine::Value& value) {
+std::string JsonValue(const engine::Value& value, const engine::sql::FieldInfo& field) {
     return std::visit(
-        [](const auto& v) -> std::string {
+        [&field](const auto& v) -> std::string {
             using T = std::decay_t<decltype(v)>;
             if constexpr (std::is_same_v<T, engine::Null>) return "null";
             else if constexpr (std::is_same_v<T, bool>) return v ? "true" : "false";
             else if constexpr (std::is_same_v<T, int64_t>) return std::to_string(v);
-            else if constexpr (std::is_same_v<T, double>) return std::isfinite(v) ? Number(v) : "null";
+            else if constexpr (std::is_same_v<T, double>) return std::isfinite(v) ? Number(v, field.type == 'B' && field.decimals == 0 ? 0 : field.decimals) : "null";
             else if constexpr (std::is_same_v<T, engine::Currency>) return CurrencyText(v);
             else if constexpr (std::is_same_v<T, std::string>) return Quoted(v);
             else if constexpr (std::is_same_v<T, engine::Decimal>) return v.text;
@@ -109,19 +118,19 @@ std::string JsonRow(const std::vector<engine::sql::FieldInfo>& fields, const std
     std::string out = "{";
     for (size_t i = 0; i < fields.size() && i < row.size(); ++i) {
         if (i) out += ", ";
-        out += Quoted(Lower(fields[i].name)) + ": " + JsonValue(row[i]);
+        out += Quoted(Lower(fields[i].name)) + ": " + JsonValue(row[i], fields[i]);
     }
     return out + "}";
 }
 
-std::string CellText(const engine::Value& value) {
+std::string CellText(const engine::Value& value, const engine::sql::FieldInfo& field) {
     if (value.IsNull()) return ".NULL.";
     if (auto* b = value.If<bool>()) return *b ? ".T." : ".F.";
     if (auto* s = value.If<std::string>()) return *s;
     if (auto* d = value.If<engine::Date>()) return d->damaged ? kDamaged : d->IsEmpty() ? "" : Ymd(d->julianDay);
     if (auto* t = value.If<engine::DateTime>()) return t->damaged ? kDamaged : t->IsEmpty() ? "" : Moment(*t);
     if (auto* bytes = value.If<engine::Bytes>()) return Hex(*bytes);
-    return JsonValue(value);
+    return JsonValue(value, field);
 }
 
 size_t ColumnWidth(const engine::sql::FieldInfo& field) {
@@ -173,7 +182,7 @@ void AlignedWriter::Header() {
 void AlignedWriter::Row(const std::vector<engine::Value>& row) {
     std::vector<std::string> line;
     for (size_t i = 0; i < m_fields.size() && i < row.size(); ++i) {
-        std::string text = CellText(row[i]);
+        std::string text = CellText(row[i], m_fields[i]);
         std::replace_if(text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r' || c == '\t'; }, ' ');
         line.push_back(std::move(text));
     }

@@ -15,13 +15,15 @@
 
 namespace foxsql {
 
-std::string JsonValue(const engine::Value& value);
+// Numbers are written with the decimals of their field (an N(10,4) -0.0001 as -0.0001),
+// never in exponent form.
+std::string JsonValue(const engine::Value& value, const engine::sql::FieldInfo& field);
 // {"name": value, ...} with the names in lower case, in field order.
 std::string JsonRow(const std::vector<engine::sql::FieldInfo>& fields, const std::vector<engine::Value>& row);
 // The value as a table cell: as in JSON but without quotes, null as ".NULL.", logicals
 // ".T."/".F.", binary as hex digits, a damaged date or date-time as "(damaged)". Text keeps
 // its trailing blanks.
-std::string CellText(const engine::Value& value);
+std::string CellText(const engine::Value& value, const engine::sql::FieldInfo& field);
 // The width of a column in the aligned table, from its field definition (the field's length
 // for text and numbers, the longest form of other types) and at least its name.
 size_t ColumnWidth(const engine::sql::FieldInfo& field);

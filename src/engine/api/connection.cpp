@@ -114,6 +114,15 @@ sql::ForwardOutcome ConnectionCore::ExecuteForward(std::string_view text) {
     return AsStatement(*provider, [&] { return sql::ExecuteForward(text, *session); });
 }
 
+void ConnectionCore::Check(std::string_view text) {
+    AsStatement(*provider, [&] {
+        sql::Check(text, *session);
+        return 0;
+    });
+}
+
+void Connection::Check(std::string_view text) { Core()->Check(text); }
+
 const std::shared_ptr<ConnectionCore>& Connection::Core() const {
     if (!m_core) throw Error(engine::err::kNotOpen, "Operation is not allowed when the object is closed.");
     return m_core;

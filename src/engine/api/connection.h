@@ -35,6 +35,7 @@ struct ConnectionCore {
     sql::Outcome Execute(std::string_view text);
     // The same for a statement whose last SELECT's rows are read as they are wanted.
     sql::ForwardOutcome ExecuteForward(std::string_view text);
+    void Check(std::string_view text);
 };
 
 inline constexpr int kAdSchemaTables = 20;
@@ -67,6 +68,8 @@ public:
     // flat whatever their number. Null when the last statement is no SELECT; recordsAffected
     // (when given) receives what that statement did.
     std::unique_ptr<Recordset> ExecuteForward(std::string_view text, long* recordsAffected = nullptr);
+    // Checks every statement of text as Execute does before running the first, and runs none.
+    void Check(std::string_view text);
     // Schema 20 (tables) with restrictions {catalog, schema, table name, table type}: one row
     // per table with TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME and TABLE_TYPE ("TABLE").
     std::unique_ptr<Recordset> OpenSchema(int schema, const std::vector<std::string>& restrictions = {});

@@ -25,6 +25,7 @@ enum class Op {
 
 struct Expr;
 using ExprPtr = std::unique_ptr<Expr>;
+struct SelectStmt;
 
 struct Expr {
     enum class Kind {
@@ -37,6 +38,9 @@ struct Expr {
         kIsNull,    // args[0] IS [NOT] NULL
         kIn,        // args[0] [NOT] IN (args[1..])
         kBetween,   // args[0] [NOT] BETWEEN args[1] AND args[2]
+        kInQuery,   // args[0] [NOT] IN (query)
+        kExists,    // [NOT] EXISTS (query)
+        kCase,      // CASE WHEN args[0] THEN args[1] ... [ELSE args[last]] END; hasElse
     };
     Kind kind = Kind::kLiteral;
     Op op = Op::kEq;
@@ -49,6 +53,10 @@ struct Expr {
     std::vector<ExprPtr> args;
     size_t pos = 0;
     int depth = 1;  // levels of the tree from this node down
+    bool star = false;      // COUNT(*)
+    bool distinct = false;  // COUNT(DISTINCT x)
+    bool hasElse = false;   // CASE ... ELSE
+    std::shared_ptr<SelectStmt> query;  // kInQuery, kExists
 };
 
 // A table as a statement names it: a bare name or a quoted file name or path.
@@ -61,6 +69,7 @@ struct TableRef {
 
 struct SelectItem {
     ExprPtr expr;       // null for * (all fields)
+    std::string starOf; // alias.*: the table whose fields * stands for
     std::string alias;  // AS name
 };
 
@@ -69,11 +78,35 @@ struct OrderItem {
     bool descending = false;
 };
 
+// A table joined to those before it: JOIN ... ON, or a comma in the FROM list (kComma,
+// no condition: every pairing, narrowed by WHERE).
+struct JoinClause {
+    enum class Kind { kInner, kLeft, kRight, kFull, kComma };
+    Kind kind = Kind::kInner;
+    TableRef table;
+    ExprPtr on;
+};
+
+struct SelectStmt;
+// UNION [ALL] SELECT ...
+struct UnionPart {
+    bool all = false;
+    std::shared_ptr<SelectStmt> select;
+};
+
 struct SelectStmt {
     std::vector<SelectItem> items;
     TableRef table;
     ExprPtr where;
     std::vector<OrderItem> order;
+    bool distinct = false;
+    ExprPtr top;  // TOP n: a whole-number literal
+    bool topPercent = false;
+    std::vector<JoinClause> joins;
+    std::vector<ExprPtr> groupBy;
+    ExprPtr having;
+    std::vector<UnionPart> unions;  // ORDER BY then orders the whole union
+    size_t pos = 0;
 };
 
 struct DeleteStmt {
@@ -91,6 +124,7 @@ struct InsertStmt {
     std::vector<NamePos> fields;  // empty: all fields in table order
     std::vector<ExprPtr> values;
     size_t valuesPos = 0;
+    std::shared_ptr<SelectStmt> select;  // INSERT INTO ... SELECT: the rows to add, else values
 };
 
 struct Assignment {

@@ -7,6 +7,7 @@
 #include "engine/sql/expression.h"
 #include "engine/sql/lookup.h"
 #include "engine/sql/parser.h"
+#include "engine/sql/query.h"
 #include "engine/sql/sql_errors.h"
 
 namespace engine::sql {
@@ -34,7 +35,7 @@ std::unique_ptr<TableAccess> Reopen(const BoundTable& t, Session& session) {
     return table;
 }
 
-Scope ScopeOf(const BoundTable& t) { return Scope{&t.fields, t.ref.name, t.ref.alias}; }
+Scope ScopeOf(const BoundTable& t, Session& session) { return Scope{&t.fields, t.ref.name, t.ref.alias, {}, &session}; }
 
 NodePtr BindCondition(const ExprPtr& where, const Scope& scope) {
     if (!where) return nullptr;
@@ -70,6 +71,7 @@ struct BoundInsert {
     BoundTable table;
     std::vector<int> targets;  // per value: the field it goes to
     std::vector<NodePtr> values;
+    std::shared_ptr<BoundQuery> select;  // INSERT ... SELECT: per row, one value per target
 };
 
 struct BoundUpdate {
@@ -78,8 +80,9 @@ struct BoundUpdate {
     NodePtr where;
 };
 
-using BoundStatement =
-    std::variant<BoundSelect, BoundDelete, BoundInsert, BoundUpdate, SetStmt, PackStmt, ReindexStmt, CloseStmt>;
+using BoundQueryPtr = std::shared_ptr<BoundQuery>;
+using BoundStatement = std::variant<BoundSelect, BoundDelete, BoundInsert, BoundUpdate, SetStmt, PackStmt, ReindexStmt,
+                                    CloseStmt, BoundQueryPtr>;
 
 FieldInfo ResultField(const TypeInfo& t, std::string name) {
     FieldInfo f{std::move(name), t.type, t.length, t.decimals, t.nullable};
@@ -91,7 +94,7 @@ FieldInfo ResultField(const TypeInfo& t, std::string name) {
 BoundSelect BindSelect(const SelectStmt& s, const Settings& settings, Session& session) {
     BoundSelect b;
     b.table = BindTable(s.table, settings, session);
-    const Scope scope = ScopeOf(b.table);
+    const Scope scope = ScopeOf(b.table, session);
     for (const SelectItem& item : s.items) {
         if (!item.expr) {
             for (size_t i = 0; i < b.table.fields.size(); ++i) {
@@ -217,16 +220,19 @@ struct Binder {
     Session& session;
     Settings settings;
 
-    BoundStatement operator()(const SelectStmt& s) { return BindSelect(s, settings, session); }
+    BoundStatement operator()(const SelectStmt& s) {
+        if (NeedsQueryPlan(s)) return BindQuery(s, settings, session);
+        return BindSelect(s, settings, session);
+    }
 
     BoundStatement operator()(const DeleteStmt& s) {
         BoundDelete b{BindTable(s.table, settings, session), nullptr};
-        b.where = BindCondition(s.where, ScopeOf(b.table));
+        b.where = BindCondition(s.where, ScopeOf(b.table, session));
         return b;
     }
 
     BoundStatement operator()(const InsertStmt& s) {
-        BoundInsert b{BindTable(s.table, settings, session), {}, {}};
+        BoundInsert b{BindTable(s.table, settings, session), {}, {}, nullptr};
         const Scope noFields{};
         if (s.fields.empty()) {
             // Without a field list the values go to every field but those the table numbers
@@ -241,6 +247,20 @@ struct Binder {
             CheckNotAutoIncrement(b.table.fields[i], settings, name.pos);
             b.targets.push_back(i);
         }
+        if (s.select) {
+            b.select = BindQuery(*s.select, settings, session);
+            const std::vector<FieldInfo>& columns = QueryFields(*b.select);
+            if (columns.size() != b.targets.size())
+                throw Error(engine::err::kSyntax, "Syntax error near 'SELECT'" + At(s.valuesPos) + ": " +
+                                                      std::to_string(columns.size()) + " columns for " +
+                                                      std::to_string(b.targets.size()) + " fields");
+            for (size_t i = 0; i < columns.size(); ++i) {
+                const FieldInfo& c = columns[i];
+                CheckAssignable(b.table.fields[b.targets[i]], TypeInfo{c.type, c.length, c.decimals, c.nullable},
+                                s.valuesPos);
+            }
+            return b;
+        }
         if (s.values.size() != b.targets.size())
             throw Error(engine::err::kSyntax, "Syntax error near 'VALUES'" + At(s.valuesPos) + ": " +
                                                   std::to_string(s.values.size()) + " values for " +
@@ -254,7 +274,7 @@ struct Binder {
 
     BoundStatement operator()(const UpdateStmt& s) {
         BoundUpdate b{BindTable(s.table, settings, session), {}, nullptr};
-        const Scope scope = ScopeOf(b.table);
+        const Scope scope = ScopeOf(b.table, session);
         for (const Assignment& a : s.sets) {
             const int i = FindField(b.table.fields, a.field.name);
             if (i < 0)
@@ -373,7 +393,30 @@ struct Runner {
         outcome.recordsAffected = static_cast<long>(marked.size());
     }
 
+    void operator()(BoundQueryPtr& q) {
+        outcome.rows = RunQuery(*q, session);
+        outcome.recordsAffected = static_cast<long>(outcome.rows->rows.size());
+    }
+
     void operator()(BoundInsert& b) {
+        if (b.select) {
+            // The query's rows are all read before the first is added, so a query of the
+            // table itself sees none of its own new rows.
+            const ResultSet rows = RunQuery(*b.select, session);
+            auto table = Reopen(b.table, session);
+            std::vector<Value> blank;
+            for (const FieldInfo& f : b.table.fields) blank.push_back(BlankValue(f));
+            std::vector<std::vector<Value>> records;
+            for (const auto& row : rows.rows) {
+                std::vector<Value> values = blank;
+                for (size_t i = 0; i < b.targets.size(); ++i)
+                    values[b.targets[i]] = Coerce(row[i], b.table.fields[b.targets[i]]);
+                records.push_back(std::move(values));
+            }
+            for (const auto& values : records) table->Append(values);
+            outcome.recordsAffected = static_cast<long>(records.size());
+            return;
+        }
         auto table = Reopen(b.table, session);
         std::vector<Value> values;
         for (const FieldInfo& f : b.table.fields) values.push_back(BlankValue(f));
@@ -489,6 +532,8 @@ Outcome Execute(std::string_view text, Session& session) {
     return outcome;
 }
 
+void Check(std::string_view text, Session& session) { BindAll(text, session); }
+
 ForwardOutcome ExecuteForward(std::string_view text, Session& session) {
     std::vector<BoundStatement> bound = BindAll(text, session);
     ForwardOutcome result;
@@ -496,6 +541,10 @@ ForwardOutcome ExecuteForward(std::string_view text, Session& session) {
     Runner runner{session, outcome};
     for (size_t i = 0; i < bound.size(); ++i) {
         auto* select = std::get_if<BoundSelect>(&bound[i]);
+        if (auto* query = std::get_if<BoundQueryPtr>(&bound[i]); query && i + 1 == bound.size()) {
+            result.rows = std::make_unique<HeldRowsCursor>(RunQuery(**query, session));
+            return result;
+        }
         if (i + 1 < bound.size() || !select) {
             std::visit(runner, bound[i]);
             continue;

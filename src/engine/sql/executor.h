@@ -46,5 +46,8 @@ Outcome Execute(std::string_view text, Session& session);
 // As Execute, except that a last statement that is a SELECT is not run whole: its rows are
 // read as the cursor is advanced (a SELECT with ORDER BY collects and sorts them first).
 ForwardOutcome ExecuteForward(std::string_view text, Session& session);
+// Parses and binds every statement of the text (tables opened, names and types checked)
+// without running any: throws what Execute would throw before its first statement runs.
+void Check(std::string_view text, Session& session);
 
 }  // namespace engine::sql

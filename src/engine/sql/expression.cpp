@@ -5,6 +5,7 @@
 #include "engine/sql/functions.h"
 #include "engine/sql/lexer.h"
 #include "engine/sql/sql_errors.h"
+#include "engine/sql/subquery.h"
 
 namespace engine::sql {
 
@@ -71,7 +72,7 @@ public:
 class CallNode : public Node {
 public:
     Value Eval(const RowView& row) const override {
-        Value values[4];
+        Value values[kMaxFunctionArgs];
         const size_t n = args.size();
         for (size_t i = 0; i < n; ++i) {
             values[i] = args[i]->Eval(row);
@@ -89,6 +90,19 @@ public:
         return IsTrue(args[0]->Eval(row)) ? args[1]->Eval(row) : args[2]->Eval(row);
     }
     std::vector<NodePtr> args;
+};
+
+// CASE WHEN c1 THEN v1 ... ELSE v END: the value of the first true condition's branch.
+class CaseNode : public Node {
+public:
+    Value Eval(const RowView& row) const override {
+        for (size_t i = 0; i + 1 < whens.size(); i += 2) {
+            if (IsTrue(whens[i]->Eval(row))) return whens[i + 1]->Eval(row);
+        }
+        return otherwise ? otherwise->Eval(row) : Value();
+    }
+    std::vector<NodePtr> whens;  // condition, value, condition, value, ...
+    NodePtr otherwise;
 };
 
 bool Compatible(Kind a, Kind b) {
@@ -193,22 +207,79 @@ bool QualifierMatches(const Scope& scope, std::string_view qualifier) {
 }
 
 NodePtr BindField(const Expr& e, const Scope& scope) {
-    if (!QualifierMatches(scope, e.qualifier))
+    // Every table of the scope that the name may mean: the first, then those joined to it.
+    ScopeTable tables[1] = {{scope.fields, scope.tableName, scope.alias, 0}};
+    std::vector<const ScopeTable*> all{&tables[0]};
+    for (const ScopeTable& t : scope.more) all.push_back(&t);
+    auto matches = [&](const ScopeTable& t) {
+        return QualifierMatches(Scope{t.fields, t.tableName, t.alias, {}, nullptr}, e.qualifier);
+    };
+    const ScopeTable* table = nullptr;
+    int index = -1;
+    bool qualifierKnown = false;
+    for (const ScopeTable* t : all) {
+        if (!e.qualifier.empty() && !(matches(*t) && !(t->tableName.empty() && t->alias.empty()))) continue;
+        qualifierKnown = true;
+        const int i = t->fields ? FindField(*t->fields, e.name) : -1;
+        if (i < 0) continue;
+        if (table)
+            throw Error(engine::err::kUnknownField, "Column '" + e.name + "' is ambiguous" + At(e.pos) +
+                                                        ": name its table (alias.field)");
+        table = t;
+        index = i;
+    }
+    if (!e.qualifier.empty() && !qualifierKnown)
         throw Error(engine::err::kUnknownField, "Alias '" + e.qualifier + "' is not found" + At(e.pos));
-    const int index = scope.fields ? FindField(*scope.fields, e.name) : -1;
     if (index < 0) {
         if (e.kind == Expr::Kind::kBracket && e.qualifier.empty())  // [text] naming no field is a string
             return Constant(e.name, TypeInfo{'C', std::max(1, std::min(254, CharCount(e.name))), 0, false}, e.pos);
         throw Error(engine::err::kUnknownField, "Column '" + e.name + "' is not found" + At(e.pos));
     }
-    const FieldInfo& f = (*scope.fields)[index];
-    auto node = std::make_unique<FieldNode>(static_cast<size_t>(index));
+    const FieldInfo& f = (*table->fields)[index];
+    auto node = std::make_unique<FieldNode>(table->offset + static_cast<size_t>(index));
     node->type = TypeInfo{f.type, f.length, f.decimals, f.nullable};
     node->pos = e.pos;
     return node;
 }
 
+NodePtr BindCase(const Expr& e, const Scope& scope) {
+    auto node = std::make_unique<CaseNode>();
+    const size_t pairs = (e.args.size() - (e.hasElse ? 1 : 0)) / 2;
+    TypeInfo type{'X', 0, 0, !e.hasElse};
+    auto take = [&](NodePtr value, size_t pos) {
+        const TypeInfo& t = value->type;
+        if (!Compatible(type.GetKind(), t.GetKind())) MismatchAt(pos, "CASE", type.GetKind(), t.GetKind());
+        if (type.type == 'X') {
+            const bool nullable = type.nullable;
+            type = t;
+            type.nullable |= nullable;
+        } else {
+            type.length = std::max(type.length, t.length);
+            type.decimals = std::max(type.decimals, t.decimals);
+            type.nullable |= t.nullable;
+        }
+        return value;
+    };
+    for (size_t i = 0; i < pairs; ++i) {
+        NodePtr when = Bind(*e.args[2 * i], scope);
+        const Kind c = when->type.GetKind();
+        if (c != Kind::kLogical && c != Kind::kAny) MismatchAt(e.args[2 * i]->pos, "CASE WHEN", c, Kind::kLogical);
+        node->whens.push_back(std::move(when));
+        node->whens.push_back(take(Bind(*e.args[2 * i + 1], scope), e.args[2 * i + 1]->pos));
+    }
+    if (e.hasElse) node->otherwise = take(Bind(*e.args.back(), scope), e.args.back()->pos);
+    node->type = type;
+    node->pos = e.pos;
+    return node;
+}
+
 NodePtr BindCall(const Expr& e, const Scope& scope) {
+    if (IsAggregateCall(e))
+        throw Error(engine::err::kSyntax, "The aggregate function " + UpperAscii(e.name) + "() is not allowed here" +
+                                              At(e.pos) + " (only in the SELECT list, HAVING and ORDER BY)");
+    if (e.star || e.distinct)
+        throw Error(engine::err::kSyntax, "Syntax error near '" + e.name + "'" + At(e.pos) +
+                                              ": * and DISTINCT are for aggregate functions");
     std::vector<NodePtr> args;
     for (const ExprPtr& a : e.args) args.push_back(Bind(*a, scope));
     const std::string upper = UpperAscii(e.name);
@@ -290,6 +361,15 @@ Value BinaryNode::Eval(const RowView& row) const {
     }
 }
 
+bool IsAggregateCall(const Expr& e) {
+    if (e.kind != Expr::Kind::kCall) return false;
+    const std::string upper = UpperAscii(e.name);
+    if (upper == "COUNT" || upper == "CNT") return e.star || e.args.size() == 1;
+    if (upper == "SUM" || upper == "AVG") return e.args.size() == 1;
+    if (upper == "MIN" || upper == "MAX") return e.args.size() == 1;
+    return false;
+}
+
 int FindField(const std::vector<FieldInfo>& fields, std::string_view name) {
     for (size_t i = 0; i < fields.size(); ++i) {
         if (EqualsNoCase(fields[i].name, name)) return static_cast<int>(i);
@@ -303,6 +383,9 @@ NodePtr Bind(const Expr& e, const Scope& scope) {
         case Expr::Kind::kName:
         case Expr::Kind::kBracket: return BindField(e, scope);
         case Expr::Kind::kCall: return BindCall(e, scope);
+        case Expr::Kind::kCase: return BindCase(e, scope);
+        case Expr::Kind::kInQuery:
+        case Expr::Kind::kExists: return BindSubquery(e, scope);
         case Expr::Kind::kUnary: {
             NodePtr arg = Bind(*e.args[0], scope);
             const Kind k = arg->type.GetKind();

@@ -64,13 +64,30 @@ public:
     NodePtr left, right;
 };
 
-// The names an expression may use: the fields of one table under its name or alias.
-// No table (fields empty) for INSERT values.
+class Session;
+
+// A further table of a join: its fields stand in the row from offset on.
+struct ScopeTable {
+    const std::vector<FieldInfo>* fields = nullptr;
+    std::string tableName;
+    std::string alias;
+    size_t offset = 0;
+};
+
+// The names an expression may use: the fields of one table under its name or alias, and
+// those of the tables joined to it (more), whose values follow in the row. A name that more
+// than one of them holds must be qualified. No table (fields empty) for INSERT values.
 struct Scope {
     const std::vector<FieldInfo>* fields = nullptr;
     std::string tableName;
     std::string alias;
+    std::vector<ScopeTable> more;
+    // Runs the queries in IN (SELECT ...) and EXISTS (...); without one they are refused.
+    Session* session = nullptr;
 };
+
+// True for COUNT, SUM, AVG, MIN and MAX called as aggregates (MIN and MAX of one value).
+bool IsAggregateCall(const Expr& e);
 
 // Index of the field named `name` (case-insensitive), or -1.
 int FindField(const std::vector<FieldInfo>& fields, std::string_view name);

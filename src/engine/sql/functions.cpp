@@ -4,72 +4,13 @@
 #include <cmath>
 
 #include "engine/error.h"
+#include "engine/sql/functions_support.h"
 #include "engine/sql/lexer.h"
 
 namespace engine::sql {
 namespace {
 
-using Args = std::vector<NodePtr>;
-
-void Require(const Args& args, size_t i, Kind kind, const char* fn, size_t pos) {
-    if (i >= args.size()) return;
-    const Kind k = args[i]->type.GetKind();
-    if (k == kind || k == Kind::kAny) return;
-    if ((kind == Kind::kDate && k == Kind::kDateTime) || (kind == Kind::kDateTime && k == Kind::kDate)) return;
-    throw Error(engine::err::kTypeMismatch, std::string("Function argument value, type, or count is invalid: ") + fn +
-                                                " argument " + std::to_string(i + 1) + " must be " + KindName(kind) +
-                                                ", not " + KindName(k) + " (at position " + std::to_string(pos + 1) + ")");
-}
-
-// The value of a constant whole-number argument, or `fallback` when it is not a constant.
-int ConstInt(const Args& args, size_t i, int fallback) {
-    if (i >= args.size() || args[i]->shape != Node::Shape::kConstant) return fallback;
-    const Value& v = static_cast<const ConstantNode&>(*args[i]).value;
-    if (!IsNumber(v)) return fallback;
-    return static_cast<int>(std::clamp(ToDouble(v), 0.0, 254.0));
-}
-
-bool AnyNullable(const Args& args) {
-    return std::any_of(args.begin(), args.end(), [](const NodePtr& a) { return a->type.nullable; });
-}
-
-TypeInfo Text(int length, const Args& args) { return TypeInfo{'C', std::clamp(length, 1, 254), 0, AnyNullable(args)}; }
-TypeInfo Logical() { return TypeInfo{'L', 1, 0, false}; }
-TypeInfo Number(int length, int decimals, const Args& args) { return TypeInfo{'N', length, decimals, AnyNullable(args)}; }
-
-// Keeps the first argument's character type (memo stays memo).
-TypeInfo SameText(const Args& args, const char* fn, size_t pos) {
-    Require(args, 0, Kind::kChar, fn, pos);
-    TypeInfo t = args[0]->type;
-    if (t.type != 'M') t = Text(t.type == 'X' ? 1 : t.length, args);
-    t.nullable = AnyNullable(args);
-    return t;
-}
-
-int Int(const Value& v) { return static_cast<int>(std::clamp(std::trunc(ToDouble(v)), -1e9, 1e9)); }
-
-// The longest character string Visual FoxPro makes; a wider result is refused rather than
-// allocated for every row.
-constexpr int kMaxStringLength = 16'777'184;
-
-// A result width argument: its whole value, refused above the longest string.
-int Width(const Value& v, const char* fn) {
-    const int width = Int(v);
-    if (width > kMaxStringLength)
-        throw Error(engine::err::kValueTooLarge,
-                    std::string("String is too long to fit: ") + fn + " asks for " + std::to_string(width) + " characters");
-    return width;
-}
-const std::string& Str(const Value& v) { return v.As<std::string>(); }
-
-std::string AnyText(const Value& v) {
-    if (auto* s = v.If<std::string>()) return *s;
-    if (auto* b = v.If<bool>()) return *b ? ".T." : ".F.";
-    if (auto* d = v.If<Date>()) return DateText(*d);
-    if (auto* t = v.If<DateTime>()) return DateTimeText(*t);
-    if (IsNumber(v)) return NumberText(v);
-    return {};
-}
+using namespace fn;
 
 Value Pad(const Value* a, size_t n, int side, const char* fn) {  // side: -1 left, 0 centre, 1 right
     const std::string text = AnyText(a[0]);
@@ -305,15 +246,20 @@ const FunctionDef kFunctions[] = {
 
 const FunctionDef* FindFunction(std::string_view name) {
     const std::string upper = UpperAscii(name);
-    for (const FunctionDef& f : kFunctions) {
-        if (upper == f.name) return &f;
+    const std::span<const FunctionDef> tables[] = {kFunctions, TextFunctions(), DateFunctions(), MathFunctions()};
+    for (auto table : tables) {
+        for (const FunctionDef& f : table) {
+            if (upper == f.name) return &f;
+        }
     }
     if (upper.size() < 4) return nullptr;
     const FunctionDef* found = nullptr;
-    for (const FunctionDef& f : kFunctions) {
-        if (std::string_view(f.name).starts_with(upper)) {
-            if (found) return nullptr;  // ambiguous
-            found = &f;
+    for (auto table : tables) {
+        for (const FunctionDef& f : table) {
+            if (std::string_view(f.name).starts_with(upper)) {
+                if (found) return nullptr;  // ambiguous
+                found = &f;
+            }
         }
     }
     return found;

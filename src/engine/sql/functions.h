@@ -3,6 +3,7 @@
 // how it computes its value per record.
 #pragma once
 
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -25,5 +26,14 @@ struct FunctionDef {
 // The function of that name (case-insensitive; a unique abbreviation of at least four letters
 // also names it, as in FoxPro), or nullptr.
 const FunctionDef* FindFunction(std::string_view name);
+
+// The most arguments a function takes (INLIST, MAX, MIN).
+inline constexpr int kMaxFunctionArgs = 26;
+
+// The tables beyond the core ones: text (AT, STRTRAN, TRANSFORM, ...), dates (DATE, YEAR,
+// CTOD, GOMONTH, ...) and numbers and comparisons (MOD, CEILING, BETWEEN, INLIST, MAX, ...).
+std::span<const FunctionDef> TextFunctions();
+std::span<const FunctionDef> DateFunctions();
+std::span<const FunctionDef> MathFunctions();
 
 }  // namespace engine::sql

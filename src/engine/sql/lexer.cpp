@@ -187,6 +187,16 @@ std::vector<Token> Tokenize(std::string_view text) {
     size_t i = 0;
     while (true) {
         while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+        // Comments run to the end of the line: && anywhere, * at the start of a line that
+        // begins a statement (elsewhere * multiplies or stands for all fields).
+        const bool statementStart = tokens.empty() || (tokens.back().kind == TokenKind::kSymbol && tokens.back().text == ";");
+        const bool lineStart = i == 0 || text.find_last_not_of(" \t", i - 1) == std::string_view::npos ||
+                               text[text.find_last_not_of(" \t", i - 1)] == '\n';
+        if (i + 1 < text.size() && text[i] == '&' && text[i + 1] == '&' ||
+            (i < text.size() && text[i] == '*' && statementStart && lineStart)) {
+            while (i < text.size() && text[i] != '\n') ++i;
+            continue;
+        }
         Token token;
         token.pos = i;
         if (i >= text.size()) {

@@ -1,0 +1,285 @@
+#include "engine/sql/join.h"
+
+#include <unordered_map>
+
+#include "engine/sql/lexer.h"
+#include "engine/sql/sql_errors.h"
+#include "engine/sql/lookup.h"
+#include "engine/sql/row_key.h"
+
+namespace engine::sql {
+
+struct JoinedSource::Table {
+    TableRef ref;
+    OpenMode mode = OpenMode::kShared;
+    std::vector<FieldInfo> fields;
+    size_t offset = 0;
+    std::vector<NodePtr> filters;  // WHERE conditions on this table alone, bound to it alone
+};
+
+struct JoinedSource::Step {
+    JoinClause::Kind kind = JoinClause::Kind::kInner;
+    std::vector<NodePtr> conditions;  // over the tables up to and with this one
+    std::vector<NodePtr> leftKeys;    // over the tables before this one
+    std::vector<NodePtr> rightKeys;   // over this table alone
+};
+
+namespace {
+
+void Conjuncts(const Expr& e, std::vector<const Expr*>& out) {
+    if (e.kind == Expr::Kind::kBinary && e.op == Op::kAnd) {
+        Conjuncts(*e.args[0], out);
+        Conjuncts(*e.args[1], out);
+    } else {
+        out.push_back(&e);
+    }
+}
+
+NodePtr TryBind(const Expr& e, const Scope& scope) {
+    try {
+        return Bind(e, scope);
+    } catch (const Error&) {
+        return nullptr;
+    }
+}
+
+bool AllTrue(const std::vector<NodePtr>& conditions, const RowView& row) {
+    for (const NodePtr& c : conditions) {
+        if (!IsTrue(c->Eval(row))) return false;
+    }
+    return true;
+}
+
+// The key of the row under keys, or false when a part is null (null equals nothing).
+bool KeyOf(const std::vector<NodePtr>& keys, const RowView& row, std::string& key) {
+    key.clear();
+    for (const NodePtr& k : keys) {
+        const Value v = k->Eval(row);
+        if (v.IsNull()) return false;
+        AppendKey(key, v);
+    }
+    return true;
+}
+
+}  // namespace
+
+JoinedSource::~JoinedSource() = default;
+
+JoinedSource::JoinedSource(const SelectStmt& s, const Settings& settings, Session& session) {
+    auto add = [&](const TableRef& ref) {
+        auto t = std::make_unique<Table>();
+        t->ref = ref;
+        t->mode = settings.exclusive ? OpenMode::kExclusive : OpenMode::kShared;
+        t->fields = session.Provider().Open(ref.name, t->mode)->Fields();
+        t->offset = m_width;
+        m_width += t->fields.size();
+        m_tables.push_back(std::move(t));
+    };
+    add(s.table);
+    for (const JoinClause& j : s.joins) add(j.table);
+
+    // Scopes over the first n tables, and over table i alone.
+    auto upTo = [&](size_t n) {
+        Scope scope{&m_tables[0]->fields, m_tables[0]->ref.name, m_tables[0]->ref.alias, {}, &session};
+        for (size_t i = 1; i < n; ++i)
+            scope.more.push_back({&m_tables[i]->fields, m_tables[i]->ref.name, m_tables[i]->ref.alias, m_tables[i]->offset});
+        return scope;
+    };
+    auto alone = [&](size_t i) {
+        return Scope{&m_tables[i]->fields, m_tables[i]->ref.name, m_tables[i]->ref.alias, {}, &session};
+    };
+    m_scope = upTo(m_tables.size());
+
+    // Equality parts a = b with a over the tables before step k and b over table k alone
+    // become hash keys of that step.
+    auto addKeys = [&](const Expr& c, size_t k) {
+        if (c.kind != Expr::Kind::kBinary || c.op != Op::kEq) return;
+        for (int side = 0; side < 2; ++side) {
+            NodePtr left = TryBind(*c.args[side], upTo(k));
+            NodePtr right = left ? TryBind(*c.args[1 - side], alone(k)) : nullptr;
+            if (!left || !right) continue;
+            const Kind a = left->type.GetKind(), b = right->type.GetKind();
+            if (a != b && !((a == Kind::kDate || a == Kind::kDateTime) && (b == Kind::kDate || b == Kind::kDateTime))) return;
+            m_steps[k - 1]->leftKeys.push_back(std::move(left));
+            m_steps[k - 1]->rightKeys.push_back(std::move(right));
+            return;
+        }
+    };
+
+    bool allInner = true;
+    for (size_t k = 1; k < m_tables.size(); ++k) {
+        const JoinClause& j = s.joins[k - 1];
+        auto step = std::make_unique<Step>();
+        step->kind = j.kind;
+        allInner &= j.kind == JoinClause::Kind::kInner || j.kind == JoinClause::Kind::kComma;
+        m_steps.push_back(std::move(step));
+        if (!j.on) continue;
+        NodePtr on = Bind(*j.on, upTo(k + 1));
+        const Kind kind = on->type.GetKind();
+        if (kind != Kind::kLogical && kind != Kind::kAny)
+            throw Error(engine::err::kTypeMismatch, std::string("The ON condition must be logical, not ") + KindName(kind) +
+                                                        " at position " + std::to_string(j.on->pos + 1));
+        m_steps[k - 1]->conditions.push_back(std::move(on));
+        std::vector<const Expr*> parts;
+        Conjuncts(*j.on, parts);
+        for (const Expr* c : parts) addKeys(*c, k);
+    }
+    // With only inner joins, WHERE may narrow each table first and pair tables by its equalities.
+    if (s.where && allInner && m_tables.size() > 1) {
+        std::vector<const Expr*> parts;
+        Conjuncts(*s.where, parts);
+        for (const Expr* c : parts) {
+            for (size_t i = 0; i < m_tables.size(); ++i) {
+                if (NodePtr local = TryBind(*c, alone(i))) {
+                    m_tables[i]->filters.push_back(std::move(local));
+                    break;
+                }
+            }
+            for (size_t k = 1; k < m_tables.size(); ++k) {
+                NodePtr whole = TryBind(*c, upTo(k + 1));
+                if (!whole || TryBind(*c, upTo(k))) continue;  // belongs to an earlier step
+                const size_t before = m_steps[k - 1]->leftKeys.size();
+                addKeys(*c, k);
+                if (m_steps[k - 1]->leftKeys.size() > before) m_steps[k - 1]->conditions.push_back(std::move(whole));
+                break;
+            }
+        }
+    }
+}
+
+const std::vector<FieldInfo>* JoinedSource::TableFields(const std::string& qualifier, size_t& offset) const {
+    for (const auto& t : m_tables) {
+        std::string name = t->ref.name;
+        if (const size_t slash = name.find_last_of("/\\"); slash != std::string::npos) name = name.substr(slash + 1);
+        if (name.size() > 4 && EqualsNoCase(name.substr(name.size() - 4), ".dbf")) name.resize(name.size() - 4);
+        if (EqualsNoCase(qualifier, t->ref.alias) || EqualsNoCase(qualifier, name)) {
+            offset = t->offset;
+            return &t->fields;
+        }
+    }
+    return nullptr;
+}
+
+std::vector<std::pair<FieldInfo, std::string>> JoinedSource::AllFields() const {
+    std::vector<std::pair<FieldInfo, std::string>> out;
+    for (const auto& t : m_tables) {
+        for (const FieldInfo& f : t->fields) out.emplace_back(f, t->ref.alias.empty() ? t->ref.name : t->ref.alias);
+    }
+    return out;
+}
+
+const std::string& JoinedSource::FirstTableName() const { return m_tables[0]->ref.name; }
+
+std::vector<std::vector<Value>> JoinedSource::ReadTable(Session& session, const Table& t) const {
+    auto table = session.Provider().Open(t.ref.name, t.mode);
+    if (table->Fields() != t.fields)
+        throw Error(engine::err::kCorruptTable, "The structure of table '" + t.ref.name + "' changed");
+    const bool hideDeleted = session.Options().deleted;
+    const RecordNumber count = table->RecordCount();
+    std::optional<std::vector<RecordNumber>> candidates;
+    for (const NodePtr& f : t.filters) {
+        if ((candidates = CandidateRecords(*table, f.get()))) break;
+    }
+    std::vector<std::vector<Value>> rows;
+    Record record;
+    auto visit = [&](RecordNumber n) {
+        table->Read(n, record);
+        if (record.deleted && hideDeleted) return;
+        if (!AllTrue(t.filters, RowView{&record.values, record.deleted, n})) return;
+        rows.push_back(record.values);
+    };
+    if (candidates) {
+        for (RecordNumber n : *candidates) {
+            if (n < count) visit(n);
+        }
+    } else {
+        for (RecordNumber n = 0; n < count; ++n) visit(n);
+    }
+    return rows;
+}
+
+void JoinedSource::ForEachRow(Session& session, const Node* where, const std::function<void(const RowView&)>& fn) const {
+    if (m_tables.size() == 1) {
+        const Table& t = *m_tables[0];
+        auto table = session.Provider().Open(t.ref.name, t.mode);
+        if (table->Fields() != t.fields)
+            throw Error(engine::err::kCorruptTable, "The structure of table '" + t.ref.name + "' changed");
+        const bool hideDeleted = session.Options().deleted;
+        const RecordNumber count = table->RecordCount();
+        Record record;
+        auto visit = [&](RecordNumber n) {
+            table->Read(n, record);
+            if (record.deleted && hideDeleted) return;
+            const RowView row{&record.values, record.deleted, n};
+            if (where && !IsTrue(where->Eval(row))) return;
+            fn(row);
+        };
+        if (auto candidates = CandidateRecords(*table, where)) {
+            for (RecordNumber n : *candidates) {
+                if (n < count) visit(n);
+            }
+        } else {
+            for (RecordNumber n = 0; n < count; ++n) visit(n);
+        }
+        return;
+    }
+    std::vector<std::vector<Value>> rows = ReadTable(session, *m_tables[0]);
+    for (size_t k = 1; k < m_tables.size(); ++k) {
+        const Step& step = *m_steps[k - 1];
+        const std::vector<std::vector<Value>> right = ReadTable(session, *m_tables[k]);
+        const size_t leftWidth = m_tables[k]->offset, rightWidth = m_tables[k]->fields.size();
+        std::unordered_map<std::string, std::vector<size_t>> byKey;
+        std::string key;
+        if (!step.rightKeys.empty()) {
+            for (size_t i = 0; i < right.size(); ++i) {
+                if (KeyOf(step.rightKeys, RowView{&right[i], false, 0}, key)) byKey[key].push_back(i);
+            }
+        }
+        std::vector<bool> rightMatched(right.size(), false);
+        std::vector<std::vector<Value>> out;
+        std::vector<Value> pair(leftWidth + rightWidth);
+        auto tryPair = [&](const std::vector<Value>& l, size_t ri) {
+            std::copy(l.begin(), l.end(), pair.begin());
+            std::copy(right[ri].begin(), right[ri].end(), pair.begin() + static_cast<std::ptrdiff_t>(leftWidth));
+            if (!AllTrue(step.conditions, RowView{&pair, false, 0})) return false;
+            out.push_back(pair);
+            rightMatched[ri] = true;
+            return true;
+        };
+        const bool keepLeft = step.kind == JoinClause::Kind::kLeft || step.kind == JoinClause::Kind::kFull;
+        const bool keepRight = step.kind == JoinClause::Kind::kRight || step.kind == JoinClause::Kind::kFull;
+        for (const std::vector<Value>& l : rows) {
+            bool matched = false;
+            if (!step.leftKeys.empty()) {
+                if (KeyOf(step.leftKeys, RowView{&l, false, 0}, key)) {
+                    if (auto it = byKey.find(key); it != byKey.end()) {
+                        for (size_t ri : it->second) matched |= tryPair(l, ri);
+                    }
+                }
+            } else {
+                for (size_t ri = 0; ri < right.size(); ++ri) matched |= tryPair(l, ri);
+            }
+            if (!matched && keepLeft) {
+                std::vector<Value> row = l;
+                row.resize(leftWidth + rightWidth);
+                out.push_back(std::move(row));
+            }
+        }
+        if (keepRight) {
+            for (size_t ri = 0; ri < right.size(); ++ri) {
+                if (rightMatched[ri]) continue;
+                std::vector<Value> row(leftWidth);
+                row.insert(row.end(), right[ri].begin(), right[ri].end());
+                out.push_back(std::move(row));
+            }
+        }
+        rows = std::move(out);
+    }
+    for (const std::vector<Value>& row : rows) {
+        const RowView view{&row, false, 0};
+        if (where && !IsTrue(where->Eval(view))) continue;
+        fn(view);
+    }
+}
+
+}  // namespace engine::sql

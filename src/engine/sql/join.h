@@ -1,0 +1,49 @@
+// The FROM clause of a query: one table, or several joined (INNER, LEFT, RIGHT, FULL JOIN
+// ... ON, and the comma or CROSS JOIN), producing rows that hold the fields of every table one
+// after the other. Equality conditions between the tables joined so far and the next one
+// (from ON, or from WHERE when every join is inner) are answered through a hash map instead of
+// pairing every row with every row; WHERE conditions on one table alone narrow that table
+// before the join (through its index where it has one).
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "engine/sql/ast.h"
+#include "engine/sql/expression.h"
+#include "engine/sql/session.h"
+
+namespace engine::sql {
+
+class JoinedSource {
+public:
+    // Opens each table for its fields and binds the ON conditions. where (may be null) is the
+    // query's WHERE, read for conditions it can help with. Throws as binding does.
+    JoinedSource(const SelectStmt& s, const Settings& settings, Session& session);
+    ~JoinedSource();
+
+    // All tables, for binding the query's expressions.
+    const Scope& FullScope() const { return m_scope; }
+    size_t Width() const { return m_width; }
+    // The fields of the table with that alias or name, with its offset; nullptr when none.
+    const std::vector<FieldInfo>* TableFields(const std::string& qualifier, size_t& offset) const;
+    // All fields in row order, with the alias or table of each.
+    std::vector<std::pair<FieldInfo, std::string>> AllFields() const;
+    const std::string& FirstTableName() const;
+
+    // Calls fn for every joined row that meets the bound condition where (null: all), which
+    // the source may also use to read only candidate records.
+    void ForEachRow(Session& session, const Node* where, const std::function<void(const RowView&)>& fn) const;
+
+private:
+    struct Table;
+    struct Step;
+    std::vector<std::vector<Value>> ReadTable(Session& session, const Table& table) const;
+    std::vector<std::unique_ptr<Table>> m_tables;
+    std::vector<std::unique_ptr<Step>> m_steps;  // one per table after the first
+    Scope m_scope;
+    size_t m_width = 0;
+};
+
+}  // namespace engine::sql

@@ -1,0 +1,380 @@
+#include "engine/sql/query.h"
+#include "engine/sql/sql_errors.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "engine/sql/aggregate.h"
+#include "engine/sql/join.h"
+#include "engine/sql/lexer.h"
+#include "engine/sql/row_key.h"
+
+namespace engine::sql {
+namespace {
+
+std::string At(size_t pos) { return " at position " + std::to_string(pos + 1); }
+
+struct SortKey {
+    int column = -1;  // a result column, or -1 for expr
+    NodePtr expr;
+    bool descending = false;
+};
+
+// One SELECT without its unions.
+struct Core {
+    std::unique_ptr<JoinedSource> source;
+    NodePtr where;
+    bool grouped = false;
+    std::vector<NodePtr> groupKeys;
+    std::vector<AggregateSpec> aggregates;
+    std::vector<FieldInfo> hidden;  // the aggregates' fields, after the source row
+    std::vector<NodePtr> columns;
+    NodePtr having;
+    std::vector<FieldInfo> fields;
+    std::vector<SortKey> order;
+    bool distinct = false;
+};
+
+bool HasSubquery(const Expr& e) {
+    if (e.kind == Expr::Kind::kInQuery || e.kind == Expr::Kind::kExists) return true;
+    return std::any_of(e.args.begin(), e.args.end(), [](const ExprPtr& a) { return HasSubquery(*a); });
+}
+
+FieldInfo ResultField(const TypeInfo& t, std::string name) {
+    FieldInfo f{std::move(name), t.type, t.length, t.decimals, t.nullable};
+    if (f.type == 'X') f = FieldInfo{f.name, 'C', 1, 0, true};
+    if (f.type == 'N' && f.length <= 0) f.length = 10;
+    return f;
+}
+
+NodePtr BindLogical(const Expr& e, const Scope& scope, const char* clause) {
+    NodePtr node = Bind(e, scope);
+    const Kind k = node->type.GetKind();
+    if (k != Kind::kLogical && k != Kind::kAny)
+        throw Error(engine::err::kTypeMismatch,
+                    std::string("The ") + clause + " condition must be logical, not " + KindName(k) + At(e.pos));
+    return node;
+}
+
+int ColumnByName(const std::vector<FieldInfo>& fields, const Expr& e) {
+    if (e.kind == Expr::Kind::kLiteral && e.value.Is<int64_t>()) {
+        const int64_t n = e.value.As<int64_t>();
+        if (n < 1 || n > static_cast<int64_t>(fields.size()))
+            throw Error(engine::err::kSyntax, "ORDER BY column number " + std::to_string(n) + " is out of range" + At(e.pos));
+        return static_cast<int>(n - 1);
+    }
+    if (e.kind == Expr::Kind::kName && e.qualifier.empty()) return FindField(fields, e.name);
+    return -1;
+}
+
+std::unique_ptr<Core> BindCore(const SelectStmt& s, const Settings& settings, Session& session, bool ordered) {
+    auto core = std::make_unique<Core>();
+    Core& c = *core;
+    c.source = std::make_unique<JoinedSource>(s, settings, session);
+    const Scope& scope = c.source->FullScope();
+    c.distinct = s.distinct;
+    c.grouped = !s.groupBy.empty() || s.having;
+    for (const SelectItem& item : s.items) c.grouped |= item.expr && HasAggregate(*item.expr);
+    if (ordered) {
+        for (const OrderItem& o : s.order) c.grouped |= HasAggregate(*o.expr);
+    }
+    bool outer = false;
+    for (const JoinClause& j : s.joins) outer |= j.kind != JoinClause::Kind::kInner && j.kind != JoinClause::Kind::kComma;
+
+    // The scope of grouped expressions: the group's row, then the aggregates' hidden fields.
+    Scope post = scope;
+    post.more.push_back(ScopeTable{&c.hidden, "", "", c.source->Width()});
+    auto bindPost = [&](const Expr& e) {
+        ExprPtr rewritten = ExtractAggregates(e, scope, c.aggregates);
+        c.hidden.clear();
+        for (const AggregateSpec& spec : c.aggregates) c.hidden.push_back(spec.field);
+        return Bind(*rewritten, post);
+    };
+    auto bindColumn = [&](const Expr& e) { return c.grouped ? bindPost(e) : Bind(e, scope); };
+
+    // Columns, with FoxPro's names: a field by its name, an aggregate of a field as cnt or
+    // sum_field, an aliased expression by its alias, anything else Exp_n.
+    const auto allFields = c.source->AllFields();
+    std::vector<std::string> names;
+    std::vector<FieldInfo> sources;  // per column: the field it shows, or a name-only entry
+    std::vector<bool> isField;
+    auto addField = [&](size_t index) {
+        auto node = std::make_unique<FieldNode>(index);
+        const FieldInfo& f = allFields[index].first;
+        node->type = TypeInfo{f.type, f.length, f.decimals, f.nullable};
+        c.columns.push_back(std::move(node));
+        names.push_back(LowerText(f.name));
+        sources.push_back(f);
+        isField.push_back(true);
+    };
+    for (const SelectItem& item : s.items) {
+        if (!item.expr) {
+            if (item.starOf.empty()) {
+                for (size_t i = 0; i < allFields.size(); ++i) addField(i);
+            } else {
+                size_t offset = 0;
+                const auto* fields = c.source->TableFields(item.starOf, offset);
+                if (!fields) throw Error(engine::err::kUnknownField, "Alias '" + item.starOf + "' is not found");
+                for (size_t i = 0; i < fields->size(); ++i) addField(offset + i);
+            }
+            continue;
+        }
+        NodePtr node = bindColumn(*item.expr);
+        const bool field = node->shape == Node::Shape::kField &&
+                           static_cast<const FieldNode&>(*node).index < allFields.size();
+        std::string name = item.alias;
+        if (name.empty() && field) name = LowerText(allFields[static_cast<const FieldNode&>(*node).index].first.name);
+        if (name.empty()) name = AggregateColumnName(*item.expr);
+        if (name.empty()) name = "Exp_" + std::to_string(c.columns.size() + 1);
+        sources.push_back(field ? allFields[static_cast<const FieldNode&>(*node).index].first : FieldInfo{});
+        isField.push_back(field);
+        names.push_back(std::move(name));
+        c.columns.push_back(std::move(node));
+    }
+    // Names that several columns share get _a, _b, ... as FoxPro gives them.
+    std::unordered_map<std::string, int> seen, used;
+    for (const std::string& n : names) ++seen[UpperAscii(n)];
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (seen[UpperAscii(names[i])] > 1) {
+            const int k = used[UpperAscii(names[i])]++;
+            names[i] += "_" + std::string(1, static_cast<char>('a' + k % 26));
+        }
+        FieldInfo f = isField[i] ? sources[i] : ResultField(c.columns[i]->type, names[i]);
+        f.name = names[i];
+        f.autoIncrement = false;
+        if (outer || c.grouped) f.nullable = f.nullable || outer;
+        c.fields.push_back(std::move(f));
+    }
+
+    if (s.where) c.where = BindLogical(*s.where, scope, "WHERE");
+    for (const ExprPtr& g : s.groupBy) {
+        const Expr* e = g.get();
+        if (e->kind == Expr::Kind::kLiteral && e->value.Is<int64_t>()) {
+            const int64_t n = e->value.As<int64_t>();
+            if (n < 1 || n > static_cast<int64_t>(s.items.size()) || !s.items[n - 1].expr)
+                throw Error(engine::err::kSyntax, "GROUP BY column number " + std::to_string(n) + " is out of range" + At(e->pos));
+            e = s.items[n - 1].expr.get();
+        } else if (e->kind == Expr::Kind::kName && e->qualifier.empty()) {
+            for (const SelectItem& item : s.items) {
+                if (item.expr && !item.alias.empty() && EqualsNoCase(item.alias, e->name)) e = item.expr.get();
+            }
+        }
+        c.groupKeys.push_back(Bind(*e, scope));
+    }
+    if (s.having) {
+        NodePtr having = bindPost(*s.having);
+        const Kind k = having->type.GetKind();
+        if (k != Kind::kLogical && k != Kind::kAny)
+            throw Error(engine::err::kTypeMismatch, std::string("The HAVING condition must be logical, not ") + KindName(k) +
+                                                        At(s.having->pos));
+        c.having = std::move(having);
+    }
+    if (ordered) {
+        for (const OrderItem& o : s.order) {
+            SortKey key;
+            key.descending = o.descending;
+            key.column = ColumnByName(c.fields, *o.expr);
+            if (key.column < 0) key.expr = bindColumn(*o.expr);
+            c.order.push_back(std::move(key));
+        }
+    }
+    return core;
+}
+
+// The core's rows; keys gets the values of its ORDER BY expressions per row.
+void RunCore(const Core& c, Session& session, std::vector<std::vector<Value>>& rows,
+             std::vector<std::vector<Value>>& keys) {
+    auto emit = [&](const RowView& row) {
+        std::vector<Value> values;
+        values.reserve(c.columns.size());
+        for (const NodePtr& col : c.columns) values.push_back(col->Eval(row));
+        std::vector<Value> key;
+        for (const SortKey& k : c.order) {
+            if (k.expr) key.push_back(k.expr->Eval(row));
+        }
+        rows.push_back(std::move(values));
+        keys.push_back(std::move(key));
+    };
+    if (!c.grouped) {
+        c.source->ForEachRow(session, c.where.get(), emit);
+        return;
+    }
+    struct Group {
+        std::vector<Value> row;
+        std::vector<Value> key;
+        std::vector<Accumulator> totals;
+    };
+    std::vector<Group> groups;
+    std::unordered_map<std::string, size_t> byKey;
+    std::vector<Value> keyValues;
+    std::string key;
+    auto newGroup = [&](std::vector<Value> row, std::vector<Value> groupKey) {
+        Group g{std::move(row), std::move(groupKey), {}};
+        for (const AggregateSpec& spec : c.aggregates) g.totals.emplace_back(&spec);
+        groups.push_back(std::move(g));
+        return groups.size() - 1;
+    };
+    c.source->ForEachRow(session, c.where.get(), [&](const RowView& row) {
+        keyValues.clear();
+        for (const NodePtr& k : c.groupKeys) keyValues.push_back(k->Eval(row));
+        key = RowKey(keyValues);
+        auto it = byKey.find(key);
+        size_t index;
+        if (it == byKey.end()) {
+            index = newGroup(*row.values, keyValues);
+            byKey.emplace(key, index);
+        } else {
+            index = it->second;
+        }
+        for (Accumulator& a : groups[index].totals) a.Add(row);
+    });
+    // Without GROUP BY the aggregates of no rows still make one row (COUNT(*) 0).
+    if (c.groupKeys.empty() && groups.empty()) newGroup(std::vector<Value>(c.source->Width()), {});
+    // Groups come out in the order of their keys, as FoxPro gives them.
+    std::vector<size_t> order(groups.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](size_t x, size_t y) {
+        for (size_t k = 0; k < groups[x].key.size(); ++k) {
+            const int cmp = OrderCompare(groups[x].key[k], groups[y].key[k]);
+            if (cmp != 0) return cmp < 0;
+        }
+        return false;
+    });
+    for (size_t i : order) {
+        Group& g = groups[i];
+        std::vector<Value> post = std::move(g.row);
+        for (const Accumulator& a : g.totals) post.push_back(a.Result());
+        const RowView view{&post, false, 0};
+        if (c.having && !IsTrue(c.having->Eval(view))) continue;
+        emit(view);
+    }
+}
+
+void KeepDistinct(std::vector<std::vector<Value>>& rows, std::vector<std::vector<Value>>& keys) {
+    std::unordered_set<std::string> seen;
+    size_t out = 0;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (!seen.insert(RowKey(rows[i])).second) continue;
+        if (out != i) {
+            rows[out] = std::move(rows[i]);
+            keys[out] = std::move(keys[i]);
+        }
+        ++out;
+    }
+    rows.resize(out);
+    keys.resize(out);
+}
+
+}  // namespace
+
+struct BoundQuery {
+    std::unique_ptr<Core> first;
+    std::vector<std::pair<bool, std::unique_ptr<Core>>> unions;  // (ALL, query)
+    std::vector<FieldInfo> fields;
+    int64_t top = 0;
+    bool topPercent = false;
+    std::string sourceTable;
+};
+
+bool NeedsQueryPlan(const SelectStmt& s) {
+    if (s.distinct || s.top || !s.joins.empty() || !s.groupBy.empty() || s.having || !s.unions.empty()) return true;
+    for (const SelectItem& item : s.items) {
+        if (item.expr && (HasAggregate(*item.expr) || HasSubquery(*item.expr))) return true;
+    }
+    for (const OrderItem& o : s.order) {
+        if (HasAggregate(*o.expr) || HasSubquery(*o.expr)) return true;
+    }
+    return s.where && HasSubquery(*s.where);
+}
+
+std::shared_ptr<BoundQuery> BindQuery(const SelectStmt& s, const Settings& settings, Session& session) {
+    auto q = std::make_shared<BoundQuery>();
+    const bool united = !s.unions.empty();
+    q->first = BindCore(s, settings, session, !united);
+    q->fields = q->first->fields;
+    q->sourceTable = s.table.name;
+    for (const UnionPart& part : s.unions) {
+        auto core = BindCore(*part.select, settings, session, false);
+        if (core->fields.size() != q->fields.size())
+            throw Error(engine::err::kSyntax, "The queries of a UNION must give the same number of columns (" +
+                                                  std::to_string(q->fields.size()) + " and " +
+                                                  std::to_string(core->fields.size()) + ")" + At(part.select->pos));
+        for (size_t i = 0; i < q->fields.size(); ++i) {
+            FieldInfo& f = q->fields[i];
+            const FieldInfo& g = core->fields[i];
+            const Kind a = KindOfType(f.type), b = KindOfType(g.type);
+            if (a != b && a != Kind::kAny && b != Kind::kAny)
+                throw Error(engine::err::kTypeMismatch, "UNION column " + std::to_string(i + 1) + " is " + KindName(a) +
+                                                            " in one query and " + KindName(b) + " in another");
+            f.length = std::max(f.length, g.length);
+            f.decimals = std::max(f.decimals, g.decimals);
+            f.nullable = f.nullable || g.nullable;
+        }
+        q->unions.emplace_back(part.all, std::move(core));
+    }
+    if (united) {
+        // ORDER BY of a union names result columns, by number or by name.
+        for (const OrderItem& o : s.order) {
+            SortKey key;
+            key.descending = o.descending;
+            key.column = ColumnByName(q->fields, *o.expr);
+            if (key.column < 0)
+                throw Error(engine::err::kSyntax, "ORDER BY of a UNION must name a result column, by number or name" +
+                                                      At(o.expr->pos));
+            q->first->order.push_back(std::move(key));
+        }
+    }
+    if (s.top) {
+        if (s.order.empty()) throw Error(engine::err::kSyntax, "TOP without ORDER BY is not supported" + At(s.top->pos));
+        q->top = s.top->value.As<int64_t>();
+        q->topPercent = s.topPercent;
+    }
+    return q;
+}
+
+const std::vector<FieldInfo>& QueryFields(const BoundQuery& query) { return query.fields; }
+
+ResultSet RunQuery(const BoundQuery& q, Session& session) {
+    std::vector<std::vector<Value>> rows, keys;
+    RunCore(*q.first, session, rows, keys);
+    if (q.first->distinct) KeepDistinct(rows, keys);
+    for (const auto& [all, core] : q.unions) {
+        RunCore(*core, session, rows, keys);
+        if (!all || core->distinct) KeepDistinct(rows, keys);
+    }
+    const std::vector<SortKey>& order = q.first->order;
+    std::vector<size_t> index(rows.size());
+    std::iota(index.begin(), index.end(), 0);
+    auto compare = [&](size_t x, size_t y) {
+        size_t e = 0;
+        for (const SortKey& k : order) {
+            int c = k.column >= 0 ? OrderCompare(rows[x][k.column], rows[y][k.column]) : OrderCompare(keys[x][e], keys[y][e]);
+            if (k.column < 0) ++e;
+            if (c != 0) return k.descending ? -c : c;
+        }
+        return 0;
+    };
+    if (!order.empty()) std::stable_sort(index.begin(), index.end(), [&](size_t x, size_t y) { return compare(x, y) < 0; });
+    size_t keep = index.size();
+    if (q.top > 0) {
+        const size_t wanted = q.topPercent
+                                  ? static_cast<size_t>(std::ceil(static_cast<double>(index.size()) *
+                                                                  static_cast<double>(std::min<int64_t>(q.top, 100)) / 100))
+                                  : static_cast<size_t>(q.top);
+        keep = std::min(wanted, index.size());
+        // Rows that tie with the last one kept are kept too.
+        while (keep > 0 && keep < index.size() && compare(index[keep - 1], index[keep]) == 0) ++keep;
+    }
+    ResultSet result;
+    result.fields = q.fields;
+    result.sourceTable = q.sourceTable;
+    result.sourceFields.assign(q.fields.size(), -1);
+    result.rows.reserve(keep);
+    for (size_t i = 0; i < keep; ++i) result.rows.push_back(std::move(rows[index[i]]));
+    return result;
+}
+
+}  // namespace engine::sql
