@@ -17,7 +17,8 @@ struct Topic {
 };
 
 // The page that belongs to a help context (1910 main window, 780 password, 770 find,
-// 750 view summary, 740 table and card format, 730 group by, 720 sort, 710 field chooser);
+// 750 view summary, 740 table and card format, 730 group by, 720 sort, 710 field chooser,
+// 1920 the restore dialog);
 // the contents page for a context without a page of its own.
 QString TopicFile(int context);
 
