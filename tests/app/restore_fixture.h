@@ -47,15 +47,19 @@ private:
     std::unique_ptr<engine::api::Connection> m_practice;
 };
 
-// Archives patients with the archive run, then packs the practice database.
-inline void ArchiveAndPack(const fs::path& data, const std::vector<int32_t>& patients) {
+// Archives patients with the archive run, then packs the practice database. Returns the
+// messages the run showed, "[title] text" a line.
+inline std::string ArchiveAndPack(const fs::path& data, const std::vector<int32_t>& patients) {
+    std::string shown;
     {
         ui::RecordingUi silent;
         FakeWindow window(data);
         window.SelectPatients(patients);
         app::cmdArchive_Click(window);
+        for (const auto& message : silent.Messages()) shown += "[" + message.title + "] " + message.text + "\n";
     }
     app::PackFolder(data.string());
+    return shown;
 }
 
 }  // namespace restore_testing
