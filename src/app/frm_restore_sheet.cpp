@@ -24,6 +24,11 @@ frmRestoreSheet::frmRestoreSheet(const archive::RestoreSheet& sheet, QWidget* pa
     }
     m_ui->tblRows->horizontalHeader()->setStretchLastSection(true);
     m_ui->tblRows->verticalHeader()->hide();
+    // Compact rows, all eight tables in sight.
+    m_ui->tblRows->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    m_ui->tblRows->setMinimumHeight((fontMetrics().height() + 6) * (static_cast<int>(sheet.rows.size()) + 1) + 8);
+    m_ui->tblRows->setFocusPolicy(Qt::NoFocus);
+    m_ui->lstSkipped->setWordWrap(true);
     for (const archive::RestoreRefusal& refusal : sheet.refused)
         m_ui->lstSkipped->addItem(QString::fromStdString(
             "Patient " + std::to_string(refusal.ptNum) + (refusal.name.empty() ? "" : " (" + refusal.name + ")") + ": " +

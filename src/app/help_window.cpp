@@ -22,7 +22,7 @@ frmHelp::frmHelp(QString folder, QWidget* parent)
     : QWidget(parent, Qt::Window), m_ui(std::make_unique<Ui::frmHelp>()), m_folder(std::move(folder)) {
     m_ui->setupUi(this);
     m_ui->txtPage->setSearchPaths({m_folder});
-    m_ui->splMain->setSizes({220, 640});
+    m_ui->splMain->setSizes({260, 600});
     connect(m_ui->cmdBack, &QPushButton::clicked, m_ui->txtPage, &QTextBrowser::backward);
     connect(m_ui->cmdForward, &QPushButton::clicked, m_ui->txtPage, &QTextBrowser::forward);
     connect(m_ui->cmdContents, &QPushButton::clicked, this, [this] { ShowTopic("index.html"); });
