@@ -157,6 +157,7 @@ void frmArchive::CreateControls() {
     connect(m_cmdStop, &QPushButton::clicked, this, [this] { cmdStop_Click(); });
     connect(m_cmdClose, &QPushButton::clicked, this, [this] { cmdClose_Click(); });
     CreateFindButton();
+    CreateRestoreButton();
 }
 
 void frmArchive::ReplaceGrid(views::RecordGrid* grid) {
@@ -196,6 +197,7 @@ void frmArchive::ApplyGeometry() {
     Place(m_cmdStop, m_geometry.cmdStop);
     Place(m_cmdClose, m_geometry.cmdClose);
     PlaceFindButton();
+    PlaceRestoreButton();
 }
 
 }  // namespace app

@@ -97,6 +97,9 @@ public:
     // Ctrl+F and "Find...": the find dialog over the patient grid's records; an accepted
     // patient becomes the grid's current and selected row, Close leaves the grid as it was.
     void cmdFind_Click();
+    // "Restore...": the restore dialog over the archive's patients (frm_restore.h); the grid
+    // is read again when it restored any.
+    void cmdRestore_Click();
     void Form_Unload();
     // Opens the folder of a folder-bar item in the grid (headings open nothing) and moves to
     // the database's most recent patient. Errors are reported, never passed on.
@@ -139,6 +142,7 @@ public:
     QPushButton* cmdStop() const { return m_cmdStop; }
     QPushButton* cmdClose() const { return m_cmdClose; }
     QPushButton* cmdFind() const { return m_cmdFind; }
+    QPushButton* cmdRestore() const { return m_cmdRestore; }
     void ReplaceGrid(views::RecordGrid* grid);
     // The popup menu of view commands that a right click on the patient grid opens.
     GridPopup* GridMenu() const { return m_gridPopup; }
@@ -201,6 +205,8 @@ private:
     void CreateFolderBar();
     void CreateFindButton();
     void PlaceFindButton();
+    void CreateRestoreButton();
+    void PlaceRestoreButton();
     std::string RecentPatient();
     tips::frmTip& Tip();
     bool EventsDue() const;
@@ -234,6 +240,7 @@ private:
     QPushButton* m_cmdStop = nullptr;
     QPushButton* m_cmdClose = nullptr;
     QPushButton* m_cmdFind = nullptr;
+    QPushButton* m_cmdRestore = nullptr;
 };
 
 }  // namespace app

@@ -12,6 +12,9 @@
 //                        as soon as start-up has shown the window.
 //   --screenshot FILE    the same, but first save a picture of the window in FILE (PNG).
 //
+// --version prints the version; --pack-recent packs the most recent database's folder (the
+// "Corvane Pack" menu entry, app/pack_recent.h).
+//
 // --find KIND opens the find dialog alone over the most recent database's table for a kind
 // and prints Cancelled, the chosen Text and Value (app/find_command.h).
 #include <iostream>
@@ -25,6 +28,7 @@
 #include "archive/app_folder.h"
 #include "app/find_command.h"
 #include "app/frm_archive.h"
+#include "app/pack_recent.h"
 #include "app/qt_ui.h"
 #include "app/start_switches.h"
 #include "app/unattended_ui.h"
@@ -67,7 +71,20 @@ std::vector<std::string> TakeHiddenOptions(int argc, char** argv, HiddenOptions&
 int main(int argc, char** argv) {
     // Keep the command line as given, before Qt takes its own options out of argv.
     HiddenOptions options;
-    const std::vector<std::string> args = TakeHiddenOptions(argc, argv, options);
+    std::vector<std::string> args = TakeHiddenOptions(argc, argv, options);
+    if (args.size() == 2 && args[1] == "--version") {
+        std::cout << "Archive " << ARCHIVE_VERSION << "\n";
+        return 0;
+    }
+    // The "Corvane Pack" menu entry: -pack with the folder of the most recent database.
+    if (args.size() == 2 && args[1] == app::kPackRecentOption) {
+        const std::string folder = app::MostRecentDatabaseFolder(app::FindAppPath(common::ProgramFolder()));
+        if (folder.empty()) {
+            std::cerr << "You do not have a database.\nSelect a database from within Corvane.\n";
+            return 1;
+        }
+        args[1] = "-pack" + folder;
+    }
     std::vector<const char*> argPointers;
     for (const std::string& a : args) argPointers.push_back(a.c_str());
     common::SetCommandLine(static_cast<int>(argPointers.size()), argPointers.data());

@@ -1,5 +1,7 @@
 #include "app/qt_ui.h"
 
+#include "app/help_window.h"
+
 #include <QApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -73,18 +75,25 @@ void QtUi::SetBusyCursor(bool busy) {
 }
 
 void QtUi::ShowHelp(const std::string& helpFile, int context) {
-    // A compiled help file opens in a CHM viewer when one is installed; otherwise say so.
+    // A compiled help file goes first when it is there and a CHM viewer is installed: the
+    // viewer opens it at the context. Otherwise the program's own help book opens at the
+    // context's topic, in the help window.
     const QString file = QString::fromStdString(helpFile);
-    for (const char* viewer : {"xchm", "kchmviewer"}) {
-        const QString path = QStandardPaths::findExecutable(viewer);
-        if (!path.isEmpty() && QFileInfo::exists(file)) {
-            QProcess::startDetached(path, {file});
+    if (file.endsWith(".chm", Qt::CaseInsensitive) && QFileInfo::exists(file)) {
+        if (const QString xchm = QStandardPaths::findExecutable("xchm"); !xchm.isEmpty()) {
+            QProcess::startDetached(xchm, {"-c", QString::number(context), file});
+            return;
+        }
+        if (const QString kchm = QStandardPaths::findExecutable("kchmviewer"); !kchm.isEmpty()) {
+            QProcess::startDetached(kchm, {file});
             return;
         }
     }
+    const QString appFolder = file.isEmpty() ? QString() : QFileInfo(file).absolutePath();
+    if (help::Open(context, file.contains('/') ? appFolder : QString())) return;
     QMessageBox::information(QApplication::activeWindow(), "Archive",
-                             QString("Help is not available: %1 (context %2) needs a CHM viewer such as xchm.")
-                                 .arg(file)
+                             QString("Help is not available: the help book (index.html) is not installed "
+                                     "beside the program (context %1).")
                                  .arg(context));
 }
 

@@ -40,8 +40,8 @@ void SyncFolder(const std::string& folder) {
 
 }  // namespace
 
-ArchiveJournal::ArchiveJournal(std::string archiveFolder)
-    : m_folder(common::RemoveBackslash(archiveFolder)), m_file(m_folder + "/" + kFileName) {}
+ArchiveJournal::ArchiveJournal(std::string archiveFolder, const std::string& fileName)
+    : m_folder(common::RemoveBackslash(archiveFolder)), m_file(m_folder + "/" + fileName) {}
 
 std::set<int32_t> ArchiveJournal::Pending() const {
     std::set<int32_t> patients;

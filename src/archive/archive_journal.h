@@ -20,8 +20,9 @@ class ArchiveJournal {
 public:
     static constexpr const char* kFileName = "ArchiveRun.journal";
 
-    // archiveFolder: the archive database's folder (no trailing "/" needed).
-    explicit ArchiveJournal(std::string archiveFolder);
+    // archiveFolder: the archive database's folder (no trailing "/" needed); fileName: the
+    // list's file there (the restore keeps lists of its own beside the archive run's).
+    explicit ArchiveJournal(std::string archiveFolder, const std::string& fileName = kFileName);
 
     // The patients listed; empty when the file is missing. Lines that are no positive
     // number are ignored.

@@ -22,6 +22,7 @@
 #include "archive/busy_flag.h"
 #include "archive/merge_tables.h"
 #include "archive/patient_copy.h"
+#include "archive/restore_run.h"
 #include "common/exception_text.h"
 #include "common/files.h"
 #include "common/paths.h"
@@ -120,6 +121,8 @@ public:
         engine::api::Connection& practice = Practice();
         DeferredFlush deferred(practice);
         FinishJournaledDeletions();
+        // A restore that was interrupted is finished first: no half-restored patient is archived.
+        archive::FinishInterruptedRestore(practice, *m_archive, m_dataFolder, m_archiveFolder);
         MergeTables(practice, *m_archive, m_status);
         if (m_status.StopRequested()) return Stop();
         m_loopBegun = true;

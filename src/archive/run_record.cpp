@@ -30,7 +30,8 @@ std::vector<engine::FieldSpec> LogFields() {
             {.name = "Archived", .type = 'I'},
             {.name = "Skipped", .type = 'I'},
             {.name = "RowsCopied", .type = 'M', .nullable = true},
-            {.name = "Outcome", .type = 'M', .nullable = true}};
+            {.name = "Outcome", .type = 'M', .nullable = true},
+            {.name = "Action", .type = 'C', .length = 10}};
 }
 
 // A point in time as a FoxPro date-time of the local calendar, to the second.
@@ -86,7 +87,13 @@ void Append(engine::api::Connection& archive, const RunRecord& record) {
     fields.Item("Archived").SetValue(int64_t{record.archived});
     fields.Item("Skipped").SetValue(int64_t{record.skipped});
     fields.Item("RowsCopied").SetValue(record.RowsCopiedText());
-    fields.Item("Outcome").SetValue(record.outcome);
+    if (engine::api::Field* action = fields.Find("Action")) {
+        action->SetValue(record.action);
+        fields.Item("Outcome").SetValue(record.outcome);
+    } else {
+        // A log table from before the Action field: only a restore needs telling apart.
+        fields.Item("Outcome").SetValue(record.action == "archive" ? record.outcome : "Restore: " + record.outcome);
+    }
     log.Update();
     log.Close();
 }

@@ -8,7 +8,9 @@
 // (a read-only archive, no container yet) the reason goes to the log instead. Qt-free.
 //
 // Fields of ArchLog: Started T, Ended T, Login C(40), Host C(64), StartedBy C(10) ("window" or
-// "batch"), Requested I, Archived I, Skipped I, RowsCopied M, Outcome M.
+// "batch"), Requested I, Archived I, Skipped I, RowsCopied M, Outcome M, Action C(10)
+// ("archive" or "restore"; for a restore Archived counts the patients restored). A table made
+// before Action existed keeps its fields; a restore's Outcome then begins with "Restore: ".
 //
 // Where it is called: the run fills a RunRecord from RunRecord::Begin("window"|"batch") when
 // it starts (after the password check), counts into it as patients are archived or skipped
@@ -38,6 +40,7 @@ struct RunRecord {
     std::string login;
     std::string host;
     std::string startedBy;  // "window" or "batch"
+    std::string action = "archive";  // or "restore"
     long requested = 0;
     long archived = 0;
     long skipped = 0;

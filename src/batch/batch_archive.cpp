@@ -13,6 +13,7 @@
 #include "archive/archive_run.h"
 #include "archive/preflight.h"
 #include "batch/batch_options.h"
+#include "batch/batch_restore.h"
 #include "batch/console_face.h"
 #include "common/exception_text.h"
 #include "common/paths.h"
@@ -142,6 +143,7 @@ int RunBatch(const std::vector<std::string>& args) {
         std::cout << UsageText();
         return kExitDone;
     }
+    if (options->restore) return RunBatchRestore(*options);
     ConsoleUi console;
     ui::Install(&console);
     CatchStopSignals();

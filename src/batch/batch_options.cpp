@@ -20,8 +20,8 @@ std::optional<int32_t> PatientNumber(std::string text) {
 }  // namespace
 
 std::string UsageText() {
-    return "Usage: Archive --batch DATABASE.dbc (--patients LIST | --where CONDITION) [--password-file FILE]\n"
-           "                     [--dry-run]\n"
+    return "Usage: Archive --batch DATABASE.dbc [--restore] (--patients LIST | --where CONDITION)\n"
+           "                     [--password-file FILE] [--dry-run]\n"
            "\n"
            "Archives patients of the practice database DATABASE.dbc without a window: the same run as\n"
            "the Archive button, patients handled from the highest patient number to the lowest.\n"
@@ -29,6 +29,8 @@ std::string UsageText() {
            "  --patients LIST       patient numbers separated by commas, e.g. 1201,1207,1300\n"
            "  --where CONDITION     a FoxPro condition on IdentFil, e.g. \"PtNum > 9000\" or\n"
            "                        \"LastVisit < {^2019-01-01}\"\n"
+           "  --restore             bring the patients back from the archive instead (the window's\n"
+           "                        Restore...); --where is then a condition on the archive's IdentFil\n"
            "  --password-file FILE  the delete password is the first line of FILE; without it the\n"
            "                        password is asked for on the terminal when the database has one\n"
            "  --dry-run             print what the run would do (patients, rows per table, notes\n"
@@ -67,6 +69,8 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
             batch = true;
         } else if (arg == "--dry-run") {
             options.dryRun = true;
+        } else if (arg == "--restore") {
+            options.restore = true;
         } else if (arg == "--patients" || arg == "--where" || arg == "--password-file") {
             auto given = value(i, arg);
             if (!given) return std::nullopt;

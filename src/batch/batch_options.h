@@ -1,6 +1,6 @@
 // The command line of batch archiving:
-//   Archive --batch DATABASE.dbc (--patients LIST | --where CONDITION) [--password-file FILE]
-//           [--dry-run]
+//   Archive --batch DATABASE.dbc [--restore] (--patients LIST | --where CONDITION)
+//           [--password-file FILE] [--dry-run]
 // LIST is patient numbers separated by commas; CONDITION a FoxPro condition on IdentFil.
 #pragma once
 
@@ -13,6 +13,7 @@ namespace batch {
 
 struct BatchOptions {
     bool help = false;
+    bool restore = false;              // --restore: bring the patients back from the archive
     std::string database;              // the practice container, as given
     std::vector<int32_t> patients;     // --patients, ascending, without repeats
     std::optional<std::string> where;  // --where
