@@ -124,8 +124,11 @@ FoxWriteLocks::FoxWriteLocks(TableState& st, const char* what, bool header, std:
         for (const LockRange& r : FoxRecordRanges(h, sorted[i], sorted[j] - sorted[i] + 1)) ranges.push_back(r);
         i = j + 1;
     }
-    const std::string head = "Cannot " + std::string(what) + " table '" + DisplayName(st.path) + "': ";
-    const std::string tail = " by another user and stayed locked longer than the wait allows. Nothing was changed.";
+    auto fail = [&](long number, const std::string& which) {
+        throw Error(number, "Cannot " + std::string(what) + " table '" + DisplayName(st.path) + "': " + which +
+                                " is in use by another user and stayed locked longer than the wait allows. "
+                                "Nothing was changed.");
+    };
     if (const LockRange* failed = TakeAll(st.file, ranges, deadline)) {
         // Name the record whose bytes could not be had (the header is record 0).
         uint32_t record = 0;
@@ -144,16 +147,15 @@ FoxWriteLocks::FoxWriteLocks(TableState& st, const char* what, bool header, std:
                 st.file.Unlock(Span(one).offset, Span(one).length);
             }
         }
-        if (record == 0)
-            throw Error(err::kRecordInUse, head + "its header (record 0) is in use" + tail);
-        throw Error(err::kRecordInUse, head + "record " + std::to_string(record) + " is in use" + tail);
+        fail(err::kRecordInUse,
+             record == 0 ? std::string("its header (record 0)") : "record " + std::to_string(record));
     }
     m_table = Span(ranges);
     if (index && st.index) {
         File& file = st.index->File();
         if (!file.LockWithin(kFoxHeaderLockOffset, 1, true, Left(deadline))) {
             Release();
-            throw Error(err::kFileInUse, head + "its index '" + DisplayName(st.indexPath) + "' is in use" + tail);
+            fail(err::kFileInUse, "its index '" + DisplayName(st.indexPath) + "'");
         }
         m_index = &file;
     }

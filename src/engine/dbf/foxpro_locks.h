@@ -16,8 +16,10 @@
 //   so the engine covers every candidate: the bytes above AND, from the base 0x40000000, the
 //   header's bytes (0x40000000 up to the header length) and record n's bytes (0x40000000 +
 //   its file offset, its record length long); the whole table is 0x40000000 to 0x7FFFFFFE.
-// All these lie past the data of any table FoxPro can hold (2 GB), so a lock never stops
-// anybody from reading, and below the engine's own use and write locks (0x7FFFFFFF00).
+// These lie past the data of any table FoxPro can hold (2 GB; 1 GB for the candidates from
+// 0x40000000 of a table without a structural index, as with FoxPro's own), so a lock never
+// stops anybody from reading; and all lie below the engine's own use and write locks
+// (0x7FFFFFFF00).
 //
 // Kind of lock: open file description locks (F_OFD_SETLK), exclusive (F_WRLCK). They conflict
 // with the classic POSIX record locks that Samba takes for Windows clients (posix locking =

@@ -497,6 +497,7 @@ void Table::DeleteAll() {
         }
     } unlock{st, taken};
     if (st.mode == OpenMode::Shared) st.ReloadCounters();  // rows other connections appended count too
+    st.DropCache();
     for (uint32_t i = 0; i < st.header.recordCount; ++i)
         if (st.RecordBytes(i)[0] != dbf::fmt::kDeleted) MarkRecord(st, i, true, indexed);
 }
