@@ -36,7 +36,14 @@ std::string UsageText() {
            "\n"
            "Progress goes to standard error, the summary to standard output. Ctrl+C or SIGTERM\n"
            "stops after the patient in hand. Exit status: 0 all patients handled, 1 an error,\n"
-           "2 a usage error, 3 stopped.\n";
+           "2 a usage error, 3 stopped.\n"
+           "\n"
+           "Without --batch Archive opens its window on the most recent database (F1 for help):\n"
+           "  Archive [-D] [-T]             -D writes Corvane.log, -T shows every log line\n"
+           "  Archive -createDATABASE.dbc   creates the archive of DATABASE.dbc (no blank)\n"
+           "  Archive -packFOLDER           packs the database in FOLDER (no blank)\n"
+           "  Archive --pack-recent         packs the most recent database (Corvane Pack)\n"
+           "  Archive --version             prints the version\n";
 }
 
 bool WantsBatch(const std::vector<std::string>& args) {
