@@ -388,9 +388,11 @@ RestoreSummary RestorePatients(RestoreFace& face, const std::vector<int32_t>& pa
         return summary;
     }
 
+    // The lock is let go last, after the run record is written.
+    RunLock lock;
     std::unique_ptr<Connection> archive;
     try {
-        RunLock lock = RunLock::TryAcquire(archiveFolder, LockPurpose::Run, kWaitForPack);
+        lock = RunLock::TryAcquire(archiveFolder, LockPurpose::Run, kWaitForPack);
         if (!lock.Held()) {
             ui::MsgBox(lock.RefusalText(), ui::Icon::Exclamation, kAbortedTitle);
             summary.ending = RestoreSummary::Ending::Refused;

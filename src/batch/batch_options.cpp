@@ -41,7 +41,14 @@ std::string UsageText() {
            "Progress goes to standard error, the summary to standard output. Ctrl+C or SIGTERM\n"
            "stops after the patient in hand. Only one archive run at a time: while another holds\n"
            "the archive, the run is refused and ends with status 1. Exit status: 0 all patients\n"
-           "handled (or --dry-run), 1 an error or a refusal, 2 a usage error, 3 stopped.\n";
+           "handled (or --dry-run), 1 an error or a refusal, 2 a usage error, 3 stopped.\n"
+           "\n"
+           "Without --batch Archive opens its window on the most recent database (F1 for help):\n"
+           "  Archive [-D] [-T]             -D writes Corvane.log, -T shows every log line\n"
+           "  Archive -createDATABASE.dbc   creates the archive of DATABASE.dbc (no blank)\n"
+           "  Archive -packFOLDER           packs the database in FOLDER (no blank)\n"
+           "  Archive --pack-recent         packs the most recent database (Corvane Pack)\n"
+           "  Archive --version             prints the version\n";
 }
 
 bool WantsBatch(const std::vector<std::string>& args) {

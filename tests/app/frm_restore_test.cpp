@@ -123,3 +123,30 @@ TEST_F(FrmRestoreTest, NothingSelectedSaysSo) {
 }
 
 }  // namespace
+
+namespace {
+
+// The dialog's grid keeps its archive rows open through the program's record sources; a
+// later archive run in the same program must still be able to replace and pack the archive.
+TEST_F(FrmRestoreTest, AfterTheDialogTheArchiveRunStillPacksTheArchive) {
+    {
+        ui::RecordingUi shown;
+        app::frmRestore dialog((Data() / "Corvane.dbc").string(), practice.get(), balloon, "", "/app/Corvane.chm");
+        dialog.LoadArchive();
+        dialog.show();
+        dialog.grdArchive()->SetRowSelected(1, true);
+        WhenSheetShown([](app::frmRestoreSheet& sheet) {
+            QTest::mouseClick(sheet.findChild<QPushButton*>("cmdRestore"), Qt::LeftButton);
+        });
+        QTest::mouseClick(dialog.findChild<QPushButton*>("cmdRestore"), Qt::LeftButton);
+        ASSERT_TRUE(dialog.RestoredAny());
+    }
+    practice.reset();
+    // Archived again: its rows marked deleted in the archive are removed and the archive packed.
+    const std::string shown = ArchiveAndPack(Data(), chosen);
+    EXPECT_EQ(shown.find("already in archive"), std::string::npos) << shown;
+    const Snapshot archived = Read(Data() / "Archive");
+    for (int32_t p : chosen) EXPECT_EQ(RowsOf(archived, p, false), RowsOf(original, p, false)) << p;
+}
+
+}  // namespace

@@ -21,6 +21,7 @@
 #include "app/frm_confirm_pwd.h"
 #include "app/help_book.h"
 #include "app/qt_ui.h"
+#include "support/temp_dir.h"
 
 namespace help {
 namespace {
@@ -133,6 +134,16 @@ TEST(HelpBook, EveryPageIsInTheContentsAndEveryLinkResolves) {
         }
     }
     EXPECT_GT(links, 40);
+}
+
+TEST(HelpBook, AHelpFolderInTheApplicationFolderComesFirst) {
+    testing_support::TempDir app;
+    std::filesystem::create_directories(app / "help");
+    testing_support::WriteFile(app / "help" / "index.html", "<html><body>practice's own</body></html>");
+    EXPECT_EQ(BookFolder(QString::fromStdString(app.Str())),
+              QString::fromStdString((app / "help").string()));
+    // Without one the book beside the program (or in the source tree) is used.
+    EXPECT_NE(BookFolder(QString::fromStdString((app / "nowhere").string())), QString());
 }
 
 }  // namespace

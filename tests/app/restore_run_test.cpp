@@ -8,6 +8,7 @@
 
 #include <algorithm>
 
+#include "archive/run_lock.h"
 #include "restore_fixture.h"
 #include "support/temp_dir.h"
 
@@ -222,6 +223,30 @@ TEST_F(RestoreRunTest, StopEndsAfterThePatientInHand) {
         EXPECT_EQ(RowsOf(back ? practice : archived, chosen[i], false), RowsOf(original, chosen[i], false)) << chosen[i];
         EXPECT_EQ(CountOf(RowsOf(back ? archived : practice, chosen[i], false)), 0u) << chosen[i];
     }
+}
+
+TEST_F(RestoreRunTest, ARunUnderWayElsewhereRefusesTheRestoreAndTheRecordSaysSo) {
+    MakeDatabases(6, 5);
+    ArchiveAndPack(Data(), {all[3]});
+    const Snapshot practiceBefore = Read(Data()), archiveBefore = Read(Archive());
+    archive::RunLock held = archive::RunLock::TryAcquire(Archive().string(), archive::LockPurpose::Run);
+    ASSERT_TRUE(held.Held());
+
+    ui::RecordingUi shown;
+    FakeRestoreFace face(Data());
+    const archive::RestoreSummary summary = archive::RestorePatients(face, {all[3]});
+    face.Close();
+    EXPECT_EQ(summary.ending, archive::RestoreSummary::Ending::Refused);
+    ASSERT_EQ(shown.Messages().size(), 1u);
+    EXPECT_EQ(shown.Messages()[0].title, "Restore aborted.");
+    EXPECT_EQ(shown.Messages()[0].text, held.RefusalText());
+    EXPECT_TRUE(face.sheets.empty());
+    held.Release();
+    EXPECT_EQ(Read(Data()), practiceBefore);
+    EXPECT_EQ(Read(Archive()), archiveBefore);
+    const std::vector<std::string> log = ArchLog("Action, Archived, Outcome");
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back(), "restore|0|" + held.RefusalText() + "|");
 }
 
 }  // namespace
