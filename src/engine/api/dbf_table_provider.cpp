@@ -203,8 +203,12 @@ std::optional<std::vector<sql::RecordNumber>> DbfTableAccess::LookupEqual(size_t
     return key_index::Lookup(table, field, key);
 }
 
-void DbfTableAccess::Commit() {
-    if (!m_keeper->deferred) m_kept->table->Flush();
+void DbfTableAccess::CommitQuietly() noexcept {
+    if (m_keeper->deferred || !m_kept->table->Unflushed()) return;
+    try {
+        m_kept->table->Flush();
+    } catch (const std::exception&) {
+    }
 }
 
 bool DbfTableAccess::IsDeleted(sql::RecordNumber record) const { return m_kept->table->IsDeleted(record); }

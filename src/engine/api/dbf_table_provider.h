@@ -17,8 +17,9 @@
 // counters) and drops the cached records; one read per statement and table, not per row.
 //
 // Durability: every statement's writes are synced before EndStatement returns, and a
-// recordset's writes when it commits them (DbfTableAccess::Commit), unless deferred flushing
-// is on; then they are synced by Flush (or when a table is let go or the provider ends).
+// recordset's writes when it is closed (DbfTableAccess::CommitQuietly), unless deferred
+// flushing is on; then they are synced by Flush (or when a table is let go or the provider
+// ends). Writes left unsynced by a failed sync stay listed, and the next Flush reports them.
 //
 // DbfTableAccess adapts a kept engine::Table to sql::TableAccess. LookupEqual answers from a
 // tag of the table's structural index whose key is the field (Table::SeekEqual), else from
@@ -70,9 +71,9 @@ public:
     Value ReadValue(sql::RecordNumber record, size_t field) const;
     // Re-reads the header (record count) after other connections changed the table.
     void Refresh();
-    // Syncs this table's writes now unless the connection defers flushing (a recordset's
-    // Update is a statement of its own).
-    void Commit();
+    // Syncs this table's writes now unless the connection defers flushing; a failure is left
+    // for the connection's next Flush or statement to report.
+    void CommitQuietly() noexcept;
     Table& Storage() { return *m_kept->table; }
 
 private:
