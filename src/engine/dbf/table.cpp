@@ -230,8 +230,13 @@ std::unique_ptr<Table> Table::Open(const std::filesystem::path& given, OpenMode 
             continue;
         }
         st->LoadHeader();
-        st->memoPath = dbf::MemoPathFor(path, st->header);
-        if (std::filesystem::exists(st->memoPath, ec)) st->memo = dbf::MemoFile(st->memoPath, st->writable);
+        // A table without memo fields never reads its memo file: no need to look for one.
+        if (st->header.HasMemoFields()) {
+            st->memoPath = dbf::MemoPathFor(path, st->header);
+            if (std::filesystem::exists(st->memoPath, ec)) st->memo = dbf::MemoFile(st->memoPath, st->writable);
+        } else {
+            st->memoPath = path.parent_path() / Companion(path, IsContainerFile(path, st->header) ? ".dct" : ".fpt");
+        }
         if (st->header.flags & dbf::fmt::kFlagStructuralIndex) {
             const bool container = IsContainerFile(path, st->header);
             const auto folder = path.parent_path();
