@@ -11,16 +11,11 @@ namespace {
 
 using fuzzing::Try;
 
-struct Template {
-    std::string dbf;
-    std::string fpt;
-};
-
 engine::Date Day(int year, int month, int day) { return {engine::JulianDayFromYmd(year, month, day)}; }
 
 // Writes the table with its index, keeps its files' bytes, and (when FUZZ_SEED_DIR is set)
 // drops the valid index there as a seed.
-Template MakeTemplate() {
+fuzzing::FolderImage MakeTemplate() {
     const fuzzing::Scratch folder("cdx-template");
     {
         auto table = engine::Table::Create(folder / "t.dbf", {{.name = "ID", .type = 'I', .length = 4},
@@ -38,21 +33,20 @@ Template MakeTemplate() {
                             {.name = "NAMEDESC", .expression = "NAME+STR(ID,4)", .descending = true}});
         table->Close();
     }
-    Template made{fuzzing::ReadBytes(folder / "t.dbf"), fuzzing::ReadBytes(folder / "t.fpt")};
+    fuzzing::FolderImage made;
+    made.Add("t.dbf", fuzzing::ReadBytes(folder / "t.dbf"));
+    made.Add("t.fpt", fuzzing::ReadBytes(folder / "t.fpt"));
     if (const char* seeds = std::getenv("FUZZ_SEED_DIR"))
         fuzzing::WriteBytes(std::filesystem::path(seeds) / "template.cdx", fuzzing::ReadBytes(folder / "t.cdx"));
-    std::filesystem::remove_all(folder.Path());
     return made;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const Template kTemplate = MakeTemplate();
+    static const fuzzing::FolderImage kTemplate = MakeTemplate();
     static const fuzzing::Scratch scratch("cdx");
-    scratch.Reset();
-    fuzzing::WriteBytes(scratch / "t.dbf", kTemplate.dbf);
-    fuzzing::WriteBytes(scratch / "t.fpt", kTemplate.fpt);
+    kTemplate.Restore(scratch.Path());
     fuzzing::WriteBytes(scratch / "t.cdx", std::string_view(reinterpret_cast<const char*>(data), size));
 
     std::unique_ptr<engine::Table> table;

@@ -1,5 +1,6 @@
 // Fuzzes statement texts: each input is run through a connection to a small practice database
-// made at start-up, copied afresh for every input so that writes only touch the copy.
+// made at start-up and kept in memory; before every input the files the last one changed are
+// put back, so that writes only touch the copy and every input starts from the same database.
 #include <cstdint>
 #include <cstdlib>
 
@@ -10,19 +11,18 @@
 
 namespace {
 
-std::filesystem::path MakeTemplate() {
-    static const fuzzing::Scratch folder("sql-template");
+fuzzing::FolderImage MakeTemplate() {
+    const fuzzing::Scratch folder("sql-template");
     sample::WriteSampleDatabase(folder.Path(), {.patients = 3, .seed = 7});
-    return folder.Path();
+    return fuzzing::FolderImage(folder.Path());
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::filesystem::path kTemplate = MakeTemplate();
+    static const fuzzing::FolderImage kTemplate = MakeTemplate();
     static const fuzzing::Scratch scratch("sql");
-    scratch.Reset();
-    fuzzing::CopyFolder(kTemplate, scratch.Path());
+    kTemplate.Restore(scratch.Path());
 
     engine::api::Connection connection;
     try {

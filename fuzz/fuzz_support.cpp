@@ -1,9 +1,12 @@
 #include "fuzz_support.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 
 namespace fuzzing {
 
@@ -29,6 +32,11 @@ Scratch::Scratch(std::string_view name) {
     std::filesystem::create_directories(m_path);
 }
 
+Scratch::~Scratch() {
+    std::error_code ec;
+    std::filesystem::remove_all(m_path, ec);
+}
+
 void Scratch::Reset() const {
     for (const auto& entry : std::filesystem::directory_iterator(m_path)) std::filesystem::remove_all(entry.path());
 }
@@ -43,9 +51,44 @@ std::string ReadBytes(const std::filesystem::path& file) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-void CopyFolder(const std::filesystem::path& from, const std::filesystem::path& to) {
+namespace {
+
+// 2001-01-01 00:00:00 UTC: what Restore leaves on every file it writes.
+constexpr timespec kStamp{978307200, 0};
+
+bool Stamped(const struct stat& st, size_t size) {
+    return S_ISREG(st.st_mode) && static_cast<size_t>(st.st_size) == size && st.st_mtim.tv_sec == kStamp.tv_sec &&
+           st.st_mtim.tv_nsec == kStamp.tv_nsec;
+}
+
+}  // namespace
+
+FolderImage::FolderImage(const std::filesystem::path& from) {
     for (const auto& entry : std::filesystem::directory_iterator(from))
-        if (entry.is_regular_file()) std::filesystem::copy_file(entry.path(), to / entry.path().filename());
+        if (entry.is_regular_file()) Add(entry.path().filename().string(), ReadBytes(entry.path()));
+}
+
+void FolderImage::Restore(const std::filesystem::path& folder) const {
+    std::map<std::string, bool> current;  // name -> still as Restore left it
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        const auto file = m_files.find(name);
+        struct stat st {};
+        if (file == m_files.end() || ::lstat(entry.path().c_str(), &st) != 0 || S_ISDIR(st.st_mode)) {
+            std::filesystem::remove_all(entry.path());
+            continue;
+        }
+        current[name] = Stamped(st, file->second.size());
+    }
+    for (const auto& [name, bytes] : m_files) {
+        const auto found = current.find(name);
+        if (found != current.end() && found->second) continue;
+        const std::filesystem::path path = folder / name;
+        WriteBytes(path, bytes);
+        const timespec times[2] = {kStamp, kStamp};
+        if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0)
+            throw std::runtime_error("cannot set the time of " + path.string());
+    }
 }
 
 }  // namespace fuzzing

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,10 @@ std::vector<std::string> SplitParts(const uint8_t* data, size_t size, size_t cou
 class Scratch {
 public:
     explicit Scratch(std::string_view name);
+    // Removes the folder when the run ends normally (a crashed run leaves it behind).
+    ~Scratch();
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
     const std::filesystem::path& Path() const { return m_path; }
     std::filesystem::path operator/(std::string_view name) const { return m_path / name; }
     // Removes everything inside the folder.
@@ -42,7 +47,22 @@ void Try(F&& step) {
 
 void WriteBytes(const std::filesystem::path& file, std::string_view bytes);
 std::string ReadBytes(const std::filesystem::path& file);
-// Copies every file of one folder (not below it) into another.
-void CopyFolder(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// The files of a folder (not below it) held in memory, to be put back into a scratch folder
+// before every input. Files an input left as they were are not written again: Restore stamps
+// what it writes with a fixed modification time long past, so that any later write (which
+// sets the time to now) or replacement shows, and only those files are written again.
+class FolderImage {
+public:
+    FolderImage() = default;
+    explicit FolderImage(const std::filesystem::path& from);
+    void Add(std::string name, std::string bytes) { m_files[std::move(name)] = std::move(bytes); }
+    // Makes folder hold exactly the image's files: removes the others, writes those missing
+    // or changed since the last Restore.
+    void Restore(const std::filesystem::path& folder) const;
+
+private:
+    std::map<std::string, std::string> m_files;
+};
 
 }  // namespace fuzzing

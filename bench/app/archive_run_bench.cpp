@@ -1,7 +1,14 @@
-// archive_run_bench [PATIENTS...] [--archive N]: for each practice size (default 10,000 and
-// 100,000 patients) generates a practice database and an emptied archive beside it, archives
-// N patients (default 1,000) in one run and prints the time, patients per second, the
-// processor time per patient and the peak resident memory during the run.
+// archive_run_bench [PATIENTS...] [--archive N] [--peer FILE]: for each practice size (default
+// 10,000 and 100,000 patients) generates a practice database with an emptied archive beside
+// it and archives the last N patients by PtNum (default 1,000) four ways, each on its own copy
+// of the files:
+//   - batch: the run of `Archive --batch` (batch::ArchivePatients), copies checked;
+//   - batch, unchecked: the same with the read-back check of the copies switched off;
+//   - peer: the python3-dbf script (default ../shared/peers/archive_pydbf.py beside the source
+//     tree), skipped with a message when it is missing;
+//   - window: the run through the main window's status path (a real balloon, offscreen).
+// It prints patients per second, the ratios to the peer, processor time and fsyncs per patient.
+#include <dlfcn.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -9,56 +16,75 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "app/archive_run.h"
+#include <QApplication>
+
+#include "../support/resident_memory.h"
+#include "app/frm_archive.h"
+#include "app/qt_ui.h"
+#include "archive/archive_run.h"
+#include "batch/batch_archive.h"
 #include "db/ado_tools.h"
 #include "engine/api/connection.h"
-#include "engine/api/recordset.h"
 #include "engine/error.h"
 #include "sample_writer.h"
-#include "../support/resident_memory.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-const char* const kTables[][2] = {{"IdentFil", "PtNum"}, {"Appointment", "PId"}, {"Case", "PtNum"},
-                                  {"BillOthe", "PtNum"}, {"MngCare", "PtNum"},  {"PostFile", "PtNum"},
-                                  {"PatIns", "PtNum"},   {"PmtAndChrg", "PtNum"}};
+long g_fsyncs = 0;
 
-class QuietStatus : public app::StatusServices {
-public:
-    void ShowStatus(const std::string&, const std::string&, bool) override {}
-    void HideStatus() override {}
-    bool StopRequested() override { return false; }
-};
+}  // namespace
+
+// Every fsync of the process is counted on its way to the C library.
+extern "C" int fsync(int fd) {
+    static const auto real = reinterpret_cast<int (*)(int)>(dlsym(RTLD_NEXT, "fsync"));
+    ++g_fsyncs;
+    return real(fd);
+}
+extern "C" int fdatasync(int fd) {
+    static const auto real = reinterpret_cast<int (*)(int)>(dlsym(RTLD_NEXT, "fdatasync"));
+    ++g_fsyncs;
+    return real(fd);
+}
+
+namespace {
+
+// The offscreen platform cannot raise windows and says so for every status text: not shown.
+void QuietMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (message.contains("does not support raise()")) return;
+    std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+}
+
+const char* const kTables[] = {"IdentFil", "Appointment", "Case", "BillOthe", "MngCare", "PostFile", "PatIns", "PmtAndChrg"};
 
 class NoPrompt : public deletion::PasswordPrompt {
 public:
     std::string AskPassword() override { return {}; }
+    void ShowRefusal(const std::string&, const std::string&) override {}
 };
 
-// The grid selects the first `count` patients of IdentFil.
-class BenchWindow : public app::ArchiveWindow {
+// The window's side of a run: its status balloon, the patients selected.
+class BalloonWindow : public app::ArchiveWindow {
 public:
-    BenchWindow(const fs::path& data, long count)
-        : m_path((data / "Corvane.dbc").string()), m_practice(AdoTools::Connect_DBC(data.string(), "Corvane.dbc")) {
-        engine::api::Recordset grid;
-        grid.Open("SELECT PtNum FROM IdentFil", *m_practice);
-        for (; !grid.Eof() && static_cast<long>(m_rows.size()) < count; grid.MoveNext())
-            m_rows.push_back(app::GetPatientNumber(grid));
-    }
+    BalloonWindow(const fs::path& data, std::vector<int32_t> patients, app::frmArchive& balloon)
+        : m_path((data / "Corvane.dbc").string()),
+          m_practice(AdoTools::Connect_DBC(data.string(), "Corvane.dbc")),
+          m_patients(std::move(patients)),
+          m_balloon(balloon) {}
     const std::string& DatabasePath() const override { return m_path; }
     engine::api::Connection* PracticeConnection() override { return m_practice.get(); }
-    app::StatusServices& Status() override { return m_status; }
-    void SetStopFlag(bool) override {}
+    app::StatusServices& Status() override { return m_balloon; }
+    void SetStopFlag(bool stop) override { m_balloon.SetStopFlag(stop); }
     void ShowStopButton(bool) override {}
-    long SelectedCount() override { return static_cast<long>(m_rows.size()); }
+    long SelectedCount() override { return static_cast<long>(m_patients.size()); }
     long SelectedRowIndex(long entry) override { return entry; }
-    int32_t PatientNumberOfRow(long rowIndex) override { return m_rows.at(static_cast<size_t>(rowIndex - 1)); }
+    int32_t PatientNumberOfRow(long rowIndex) override { return m_patients.at(static_cast<size_t>(rowIndex - 1)); }
     void ReloadCurrentFolder() override {}
     deletion::PasswordPrompt& DeletePasswordPrompt() override { return m_prompt; }
     std::string ProgramPath() override { return {}; }
@@ -66,8 +92,8 @@ public:
 private:
     std::string m_path;
     std::unique_ptr<engine::api::Connection> m_practice;
-    std::vector<int32_t> m_rows;
-    QuietStatus m_status;
+    std::vector<int32_t> m_patients;
+    app::frmArchive& m_balloon;
     NoPrompt m_prompt;
 };
 
@@ -78,20 +104,68 @@ void MakeArchive(const fs::path& data) {
         if (entry.is_regular_file()) fs::copy_file(entry.path(), archive / entry.path().filename());
     auto connection = AdoTools::Connect_DBC(archive.string(), "Corvane.dbc");
     connection->Execute("SET EXCLUSIVE ON");
-    for (const auto& table : kTables) {
-        connection->Execute(std::string("DELETE FROM ") + table[0]);
-        connection->Execute("PACK \"" + (archive / table[0]).string() + "\"");
+    for (const char* table : kTables) {
+        connection->Execute(std::string("DELETE FROM ") + table);
+        connection->Execute("PACK \"" + (archive / table).string() + "\"");
     }
     connection->Execute("SET EXCLUSIVE OFF");
 }
 
-// Processor time (user + system) the process has used so far, in seconds. Unlike the wall
-// time it hardly depends on how busy the disk and the other processes are.
+// Processor time (user + system) of the process and its children so far, in seconds.
 double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
     const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    rusage self{}, children{};
+    getrusage(RUSAGE_SELF, &self);
+    getrusage(RUSAGE_CHILDREN, &children);
+    return seconds(self.ru_utime) + seconds(self.ru_stime) + seconds(children.ru_utime) + seconds(children.ru_stime);
+}
+
+struct Figures {
+    double perSecond = 0;
+    double cpuMsPerPatient = 0;
+    double fsyncsPerPatient = 0;
+    long archived = 0;
+};
+
+Figures Measure(long patients, const std::function<long()>& run) {
+    ::sync();  // the copies' writes go to disk before the clock starts
+    const long fsyncs0 = g_fsyncs;
+    const double cpu0 = CpuSeconds();
+    const auto t0 = std::chrono::steady_clock::now();
+    const long archived = run();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    Figures f;
+    f.archived = archived;
+    f.perSecond = static_cast<double>(patients) / seconds;
+    f.cpuMsPerPatient = (CpuSeconds() - cpu0) * 1000 / static_cast<double>(patients);
+    f.fsyncsPerPatient = static_cast<double>(g_fsyncs - fsyncs0) / static_cast<double>(patients);
+    return f;
+}
+
+long BatchRun(const fs::path& data, const std::vector<int32_t>& patients) {
+    auto practice = AdoTools::Connect_DBC(data.string(), "Corvane.dbc");
+    return batch::ArchivePatients((data / "Corvane.dbc").string(), *practice, patients, std::nullopt).archived;
+}
+
+// The peer's own figure (it prints "patients/s: X"); 0 when it failed.
+double PeerRun(const std::string& peer, const fs::path& data, long count) {
+    const std::string command = "/usr/bin/python3 '" + peer + "' '" + data.string() + "' " + std::to_string(count);
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return 0;
+    std::string out;
+    char buffer[512];
+    while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) out.append(buffer, n);
+    if (pclose(pipe) != 0) return 0;
+    const size_t at = out.find("patients/s:");
+    return at == std::string::npos ? 0 : std::atof(out.c_str() + at + 11);
+}
+
+void Print(const char* name, const Figures& f, double peer) {
+    std::printf("  %-20s %8.1f patients/s", name, f.perSecond);
+    if (peer > 0) std::printf("  %6.3fx peer", f.perSecond / peer);
+    std::printf("  %6.2f ms processor/patient  %5.2f fsyncs/patient  (%ld archived)\n", f.cpuMsPerPatient,
+                f.fsyncsPerPatient, f.archived);
+    std::fflush(stdout);
 }
 
 }  // namespace
@@ -99,47 +173,75 @@ double CpuSeconds() {
 int main(int argc, char** argv) {
     std::vector<int> sizes;
     long archiveCount = 1000;
+    std::string peer = std::string(ARCHIVE_SOURCE_DIR) + "/../shared/peers/archive_pydbf.py";
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--archive" && i + 1 < argc) archiveCount = std::atol(argv[++i]);
+        else if (arg == "--peer" && i + 1 < argc) peer = argv[++i];
         else sizes.push_back(std::atoi(argv[i]));
     }
     if (sizes.empty()) sizes = {10000, 100000};
+    const bool havePeer = fs::exists(peer) && fs::exists("/usr/bin/python3");
+    if (!havePeer) std::printf("peer %s not found: its figures are skipped\n", peer.c_str());
+
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication application(argc, argv);
+    qInstallMessageHandler(QuietMessages);
+    app::QtUi qtUi;
+    ui::Install(&qtUi);
+
     const fs::path root = fs::temp_directory_path() / ("archive_run_bench." + std::to_string(getpid()));
     try {
         for (int size : sizes) {
-            const fs::path data = root / std::to_string(size);
+            const fs::path base = root / std::to_string(size);
+            const fs::path data = base / "batch";
             sample::Options options;
             options.patients = size;
             auto t0 = std::chrono::steady_clock::now();
             const auto summary = sample::WriteSampleDatabase(data, options);
             MakeArchive(data);
-            // The generated files go to disk before the clock starts: otherwise the run's own
-            // flushes wait behind hundreds of megabytes of the set-up's writes.
-            ::sync();
+            for (const char* copy : {"unchecked", "peer", "window"})
+                fs::copy(data, base / copy, fs::copy_options::recursive);
             const double setup = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-            // The peak covers the run alone, not generating the database.
+            const long count = std::min<long>(archiveCount, size);
+            std::vector<int32_t> patients;  // the last `count` by PtNum (the generator numbers 1..size)
+            for (long p = size - count + 1; p <= size; ++p) patients.push_back(static_cast<int32_t>(p));
+
+            std::printf("practice of %d patients (%llu rows, set up in %.1f s), archiving the last %ld:\n", size,
+                        static_cast<unsigned long long>(summary.rows), setup, count);
+            double peerRate = 0;
+            if (havePeer) {
+                const double cpu0 = CpuSeconds();
+                peerRate = PeerRun(peer, base / "peer", count);
+                std::printf("  %-20s %8.1f patients/s  %6.2f ms processor/patient (start-up included)\n", "peer",
+                            peerRate, (CpuSeconds() - cpu0) * 1000 / static_cast<double>(count));
+            }
             bench_support::ResetPeakResident();
-            BenchWindow window(data, archiveCount);
-            const long selected = window.SelectedCount();
-            t0 = std::chrono::steady_clock::now();
-            const double cpu0 = CpuSeconds();
-            app::ArchiveSelectedPatients(window);
-            const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-            const double cpuMs = (CpuSeconds() - cpu0) * 1000;
-            std::printf("practice of %d patients (%llu rows, set up in %.1f s): archived %ld patients in %.2f s, "
-                        "%.1f patients/s, %.2f ms processor time per patient, peak RSS %ld KiB\n",
-                        size, static_cast<unsigned long long>(summary.rows), setup, selected, seconds,
-                        selected / seconds, cpuMs / static_cast<double>(selected),
-                        bench_support::PeakResidentKilobytes());
+            const Figures checked = Measure(count, [&] { return BatchRun(data, patients); });
+            const long peakKb = bench_support::PeakResidentKilobytes();
+            Print("batch", checked, peerRate);
+            app::SetVerifyCopies(false);
+            const Figures unchecked = Measure(count, [&] { return BatchRun(base / "unchecked", patients); });
+            app::SetVerifyCopies(true);
+            Print("batch, unchecked", unchecked, peerRate);
+            std::printf("  checking the copies costs %.2fx\n", unchecked.perSecond / checked.perSecond);
+            {
+                app::frmArchive balloon;
+                BalloonWindow window(base / "window", patients, balloon);
+                const Figures shown =
+                    Measure(count, [&] { return app::CheckAndArchive(window).archived; });
+                Print("window", shown, peerRate);
+            }
+            std::printf("  peak resident memory of the batch run %ld KiB\n", peakKb);
             std::fflush(stdout);
-            fs::remove_all(data);
+            fs::remove_all(base);
         }
     } catch (const engine::Error& e) {
         std::fprintf(stderr, "archive_run_bench: error %ld: %s\n", e.Number(), e.Description().c_str());
         fs::remove_all(root);
         return 1;
     }
+    ui::Install(nullptr);
     fs::remove_all(root);
     return 0;
 }

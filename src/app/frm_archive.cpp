@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QStyle>
 
+#include "app/grid_popup.h"
 #include "app/patient_grid.h"
 #include "app/window_tools.h"
 #include "common/process.h"
@@ -52,13 +53,18 @@ void frmArchive::ShowStatus(const std::string& title, const std::string& text, b
     args.lAutoCloseAfter = 0;  // stays until hidden
     args.sFont = "MS Sans Serif";
     tips::frmTip& tip = Tip();
+    if (tip.isVisible() && !EventsDue()) {
+        // Between repaints only the words change; the next round shows them.
+        tip.SetTexts(title, text);
+        return;
+    }
     tip.DisplayMsg(title, text, args);
     if (bringToFront) {
         // Raised above the other windows without being pinned there.
         SetTopmost(&tip, true);
         SetTopmost(&tip, false);
     }
-    ui::Current().DoEvents();
+    ProcessEvents();
 }
 
 void frmArchive::HideStatus() { Tip().HideBalloon(); }
@@ -69,8 +75,15 @@ tips::frmTip& frmArchive::Tip() {
 }
 
 bool frmArchive::StopRequested() {
-    ui::Current().DoEvents();
+    if (EventsDue()) ProcessEvents();
     return m_stopFlag;
+}
+
+bool frmArchive::EventsDue() const { return m_clock() - m_lastEvents >= kEventInterval; }
+
+void frmArchive::ProcessEvents() {
+    ui::Current().DoEvents();
+    m_lastEvents = m_clock();
 }
 
 // ---- event handlers ----
@@ -105,6 +118,17 @@ void frmArchive::keyReleaseEvent(QKeyEvent* event) {
 }
 
 void frmArchive::closeEvent(QCloseEvent* event) {
+    if (m_runInProgress) {
+        // The window never goes while a run goes on: the user may only ask for the run to end.
+        event->ignore();
+        if (m_closeAfterRun) return;  // already asked, and stopping
+        if (ui::Current().MessageBox(kStopRunQuestion, ui::Buttons::YesNo, ui::Icon::Question, "Archive") ==
+            ui::Answer::Yes) {
+            m_stopFlag = true;  // as the Stop button
+            m_closeAfterRun = true;
+        }
+        return;
+    }
     Form_Unload();
     QWidget::closeEvent(event);
 }
@@ -116,6 +140,8 @@ void frmArchive::CreateControls() {
     m_lblArchive->setObjectName("lblArchive");
     CreateFolderBar();
     m_grdPatients = MakePatientGrid(this);
+    m_gridPopup = new GridPopup(this, [this] { return m_appPath + "/" + kHelpFile; });
+    m_gridPopup->Attach(m_grdPatients);
 
     m_cmdArchive = new QPushButton("Archive", this);
     m_cmdArchive->setObjectName("cmdArchive");
@@ -130,12 +156,14 @@ void frmArchive::CreateControls() {
     connect(m_cmdArchive, &QPushButton::clicked, this, [this] { cmdArchive_Click(); });
     connect(m_cmdStop, &QPushButton::clicked, this, [this] { cmdStop_Click(); });
     connect(m_cmdClose, &QPushButton::clicked, this, [this] { cmdClose_Click(); });
+    CreateFindButton();
 }
 
 void frmArchive::ReplaceGrid(views::RecordGrid* grid) {
     delete m_grdPatients;
     m_grdPatients = grid;
     m_grdPatients->setParent(this);
+    m_gridPopup->Attach(m_grdPatients);
     Place(m_grdPatients, m_geometry.grdPatients);
     m_grdPatients->show();
 }
@@ -167,6 +195,7 @@ void frmArchive::ApplyGeometry() {
     Place(m_cmdArchive, m_geometry.cmdArchive);
     Place(m_cmdStop, m_geometry.cmdStop);
     Place(m_cmdClose, m_geometry.cmdClose);
+    PlaceFindButton();
 }
 
 }  // namespace app

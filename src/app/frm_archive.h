@@ -7,19 +7,30 @@
 // connection, StopFlag, the status balloon) and its controls, laid out in twips by
 // main_window_layout.h. Qt; one instance per program.
 //
-// The database work and the grid's layout loading go through protected virtual methods
-// (PackDatabase, ConnectPractice, LoadGridLayout, MoveGridToPatient), which tests override.
+// The database work, the archive run and the grid's layout loading go through protected
+// virtual methods (PackDatabase, ConnectPractice, RunArchive, LoadGridLayout,
+// MoveGridToPatient), which tests override.
+//
+// While an archive run goes on the window stays: Close asks whether to stop the run after the
+// current patient and, when told yes, closes once the run has ended; the folder bar is
+// disabled (the grid stays scrollable). The status balloon and the stop check process window
+// events at most kEventInterval apart, so a run that updates its status many times a second
+// is not slowed by repainting, and a Stop click is still heard within a few hundredths of a
+// second.
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <QWidget>
 #include <pugixml.hpp>
 
-#include "app/app_folder.h"
+#include "archive/app_folder.h"
 #include "app/main_window_layout.h"
-#include "app/status_services.h"
+#include "archive/status_services.h"
 
 class QLabel;
 class QPushButton;
@@ -43,6 +54,8 @@ class RecordGrid;
 
 namespace app {
 
+class GridPopup;
+
 // Where start-up looks for the program itself; tests point it at temporary folders.
 struct StartupEnvironment {
     std::string programFolder;                    // the running program's folder
@@ -57,6 +70,14 @@ public:
     static constexpr int kHelpContext = 1910;
     static constexpr int kKeyF1 = 112;
     static constexpr const char* kHelpFile = "Corvane.chm";
+    // The least time between two rounds of window event processing by ShowStatus and
+    // StopRequested (about 30 a second).
+    static constexpr std::chrono::milliseconds kEventInterval{33};
+    // Asked when the window is closed while an archive run goes on.
+    static constexpr const char* kStopRunQuestion =
+        "An archive run is in progress. Stop it after the current patient?";
+    // The clock the event processing is timed by; tests give one they move by hand.
+    using Clock = std::function<std::chrono::steady_clock::time_point()>;
 
     explicit frmArchive(StartupEnvironment environment = StartupEnvironment::FromProcess(), QWidget* parent = nullptr);
     ~frmArchive() override;
@@ -73,15 +94,25 @@ public:
     void cmdArchive_Click();
     void cmdStop_Click();
     void cmdClose_Click();
+    // Ctrl+F and "Find...": the find dialog over the patient grid's records; an accepted
+    // patient becomes the grid's current and selected row, Close leaves the grid as it was.
+    void cmdFind_Click();
     void Form_Unload();
     // Opens the folder of a folder-bar item in the grid (headings open nothing) and moves to
     // the database's most recent patient. Errors are reported, never passed on.
     void suiFolders_ItemClick(const folders::FolderBarItem& item);
 
-    // Services for long operations: the status balloon and the stop check.
+    // Services for long operations: the status balloon and the stop check. ShowStatus sets
+    // the balloon's title and text on every call; it shows, raises and repaints the balloon
+    // and processes pending window events only when the balloon is hidden or kEventInterval
+    // has passed since events were last processed. StopRequested processes events on the
+    // same terms and always answers the stop flag as it is.
     void ShowStatus(const std::string& title, const std::string& text, bool bringToFront) override;
     void HideStatus() override;
     bool StopRequested() override;
+    void SetStatusClock(Clock clock) { m_clock = std::move(clock); }
+    // True from the Archive button's click until the run it started has ended.
+    bool RunInProgress() const { return m_runInProgress; }
     // The status balloon; none until ShowStatus or HideStatus first runs, and after unload.
     tips::frmTip* StatusTip() const { return m_statusTip.get(); }
 
@@ -107,7 +138,10 @@ public:
     QPushButton* cmdArchive() const { return m_cmdArchive; }
     QPushButton* cmdStop() const { return m_cmdStop; }
     QPushButton* cmdClose() const { return m_cmdClose; }
+    QPushButton* cmdFind() const { return m_cmdFind; }
     void ReplaceGrid(views::RecordGrid* grid);
+    // The popup menu of view commands that a right click on the patient grid opens.
+    GridPopup* GridMenu() const { return m_gridPopup; }
 
     // The caption of lblArchive; the label grows to show all of it.
     void SetArchiveCaption(const std::string& text);
@@ -127,12 +161,20 @@ protected:
     void TakeRecentDatabase();     // the most recent database, when none is known yet
     void LoadDatabase();           // pack the archive, connect, folder bar and grid; or say none
     void PackArchive();            // the archive below the database's folder, with the balloon
+    // Packs folder (PackDatabase; tables that fail are shown after failedText) holding the
+    // run locks of the folder for the length of the pack. When an archive run holds them or
+    // another connection holds a table, nothing is packed and the reason is returned instead.
+    std::optional<std::string> PackWhenFree(const std::string& folder, const std::string& failedText);
     void FillFolderBar();          // folder file, sub-folders, then the Patients folder is opened
 
     // The unattended jobs of the command line.
     virtual void CreateArchiveDatabase();
     // Packs every table of the database in folder; the comma-separated tables that failed.
     virtual std::string PackDatabase(const std::string& folder);
+
+    // The archive run behind the Archive button (password, archive creation, the run, the
+    // closing message). cmdArchive_Click wraps it with the window's own state for the run.
+    virtual void RunArchive();
 
     // Opens the practice database container dbcName in folder (which ends in "/"). Throws
     // engine::Error when it cannot connect (the failure is in the log already).
@@ -157,8 +199,12 @@ protected:
 private:
     void CreateControls();
     void CreateFolderBar();
+    void CreateFindButton();
+    void PlaceFindButton();
     std::string RecentPatient();
     tips::frmTip& Tip();
+    bool EventsDue() const;
+    void ProcessEvents();
     void ApplyGeometry();
     void Place(QWidget* widget, const TwipsRect& rect) const;
 
@@ -166,6 +212,10 @@ private:
     std::string m_databasePath;
     std::string m_appPath;
     bool m_stopFlag = false;
+    bool m_runInProgress = false;
+    bool m_closeAfterRun = false;  // Close was answered Yes during the run
+    Clock m_clock = [] { return std::chrono::steady_clock::now(); };
+    std::chrono::steady_clock::time_point m_lastEvents{};  // events last processed
     int m_helpContextId = 0;
     bool m_ended = false;
     int m_exitCode = 0;
@@ -179,9 +229,11 @@ private:
     QLabel* m_lblArchive = nullptr;
     folders::FolderBar* m_suiFolders = nullptr;
     views::RecordGrid* m_grdPatients = nullptr;
+    GridPopup* m_gridPopup = nullptr;
     QPushButton* m_cmdArchive = nullptr;
     QPushButton* m_cmdStop = nullptr;
     QPushButton* m_cmdClose = nullptr;
+    QPushButton* m_cmdFind = nullptr;
 };
 
 }  // namespace app

@@ -4,8 +4,10 @@
 #include "app/engine_record_sources.h"
 #include "app/frm_archive.h"
 
-#include "app/archive_creation.h"
 #include "app/start_switches.h"
+#include "archive/archive_creation.h"
+#include "archive/archive_paths.h"
+#include "archive/run_lock.h"
 #include "common/command_args.h"
 #include "common/exception_text.h"
 #include "common/files.h"
@@ -14,6 +16,7 @@
 #include "common/product.h"
 #include "common/ui.h"
 #include "db/ado_tools.h"
+#include "db/pack_database.h"
 #include "engine/api/connection.h"
 #include "settings/most_recent_files.h"
 #include "settings/xml_reg.h"
@@ -78,10 +81,16 @@ void frmArchive::ReadCommandLine() {
         case StartSwitches::Mode::Pack: {
             m_databasePath = switches.value;
             ShowStatus("Packing Database", "Packing Database:  " + m_databasePath, true);
-            const std::string failed = PackDatabase(m_databasePath);
-            if (!failed.empty())
-                ui::MsgBox("The following tables could not be packed:\r\n" + failed, ui::Icon::None, kAppTitle);
+            // A folder in use (an archive run, or tables another connection holds) is left
+            // exactly as it is, and the user is told why.
+            const std::optional<std::string> busy =
+                PackWhenFree(m_databasePath, "The following tables could not be packed:");
             HideStatus();
+            if (busy) {
+                ui::MsgBox("The database was not packed.\r\n" + *busy, ui::Icon::Exclamation, kAppTitle);
+                EndProgram(kExitError);
+                return;
+            }
             EndProgram(0);
             return;
         }
@@ -128,19 +137,38 @@ void frmArchive::LoadDatabase() {
 }
 
 void frmArchive::PackArchive() {
-    const std::string dataFolder = common::RemoveBackslash(common::FolderOf(m_databasePath));
-    const std::string archiveFolder = dataFolder + "/Archive";
+    const std::string archiveFolder = archive::ArchiveFolderOfDatabase(m_databasePath);
     ShowStatus("Packing Archive Database", "Packing Database:  " + archiveFolder, true);
     // Before the first archive run there is no archive: nothing to pack, nothing to say.
-    // The folder may have been copied from Windows with its name in another case.
-    const std::optional<std::string> found = common::FindInFolder(dataFolder, "Archive");
     std::error_code error;
-    if (found && std::filesystem::is_directory(*found, error)) {
-        const std::string failed = PackDatabase(*found);
-        if (!failed.empty())
-            ui::MsgBox("The following archive tables could not be packed:\r\n" + failed, ui::Icon::None, kAppTitle);
+    if (std::filesystem::is_directory(archiveFolder, error)) {
+        // A start-up never disturbs a run elsewhere: an archive in use is packed at a later
+        // start, and only the log says so.
+        if (const std::optional<std::string> busy =
+                PackWhenFree(archiveFolder, "The following archive tables could not be packed:"))
+            product::WriteLog(kModule, "LoadDatabase", "Archive not packed: " + *busy);
     }
     HideStatus();
+}
+
+std::optional<std::string> frmArchive::PackWhenFree(const std::string& folder, const std::string& failedText) {
+    archive::PackLocks locks;
+    try {
+        locks = archive::TakePackLocks(folder);
+    } catch (const engine::Error& e) {
+        return e.Description();  // the lock file cannot be made: the folder cannot be packed either
+    }
+    if (locks.Refused()) return *locks.refusal;
+    const std::vector<std::string> inUse = db::TablesInUse(folder);
+    if (!inUse.empty()) {
+        std::string names;
+        for (const std::string& name : inUse) names += (names.empty() ? "" : ", ") + name;
+        return "These tables are in use by another connection: " + names + ".";
+    }
+    const std::string failed = PackDatabase(folder);
+    if (!failed.empty())
+        ui::MsgBox(failedText + "\r\n" + failed, ui::Icon::None, kAppTitle);
+    return std::nullopt;
 }
 
 void frmArchive::CreateArchiveDatabase() { app::CreateArchiveDatabase(m_databasePath, m_appPath, *this, m_connection); }

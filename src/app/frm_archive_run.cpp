@@ -3,11 +3,13 @@
 // window's state, its patient grid and its folder bar.
 #include <QPushButton>
 
-#include "app/archive_run.h"
-#include "app/delete_patient.h"
 #include "app/frm_archive.h"
+#include "app/password_dialog.h"
 #include "app/recordset_source.h"
+#include "archive/archive_run.h"
+#include "common/exception_text.h"
 #include "common/process.h"
+#include "common/product.h"
 #include "folders/folder_bar.h"
 #include "views/record_grid.h"
 
@@ -53,12 +55,28 @@ private:
 
 }  // namespace
 
-void frmArchive::cmdArchive_Click() {
-    // The button stays pressed-out for the run: a second run must not start while one runs.
+void frmArchive::RunArchive() {
     WindowArchiveAdapter adapter(*this);
-    m_cmdArchive->setEnabled(false);
     app::cmdArchive_Click(adapter);
+}
+
+void frmArchive::cmdArchive_Click() {
+    if (m_runInProgress) return;
+    // For the run: no second run from this window, and no folder change under it (the grid
+    // stays scrollable). Close asks instead of closing (closeEvent).
+    m_runInProgress = true;
+    m_closeAfterRun = false;
+    m_cmdArchive->setEnabled(false);
+    m_suiFolders->setEnabled(false);
+    try {
+        RunArchive();
+    } catch (...) {
+        product::ReportError("frmArchive", "cmdArchive_Click", common::CurrentErrorText(), true);
+    }
+    m_suiFolders->setEnabled(true);
     m_cmdArchive->setEnabled(true);
+    m_runInProgress = false;
+    if (m_closeAfterRun) close();
 }
 
 }  // namespace app

@@ -10,6 +10,7 @@ public:
     ui::Answer MessageBox(const std::string& text, ui::Buttons buttons, ui::Icon icon, const std::string& title) override;
     std::string InputBox(const std::string& prompt, const std::string& title, const std::string& defaultText) override;
     void SetBusyCursor(bool busy) override;
+    bool BusyCursor() override { return m_busy; }
     void ShowHelp(const std::string& helpFile, int context) override;
     void DoEvents() override;
     ui::ScreenSize Screen() override;

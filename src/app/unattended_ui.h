@@ -13,6 +13,7 @@ public:
     ui::Answer MessageBox(const std::string& text, ui::Buttons buttons, ui::Icon icon, const std::string& title) override;
     std::string InputBox(const std::string& prompt, const std::string& title, const std::string& defaultText) override;
     void SetBusyCursor(bool busy) override { m_qt.SetBusyCursor(busy); }
+    bool BusyCursor() override { return m_qt.BusyCursor(); }
     void ShowHelp(const std::string& helpFile, int context) override;
     void DoEvents() override { m_qt.DoEvents(); }
     ui::ScreenSize Screen() override { return m_qt.Screen(); }

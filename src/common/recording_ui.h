@@ -32,6 +32,7 @@ public:
     Answer MessageBox(const std::string& text, Buttons buttons, Icon icon, const std::string& title) override;
     std::string InputBox(const std::string& prompt, const std::string& title, const std::string& defaultText) override;
     void SetBusyCursor(bool busy) override;
+    bool BusyCursor() override { return busy; }
     void ShowHelp(const std::string& helpFile, int context) override;
     void DoEvents() override;
     ScreenSize Screen() override { return screen; }

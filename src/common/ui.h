@@ -31,6 +31,8 @@ public:
     virtual std::string InputBox(const std::string& prompt, const std::string& title, const std::string& defaultText = {}) = 0;
     // The hourglass pointer (true) or the default pointer (false), for the whole program.
     virtual void SetBusyCursor(bool busy) = 0;
+    // Whether the hourglass is showing, so that a step can put the pointer back as it found it.
+    virtual bool BusyCursor() { return false; }
     // Opens the help file at a help context.
     virtual void ShowHelp(const std::string& helpFile, int context) = 0;
     // Processes pending window events once (repaints, and lets a Stop button be heard).

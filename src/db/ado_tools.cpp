@@ -75,26 +75,31 @@ std::string VariantText(const engine::Value& value) {
 }
 
 void CopyRecord(engine::api::Fields& sourceFields, engine::api::Recordset& target) {
+    // A copy keeps the source's numbers: autoincrement fields of the target take the copied
+    // value instead of refusing it (the table only numbers rows added without one).
+    const bool copyMode = target.CopyMode();
+    target.SetCopyMode(true);
+    struct Restore {
+        engine::api::Recordset& target;
+        bool copyMode;
+        ~Restore() { target.SetCopyMode(copyMode); }
+    } restore{target, copyMode};
     for (engine::api::Field& source : sourceFields) {
         engine::api::Field* field = GetField(target, source.Name());
         if (!field) continue;
-        const engine::Value value = source.Value();
-        if (field->Type() != engine::api::kAdDate) {
-            if (value.IsNull()) continue;
-            field->SetValue(value);
-            continue;
-        }
-        if (value.IsNull()) {
-            field->SetValue(engine::Value());
-            continue;
-        }
-        const std::string text = VariantText(value);
-        if (!text.empty() && (text.back() == 'M' || text.back() == 'm')) {
-            field->SetValue(engine::Value());
-            continue;
-        }
-        field->SetValue(value);
+        if (auto value = CopiedValue(source.Value(), field->Type())) field->SetValue(*value);
     }
+}
+
+std::optional<engine::Value> CopiedValue(const engine::Value& value, int targetType) {
+    if (targetType != engine::api::kAdDate) {
+        if (value.IsNull()) return std::nullopt;
+        return value;
+    }
+    if (value.IsNull()) return engine::Value();
+    const std::string text = VariantText(value);
+    if (!text.empty() && (text.back() == 'M' || text.back() == 'm')) return engine::Value();
+    return value;
 }
 
 }  // namespace AdoTools

@@ -39,9 +39,14 @@ engine::api::Field* GetField(engine::api::Recordset& recordset, const std::strin
 // order: a field the target lacks is skipped; into a non-date field a null is skipped (the
 // row keeps its default) and any other value assigned; into a date field (type 133) a null
 // stores null, a value whose text form ends in "M" or "m" (a date-time with a clock time)
-// stores null, and any other value is assigned. Assignment errors pass to the caller; the
+// stores null, and any other value is assigned. An autoincrement field of the target takes the
+// source's number (the target is in copy mode meanwhile). Assignment errors pass to the caller; the
 // caller saves the row (Update).
 void CopyRecord(engine::api::Fields& sourceFields, engine::api::Recordset& target);
+
+// The value CopyRecord assigns to a target field of type targetType for a source value, or
+// nullopt when it skips the field. Readers that check a copy compare with this.
+std::optional<engine::Value> CopiedValue(const engine::Value& value, int targetType);
 
 // A value's text form as the copy rule reads it: date-times with a clock time as
 // "m/d/yyyy h:mm:ss AM", at midnight as the date "m/d/yyyy", dates "m/d/yyyy", numbers in

@@ -100,4 +100,24 @@ int16_t PackDatabase(const std::string& dataPathGiven, std::string& failedTables
     return 0;
 }
 
+std::vector<std::string> TablesInUse(const std::string& dataPathGiven) {
+    std::vector<std::string> inUse;
+    try {
+        const std::string dataPath = common::RemoveBackslash(dataPathGiven);
+        engine::api::FoxApplication fox;
+        fox.DoCmd("ChDir \"" + dataPath + "\"");
+        for (const std::string& file : TableFiles(dataPath)) {
+            try {
+                fox.DoCmd("USE \"" + file + "\" EXCLUSIVE");
+                fox.DoCmd("USE");
+            } catch (const engine::Error& e) {
+                if (e.Number() == engine::err::kFileInUse) inUse.push_back(file);
+            }
+        }
+    } catch (const std::exception&) {
+        // A folder that cannot be entered or listed holds nothing we could tell about.
+    }
+    return inUse;
+}
+
 }  // namespace db

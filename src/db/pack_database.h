@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace db {
 
@@ -17,5 +18,11 @@ namespace db {
 // "Issuing: PACK "<folder>/<file>"" per table. A missing folder packs nothing. Never throws;
 // returns 0.
 int16_t PackDatabase(const std::string& dataPath, std::string& failedTables);
+
+// The file names of the tables of folder (every .dbf, as PackDatabase takes them) that
+// another connection or process holds open, so that packing would be refused: each is opened
+// exclusively for a moment and closed again. Sorted; empty when the folder is missing or free.
+// Never throws (a table that cannot be opened for another reason is not counted as in use).
+std::vector<std::string> TablesInUse(const std::string& dataPath);
 
 }  // namespace db

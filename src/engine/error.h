@@ -48,6 +48,7 @@ inline constexpr long kUnknownField = 1806;        // field name not found
 inline constexpr long kTypeMismatch = 107;         // operand or value of the wrong type
 inline constexpr long kArgumentCount = 1229;       // a function called with the wrong number of arguments
 inline constexpr long kValueTooLarge = 1881;       // numeric overflow for a field
+inline constexpr long kAutoIncrementField = 2088;  // a value assigned to a field the table numbers itself
 // API (connection, recordset).
 inline constexpr long kNotOpen = 3704;             // operation on a closed object
 inline constexpr long kNoCurrentRecord = 3021;     // BOF or EOF is true, or the row was deleted

@@ -1,5 +1,9 @@
 #include "value.h"
 
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
 namespace engine {
 
 // Fliegel & Van Flandern's integer algorithm for the Gregorian calendar.
@@ -20,6 +24,108 @@ void YmdFromJulianDay(int32_t julianDay, int& year, int& month, int& day) {
     day = static_cast<int>(e - (153 * m + 2) / 5 + 1);
     month = static_cast<int>(m + 3 - 12 * (m / 10));
     year = static_cast<int>(100 * b + d - 4800 + m / 10);
+}
+
+}  // namespace engine
+
+namespace engine {
+
+std::optional<Value> NumberFromDecimalText(std::string_view text) {
+    std::string_view s = text;
+    const bool negative = !s.empty() && s[0] == '-';
+    if (!s.empty() && (s[0] == '-' || s[0] == '+')) s.remove_prefix(1);
+    const size_t point = s.find('.');
+    const std::string_view whole = s.substr(0, point);
+    const std::string_view fraction = point == std::string_view::npos ? std::string_view() : s.substr(point + 1);
+    const auto digits = [](std::string_view d) {
+        return std::all_of(d.begin(), d.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if ((whole.empty() && fraction.empty()) || !digits(whole) || !digits(fraction)) return std::nullopt;
+    std::string canonical = negative ? "-" : "";
+    canonical += whole.empty() ? "0" : std::string(whole);
+    if (point != std::string_view::npos) canonical += "." + std::string(fraction);
+    if (point == std::string_view::npos) {
+        int64_t n = 0;
+        const auto [end, ec] = std::from_chars(canonical.data(), canonical.data() + canonical.size(), n);
+        if (ec == std::errc() && end == canonical.data() + canonical.size()) return Value(n);
+    }
+    // Significant digits: from the first non-zero digit to the last non-zero one.
+    std::string all = std::string(whole) + std::string(fraction);
+    const size_t first = all.find_first_not_of('0');
+    const size_t last = all.find_last_not_of('0');
+    const size_t significant = first == std::string::npos ? 0 : last - first + 1;
+    if (significant <= 15) {
+        double d = 0;
+        std::from_chars(canonical.data() + (negative ? 1 : 0), canonical.data() + canonical.size(), d);
+        return Value(negative ? -d : d);
+    }
+    return Value(Decimal{std::move(canonical)});
+}
+
+std::string DecimalTextOf(const Value& value) {
+    if (auto* i = value.If<int64_t>()) return std::to_string(*i);
+    if (auto* d = value.If<Decimal>()) return d->text;
+    if (auto* c = value.If<Currency>()) {
+        const int64_t v = c->tenThousandths;
+        const uint64_t magnitude = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
+        std::string fraction = std::to_string(magnitude % 10000);
+        fraction.insert(0, 4 - fraction.size(), '0');
+        return (v < 0 ? "-" : "") + std::to_string(magnitude / 10000) + "." + fraction;
+    }
+    if (auto* d = value.If<double>()) {
+        char buf[64];
+        const auto result = std::to_chars(buf, buf + sizeof buf, *d);
+        return std::string(buf, result.ptr);
+    }
+    return std::string();
+}
+
+std::string RoundDecimalText(std::string_view text, int decimals) {
+    const bool negative = !text.empty() && text[0] == '-';
+    if (!text.empty() && (text[0] == '-' || text[0] == '+')) text.remove_prefix(1);
+    const size_t point = text.find('.');
+    std::string whole(text.substr(0, point));
+    std::string fraction(point == std::string_view::npos ? std::string_view() : text.substr(point + 1));
+    if (whole.empty()) whole = "0";
+    const bool roundUp = static_cast<int>(fraction.size()) > decimals && fraction[static_cast<size_t>(decimals)] >= '5';
+    fraction.resize(static_cast<size_t>(std::max(decimals, 0)), '0');
+    std::string digits = whole + fraction;
+    if (roundUp) {
+        size_t i = digits.size();
+        while (i > 0 && digits[i - 1] == '9') digits[--i] = '0';
+        if (i == 0) digits.insert(0, "1");
+        else ++digits[i - 1];
+    }
+    const size_t wholeLength = digits.size() - fraction.size();
+    std::string out = digits.substr(0, wholeLength);
+    const size_t lead = out.find_first_not_of('0');
+    out = lead == std::string::npos ? "0" : out.substr(lead);
+    if (decimals > 0) out += "." + digits.substr(wholeLength);
+    const bool zero = digits.find_first_not_of('0') == std::string::npos;
+    return negative && !zero ? "-" + out : out;
+}
+
+std::optional<Currency> CurrencyOf(const Value& value) {
+    if (auto* c = value.If<Currency>()) return *c;
+    if (auto* i = value.If<int64_t>()) {
+        int64_t v = 0;
+        if (__builtin_mul_overflow(*i, int64_t{10000}, &v)) return std::nullopt;
+        return Currency{v};
+    }
+    if (auto* d = value.If<double>()) {
+        const double scaled = *d * 10000.0;
+        if (!(scaled >= -9.2233720368547758e18 && scaled < 9.2233720368547758e18)) return std::nullopt;
+        return Currency{std::llround(scaled)};
+    }
+    if (auto* x = value.If<Decimal>()) {
+        std::string text = RoundDecimalText(x->text, 4);
+        text.erase(std::remove(text.begin(), text.end(), '.'), text.end());
+        int64_t v = 0;
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+        if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+        return Currency{v};
+    }
+    return std::nullopt;
 }
 
 }  // namespace engine

@@ -157,9 +157,13 @@ void frmTip::DisplayMsg(const std::string& sTitle, const std::string& sText, Bal
     DisplayMsg(sTitle, sText, args);
 }
 
-void frmTip::SetBalloon(const std::string& sTitle, const std::string& sText, BalloonArgs& args) {
+void frmTip::SetTexts(const std::string& sTitle, const std::string& sText) {
     m_lblTitle->setText(QString::fromStdString(sTitle));
     if (!sText.empty()) m_txtTip->setPlainText(QString::fromStdString(sText));
+}
+
+void frmTip::SetBalloon(const std::string& sTitle, const std::string& sText, BalloonArgs& args) {
+    SetTexts(sTitle, sText);
     if (!args.sRTFFilename.empty()) LoadRichTextFile(args.sRTFFilename);
 
     const int32_t heightTwips = args.lHeight.value_or(kDefaultHeightTwips);

@@ -68,6 +68,11 @@ public:
     // negative auto-close time); the steps before it have taken effect.
     void SetBalloon(const std::string& sTitle, const std::string& sText, BalloonArgs& args);
 
+    // Changes only the title and (when sText is not empty) the text of the tip as it stands:
+    // no move, resize, reshape or raise. Cheap enough for a caller that updates the words
+    // far more often than the window needs repainting. Shows nothing by itself.
+    void SetTexts(const std::string& sTitle, const std::string& sText);
+
     // Places the tip above all non-topmost windows (true) or back among them (false),
     // without moving or resizing it.
     void SetTopmost(bool onTop);

@@ -57,7 +57,7 @@ void CardDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, 
                                                                 valueRect.width()));
         }
     }
-    painter->setPen(selected ? palette.color(QPalette::Highlight) : ToQColor(m_grid.GridLinesColor(), palette));
+    painter->setPen(selected ? palette.color(QPalette::Highlight) : ToQColor(m_grid.MaskColor(), palette));
     painter->drawRect(card.adjusted(0, 0, -1, -1));
     painter->restore();
 }

@@ -20,14 +20,8 @@ void GridViewModel::Set(int& member, int value) {
 }
 
 void GridViewModel::SetView(int view) { Set(m_view, view); }
-void GridViewModel::SetFont(const GridFont& font) {
-    m_font = font;
-    Changed(Change::Look);
-}
-void GridViewModel::SetColumnHeaderFont(const GridFont& font) {
-    m_headerFont = font;
-    Changed(Change::Look);
-}
+void GridViewModel::SetFont(const GridFont& font) { m_font = font; }
+void GridViewModel::SetColumnHeaderFont(const GridFont& font) { m_headerFont = font; }
 void GridViewModel::SetColor(ColorArea area, OleColor color) {
     m_colors[static_cast<int>(area)] = color;
     Changed(Change::Look);

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "views/grid_columns.h"
+#include "views/grid_font_object.h"
 #include "views/grid_groups.h"
 #include "views/grid_look.h"
 #include "views/record_source.h"
@@ -38,10 +39,11 @@ public:
     const GridGroups& SortKeys() const { return m_sortKeys; }
 
     // Rebuilds the group rows from Groups (and the order from SortKeys); all groups start
-    // collapsed when allCollapsed is true, else expanded.
-    void Regroup(bool allCollapsed);
+    // collapsed when allCollapsed is true, else expanded. Virtual so that a caller can watch
+    // when the view dialogs rebuild the rows.
+    virtual void Regroup(bool allCollapsed);
     // Re-sorts the rows by SortKeys within the current groups.
-    void Resort();
+    virtual void Resort();
     // Redraws with the current settings.
     void Refresh();
     void CollapseAll();
@@ -51,12 +53,13 @@ public:
     int View() const { return m_view; }
     void SetView(int view);
 
-    // The grid's own font objects: changing them in place takes effect at the next Refresh.
-    GridFont& Font() { return m_font; }
-    const GridFont& Font() const { return m_font; }
+    // The grid's own font objects (rows, and column or card headings): changing one in place
+    // redraws the grid at once; a GridFont taken from one is a copy.
+    GridFontObject& Font() { return m_font; }
+    const GridFontObject& Font() const { return m_font; }
     void SetFont(const GridFont& font);
-    GridFont& ColumnHeaderFont() { return m_headerFont; }
-    const GridFont& ColumnHeaderFont() const { return m_headerFont; }
+    GridFontObject& ColumnHeaderFont() { return m_headerFont; }
+    const GridFontObject& ColumnHeaderFont() const { return m_headerFont; }
     void SetColumnHeaderFont(const GridFont& font);
 
     OleColor Color(ColorArea area) const { return m_colors[static_cast<int>(area)]; }
@@ -174,8 +177,8 @@ private:
     GridGroups m_groups;
     GridGroups m_sortKeys;
     int m_view = 0;
-    GridFont m_font;
-    GridFont m_headerFont;
+    GridFontObject m_font{[this] { Changed(Change::Look); }};
+    GridFontObject m_headerFont{[this] { Changed(Change::Look); }};
     std::array<OleColor, kColorAreaCount> m_colors{};
     int m_gridLines = -1;
     bool m_useEvenOddColor = false;

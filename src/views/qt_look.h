@@ -12,6 +12,8 @@ namespace views {
 
 // An OLE colour as a Qt colour; system colours (0x800000nn) come from the palette.
 QColor ToQColor(OleColor color, const QPalette& palette);
+// A Qt colour as an OLE colour 0x00BBGGRR (alpha dropped).
+OleColor ToOleColor(const QColor& color);
 QFont ToQFont(const GridFont& font);
 // Screen pixels per twip at the usual 96 dots per inch: 15 twips to a pixel.
 inline constexpr double kTwipsPerPixel = 15.0;

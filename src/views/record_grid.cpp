@@ -9,11 +9,15 @@
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 #include "engine/error.h"
 #include "views/card_delegate.h"
 #include "views/grid_table_model.h"
+#include "views/frm_group_by.h"
 #include "views/group_by_box.h"
+#include "views/group_expander.h"
+#include "views/header_drag.h"
 #include "views/qt_look.h"
 #include "views/record_navigator.h"
 
@@ -24,6 +28,11 @@ namespace {
 constexpr int kMaxSpannedGroups = 20000;
 
 QString ColorName(OleColor color, const QPalette& palette) { return ToQColor(color, palette).name(); }
+
+// The header order that draws the desktop's arrow for a sort order (1 ascending): an upward
+// arrow for ascending. Qt's header turns Qt::AscendingOrder into the style's "sort down"
+// indicator, which Qt's own Linux styles draw pointing down, so the orders are swapped here.
+Qt::SortOrder HeaderIndicatorOrder(int sortOrder) { return sortOrder < 0 ? Qt::AscendingOrder : Qt::DescendingOrder; }
 }  // namespace
 
 const SelectedRowList::Entry& SelectedRowList::Item(int i) const {
@@ -96,6 +105,22 @@ RecordGrid::RecordGrid(QWidget* parent) : QWidget(parent) {
         Columns().Item(colIndex).SetWidth(PixelsToTwips(size));
         m_applying = false;
     });
+    // Rows are all one height: dragging one row sets the height of every row.
+    connect(m_table->verticalHeader(), &QHeaderView::sectionResized, this, [this](int, int, int size) {
+        if (m_applying || !AllowRowSizing()) return;
+        m_applying = true;
+        SetRowHeight(PixelsToTwips(size));
+        m_applying = false;
+    });
+    new HeaderDrag(m_table->horizontalHeader(), [this](int section) {
+        return section >= 0 && section < m_model->columnCount() ? int{m_model->ColumnAt(section)->Index()} : 0;
+    });
+    connect(m_groupBox, &GroupByBox::GroupByRequested, this, [this] {
+        frmGroupBy dialog(window());
+        dialog.CentreOnScreen();
+        dialog.GroupGrid(*this);
+    });
+    connect(m_groupBox, &GroupByBox::ColumnDropped, this, &RecordGrid::AddGroupLevel);
     connect(m_navigator, &RecordNavigatorBar::First, this, [this] { MoveToRecord(-2); });
     connect(m_navigator, &RecordNavigatorBar::Previous, this, [this] { MoveToRecord(-1); });
     connect(m_navigator, &RecordNavigatorBar::Next, this, [this] { MoveToRecord(1); });
@@ -120,6 +145,7 @@ void RecordGrid::Changed(Change what) {
             ApplyColumns();
             ApplySpans();
             UpdateNavigator();
+            m_groupBox->ShowGroups(*this);
             break;
         case Change::Columns:
             m_model->ColumnsChanged();
@@ -152,9 +178,7 @@ void RecordGrid::ApplyColumns() {
     int sortSection = -1;
     if (SortKeys().Count() > 0) sortSection = m_model->ModelColumnOf(SortKeys().Item(1).ColIndex);
     header->setSortIndicatorShown(sortSection >= 0);
-    if (sortSection >= 0) {
-        header->setSortIndicator(sortSection, SortKeys().Item(1).SortOrder < 0 ? Qt::DescendingOrder : Qt::AscendingOrder);
-    }
+    if (sortSection >= 0) header->setSortIndicator(sortSection, HeaderIndicatorOrder(SortKeys().Item(1).SortOrder));
     m_applying = false;
 }
 
@@ -181,18 +205,22 @@ void RecordGrid::ApplyLook() {
     m_table->setShowGrid(GridLines() != 0);
     const QString tableStyle = (QStringLiteral("QTableView { gridline-color: %1; background-color: %2; }"
                                           "QHeaderView::section { background-color: %3; color: %4; padding: 1px 3px;"
-                                          " border: 0px; border-right: 1px solid %1; border-bottom: 1px solid %1; }")
+                                          " border: 0px; border-right: 1px solid %1; border-bottom: 1px solid %1; }"
+                                          "QHeaderView::section:vertical { background-color: %5; }")
                                .arg(ColorName(GridLinesColor(), base), ColorName(BackColorNonCellArea(), base),
-                                    ColorName(BackColorHeader(), base), ColorName(ForeColorHeader(), base)));
+                                    ColorName(BackColorHeader(), base), ColorName(ForeColorHeader(), base),
+                                    ColorName(MaskColor(), base)));
     if (m_table->styleSheet() != tableStyle) m_table->setStyleSheet(tableStyle);
     const QString cardStyle = QStringLiteral("QListView { background-color: %1; }").arg(ColorName(BackColorNonCellArea(), base));
     if (m_cards->styleSheet() != cardStyle) m_cards->setStyleSheet(cardStyle);
 
     const int rowHeight = RowHeight() > 0 ? TwipsToPixels(RowHeight()) : QFontMetrics(rowFont).height() + 6;
     QHeaderView* rows = m_table->verticalHeader();
+    const bool applying = std::exchange(m_applying, true);  // the rows resized here are not the user's
     rows->setMinimumSectionSize(std::min(rowHeight, 8));
     rows->setDefaultSectionSize(rowHeight);
     rows->setSectionResizeMode(AllowRowSizing() ? QHeaderView::Interactive : QHeaderView::Fixed);
+    m_applying = applying;
     const int headerHeight = ColumnHeaderHeight() > 0 ? TwipsToPixels(ColumnHeaderHeight())
                                                       : QFontMetrics(headerFont).height() + 6;
     m_table->horizontalHeader()->setFixedHeight(std::max(headerHeight, QFontMetrics(headerFont).height() + 2));
@@ -206,6 +234,12 @@ void RecordGrid::ApplyLook() {
     m_groupBox->setVisible(GroupByBoxVisible() && View() != 1);
     m_groupBox->ShowGroups(*this);
     m_navigator->setVisible(RecordNavigator());
+    QPalette info = m_navigator->palette();  // the navigator strip is the grid's info text
+    info.setColor(QPalette::Window, ToQColor(BackColorInfoText(), base));
+    info.setColor(QPalette::WindowText, ToQColor(ForeColorInfoText(), base));
+    info.setColor(QPalette::ButtonText, ToQColor(ForeColorInfoText(), base));
+    m_navigator->setAutoFillBackground(true);
+    m_navigator->setPalette(info);
     UpdateNavigator();
 }
 
@@ -277,6 +311,12 @@ void RecordGrid::ToggleGroupAt(int display, int collapse) {
     MoveCurrent(Arrangement().DisplayOfGroup(group));
 }
 
+void RecordGrid::AddGroupLevel(int colIndex) {
+    if (colIndex < 1 || colIndex > Columns().Count()) return;
+    Groups().Add(static_cast<int16_t>(colIndex), 1);
+    Regroup(false);
+}
+
 void RecordGrid::SortByHeader(int section) {
     if (section < 0 || section >= m_model->columnCount()) return;
     const int16_t colIndex = m_model->ColumnAt(section)->Index();
@@ -287,8 +327,37 @@ void RecordGrid::SortByHeader(int section) {
     Resort();
 }
 
+// A right press keeps a selection that holds the row under the pointer, and otherwise
+// selects that row alone; the view's own handling would select the one row every time.
+void RecordGrid::RightPressAt(QAbstractItemView* view, const QPoint& at) {
+    const QModelIndex index = view->indexAt(at);
+    if (!index.isValid()) return;
+    QItemSelectionModel* selection = m_table->selectionModel();
+    if (selection->isRowSelected(index.row())) return;
+    selection->setCurrentIndex(m_model->index(index.row(), 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
 bool RecordGrid::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonRelease && (watched == m_table->viewport() || watched == m_cards->viewport())) {
+    const bool onRows = watched == m_table->viewport() || watched == m_cards->viewport();
+    if (onRows && (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
+        auto* view = watched == m_table->viewport() ? static_cast<QAbstractItemView*>(m_table) : m_cards;
+        RightPressAt(view, static_cast<QMouseEvent*>(event)->position().toPoint());
+        return true;
+    }
+    if (watched == m_table->viewport() &&
+        (event->type() == QEvent::MouseButtonRelease || event->type() == QEvent::MouseButtonDblClick) &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
+        const QModelIndex index = m_table->indexAt(at);
+        if (IsOnGroupExpander(*m_table, index, at)) {
+            // Each click on the expander toggles the group once, so a double click there is
+            // just its two clicks (not a third toggle by the double-click handler).
+            if (event->type() == QEvent::MouseButtonDblClick) return true;
+            ToggleGroupAt(index.row(), -1);
+        }
+    }
+    if (event->type() == QEvent::MouseButtonRelease && onRows) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         int button = 0;
         if (mouse->button() == Qt::LeftButton) button = 1;
@@ -300,6 +369,8 @@ bool RecordGrid::eventFilter(QObject* watched, QEvent* event) {
         if (mouse->modifiers() & Qt::AltModifier) shift |= 4;
         const QPoint at = static_cast<QWidget*>(watched)->mapTo(this, mouse->position().toPoint());
         emit MouseUp(button, shift, at.x(), at.y());
+        // The view has no use for a right release (its press was taken above).
+        if (button == 2) return true;
     } else if (event->type() == QEvent::KeyPress && (watched == m_table || watched == m_cards)) {
         auto* key = static_cast<QKeyEvent*>(event);
         const QModelIndex current = m_table->currentIndex();

@@ -2,7 +2,21 @@
 // directly) drawn as a table with collapsible group rows, or as cards (View 1), with the
 // group-by box above and the record navigator below. Several rows may be selected when
 // MultiSelect is on; a click on a column heading sorts by that column, a double click on a
-// group row (or + and - on it) opens or closes it.
+// group row, a click on its expander (or + and - on it) opens or closes it. A right click on
+// a selected row keeps the selection; on another row it selects that row alone. The group-by
+// box states the grouping, opens the group-by dialog, and takes column headings dropped on it
+// as the next group level.
+//
+// What the look properties colour: the cells take BackColor and ForeColor, or OddRowsColor
+// and EvenRowsColor when UseEvenOddColor is on (the first row is odd); group rows
+// BackColorGroupRows and ForeColorGroupRows; column headings BackColorHeader and
+// ForeColorHeader; grid lines GridLinesColor; the space around the rows BackColorNonCellArea;
+// the group-by box BackColorGroupBy with its text in ForeColorInfoText; the record navigator
+// strip BackColorInfoText and ForeColorInfoText; the row selectors left of the rows MaskColor.
+// In card view a card's heading is drawn in BackColorGroupBy and ForeColorHeader with
+// ColumnHeaderFont, its body in BackColor and ForeColor with Font, the field captions in
+// ForeColorInfoText, and its frame in MaskColor. With AllowRowSizing a row can be dragged
+// higher or lower, which sets RowHeight for every row.
 //
 // Row indices: see GridViewModel. A selected row's position is its 1-based place among the
 // rows shown (group rows included).
@@ -13,6 +27,7 @@
 
 #include "views/grid_view_model.h"
 
+class QAbstractItemView;
 class QListView;
 class QTableView;
 
@@ -55,6 +70,9 @@ public:
     int CurrentRowIndex() const;
     // The text of the record navigator ("Record n of m").
     QString NavigatorText() const;
+    // Appends a group level on a column (by Index), ascending, and regroups with all groups
+    // open. A column that does not exist is ignored.
+    void AddGroupLevel(int colIndex);
 
     QTableView* Table() const { return m_table; }
     QListView* Cards() const { return m_cards; }
@@ -84,6 +102,7 @@ private:
     void MoveToRecord(int step);
     void ToggleGroupAt(int display, int collapse);
     void SortByHeader(int section);
+    void RightPressAt(QAbstractItemView* view, const QPoint& at);
 
     GridTableModel* m_model;
     QTableView* m_table;

@@ -39,8 +39,10 @@ RecordNavigatorBar::RecordNavigatorBar(QWidget* parent) : QWidget(parent) {
 }
 
 void RecordNavigatorBar::Show(int current, int count) {
-    m_label->setText(QStringLiteral("Record %1 of %2").arg(current).arg(count));
-    m_first->setEnabled(count > 0 && current != 1);
+    if (count == 0) m_label->setText(tr("No records"));
+    else if (current < 1) m_label->setText(count == 1 ? tr("No current record (1 record)") : tr("No current record (%1 records)").arg(count));
+    else m_label->setText(QStringLiteral("Record %1 of %2").arg(current).arg(count));
+    m_first->setEnabled(count > 0 && current > 1);
     m_previous->setEnabled(count > 0 && current > 1);
     m_next->setEnabled(count > 0 && current < count);
     m_last->setEnabled(count > 0 && current != count);

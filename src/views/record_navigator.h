@@ -1,5 +1,6 @@
 // RecordNavigatorBar: the strip under a record grid with first / previous / next / last
-// buttons and the text "Record n of m". It only shows and asks; the grid moves.
+// buttons and the text "Record n of m" ("No records", "No current record (m records)").
+// It only shows and asks; the grid moves.
 #pragma once
 
 #include <QWidget>
@@ -13,7 +14,8 @@ class RecordNavigatorBar : public QWidget {
     Q_OBJECT
 public:
     explicit RecordNavigatorBar(QWidget* parent = nullptr);
-    // current 0 shows "Record 0 of m" (no current record).
+    // current 0 (no current record) shows "No current record (m records)", with "first" and
+    // "previous" disabled; "next" then goes to the first record.
     void Show(int current, int count);
     QString Text() const;
 

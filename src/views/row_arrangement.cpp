@@ -3,15 +3,35 @@
 #include <algorithm>
 #include <numeric>
 
+#include "views/text_collation.h"
 #include "views/value_text.h"
 
 namespace views {
 
-namespace {
-engine::Value KeyValue(const RecordSource& source, int row, const RowArrangement::Key& key) {
-    return key.field < 0 ? engine::Value{} : source.Value(row, key.field);
+int RowArrangement::KeyColumn::Compare(int a, int b) const {
+    // Two texts compare by collation; anything else (and text against non-text) by value.
+    if (ranks[a] >= 0 && ranks[b] >= 0) return ranks[a] < ranks[b] ? -1 : (ranks[a] > ranks[b] ? 1 : 0);
+    return CompareValues(values[a], values[b]);
 }
-}  // namespace
+
+RowArrangement::KeyColumn RowArrangement::ReadKeyColumn(const RecordSource& source, int field) {
+    KeyColumn column;
+    const int rows = source.RecordCount();
+    column.values.reserve(rows);
+    for (int row = 0; row < rows; ++row) column.values.push_back(source.Value(row, field));
+    std::vector<const std::string*> texts;
+    std::vector<int> textRows;
+    for (int row = 0; row < rows; ++row) {
+        if (const auto* text = column.values[row].If<std::string>()) {
+            texts.push_back(text);
+            textRows.push_back(row);
+        }
+    }
+    column.ranks.assign(rows, -1);
+    const std::vector<int> ranks = CollationRanks(texts);
+    for (size_t i = 0; i < textRows.size(); ++i) column.ranks[textRows[i]] = ranks[i];
+    return column;
+}
 
 void RowArrangement::Build(const RecordSource* source, std::vector<Key> groupKeys, std::vector<Key> sortKeys,
                            bool collapsed) {
@@ -28,23 +48,27 @@ void RowArrangement::Build(const RecordSource* source, std::vector<Key> groupKey
     std::vector<Key> keys = m_groupKeys;
     keys.insert(keys.end(), sortKeys.begin(), sortKeys.end());
     keys.erase(std::remove_if(keys.begin(), keys.end(), [](const Key& k) { return k.field < 0; }), keys.end());
+    // Each key's values are read once per row rather than at every comparison: a source over
+    // a database hands out copies, and a sort compares each row many times.
+    std::vector<KeyColumn> columns;
+    columns.reserve(keys.size());
+    for (const Key& key : keys) columns.push_back(ReadKeyColumn(*source, key.field));
     if (!keys.empty()) {
-        // Each key's values are read once per row rather than at every comparison: a source
-        // over a database hands out copies, and a sort compares each row many times.
-        std::vector<std::vector<engine::Value>> values(keys.size());
-        for (size_t k = 0; k < keys.size(); ++k) {
-            values[k].reserve(m_order.size());
-            for (int row = 0; row < RecordCount(); ++row) values[k].push_back(source->Value(row, keys[k].field));
-        }
         std::stable_sort(m_order.begin(), m_order.end(), [&](int a, int b) {
             for (size_t k = 0; k < keys.size(); ++k) {
-                const int c = CompareValues(values[k][a], values[k][b]);
+                const int c = columns[k].Compare(a, b);
                 if (c != 0) return keys[k].order < 0 ? c > 0 : c < 0;
             }
             return false;
         });
     }
     if (!m_groupKeys.empty()) {
+        // The group levels whose key names a field use the columns read for sorting (they
+        // come first, in level order); a level without a field forms one group.
+        m_levelColumns.assign(m_groupKeys.size(), nullptr);
+        for (size_t level = 0, k = 0; level < m_groupKeys.size(); ++level) {
+            if (m_groupKeys[level].field >= 0) m_levelColumns[level] = &columns[k++];
+        }
         int first = 0;
         const int end = RecordCount();
         while (first < end) {
@@ -52,6 +76,7 @@ void RowArrangement::Build(const RecordSource* source, std::vector<Key> groupKey
             m_topGroups.push_back(group);
             first = m_groups[group].end;
         }
+        m_levelColumns.clear();
         for (Group& group : m_groups) group.collapsed = collapsed;
     }
     BuildDisplay();
@@ -60,10 +85,9 @@ void RowArrangement::Build(const RecordSource* source, std::vector<Key> groupKey
 // Creates the group that starts at `first` on `level` (running while the level's key stays
 // equal, but not past `end`) and its sub-groups; returns its number.
 int RowArrangement::BuildGroups(int level, int first, int end) {
-    const Key& key = m_groupKeys[level];
-    const engine::Value value = KeyValue(*m_source, m_order[first], key);
+    const KeyColumn* column = m_levelColumns[level];
     int last = first + 1;
-    while (last < end && CompareValues(KeyValue(*m_source, m_order[last], key), value) == 0) ++last;
+    while (last < end && (!column || column->Compare(m_order[last], m_order[first]) == 0)) ++last;
     const int number = static_cast<int>(m_groups.size());
     m_groups.push_back(Group{level, first, last, false, {}});
     if (level + 1 < GroupLevels()) {

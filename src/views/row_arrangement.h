@@ -56,12 +56,21 @@ public:
     int DisplayOfGroup(int group) const;
 
 private:
+    // One key's values in source row order, with the collation rank of each text value (-1
+    // for other values), read once per arrangement.
+    struct KeyColumn {
+        std::vector<engine::Value> values;
+        std::vector<int> ranks;
+        int Compare(int sourceRowA, int sourceRowB) const;
+    };
+    static KeyColumn ReadKeyColumn(const RecordSource& source, int field);
     int BuildGroups(int level, int first, int end);
     void BuildDisplay();
     void AddDisplay(int group);
 
     const RecordSource* m_source = nullptr;
     std::vector<Key> m_groupKeys;
+    std::vector<const KeyColumn*> m_levelColumns;  // while building: the key column of each level
     std::vector<int> m_order;    // ordinal -> source row
     std::vector<Group> m_groups;  // in display (preorder) order
     std::vector<int> m_topGroups;

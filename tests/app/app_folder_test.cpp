@@ -2,12 +2,16 @@
 
 #include <filesystem>
 
-#include "app/app_folder.h"
+#include "archive/app_folder.h"
 #include "common/recording_ui.h"
+#include "common/registry_store.h"
+#include "common/registry_value.h"
+#include "support/registry_env.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
 using app::FindAppPath;
+using testing_support::ScopedRegistry;
 using testing_support::TempDir;
 using testing_support::WriteFile;
 
@@ -21,7 +25,15 @@ protected:
     std::string Installed() const { return (root / "installed").string(); }
     void Mark(const fs::path& folder) { WriteFile(folder / "corvane.xml", "<corvane/>"); }
 
+    // The install folder as the installer registers it for the machine.
+    void Register(const std::string& program) {
+        ASSERT_EQ(common::reg::SetValue(common::kHkeyLocalMachine, "SOFTWARE\\RArozu\\DerazoRI", "Corvane",
+                                        common::reg::StringValue(program)),
+                  common::reg::kOk);
+    }
+
     TempDir root;
+    ScopedRegistry registry;
     ui::RecordingUi rec;
 };
 
@@ -47,6 +59,18 @@ TEST_F(AppFolderTest, TheInstalledFolderComesNext) {
 
 TEST_F(AppFolderTest, MarkerMatchesInAnyCase) {
     WriteFile(root / "bin" / "Corvane.XML", "<corvane/>");
+    EXPECT_EQ(FindAppPath(Bin(), Installed()), Bin());
+}
+
+TEST_F(AppFolderTest, TheRegisteredInstallFolderComesBeforeAskingButAfterEveryMarker) {
+    Register("/opt/corvane/bin/corvane");
+    EXPECT_EQ(FindAppPath(Bin(), Installed()), "/opt/corvane/bin");
+    Register("C:\\Program Files\\Tarnwell\\Corvane\\Corvane.exe");
+    EXPECT_EQ(FindAppPath(Bin(), Installed()), "C:\\Program Files\\Tarnwell\\Corvane");
+    EXPECT_TRUE(rec.calls.empty());
+    Mark(root / "installed");
+    EXPECT_EQ(FindAppPath(Bin(), Installed()), Installed());
+    Mark(root / "bin");
     EXPECT_EQ(FindAppPath(Bin(), Installed()), Bin());
 }
 

@@ -13,7 +13,7 @@
 #include <map>
 #include <sstream>
 
-#include "app/archive_creation.h"
+#include "archive/archive_creation.h"
 #include "common/product.h"
 #include "common/recording_ui.h"
 #include "db/ado_tools.h"
@@ -203,6 +203,21 @@ TEST_F(ArchiveCreationTest, AnArchiveWithoutItsContainerIsCopiedOverAgain) {
 
     ExpectEmptiedArchive();
     EXPECT_FALSE(fs::exists(m_archive / "Notes")) << "an existing archive folder gets no Notes folder";
+}
+
+TEST_F(ArchiveCreationTest, AnArchiveFolderInAnotherCaseIsTheArchiveAndNoSecondOneIsMade) {
+    fs::create_directories(m_data / "ARCHIVE");
+    m_archive = m_data / "ARCHIVE";
+    Create();  // no container yet: made inside ARCHIVE
+    ExpectEmptiedArchive();
+    EXPECT_FALSE(fs::exists(m_data / "Archive"));
+
+    const auto before = fs::last_write_time(m_archive / "Corvane.dbc");
+    m_status.events.clear();
+    Create();  // made already: left alone
+    EXPECT_EQ(fs::last_write_time(m_archive / "Corvane.dbc"), before);
+    EXPECT_TRUE(m_status.events.empty());
+    EXPECT_FALSE(fs::exists(m_data / "Archive"));
 }
 
 TEST_F(ArchiveCreationTest, TablesHeldOpenElsewhereAreListedAfterEmptying) {

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/archive_run.h"
+#include "archive/archive_run.h"
 #include "db/ado_tools.h"
 #include "engine/api/connection.h"
 #include "engine/api/recordset.h"
@@ -55,7 +55,9 @@ public:
         ++asked;
         return answer;
     }
+    void ShowRefusal(const std::string& title, const std::string&) override { refusals.push_back(title); }
     std::string answer;
+    std::vector<std::string> refusals;
     int asked = 0;
 };
 

@@ -1,7 +1,8 @@
 // The archive run killed at random instants: a child process (this test program again, running
-// the disabled child test below) archives a few randomly chosen patients and is killed with
-// SIGKILL while it works. After every kill each original patient must be whole, row for row,
-// in the practice database or in the archive; a final run that is let finish must leave every
+// the disabled child test below) archives a few randomly chosen patients, or the real program
+// archives every patient left with `--batch` (one group commit), and is killed with SIGKILL
+// while it works. After every kill each original patient must be whole, row for row, in the
+// practice database or in the archive; a final run that is let finish must leave every
 // patient whole in the archive and none in the practice.
 #include <gtest/gtest.h>
 
@@ -28,7 +29,8 @@ using namespace archive_run_testing;
 using testing_support::TempDir;
 
 constexpr int kReadyFd = 3;
-constexpr int kKills = 50;
+constexpr int kWindowKills = 30;
+constexpr int kBatchKills = 25;
 constexpr int kPatients = 24;
 
 // The child: one archive run over up to three patients picked at random from the grid.
@@ -99,8 +101,34 @@ bool WaitReady(const Child& child) {
 int Finish(Child& child) {
     int status = 0;
     waitpid(child.pid, &status, 0);
-    close(child.readyPipe);
+    if (child.readyPipe >= 0) close(child.readyPipe);
     return status;
+}
+
+// The real program, in an application folder of its own, archiving every patient of data
+// with no display.
+Child StartBatch(const fs::path& program, const fs::path& data) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+        const std::string entry = *e;
+        if (entry.rfind("DISPLAY=", 0) != 0 && entry.rfind("QT_QPA_PLATFORM=", 0) != 0) env.push_back(entry);
+    }
+    std::vector<std::string> args = {program.string(), "--batch", (data / "Corvane.dbc").string(), "--where",
+                                     "PtNum > 0"};
+    const pid_t pid = fork();
+    if (pid == 0) {
+        std::vector<char*> argv, envp;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        for (auto& e : env) envp.push_back(e.data());
+        envp.push_back(nullptr);
+        const int out = ::open(ChildOutput(data).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(out, 1);
+        dup2(out, 2);
+        execve(argv[0], argv.data(), envp.data());
+        _exit(127);
+    }
+    return {pid, -1};
 }
 
 // Every original patient's live rows are, all of them, live in the practice or in the archive.
@@ -149,7 +177,7 @@ TEST(ArchiveRunKill, EveryPatientStaysWholeSomewhereWhateverInstantTheRunIsKille
     };
 
     newRound();
-    while (kills < kKills && !HasFailure()) {
+    while (kills < kWindowKills && !HasFailure()) {
         if (LivePatients(data).size() < 3) newRound();
         Child child = Start(data, ++spawned);
         ASSERT_GT(child.pid, 0);
@@ -163,7 +191,30 @@ TEST(ArchiveRunKill, EveryPatientStaysWholeSomewhereWhateverInstantTheRunIsKille
         else ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << testing_support::ReadFile(ChildOutput(data));
         ExpectNothingLost(original, data, patients);
     }
-    EXPECT_GE(kills, kKills);
+    EXPECT_GE(kills, kWindowKills);
+
+    // Batch runs: every live patient in one group, killed anywhere from the program's start
+    // to about when such a run ends (three patients took runSeconds above).
+    const fs::path program = dir / "app" / "Archive";
+    fs::create_directories(program.parent_path());
+    fs::copy_file(ARCHIVE_PROGRAM, program);
+    testing_support::WriteFile(program.parent_path() / "corvane.xml", "<corvane/>");
+    int batchKills = 0;
+    while (batchKills < kBatchKills && !HasFailure()) {
+        if (LivePatients(data).size() < 3) newRound();
+        const double batchSeconds = 0.05 + runSeconds * static_cast<double>(LivePatients(data).size()) / 3.0;
+        Child child = StartBatch(program, data);
+        ASSERT_GT(child.pid, 0);
+        std::uniform_real_distribution<double> delay(0.0, batchSeconds);
+        std::this_thread::sleep_for(std::chrono::duration<double>(delay(random)));
+        kill(child.pid, SIGKILL);
+        const int status = Finish(child);
+        if (WIFSIGNALED(status)) ++batchKills;
+        else ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << testing_support::ReadFile(ChildOutput(data));
+        ExpectNothingLost(original, data, patients);
+    }
+    EXPECT_GE(batchKills, kBatchKills);
+    kills += batchKills;
 
     // A run let finish heals whatever the kills left: everybody whole in the archive.
     ui::RecordingUi silent;
@@ -182,6 +233,7 @@ TEST(ArchiveRunKill, EveryPatientStaysWholeSomewhereWhateverInstantTheRunIsKille
         EXPECT_EQ(CountOf(RowsOf(practice, p, false)), 0u) << "patient " << p;
     }
     RecordProperty("kills", kills);
+    RecordProperty("batch_kills", batchKills);
     RecordProperty("rounds", round);
 }
 

@@ -10,11 +10,11 @@
 #include <set>
 #include <sstream>
 
-#include "app/archive_journal.h"
+#include "archive/archive_journal.h"
 #include "archive_run_fixture.h"
-#include "engine/dbf/table.h"
 #include "common/product.h"
 #include "common/recording_ui.h"
+#include "engine/dbf/table.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
 
@@ -203,7 +203,7 @@ TEST_F(ArchiveRunTest, ThreePatientsMoveWithTheirRowsAndNotesLastSelectedFirst) 
 
     const auto messages = m_ui.Messages();
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text, kComplete);
+    EXPECT_EQ(messages[0].text, "Archived 3 of 3 patients; 0 skipped.\r\n\r\n" + kComplete);
     EXPECT_EQ(messages[0].title, "Archive Complete");
     EXPECT_EQ(messages[0].icon, ui::Icon::Information);
     EXPECT_EQ(m_window->stopButton, (std::vector<bool>{true, false}));

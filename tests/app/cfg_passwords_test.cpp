@@ -1,4 +1,4 @@
-#include "app/cfg_passwords.h"
+#include "archive/cfg_passwords.h"
 
 #include <gtest/gtest.h>
 

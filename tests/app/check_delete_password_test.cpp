@@ -5,7 +5,7 @@
 #include <QTextEdit>
 #include <QTimer>
 
-#include "app/delete_patient.h"
+#include "app/password_dialog.h"
 #include "common/recording_ui.h"
 #include "engine/error.h"
 #include "password_db.h"
@@ -20,10 +20,12 @@ using passwords_testing::MakeDemoDb;
 using passwords_testing::MakePasswordsDb;
 using testing_support::TempDir;
 
-// Answers with a fixed text (or fails) and counts how often it was asked.
-class TypedPassword : public deletion::PasswordPrompt {
+// Answers with a fixed text (or fails) and counts how often it was asked; a refusal shows the
+// window's balloon.
+class TypedPassword : public deletion::DialogPasswordPrompt {
 public:
-    explicit TypedPassword(std::string typed, bool fail = false) : m_typed(std::move(typed)), m_fail(fail) {}
+    explicit TypedPassword(std::string typed, bool fail = false)
+        : DialogPasswordPrompt(""), m_typed(std::move(typed)), m_fail(fail) {}
     std::string AskPassword() override {
         ++asked;
         if (m_fail) throw engine::Error(engine::err::kBadArgument, "no dialog");

@@ -3,7 +3,7 @@
 #include <map>
 #include <set>
 
-#include "app/delete_patient.h"
+#include "archive/delete_patient.h"
 #include "engine/dbf/container.h"
 #include "password_db.h"
 #include "support/temp_dir.h"

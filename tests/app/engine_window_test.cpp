@@ -7,9 +7,9 @@
 
 #include <QPushButton>
 
-#include "app/archive_creation.h"
-#include "app/archive_run.h"
 #include "app/recordset_source.h"
+#include "archive/archive_creation.h"
+#include "archive/archive_run.h"
 #include "archive_window_fixture.h"
 #include "common/process.h"
 #include "db/ado_tools.h"
@@ -182,7 +182,7 @@ TEST_F(EngineWindowTest, TheArchiveButtonArchivesTheSelectedPatientAndReloadsThe
     const auto shown = rec.Messages();
     ASSERT_FALSE(shown.empty());
     EXPECT_EQ(shown.back().title, "Archive Complete");
-    EXPECT_EQ(shown.back().text, app::ArchiveCompleteText());
+    EXPECT_EQ(shown.back().text, "Archived 1 of 1 patient; 0 skipped.\r\n\r\n" + app::ArchiveCompleteText());
     EXPECT_TRUE(window.cmdArchive()->isEnabled());
     EXPECT_FALSE(window.cmdStop()->isVisibleTo(&window));
     EXPECT_EQ(window.grdPatients()->RowCount(), before - 1);

@@ -9,6 +9,9 @@
 
 #include "app/window_tools.h"
 #include "archive_window_fixture.h"
+#include "common/registry_store.h"
+#include "common/registry_value.h"
+#include "support/registry_env.h"
 #include "views/record_grid.h"
 
 namespace fs = std::filesystem;
@@ -153,6 +156,19 @@ TEST_F(FormLoadTest, WithoutAnyMarkerTheTypedFolderBecomesAppPath) {
     EXPECT_EQ(rec.calls[0].kind, ui::Shown::Kind::InputBox);
     EXPECT_EQ(rec.calls[0].text, "Enter Path:  ");
     EXPECT_EQ(rec.calls[0].title, "Enter path");
+    EXPECT_EQ(LogTexts(), std::vector<std::string>{"frmArchive/Form_Load:  AppPath = " + AppFolder()});
+}
+
+TEST_F(FormLoadTest, WithoutAnyMarkerTheInstallFolderRegisteredForTheMachineBecomesAppPath) {
+    testing_support::ScopedRegistry registry;
+    fs::remove(root / "app" / "corvane.xml");
+    ASSERT_EQ(common::reg::SetValue(common::kHkeyLocalMachine, "SOFTWARE\\RArozu\\DerazoRI", "Corvane",
+                                    common::reg::StringValue(AppFolder() + "/Corvane")),
+              common::reg::kOk);
+    TestWindow window(environment);
+    ASSERT_TRUE(window.Form_Load());
+    EXPECT_EQ(window.AppPath(), AppFolder());
+    for (const auto& call : rec.calls) EXPECT_NE(call.kind, ui::Shown::Kind::InputBox);
     EXPECT_EQ(LogTexts(), std::vector<std::string>{"frmArchive/Form_Load:  AppPath = " + AppFolder()});
 }
 

@@ -10,7 +10,7 @@
 #include <QTimer>
 #include <functional>
 
-#include "app/delete_patient.h"
+#include "app/password_dialog.h"
 #include "common/recording_ui.h"
 #include "password_db.h"
 #include "support/temp_dir.h"

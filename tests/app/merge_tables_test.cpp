@@ -9,7 +9,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/merge_tables.h"
+#include "archive/merge_tables.h"
 #include "common/product.h"
 #include "db/ado_tools.h"
 #include "engine/dbf/container.h"

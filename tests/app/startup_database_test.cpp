@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
+#include "support/holding_child.h"
+#include "archive/run_lock.h"
 #include "archive_window_fixture.h"
+#include "engine/dbf/table.h"
 #include "common/process.h"
 #include "folders/folder_bar.h"
 
@@ -218,4 +222,81 @@ TEST_F(StartupDatabaseTest, AnUndefinedFolderLeavesTheGridAsItIs) {
     EXPECT_EQ(window.layoutsLoaded.size(), 1u);
     EXPECT_EQ(rec.Messages().size(), 1u);  // the user is told about the folder
     EXPECT_FALSE(rec.busy);
+}
+
+// ---- the start-up pack never disturbs a run elsewhere ----
+
+namespace {
+
+// A child holding the run lock of folder for an archive run.
+std::unique_ptr<testing_support::HoldingChild> RunningElsewhere(const std::string& folder) {
+    return std::make_unique<testing_support::HoldingChild>([folder] {
+        return (new archive::RunLock(archive::RunLock::TryAcquire(folder, archive::LockPurpose::Run)))->Held();
+    });
+}
+
+}  // namespace
+
+TEST_F(StartupDatabaseTest, AnArchiveInUseByARunOrAnotherConnectionIsNotPackedAndOnlyTheLogSaysSo) {
+    common::SetCommandLine("-D");
+    fs::create_directories(root / "data" / "ARCHIVE");
+    const std::string archiveFolder = DataFolder() + "/ARCHIVE";
+    {
+        auto run = RunningElsewhere(archiveFolder);
+        ASSERT_TRUE(run->Took());
+        TestWindow window(environment);
+        window.failedTables = "never.dbf";
+        ASSERT_TRUE(window.Form_Load());
+        EXPECT_TRUE(window.packedFolders.empty());
+        EXPECT_TRUE(rec.Messages().empty());
+        EXPECT_EQ(window.connectedTo.size(), 1u);  // start-up goes on
+        const auto lines = LogTexts();
+        const std::string expected = "frmArchive/LoadDatabase:  Archive not packed: An archive run by " +
+                                     common::GetLoginName() + " on ";
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                                [&](const std::string& line) { return line.rfind(expected, 0) == 0; }),
+                  1);
+    }
+    // A table held open by another process (a program that takes no run lock).
+    engine::Table::Create(root / "data" / "ARCHIVE" / "identfil.dbf", {{.name = "PtNum", .type = 'I'}})->Close();
+    testing_support::HoldingChild holder([&] {
+        return (new std::unique_ptr<engine::Table>(engine::Table::Open(root / "data" / "ARCHIVE" / "identfil.dbf")))
+                   ->get() != nullptr;
+    });
+    ASSERT_TRUE(holder.Took());
+    TestWindow window(environment);
+    ASSERT_TRUE(window.Form_Load());
+    EXPECT_TRUE(window.packedFolders.empty());
+    EXPECT_TRUE(rec.Messages().empty());
+    const auto lines = LogTexts();
+    EXPECT_NE(std::find(lines.begin(), lines.end(),
+                        "frmArchive/LoadDatabase:  Archive not packed: These tables are in use by another connection: "
+                        "identfil.dbf."),
+              lines.end());
+    // Nothing holds it any more: the next start packs, holding the run lock while it does.
+    holder.Kill();
+    TestWindow later(environment);
+    ASSERT_TRUE(later.Form_Load());
+    EXPECT_EQ(later.packedFolders, std::vector<std::string>{archiveFolder});
+    EXPECT_FALSE(archive::RunLock::CurrentHolder(archiveFolder).has_value());  // let go after the pack
+}
+
+TEST_F(StartupDatabaseTest, DashPackOfAnArchiveOrItsDataFolderDuringARunSaysSoAndChangesNothing) {
+    fs::create_directories(root / "data" / "Archive");
+    auto run = RunningElsewhere(DataFolder() + "/Archive");
+    ASSERT_TRUE(run->Took());
+    for (const std::string& folder : {DataFolder() + "/Archive", DataFolder()}) {
+        rec.calls.clear();
+        common::SetCommandLine("-pack" + folder);
+        TestWindow window(environment);
+        EXPECT_FALSE(window.Form_Load());
+        EXPECT_EQ(window.ExitCode(), 1);
+        EXPECT_TRUE(window.packedFolders.empty()) << folder;
+        const auto messages = rec.Messages();
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0].text.rfind("The database was not packed.\r\nAn archive run by ", 0), 0u) << messages[0].text;
+        EXPECT_NE(messages[0].text.find(". Try again when it has finished."), std::string::npos);
+        EXPECT_EQ(messages[0].icon, ui::Icon::Exclamation);
+        EXPECT_EQ(messages[0].title, "Archive");
+    }
 }

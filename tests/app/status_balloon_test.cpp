@@ -22,6 +22,8 @@ TEST_F(StatusBalloonTest, ShowStatusCentresTheInformationBalloon2000TwipsDownAnd
     rec.screen = {1600, 1200, 12.0, 15.0};
     rec.recordDoEvents = true;
     TestWindow window(environment);
+    auto now = std::chrono::steady_clock::now();
+    window.SetStatusClock([&] { return now; });
     EXPECT_EQ(window.StatusTip(), nullptr);
 
     window.ShowStatus("Archiving", "Patient 42", true);
@@ -44,6 +46,7 @@ TEST_F(StatusBalloonTest, ShowStatusCentresTheInformationBalloon2000TwipsDownAnd
     // The same balloon shows the next message; without bringing to front it stays topmost
     // as the balloon itself makes it.
     app::SetTopmost(nullptr, false);
+    now += app::frmArchive::kEventInterval;
     window.ShowStatus("Archiving", "Patient 43", false);
     EXPECT_EQ(window.StatusTip(), tip);
     EXPECT_EQ(TextOf(*tip), "Patient 43");

@@ -2,8 +2,10 @@
 
 #include "common/exception_text.h"
 #include "common/paths.h"
+#include "common/registry_store.h"
 #include "common/registry_value.h"
 #include "engine/error.h"
+#include "support/registry_env.h"
 
 using namespace common;
 
@@ -44,9 +46,28 @@ TEST(ReplaceChars, ReplacesEveryCharacterOfTheSet) {
     EXPECT_EQ(ReplaceChars("\xC3\xA9\xC3\xA8", "\xC3\xA9", "-"), "-\xC3\xA8");
 }
 
-TEST(ReadRegValue, AnswersFalseAndEmptiesTheValueWithoutARegistry) {
+TEST(ReadRegValue, AnswersFalseAndEmptiesTheValueOfAMissingKey) {
+    testing_support::ScopedRegistry registry;
     std::string value = "left over";
     EXPECT_FALSE(ReadRegValue(kHkeyLocalMachine, "SOFTWARE\\RArozu\\DerazoRI", "Corvane", value));
+    EXPECT_EQ(value, "");
+}
+
+TEST(ReadRegValue, GivesTextsAndNumbersAndLeavesOtherTypesAlone) {
+    testing_support::ScopedRegistry registry;
+    using namespace common::reg;
+    SetValue(kHkeyCurrentUser, "Software\\T", "Text", StringValue("hello"));
+    SetValue(kHkeyCurrentUser, "Software\\T", "Number", DwordValue(4000000000u));
+    SetValue(kHkeyCurrentUser, "Software\\T", "Blob", BinaryValue({1, 2}));
+    SetValue(kHkeyCurrentUser, "Software\\T", "Long", StringValue(std::string(600, 'x')));
+    std::string value = "before";
+    EXPECT_TRUE(ReadRegValue(kHkeyCurrentUser, "Software\\T", "Blob", value));
+    EXPECT_EQ(value, "before");
+    EXPECT_TRUE(ReadRegValue(kHkeyCurrentUser, "Software\\T", "text", value));
+    EXPECT_EQ(value, "hello");
+    EXPECT_TRUE(ReadRegValue(kHkeyCurrentUser, "software\\t", "Number", value));
+    EXPECT_EQ(value, "4000000000");
+    EXPECT_FALSE(ReadRegValue(kHkeyCurrentUser, "Software\\T", "Long", value));  // 1202 bytes
     EXPECT_EQ(value, "");
 }
 

@@ -145,6 +145,33 @@ TEST_F(AdoToolsTest, CopyRecordPassesAFailedAssignmentToTheCaller) {
     }
 }
 
+TEST_F(AdoToolsTest, CopyRecordKeepsTheSourceNumberOfAnAutoincrementField) {
+    auto container = engine::Container::Open(m_dir / "Corvane.dbc");
+    for (const char* name : {"Numbered", "Copies"}) {
+        container->CreateTable(name, std::string(name) + ".dbf",
+                               {{.name = "Id", .type = 'I', .autoIncrement = true, .autoIncNext = 100},
+                                {.name = "Name", .type = 'C', .length = 8}});
+    }
+    container.reset();
+    auto c = AdoTools::Connect_DBC(m_dir.Str(), "Corvane.dbc");
+    c->Execute("INSERT INTO Numbered (Name) VALUES ('first'); INSERT INTO Numbered (Name) VALUES ('second')");
+    Recordset source, target;
+    source.Open("SELECT * FROM Numbered WHERE Name = 'second'", *c, 3, 3, -1);
+    target.Open("Copies", *c, 3, 3, 2);
+    target.AddNew();
+    AdoTools::CopyRecord(source.Fields(), target);
+    target.Update();
+    EXPECT_FALSE(target.CopyMode());
+    EXPECT_EQ(c->Execute("SELECT Id FROM Copies").rows->rows, (std::vector<std::vector<Value>>{{Value(101)}}));
+    // Outside a copy the table numbers the row and refuses a number given by hand.
+    target.AddNew();
+    target.Fields().Item("Name").SetValue(Value("new"));
+    target.Update();
+    EXPECT_EQ(target.Fields().Item("Id").Value(), Value(102));
+    target.AddNew();
+    EXPECT_THROW(target.Fields().Item("Id").SetValue(Value(7)), engine::Error);
+}
+
 TEST(VariantText, ShowsDateTimesWithAClockAsAmOrPm) {
     const int32_t day = engine::JulianDayFromYmd(2026, 12, 4);
     EXPECT_EQ(AdoTools::VariantText(Value(engine::DateTime{day, (19 * 3600 + 35 * 60 + 38) * 1000})), "12/4/2026 7:35:38 PM");

@@ -198,6 +198,20 @@ TEST_F(PackDatabaseTest, TablesHeldByAnotherProcessAreNamedOnceEachAndTheRestPac
     EXPECT_TRUE(ui.Messages().empty()) << "the caller tells the user";
 }
 
+TEST_F(PackDatabaseTest, TablesInUseNamesWhatAnotherProcessHoldsAndChangesNothing) {
+    MakeDatabase(data);
+    {
+        OtherProcess other({data / "ref.dbf", data / "old list.DbF"});
+        ASSERT_TRUE(other.Ready());
+        EXPECT_EQ(db::TablesInUse(data.string() + "/"), (std::vector<std::string>{"old list.DbF", "ref.dbf"}));
+        EXPECT_EQ(Marked(data / "CASE.DBF"), 2u);
+        EXPECT_EQ(Rows(data / "CASE.DBF"), 6u);
+    }
+    EXPECT_TRUE(db::TablesInUse(data.string()).empty());
+    EXPECT_TRUE(db::TablesInUse((dir / "missing").string()).empty());
+    EXPECT_TRUE(ui.Messages().empty());
+}
+
 TEST_F(PackDatabaseTest, AFolderThatCannotBeListedIsReportedNotTakenForEmpty) {
     testing_support::WriteFile(dir / "file", "not a folder");
     std::string failed;

@@ -14,4 +14,9 @@ std::string CommandOutput(const std::string& command);
 // reader asks for a memo file whenever a table has a B field, so that demand is switched off.
 std::string DbfreadCounts(const std::filesystem::path& file);
 
+// The live rows as python3-dbfread reads them, one line per row, the values in field order
+// joined by "|" in Python's text form (text without trailing blanks, dates yyyy-mm-dd,
+// logicals True/False, null None). The hidden null-flags field is left out.
+std::string DbfreadRows(const std::filesystem::path& file);
+
 }  // namespace testing_support

@@ -34,6 +34,4 @@ void WriteFile(const std::filesystem::path& file, const std::string& bytes) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-std::filesystem::path SharedVfpData() { return std::filesystem::path(ARCHIVE_SHARED_DIR) / "testdata" / "vfp"; }
-
 }  // namespace testing_support

@@ -27,7 +27,8 @@ private:
 std::string ReadFile(const std::filesystem::path& file);
 void WriteFile(const std::filesystem::path& file, const std::string& bytes);
 
-// The shared test data folder written by Visual FoxPro itself (read in place, never copied).
+// The folder of sample files written by Visual FoxPro itself (read in place, never copied);
+// requirements.h says where it is found and how a test skips without it.
 std::filesystem::path SharedVfpData();
 
 }  // namespace testing_support

@@ -129,10 +129,10 @@ TEST(GridViewModelProperties, EveryPropertyHoldsWhatIsWritten) {
     views::GridFont font{"Courier New", 9.5, true, true, true, true};
     grid.SetFont(font);
     EXPECT_EQ(grid.Font(), font);
-    grid.ColumnHeaderFont().Size = 12;
-    grid.ColumnHeaderFont().Bold = true;
-    EXPECT_EQ(grid.ColumnHeaderFont().Size, 12);
-    EXPECT_TRUE(grid.ColumnHeaderFont().Bold);
+    grid.ColumnHeaderFont().SetSize(12);
+    grid.ColumnHeaderFont().SetBold(true);
+    EXPECT_EQ(grid.ColumnHeaderFont().Size(), 12);
+    EXPECT_TRUE(grid.ColumnHeaderFont().Bold());
 
     grid.SetGridLines(0);
     EXPECT_EQ(grid.GridLines(), 0);

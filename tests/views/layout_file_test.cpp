@@ -59,7 +59,7 @@ TEST(LayoutFile, SaveAndLoadGiveTheSameLayoutText) {
     EXPECT_EQ(loaded.LayoutText(false), saved.LayoutText(false));
     EXPECT_EQ(loaded.Columns().Item(9).ColPosition(), 2);
     EXPECT_EQ(loaded.Columns().Item(3).Caption(), "Given <name> & \"more\"");
-    EXPECT_EQ(loaded.Font().Size, 9.75);
+    EXPECT_EQ(loaded.Font().Size(), 9.75);
     EXPECT_EQ(loaded.EvenRowsColor(), 0x00FFFF80u);
     EXPECT_EQ(loaded.Groups().Item(1), (views::GridGroup{10, -1}));
     EXPECT_EQ(loaded.SortKeys().Count(), 2);

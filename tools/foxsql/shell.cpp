@@ -31,23 +31,32 @@ Shell::Shell(const std::string& dataPath, Options options) : m_options(options) 
 
 bool Shell::Run(const std::string& text, std::ostream& out, std::ostream& err) {
     try {
-        const engine::sql::Outcome outcome = m_connection.Execute(text);
-        if (outcome.rows) {
-            const auto& rows = *outcome.rows;
-            if (m_options.json) {
-                for (const auto& row : rows.rows) out << JsonRow(rows.fields, row) << "\n";
-            } else {
-                out << AlignedTable(rows.fields, rows.rows) << "(" << rows.rows.size()
-                    << (rows.rows.size() == 1 ? " row)\n" : " rows)\n");
+        // Rows are printed as they are read, so a table of any size takes little memory.
+        long affected = 0;
+        const auto rows = m_connection.ExecuteForward(text, &affected);
+        if (rows) {
+            std::vector<engine::sql::FieldInfo> fields;
+            for (auto& f : rows->Fields()) fields.push_back(f.Info());
+            std::vector<engine::Value> row(fields.size());
+            AlignedWriter table(fields, out);
+            if (!m_options.json) table.Header();
+            long count = 0;
+            for (; !rows->Eof(); rows->MoveNext(), ++count) {
+                for (size_t i = 0; i < fields.size(); ++i) row[i] = rows->Fields().Item(static_cast<long>(i)).Value();
+                if (m_options.json) out << JsonRow(fields, row) << "\n";
+                else table.Row(row);
             }
+            if (!m_options.json) out << "(" << count << (count == 1 ? " row)\n" : " rows)\n");
         } else if (!m_options.json) {
-            out << outcome.recordsAffected << (outcome.recordsAffected == 1 ? " record" : " records") << " affected\n";
+            out << affected << (affected == 1 ? " record" : " records") << " affected\n";
         }
         out.flush();
         return true;
     } catch (const engine::Error& e) {
+        out.flush();
         err << ErrorLine(e.Number(), e.Description()) << std::endl;
     } catch (const std::exception& e) {
+        out.flush();
         err << ErrorLine(0, e.what()) << std::endl;
     }
     return false;

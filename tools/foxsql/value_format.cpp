@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <ostream>
 
 namespace foxsql {
 namespace {
@@ -72,6 +73,8 @@ std::string CurrencyText(const engine::Currency& c) {
     return buf;
 }
 
+const std::string kDamaged = "(damaged)";
+
 // Cell width in characters (UTF-8 continuation bytes take no room).
 size_t Width(const std::string& s) {
     return static_cast<size_t>(std::count_if(s.begin(), s.end(), [](unsigned char c) { return (c & 0xC0) != 0x80; }));
@@ -89,8 +92,14 @@ std::string JsonValue(const engine::Value& value) {
             else if constexpr (std::is_same_v<T, double>) return std::isfinite(v) ? Number(v) : "null";
             else if constexpr (std::is_same_v<T, engine::Currency>) return CurrencyText(v);
             else if constexpr (std::is_same_v<T, std::string>) return Quoted(v);
-            else if constexpr (std::is_same_v<T, engine::Date>) return v.IsEmpty() ? "null" : Quoted(Ymd(v.julianDay));
-            else if constexpr (std::is_same_v<T, engine::DateTime>) return v.IsEmpty() ? "null" : Quoted(Moment(v));
+            else if constexpr (std::is_same_v<T, engine::Decimal>) return v.text;
+            else if constexpr (std::is_same_v<T, engine::Date>) {
+                if (v.damaged) return "{\"damaged\": \"date\"}";
+                return v.IsEmpty() ? "null" : Quoted(Ymd(v.julianDay));
+            } else if constexpr (std::is_same_v<T, engine::DateTime>) {
+                if (v.damaged) return "{\"damaged\": \"datetime\"}";
+                return v.IsEmpty() ? "null" : Quoted(Moment(v));
+            }
             else return "{\"hex\": " + Quoted(Hex(v)) + "}";
         },
         value.Raw());
@@ -109,47 +118,66 @@ std::string CellText(const engine::Value& value) {
     if (value.IsNull()) return ".NULL.";
     if (auto* b = value.If<bool>()) return *b ? ".T." : ".F.";
     if (auto* s = value.If<std::string>()) return *s;
-    if (auto* d = value.If<engine::Date>()) return d->IsEmpty() ? "" : Ymd(d->julianDay);
-    if (auto* t = value.If<engine::DateTime>()) return t->IsEmpty() ? "" : Moment(*t);
+    if (auto* d = value.If<engine::Date>()) return d->damaged ? kDamaged : d->IsEmpty() ? "" : Ymd(d->julianDay);
+    if (auto* t = value.If<engine::DateTime>()) return t->damaged ? kDamaged : t->IsEmpty() ? "" : Moment(*t);
     if (auto* bytes = value.If<engine::Bytes>()) return Hex(*bytes);
     return JsonValue(value);
 }
 
-std::string AlignedTable(const std::vector<engine::sql::FieldInfo>& fields,
-                         const std::vector<std::vector<engine::Value>>& rows) {
-    std::vector<std::vector<std::string>> cells;
-    std::vector<size_t> widths;
-    for (const auto& f : fields) widths.push_back(Width(f.name));
-    for (const auto& row : rows) {
-        std::vector<std::string> line;
-        for (size_t i = 0; i < fields.size() && i < row.size(); ++i) {
-            std::string text = CellText(row[i]);
-            std::replace_if(text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r' || c == '\t'; }, ' ');
-            widths[i] = std::max(widths[i], Width(text));
-            line.push_back(std::move(text));
-        }
-        cells.push_back(std::move(line));
+size_t ColumnWidth(const engine::sql::FieldInfo& field) {
+    size_t width = 0;
+    switch (field.type) {
+        case 'C': case 'V': case 'N': case 'F': width = static_cast<size_t>(std::max(field.length, 1)); break;
+        case 'Q': width = 2 * static_cast<size_t>(std::max(field.length, 1)); break;
+        case 'I': width = 11; break;
+        case 'Y': width = 21; break;
+        case 'B': width = 20; break;
+        case 'L': width = 3; break;
+        case 'D': width = 10; break;
+        case 'T': width = 19; break;
+        default: width = 10; break;  // memo, general, blob: as wide as their contents
     }
-    auto emit = [&](const std::vector<std::string>& line, std::string& out) {
-        std::string text;
-        for (size_t i = 0; i < line.size(); ++i) {
-            if (i) text += " | ";
-            const bool right = i < fields.size() && std::string("NFIYB").find(fields[i].type) != std::string::npos;
-            const std::string pad(widths[i] - Width(line[i]), ' ');
-            text += right ? pad + line[i] : line[i] + pad;
-        }
-        while (!text.empty() && text.back() == ' ') text.pop_back();
-        out += text + "\n";
-    };
-    std::string out;
-    std::vector<std::string> header;
-    for (const auto& f : fields) header.push_back(f.name);
-    emit(header, out);
+    if (field.nullable) width = std::max<size_t>(width, 6);  // .NULL.
+    if (field.type == 'D' || field.type == 'T') width = std::max(width, Width(kDamaged));
+    return std::max(width, Width(field.name));
+}
+
+AlignedWriter::AlignedWriter(const std::vector<engine::sql::FieldInfo>& fields, std::ostream& out)
+    : m_fields(fields), m_out(out) {
+    for (const auto& f : m_fields) m_widths.push_back(ColumnWidth(f));
+}
+
+void AlignedWriter::Emit(const std::vector<std::string>& line, bool header) {
+    std::string text;
+    for (size_t i = 0; i < line.size(); ++i) {
+        if (i) text += " | ";
+        const bool right =
+            !header && i < m_fields.size() && std::string("NFIYB").find(m_fields[i].type) != std::string::npos;
+        const size_t width = Width(line[i]);
+        const std::string pad(m_widths[i] > width ? m_widths[i] - width : 0, ' ');
+        text += right ? pad + line[i] : line[i] + pad;
+    }
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    m_out << text << "\n";
+}
+
+void AlignedWriter::Header() {
+    std::vector<std::string> names;
+    for (const auto& f : m_fields) names.push_back(f.name);
+    Emit(names, true);
     std::string rule;
-    for (size_t i = 0; i < widths.size(); ++i) rule += (i ? "-+-" : "") + std::string(widths[i], '-');
-    out += rule + "\n";
-    for (const auto& line : cells) emit(line, out);
-    return out;
+    for (size_t i = 0; i < m_widths.size(); ++i) rule += (i ? "-+-" : "") + std::string(m_widths[i], '-');
+    m_out << rule << "\n";
+}
+
+void AlignedWriter::Row(const std::vector<engine::Value>& row) {
+    std::vector<std::string> line;
+    for (size_t i = 0; i < m_fields.size() && i < row.size(); ++i) {
+        std::string text = CellText(row[i]);
+        std::replace_if(text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r' || c == '\t'; }, ' ');
+        line.push_back(std::move(text));
+    }
+    Emit(line, false);
 }
 
 }  // namespace foxsql

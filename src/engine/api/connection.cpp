@@ -83,21 +83,35 @@ void Connection::SetDeferredFlush(bool deferred) {
     if (!deferred) m_core->provider->Flush();
 }
 
-sql::Outcome ConnectionCore::Execute(std::string_view text) {
-    provider->BeginStatement();
-    sql::Outcome outcome;
+namespace {
+
+// Runs one statement of a connection: its tables checked for others' changes once, its writes
+// synced at the end (unless flushing is deferred), also when it fails.
+template <class Run>
+auto AsStatement(DbfTableProvider& provider, Run&& run) {
+    provider.BeginStatement();
     try {
-        outcome = sql::Execute(text, *session);
+        auto outcome = run();
+        provider.EndStatement();
+        return outcome;
     } catch (...) {
         // What a failing statement wrote before it failed is synced all the same.
         try {
-            provider->EndStatement();
+            provider.EndStatement();
         } catch (...) {
         }
         throw;
     }
-    provider->EndStatement();
-    return outcome;
+}
+
+}  // namespace
+
+sql::Outcome ConnectionCore::Execute(std::string_view text) {
+    return AsStatement(*provider, [&] { return sql::Execute(text, *session); });
+}
+
+sql::ForwardOutcome ConnectionCore::ExecuteForward(std::string_view text) {
+    return AsStatement(*provider, [&] { return sql::ExecuteForward(text, *session); });
 }
 
 const std::shared_ptr<ConnectionCore>& Connection::Core() const {
@@ -106,6 +120,16 @@ const std::shared_ptr<ConnectionCore>& Connection::Core() const {
 }
 
 sql::Outcome Connection::Execute(std::string_view text, long) { return Core()->Execute(text); }
+
+std::unique_ptr<Recordset> Connection::ExecuteForward(std::string_view text, long* recordsAffected) {
+    const auto& core = Core();
+    sql::ForwardOutcome outcome = core->ExecuteForward(text);
+    if (recordsAffected) *recordsAffected = outcome.recordsAffected;
+    if (!outcome.rows) return nullptr;
+    auto recordset = std::make_unique<Recordset>();
+    recordset->Attach(std::make_shared<ForwardRows>(std::move(outcome.rows)), core);
+    return recordset;
+}
 
 void Connection::Flush() { Core()->provider->Flush(); }
 

@@ -33,6 +33,8 @@ struct ConnectionCore {
     // Runs a statement text as one statement of the connection (its tables checked for
     // others' changes once, its writes synced at the end unless flushing is deferred).
     sql::Outcome Execute(std::string_view text);
+    // The same for a statement whose last SELECT's rows are read as they are wanted.
+    sql::ForwardOutcome ExecuteForward(std::string_view text);
 };
 
 inline constexpr int kAdSchemaTables = 20;
@@ -60,6 +62,11 @@ public:
               long options = -1);
     // Runs one statement or several separated by ";". Returns what the last statement did.
     sql::Outcome Execute(std::string_view text, long options = -1);
+    // Runs text as Execute does, but leaves the rows of a last SELECT unread: they come from
+    // the returned forward-only recordset one at a time (see Recordset::Open), so memory stays
+    // flat whatever their number. Null when the last statement is no SELECT; recordsAffected
+    // (when given) receives what that statement did.
+    std::unique_ptr<Recordset> ExecuteForward(std::string_view text, long* recordsAffected = nullptr);
     // Schema 20 (tables) with restrictions {catalog, schema, table name, table type}: one row
     // per table with TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME and TABLE_TYPE ("TABLE").
     std::unique_ptr<Recordset> OpenSchema(int schema, const std::vector<std::string>& restrictions = {});

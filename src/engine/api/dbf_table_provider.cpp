@@ -195,6 +195,24 @@ void DbfTableAccess::SetDeleted(sql::RecordNumber record, bool deleted) {
     key_index::AfterMarkChange(table, before);
 }
 
+void DbfTableAccess::Change(const std::vector<sql::RecordChange>& changes) {
+    Table& table = *m_kept->table;
+    Written();
+    const FileStamp before = key_index::BeforeWrite(table);
+    table.Change(changes);
+    std::vector<uint32_t> records;
+    for (const sql::RecordChange& c : changes) records.push_back(c.record);
+    key_index::AfterOverwrite(table, before, records);
+}
+
+void DbfTableAccess::SetDeleted(const std::vector<sql::RecordNumber>& records, bool deleted) {
+    Table& table = *m_kept->table;
+    Written();
+    const FileStamp before = key_index::BeforeWrite(table);
+    table.SetDeleted(records, deleted);
+    key_index::AfterMarkChange(table, before);
+}
+
 std::optional<std::vector<sql::RecordNumber>> DbfTableAccess::LookupEqual(size_t field, const Value& key) {
     // A tag of the table's own index on the field answers without reading the rows; the
     // process's key index is built only for fields no tag covers.
@@ -227,7 +245,14 @@ DbfTableProvider::DbfTableProvider(const fs::path& database) : m_keeper(std::mak
     }
     fs::path file = database;
     if (!fs::exists(file, ec)) {
+        // Say why: a folder that may not be entered, or a folder that is missing, is not a
+        // missing file.
+        if (ec && ec != std::errc::no_such_file_or_directory)
+            throw Error(err::kFileAccess, "Cannot open database '" + database.string() + "': " + ec.message() + ".");
         const fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
+        if (!fs::is_directory(folder, ec))
+            throw Error(err::kFileNotFound, "Cannot open database '" + database.string() + "': the folder '" +
+                                                folder.string() + "' does not exist.");
         const fs::path found = FindFileNoCase(folder, file.filename().string());
         if (found.empty())
             throw Error(err::kFileNotFound, "Cannot open database '" + database.string() + "': the file does not exist.");
@@ -333,7 +358,7 @@ std::shared_ptr<KeptTable> DbfTableProvider::Acquire(const std::string& nameOrPa
     for (size_t i = 0; i < fields.size(); ++i) {
         const engine::Field& f = fields[i];
         const std::string& name = useLong && !names->second[i].empty() ? names->second[i] : f.name;
-        kept->fields.push_back(sql::FieldInfo{name, f.type, f.length, f.decimals, f.nullable});
+        kept->fields.push_back(sql::FieldInfo{name, f.type, f.length, f.decimals, f.nullable, f.autoIncrement});
     }
     kept->checked = k.statement;
     std::lock_guard lock(k.mutex);

@@ -64,6 +64,8 @@ public:
     sql::RecordNumber Append(const std::vector<Value>& values) override;
     void Overwrite(sql::RecordNumber record, const std::vector<Value>& values) override;
     void SetDeleted(sql::RecordNumber record, bool deleted) override;
+    void Change(const std::vector<sql::RecordChange>& changes) override;
+    void SetDeleted(const std::vector<sql::RecordNumber>& records, bool deleted) override;
     std::optional<std::vector<sql::RecordNumber>> LookupEqual(size_t field, const Value& key) override;
 
     // The deletion mark alone, without decoding the record.

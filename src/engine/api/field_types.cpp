@@ -95,24 +95,29 @@ std::optional<bool> ParseLogical(std::string text) {
 }
 
 Value ToNumber(const Value& value, const sql::FieldInfo& field) {
-    double d = 0;
-    if (value.Is<int64_t>() || value.Is<double>() || value.Is<Currency>()) {
-        if (field.type == 'Y' && !value.Is<Currency>())
-            return value.Is<int64_t>() ? Value(Currency{value.As<int64_t>() * 10000})
-                                       : Value(Currency{std::llround(value.As<double>() * 10000.0)});
+    if (sql::IsNumber(value)) {
+        if (field.type == 'Y') {
+            const std::optional<Currency> amount = CurrencyOf(value);
+            if (!amount) Fail(value, field);
+            return *amount;
+        }
         if (field.type == 'B') return sql::ToDouble(value);
         if (field.type == 'I' && !value.Is<int64_t>()) {
-            d = sql::ToDouble(value);
-            if (std::fabs(d) > 2147483647.0) Fail(value, field);
+            const double d = sql::ToDouble(value);
+            if (!(std::fabs(d) <= 2147483647.0)) Fail(value, field);
             return static_cast<int64_t>(std::llround(d));
         }
-        return value.Is<Currency>() && field.type != 'Y' ? Value(sql::ToDouble(value)) : value;
+        return value;  // N and F store every digit of whole numbers, amounts and decimal text
     }
     if (auto* b = value.If<bool>()) return ToNumber(Value(int64_t{*b ? 1 : 0}), field);
     if (auto* s = value.If<std::string>()) {
-        const auto parsed = ParseNumber(Trim(*s));
+        const std::string text = Trim(*s);
+        if (text.empty()) return ToNumber(Value(int64_t{0}), field);  // a blank entry means zero
+        // Plain decimal text keeps its digits; other forms (exponents) go through a double.
+        if (auto exact = NumberFromDecimalText(text)) return ToNumber(*exact, field);
+        const auto parsed = ParseNumber(text);
         if (!parsed) Fail(value, field);
-        d = *parsed;
+        const double d = *parsed;
         const bool whole = d == std::trunc(d) && std::fabs(d) < 9e15;
         return ToNumber(whole && field.type != 'B' ? Value(static_cast<int64_t>(d)) : Value(d), field);
     }
@@ -180,7 +185,7 @@ Value ConvertForField(const Value& value, const sql::FieldInfo& field) {
             return ToNumber(value, field);
         case 'L':
             if (value.Is<bool>()) return value;
-            if (value.Is<int64_t>() || value.Is<double>() || value.Is<Currency>()) return sql::ToDouble(value) != 0;
+            if (sql::IsNumber(value)) return sql::ToDouble(value) != 0;
             if (auto* s = value.If<std::string>()) {
                 if (auto b = ParseLogical(Trim(*s))) return *b;
             }

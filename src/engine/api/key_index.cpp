@@ -146,6 +146,8 @@ std::optional<uint64_t> EqualityKey(const Value& value) {
             } else if constexpr (std::is_same_v<T, Currency>) {
                 if (v.tenThousandths % 10000 == 0) return Tagged(kNumber, static_cast<uint64_t>(v.tenThousandths / 10000));
                 return NumberKey(static_cast<double>(v.tenThousandths) / 10000.0);
+            } else if constexpr (std::is_same_v<T, Decimal>) {
+                return NumberKey(sql::ToDouble(Value(v)));
             } else if constexpr (std::is_same_v<T, std::string>) {
                 return Tagged(kText, std::hash<std::string_view>{}(sql::TrimRight(v)));
             } else if constexpr (std::is_same_v<T, Date>) {
@@ -204,6 +206,14 @@ void AfterAppend(const Table& table, const FileStamp& before, uint32_t record) {
 void AfterOverwrite(const Table& table, const FileStamp& before, uint32_t record) {
     // The record's old key stays in the index: a stale candidate is checked again and dropped.
     AfterAppend(table, before, record);
+}
+
+void AfterOverwrite(const Table& table, const FileStamp& before, const std::vector<uint32_t>& records) {
+    AfterWrite(table, before, [&](size_t field, FieldIndex& index) {
+        for (uint32_t record : records) {
+            if (auto key = EqualityKey(table.ReadValue(record, field))) index.Add(*key, record);
+        }
+    });
 }
 
 void AfterMarkChange(const Table& table, const FileStamp& before) {

@@ -49,6 +49,7 @@ std::optional<std::vector<uint32_t>> Lookup(const Table& table, size_t field, co
 FileStamp BeforeWrite(const Table& table);
 void AfterAppend(const Table& table, const FileStamp& before, uint32_t record);
 void AfterOverwrite(const Table& table, const FileStamp& before, uint32_t record);
+void AfterOverwrite(const Table& table, const FileStamp& before, const std::vector<uint32_t>& records);
 void AfterMarkChange(const Table& table, const FileStamp& before);
 
 // Forgets the indexes of table's file (before it is packed: the packed table is a new file).

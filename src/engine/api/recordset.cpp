@@ -70,7 +70,7 @@ Field* Fields::Find(std::string_view name) {
 Recordset::Recordset() = default;
 Recordset::~Recordset() = default;
 
-void Recordset::Open(const std::string& source, Connection& connection, int, int, long options) {
+void Recordset::Open(const std::string& source, Connection& connection, int cursorType, int, long options) {
     Close();
     const std::shared_ptr<ConnectionCore>& core = connection.Core();
     sql::Session& session = *core->session;
@@ -78,6 +78,11 @@ void Recordset::Open(const std::string& source, Connection& connection, int, int
         const auto mode = session.Options().exclusive ? sql::OpenMode::kExclusive : sql::OpenMode::kShared;
         core->provider->BeginStatement();
         Attach(std::make_shared<TableRows>(core->provider->OpenTable(source, mode), session.Options().deleted), core);
+        return;
+    }
+    if (cursorType == kAdOpenForwardOnly) {
+        sql::ForwardOutcome outcome = core->ExecuteForward(source);
+        if (outcome.rows) Attach(std::make_shared<ForwardRows>(std::move(outcome.rows)), core);
         return;
     }
     sql::Outcome outcome = core->Execute(source);
@@ -234,14 +239,21 @@ engine::Value Recordset::FieldValue(size_t index) {
 }
 
 void Recordset::SetFieldValue(size_t index, const engine::Value& value) {
-    const engine::Value converted = ConvertForField(value, Rows().Fields()[index]);
+    const sql::FieldInfo& field = Rows().Fields()[index];
+    const bool refuseNumbers = !m_copyMode && (!m_core || m_core->session->Options().autoIncError);
+    if (field.autoIncrement && refuseNumbers)
+        throw Error(engine::err::kAutoIncrementField,
+                    "Field '" + field.name + "' is read-only: the table numbers it itself (autoincrement).");
+    const engine::Value converted = ConvertForField(value, field);
     if (!m_buffer) {
         if (!m_rows->Updatable())
             throw Error(err::kNotUpdatable, "The recordset cannot be updated: its rows do not come from the fields of one table.");
         m_buffer = Current();
+        m_assigned.assign(m_buffer->size(), false);
         m_adding = false;
     }
     (*m_buffer)[index] = converted;
+    m_assigned.at(index) = true;
 }
 
 void Recordset::AddNew() {
@@ -249,6 +261,7 @@ void Recordset::AddNew() {
     if (!m_rows->Updatable())
         throw Error(err::kNotUpdatable, "The recordset cannot be updated: its rows do not come from the fields of one table.");
     m_buffer = std::vector<engine::Value>(m_rows->Fields().size());
+    m_assigned.assign(m_buffer->size(), false);
     m_adding = true;
 }
 
@@ -259,7 +272,11 @@ void Recordset::Update() {
         const int64_t row = m_rows->Append(*m_buffer);
         StandOn(row, true);
     } else {
-        m_rows->Write(m_row, *m_buffer);
+        std::vector<std::pair<size_t, engine::Value>> assigned;
+        for (size_t i = 0; i < m_buffer->size(); ++i) {
+            if (m_assigned.at(i)) assigned.emplace_back(i, (*m_buffer)[i]);
+        }
+        m_rows->Write(m_row, assigned);
         m_current.reset();
     }
     m_buffer.reset();

@@ -9,7 +9,10 @@
 //
 // Positions: a row, BOF (before the first) or EOF (after the last); a new recordset stands
 // on its first row. Moving away from a row with unsaved changes saves them, as Update does;
-// Close drops them.
+// Close drops them. Update writes only the fields assigned since the edit began: every other
+// byte of the stored record stays as it was. A value assigned to an autoincrement field is
+// refused (err::kAutoIncrementField) unless the recordset is in copy mode or the
+// connection ran SET AUTOINCERROR OFF; a new row's autoincrement field is numbered by the table.
 // Bookmarks are doubles, stable for the life of the recordset and valid in its clones, which
 // share its rows (rows one adds are seen by the others). Field values of text fields keep
 // their trailing blanks; assigned values are converted to the field's type (field_types.h).
@@ -35,6 +38,7 @@ namespace engine::api {
 class RowStore;
 class Recordset;
 
+inline constexpr int kAdOpenForwardOnly = 0;
 inline constexpr int kAdOpenStatic = 3;
 inline constexpr int kAdLockOptimistic = 3;
 inline constexpr long kAdCmdTable = 2;
@@ -87,8 +91,10 @@ public:
 
     // source: a table name (options kAdCmdTable) or statement text (kAdCmdUnknown; a text
     // without blanks is taken as a table name). A text whose last statement is no SELECT is
-    // run and leaves the recordset closed. cursorType and lockType are accepted as given
-    // (the cursor is always static, updates optimistic).
+    // run and leaves the recordset closed. cursorType kAdOpenForwardOnly reads the rows of a
+    // statement one at a time as MoveNext asks for them (RecordCount -1, no moving back, no
+    // changes: api::err::kForwardOnly); any other cursor type is static with optimistic
+    // updates (lockType is accepted as given).
     void Open(const std::string& source, Connection& connection, int cursorType = kAdOpenStatic,
               int lockType = kAdLockOptimistic, long options = kAdCmdUnknown);
     int State() const { return m_rows ? 1 : 0; }
@@ -120,6 +126,11 @@ public:
     void CancelUpdate();
     // True while a row is being added or edited.
     bool Editing() const { return m_buffer.has_value(); }
+    // Copy mode: values assigned to autoincrement fields are stored as given instead of being
+    // refused (the table numbers such fields itself otherwise), so a copied row keeps the
+    // number of its source. Off when a recordset opens.
+    void SetCopyMode(bool on) { m_copyMode = on; }
+    bool CopyMode() const { return m_copyMode; }
 
     api::Fields& Fields();
     // A second cursor over the same rows, standing on the first row.
@@ -145,6 +156,8 @@ private:
     int64_t m_row = -1;
     std::optional<std::vector<engine::Value>> m_current;  // values of m_row, once read
     std::optional<std::vector<engine::Value>> m_buffer;   // row being added or edited
+    std::vector<bool> m_assigned;                         // per field: assigned since the edit began
+    bool m_copyMode = false;
     bool m_adding = false;
 };
 

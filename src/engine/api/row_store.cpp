@@ -74,8 +74,8 @@ int64_t TableRows::Append(const std::vector<Value>& values) {
     return record;
 }
 
-void TableRows::Write(int64_t row, const std::vector<Value>& values) {
-    m_table->Overwrite(static_cast<sql::RecordNumber>(row), values);
+void TableRows::Write(int64_t row, const std::vector<std::pair<size_t, Value>>& assigned) {
+    m_table->Change({sql::RecordChange{static_cast<sql::RecordNumber>(row), assigned}});
 }
 
 std::optional<std::vector<int64_t>> TableRows::Candidates(size_t field, const Value& key) {
@@ -89,6 +89,49 @@ std::optional<std::vector<int64_t>> TableRows::Candidates(size_t field, const Va
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     return rows;
 }
+
+namespace {
+
+[[noreturn]] void ForwardOnly() {
+    throw Error(err::kForwardOnly, "The rowset is forward-only: it does not support fetching backward or changing rows.");
+}
+
+}  // namespace
+
+ForwardRows::ForwardRows(std::unique_ptr<sql::RowCursor> cursor) : m_cursor(std::move(cursor)) {}
+
+std::optional<int64_t> ForwardRows::Fetch() {
+    if (m_end || !m_cursor->Next(m_values)) {
+        m_end = true;
+        m_row.reset();
+        m_values.clear();
+        return std::nullopt;
+    }
+    m_row = m_read++;
+    return m_row;
+}
+
+std::optional<int64_t> ForwardRows::First() {
+    if (m_read == 0 && !m_end) return Fetch();
+    if (m_read == 0 || (m_row && *m_row == 0)) return m_row;
+    ForwardOnly();
+}
+
+std::optional<int64_t> ForwardRows::After(int64_t row) {
+    if (!m_row || row != *m_row) ForwardOnly();
+    return Fetch();
+}
+
+std::optional<int64_t> ForwardRows::Last() { ForwardOnly(); }
+std::optional<int64_t> ForwardRows::Before(int64_t) { ForwardOnly(); }
+
+std::vector<Value> ForwardRows::Read(int64_t row) {
+    if (!m_row || row != *m_row) ForwardOnly();
+    return m_values;
+}
+
+int64_t ForwardRows::Append(const std::vector<Value>&) { ForwardOnly(); }
+void ForwardRows::Write(int64_t, const std::vector<std::pair<size_t, Value>>&) { ForwardOnly(); }
 
 QueryRows::QueryRows(sql::ResultSet rows, std::shared_ptr<ConnectionCore> core)
     : m_rows(std::move(rows)), m_core(std::move(core)),
@@ -153,13 +196,13 @@ int64_t QueryRows::Append(const std::vector<Value>& values) {
     return static_cast<int64_t>(m_rows.rows.size()) - 1;
 }
 
-void QueryRows::Write(int64_t row, const std::vector<Value>& values) {
+void QueryRows::Write(int64_t row, const std::vector<std::pair<size_t, Value>>& assigned) {
     DbfTableAccess& table = Table();
     const sql::RecordNumber n = m_rows.sourceRecords.at(static_cast<size_t>(row));
-    sql::Record record;
-    table.Read(n, record);
-    for (size_t c = 0; c < values.size(); ++c) record.values[static_cast<size_t>(m_rows.sourceFields[c])] = values[c];
-    table.Overwrite(n, record.values);
+    sql::RecordChange change{n, {}};
+    for (const auto& [column, value] : assigned)
+        change.fields.emplace_back(static_cast<size_t>(m_rows.sourceFields.at(column)), value);
+    table.Change({change});
     m_rows.rows[static_cast<size_t>(row)] = Stored(table, n);
 }
 

@@ -4,6 +4,8 @@
 //  - TableRows: a whole table, read lazily: nothing is read at open, a row only when asked,
 //    deletion marks only while stepping (when SET DELETED was ON at open). Rows appended
 //    through it join the end; rows other connections append later do not (a static cursor).
+//  - ForwardRows: the rows of a SELECT read one at a time as the cursor moves forward (a
+//    forward-only recordset): only the current row is held; no moving back, no count.
 //  - QueryRows: the rows of a SELECT held in memory; when the SELECT is updatable (every
 //    column a plain field of one table) changes and new rows are written through to the table.
 // Rows written through either are synced when the store goes (the recordset is closed), unless
@@ -36,7 +38,9 @@ public:
     virtual bool Updatable() const = 0;
     // Writes a new row (one value per field, already converted) and returns its key.
     virtual int64_t Append(const std::vector<Value>& values) = 0;
-    virtual void Write(int64_t row, const std::vector<Value>& values) = 0;
+    // Writes the assigned columns of a row ((column, value) pairs, already converted); the
+    // other fields of the stored record keep their bytes.
+    virtual void Write(int64_t row, const std::vector<std::pair<size_t, Value>>& assigned) = 0;
     // Sorted keys of the rows whose field may equal key, from an index; nullopt: scan instead.
     virtual std::optional<std::vector<int64_t>> Candidates(size_t field, const Value& key) { return std::nullopt; }
 };
@@ -56,7 +60,7 @@ public:
     std::vector<Value> Read(int64_t row) override;
     bool Updatable() const override { return true; }
     int64_t Append(const std::vector<Value>& values) override;
-    void Write(int64_t row, const std::vector<Value>& values) override;
+    void Write(int64_t row, const std::vector<std::pair<size_t, Value>>& assigned) override;
     std::optional<std::vector<int64_t>> Candidates(size_t field, const Value& key) override;
 
 private:
@@ -70,6 +74,32 @@ private:
     bool m_skipDeleted;
     std::vector<uint32_t> m_appended;      // records written through this cursor, ascending
     std::optional<long> m_visibleBase;     // visible records below m_snapshot, once counted
+};
+
+class ForwardRows : public RowStore {
+public:
+    explicit ForwardRows(std::unique_ptr<sql::RowCursor> cursor);
+
+    const std::vector<sql::FieldInfo>& Fields() const override { return m_cursor->Fields(); }
+    std::optional<int64_t> First() override;
+    std::optional<int64_t> Last() override;
+    std::optional<int64_t> After(int64_t row) override;
+    std::optional<int64_t> Before(int64_t row) override;
+    bool Contains(int64_t row) override { return m_row && row == *m_row; }
+    long Count() override { return -1; }  // not known until the last row is read, as in ADO
+    std::vector<Value> Read(int64_t row) override;
+    bool Updatable() const override { return false; }
+    int64_t Append(const std::vector<Value>& values) override;
+    void Write(int64_t row, const std::vector<std::pair<size_t, Value>>& assigned) override;
+
+private:
+    std::optional<int64_t> Fetch();
+
+    std::unique_ptr<sql::RowCursor> m_cursor;
+    std::vector<Value> m_values;
+    std::optional<int64_t> m_row;  // the row in m_values
+    int64_t m_read = 0;            // rows read so far
+    bool m_end = false;
 };
 
 class QueryRows : public RowStore {
@@ -89,7 +119,7 @@ public:
     Value ReadValue(int64_t row, size_t field) override { return m_rows.rows.at(static_cast<size_t>(row)).at(field); }
     bool Updatable() const override { return m_core && m_rows.Updatable(); }
     int64_t Append(const std::vector<Value>& values) override;
-    void Write(int64_t row, const std::vector<Value>& values) override;
+    void Write(int64_t row, const std::vector<std::pair<size_t, Value>>& assigned) override;
 
 private:
     DbfTableAccess& Table();

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <set>
 
 #include "engine/ascii_case.h"
 #include "engine/cdx/tag_tree.h"
@@ -144,6 +146,32 @@ void StructuralIndex::CheckCandidates(const RowKeys& keys, uint32_t record) {
         for (uint32_t r : tree.FindEqual(*keys[t])) {
             if (r != record)
                 throw Error(kUniqueViolated, "Uniqueness of index \"" + tag.header.name + "\" is violated.");
+        }
+    }
+}
+
+void StructuralIndex::CheckCandidates(const std::vector<std::pair<uint32_t, RowKeys>>& changed) {
+    std::map<uint32_t, size_t> batch;  // record -> position in changed
+    for (size_t i = 0; i < changed.size(); ++i) batch[changed[i].first] = i;
+    for (size_t t = 0; t < m_tags.size(); ++t) {
+        const Tag& tag = m_tags[t];
+        if (!(tag.header.options & kOptCandidate) || !tag.key) continue;
+        const auto violated = [&] {
+            throw Error(kUniqueViolated, "Uniqueness of index \"" + tag.header.name + "\" is violated.");
+        };
+        std::set<std::string> taken;
+        TagTree tree(m_file, tag.header.headerOffset, tag.key->Format(), tag.header.name);
+        for (const auto& [record, keys] : changed) {
+            if (t >= keys.size() || !keys[t]) continue;
+            if (!taken.insert(*keys[t]).second) violated();
+            for (uint32_t r : tree.FindEqual(*keys[t])) {
+                if (r == record) continue;
+                const auto other = batch.find(r);
+                // Held by a record outside the batch, or by one that keeps it.
+                if (other == batch.end()) violated();
+                const RowKeys& otherKeys = changed[other->second].second;
+                if (t < otherKeys.size() && otherKeys[t] == keys[t]) violated();
+            }
         }
     }
 }

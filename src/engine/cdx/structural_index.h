@@ -65,6 +65,10 @@ public:
     // Throws kUniqueViolated when a candidate tag already holds one of the keys for another
     // record. record is 1-based.
     void CheckCandidates(const RowKeys& keys, uint32_t record);
+    // The same for several records changed together (record 1-based, its keys after the
+    // change): a key may be taken over from another record of the batch that gives it up, but
+    // two records of the batch may not end with one key.
+    void CheckCandidates(const std::vector<std::pair<uint32_t, RowKeys>>& changed);
     // Changes the tags from old to new keys of a record (1-based); either may be empty (all
     // nullopt) for a record that is new or leaves.
     void Update(uint32_t record, const RowKeys& before, const RowKeys& after);

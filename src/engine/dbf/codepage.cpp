@@ -88,10 +88,16 @@ CodePage::CodePage(uint8_t mark) {
     static std::array<std::atomic<const Tables*>, 256> byMark{};
     const Tables* t = byMark[mark].load(std::memory_order_acquire);
     if (!t) {
-        t = SharedTables(CodePageFromMark(mark));
+        int number = CodePageFromMark(mark);
+        if (mark != 0 && !(number && UpperHalfForCodePage(number))) {
+            number = 1252;  // an unknown mark: the default code page of the tables we meet
+        }
+        t = SharedTables(number);
         byMark[mark].store(t, std::memory_order_release);
     }
     m_tables = t;
+    // A nonzero mark given tables of another number is one this engine does not know.
+    m_substituted = mark != 0 && t->number != CodePageFromMark(mark);
 }
 
 int CodePage::Number() const { return m_tables->number; }

@@ -94,8 +94,13 @@ uint32_t MemoFile::Append(uint32_t type, std::string_view data, bool reread) {
     const uint64_t headerBlocks = (fmt::kMemoHeaderSize + m_blockSize - 1) / m_blockSize;
     if (m_nextFree < headerBlocks)
         Corrupt(m_file.Path(), "the next free block " + std::to_string(m_nextFree) + " lies inside the header");
+    // New values go at the end of the file. A header lagging behind it (appends whose header
+    // write was lost) must not make us overwrite them; a header naming a block past it (damage,
+    // or a header that reached the disk before the data it counts) is not followed either:
+    // nothing lies there, and writing there would grow the file by the whole gap, after which a
+    // damaged length in any block would no longer be bounded by the file's real contents.
     const uint64_t endBlock = (m_file.Size() + m_blockSize - 1) / m_blockSize;
-    const uint64_t first = std::max<uint64_t>(m_nextFree, endBlock);
+    const uint64_t first = std::max<uint64_t>(endBlock, headerBlocks);
     const uint64_t total = fmt::kMemoBlockHeader + data.size();
     const uint64_t blocks = (total + m_blockSize - 1) / m_blockSize;
     const uint64_t next = first + blocks;

@@ -1,8 +1,9 @@
 // Memo files: the .fpt of a Visual FoxPro or FoxPro 2 table (and the .dct of a container),
 // and, for reading only, the .dbt of a dBase III table.
 //
-// Values are read by block number. New values are appended at the header's next free block,
-// which is then advanced; space of replaced values is reclaimed only by packing. A block
+// Values are read by block number. New values are appended at the end of the file and the
+// header's next free block is set past them; space of replaced values is reclaimed only by
+// packing. A block
 // number or a length that points past the end of the file raises kCorruptMemo naming the file.
 // The caller serialises writers (the table holds its write lock while appending).
 #pragma once

@@ -1,5 +1,6 @@
 #include "record_codec.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -40,13 +41,12 @@ std::string_view Trimmed(const uint8_t* p, size_t n) {
 Value DecodeNumber(const Field& f, const uint8_t* p) {
     const std::string_view text = Trimmed(p, static_cast<size_t>(f.length));
     if (text.empty()) return f.decimals == 0 ? Value(int64_t{0}) : Value(0.0);
-    const std::string s(text);
-    if (f.decimals == 0 && s.find_first_of(".eE") == std::string::npos) {
-        char* end = nullptr;
-        errno = 0;
-        const long long v = std::strtoll(s.c_str(), &end, 10);
-        if (end && *end == '\0' && errno == 0) return Value(int64_t{v});
+    // Plain decimal text keeps every digit (a wide field may hold more than a double does).
+    if (auto exact = NumberFromDecimalText(text)) {
+        if (f.decimals > 0 && exact->Is<int64_t>()) return Value(static_cast<double>(exact->As<int64_t>()));
+        return *exact;
     }
+    const std::string s(text);
     char* end = nullptr;
     const double d = std::strtod(s.c_str(), &end);
     if (!end || *end != '\0') return Value();  // overflow asterisks or garbage: unknown
@@ -54,35 +54,35 @@ Value DecodeNumber(const Field& f, const uint8_t* p) {
     return Value(d);
 }
 
+// A stored date: blank is the empty date; bytes that name no day of the calendar (a damaged
+// file, 20230230) read as an empty date marked damaged, never as another day.
 Value DecodeDate(const uint8_t* p) {
+    if (std::all_of(p, p + 8, [](uint8_t c) { return c == ' ' || c == 0; })) return Value(Date{});
     int digits[8];
     for (int i = 0; i < 8; ++i) {
-        if (p[i] < '0' || p[i] > '9') return Value(Date{});
+        if (p[i] < '0' || p[i] > '9') return Value(Date{0, true});
         digits[i] = p[i] - '0';
     }
     const int y = digits[0] * 1000 + digits[1] * 100 + digits[2] * 10 + digits[3];
     const int m = digits[4] * 10 + digits[5];
     const int d = digits[6] * 10 + digits[7];
-    if (y == 0 || m < 1 || m > 12 || d < 1 || d > 31) return Value(Date{});
-    return Value(Date{JulianDayFromYmd(y, m, d)});
+    if (y == 0 || m < 1 || m > 12 || d < 1 || d > 31) return Value(Date{0, true});
+    const int32_t day = JulianDayFromYmd(y, m, d);
+    int cy, cm, cd;
+    YmdFromJulianDay(day, cy, cm, cd);
+    if (cy != y || cm != m || cd != d) return Value(Date{0, true});
+    return Value(Date{day});
 }
 
 Value DecodeDateTime(const uint8_t* p) {
-    int32_t day = static_cast<int32_t>(fmt::Le32(p));
-    int32_t ms = static_cast<int32_t>(fmt::Le32(p + 4));
-    if (day == 0) return Value(DateTime{});
-    // Stored times are often a millisecond short of the second; show them as the second.
-    int64_t rounded = (int64_t{ms} + 500) / 1000 * 1000;
-    if (rounded >= kMsPerDay) {
-        if (day == std::numeric_limits<int32_t>::max()) {
-            rounded = kMsPerDay - 1000;  // a damaged day number: no next day to carry into
-        } else {
-            rounded -= kMsPerDay;
-            ++day;
-        }
-    }
-    if (rounded < 0) rounded = 0;
-    return Value(DateTime{day, static_cast<int32_t>(rounded)});
+    const int32_t day = static_cast<int32_t>(fmt::Le32(p));
+    const int32_t ms = static_cast<int32_t>(fmt::Le32(p + 4));
+    if (day == 0 && ms == 0) return Value(DateTime{});
+    if (day < kFirstJulianDay || day > kLastJulianDay || ms < 0 || ms >= kMsPerDay) return Value(DateTime{0, 0, true});
+    // Stored times are often a millisecond short of the second; show them as the second, but
+    // never carry into the next day (23:59:59.999 stays 23:59:59 of its own day).
+    const int32_t rounded = std::min<int32_t>((ms + 500) / 1000 * 1000, kMsPerDay - 1000);
+    return Value(DateTime{day, rounded});
 }
 
 [[noreturn]] void Mismatch(const Field& f) {
@@ -96,30 +96,42 @@ bool AsDouble(const Value& v, double& out) {
     if (auto* i = v.If<int64_t>()) return out = static_cast<double>(*i), true;
     if (auto* d = v.If<double>()) return out = *d, true;
     if (auto* c = v.If<Currency>()) return out = static_cast<double>(c->tenThousandths) / 10000.0, true;
+    if (auto* x = v.If<Decimal>()) return out = std::strtod(x->text.c_str(), nullptr), true;
     if (auto* b = v.If<bool>()) return out = *b ? 1.0 : 0.0, true;
     return false;
 }
 
+// Writes text right-aligned into the field, or returns false when it does not fit.
+bool PutRight(const Field& f, const std::string& text, uint8_t* p) {
+    if (text.size() > static_cast<size_t>(f.length)) return false;
+    const size_t pad = static_cast<size_t>(f.length) - text.size();
+    std::memset(p, ' ', pad);
+    std::memcpy(p + pad, text.data(), text.size());
+    return true;
+}
+
 void EncodeNumber(const Field& f, const Value& v, uint8_t* p) {
+    // Whole numbers, currency amounts and decimal text are written from their exact digits;
+    // only a double goes through the C library's formatting. VFP keeps the integer part and
+    // gives up decimals when the value does not fit.
+    if (v.Is<int64_t>() || v.Is<Currency>() || v.Is<Decimal>()) {
+        const std::string exact = DecimalTextOf(v);
+        for (int dec = f.decimals; dec >= 0; --dec) {
+            if (PutRight(f, RoundDecimalText(exact, dec), p)) return;
+        }
+        TooLarge(f);
+    }
     // Room for the widest field a table file can declare (255) and its terminating zero, so
     // whatever fits the field is copied from the buffer whole.
-    char buf[300];
-    int n = 0;
-    if (auto* i = v.If<int64_t>(); i && f.decimals == 0) {
-        n = std::snprintf(buf, sizeof buf, "%*lld", f.length, static_cast<long long>(*i));
-    } else {
-        double d = 0;
-        if (!AsDouble(v, d)) Mismatch(f);
-        if (!std::isfinite(d)) TooLarge(f);
-        n = std::snprintf(buf, sizeof buf, "%*.*f", f.length, f.decimals, d);
-        if (n > f.length && f.decimals > 0) {
-            // VFP keeps the integer part and gives up decimals when the value does not fit.
-            for (int dec = f.decimals - 1; dec >= 0 && n > f.length; --dec)
-                n = std::snprintf(buf, sizeof buf, "%*.*f", f.length, dec, d);
-        }
+    char buf[400];
+    double d = 0;
+    if (!AsDouble(v, d)) Mismatch(f);
+    if (!std::isfinite(d) || std::fabs(d) >= 1e300) TooLarge(f);
+    for (int dec = f.decimals; dec >= 0; --dec) {
+        const int n = std::snprintf(buf, sizeof buf, "%.*f", dec, d);
+        if (n > 0 && PutRight(f, buf, p)) return;
     }
-    if (n < 0 || n > f.length) TooLarge(f);
-    std::memcpy(p, buf, static_cast<size_t>(f.length));
+    TooLarge(f);
 }
 
 std::string_view BytesOf(const Value& v, std::string& scratch, const CodePage& cp, const Field& f) {
@@ -239,7 +251,7 @@ void EncodeField(const TableHeader& h, const Field& f, const Value& value, uint8
     case 'C': {
         const std::string_view bytes = BytesOf(value, scratch, text, f);
         std::memset(p, ' ', len);
-        std::memcpy(p, bytes.data(), std::min(len, bytes.size()));
+        std::copy_n(bytes.data(), std::min(len, bytes.size()), p);  // an empty value may have no buffer
         return;
     }
     case 'V':
@@ -250,7 +262,7 @@ void EncodeField(const TableHeader& h, const Field& f, const Value& value, uint8
             std::memcpy(p, bytes.data(), len);
             SetBit(h, record, f.varLengthBit, false);
         } else {
-            std::memcpy(p, bytes.data(), bytes.size());
+            std::copy_n(bytes.data(), bytes.size(), p);  // an empty value may have no buffer
             p[len - 1] = static_cast<uint8_t>(bytes.size());
             SetBit(h, record, f.varLengthBit, true);
         }
@@ -296,6 +308,7 @@ void EncodeField(const TableHeader& h, const Field& f, const Value& value, uint8
         int64_t v = 0;
         double d = 0;
         if (auto* i = value.If<int64_t>()) v = *i;
+        else if (value.Is<Decimal>()) TooLarge(f);  // a Decimal is never a 32-bit whole number
         else if (AsDouble(value, d)) {
             if (!std::isfinite(d) || std::fabs(d) > 4e9) TooLarge(f);
             v = std::llround(d);
@@ -305,17 +318,10 @@ void EncodeField(const TableHeader& h, const Field& f, const Value& value, uint8
         return;
     }
     case 'Y': {
-        int64_t v = 0;
-        double d = 0;
-        if (auto* c = value.If<Currency>()) v = c->tenThousandths;
-        else if (auto* i = value.If<int64_t>()) {
-            if (*i > 922337203685477 || *i < -922337203685477) TooLarge(f);
-            v = *i * 10000;
-        } else if (AsDouble(value, d)) {
-            if (!std::isfinite(d) || std::fabs(d) > 9.2e14) TooLarge(f);
-            v = std::llround(d * 10000.0);
-        } else Mismatch(f);
-        fmt::PutLe64(p, static_cast<uint64_t>(v));
+        if (!(value.Is<int64_t>() || value.Is<double>() || value.Is<Currency>() || value.Is<Decimal>())) Mismatch(f);
+        const std::optional<Currency> amount = CurrencyOf(value);
+        if (!amount) TooLarge(f);
+        fmt::PutLe64(p, static_cast<uint64_t>(amount->tenThousandths));
         return;
     }
     case 'B': {

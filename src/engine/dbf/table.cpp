@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <thread>
 
 #include "engine/error.h"
+#include "engine/warning.h"
 #include "format.h"
 #include "record_codec.h"
 #include "table_state.h"
@@ -100,15 +102,23 @@ const uint8_t* TableState::RecordBytes(uint32_t index) const {
 }
 
 void TableState::LoadHeader() {
-    const uint64_t size = file.Size();
     uint8_t first[fmt::kHeaderSize];
     if (file.ReadSome(0, first, sizeof first) != sizeof first)
         throw Error(err::kCorruptTable, "Table '" + DisplayName(path) + "' is corrupt: the header is truncated.");
     const uint16_t length = std::max<uint16_t>(TableHeader::HeaderLengthOf(first), fmt::kHeaderSize);
     rawHeader.assign(length, 0);
     rawHeader.resize(file.ReadSome(0, rawHeader.data(), length));
+    // The size after the header: an append grows the file before it counts the record, so a
+    // count read first never goes beyond the size read after it.
+    const uint64_t size = file.Size();
     header = TableHeader::Parse(rawHeader, size, path);
     codePage = CodePage(header.codePageMark);
+    if (codePage.Substituted()) {
+        char mark[8];
+        std::snprintf(mark, sizeof mark, "0x%02X", header.codePageMark);
+        WarnOnce("Table '" + DisplayName(path) + "' has the unknown code page mark " + mark +
+                 "; its text is read as code page 1252.");
+    }
     DropCache();
 }
 
@@ -241,6 +251,8 @@ std::unique_ptr<Table> Table::Open(const std::filesystem::path& given, OpenMode 
             const bool container = IsContainerFile(path, st->header);
             const auto folder = path.parent_path();
             st->indexPath = FindFileNoCase(folder.empty() ? "." : folder, path.stem().string() + (container ? ".dcx" : ".cdx"));
+            if (st->indexPath.empty())  // reads go on; writes are refused until the file is back
+                st->missingIndex = Companion(path, container ? ".dcx" : ".cdx");
             st->OpenIndex();
             st->RepairIndexIfStale();
         }
@@ -421,7 +433,7 @@ void Table::SetDeleted(uint32_t index, bool deleted) {
     if (!st.writable) throw Error(err::kFileAccess, "Table '" + dbf::DisplayName(st.path) + "' is read-only.");
     st.CheckIndexRange(index);
     const bool indexed = st.index && st.index->AnyForUsesDeleted();
-    if (indexed || (!st.indexPath.empty() && !st.index)) st.CheckIndex("mark records in");
+    if (indexed || !st.missingIndex.empty() || (!st.indexPath.empty() && !st.index)) st.CheckIndex("mark records in");
     WriteLock lock(st);
     const uint8_t flag = deleted ? dbf::fmt::kDeleted : dbf::fmt::kLive;
     if (indexed) {
@@ -439,6 +451,44 @@ void Table::SetDeleted(uint32_t index, bool deleted) {
     st.file.WriteAt(st.header.RecordOffset(index), &flag, 1);
     if (st.cacheCount && index >= st.cacheFirst && index < st.cacheFirst + st.cacheCount)
         st.cache[size_t(index - st.cacheFirst) * st.header.recordLength] = flag;
+}
+
+void Table::Change(const std::vector<sql::RecordChange>& changes) {
+    auto& st = *m_state;
+    st.CheckWritable();
+    st.CheckIndex("change");
+    for (const sql::RecordChange& c : changes) st.CheckIndexRange(c.record);
+    if (changes.empty()) return;
+    WriteLock lock(st);
+    std::vector<TableState::RecordImage> images;
+    images.reserve(changes.size());
+    for (const sql::RecordChange& c : changes) {
+        std::vector<uint8_t> old(st.header.recordLength);
+        st.file.ReadAt(st.header.RecordOffset(c.record), old.data(), old.size(), err::kCorruptTable);
+        std::vector<uint8_t> changed = st.ChangedRecord(old, c.fields);
+        images.push_back(TableState::RecordImage{c.record, std::move(old), std::move(changed)});
+    }
+    st.WriteImages(images, true);
+}
+
+void Table::SetDeleted(const std::vector<uint32_t>& records, bool deleted) {
+    auto& st = *m_state;
+    st.CheckWritable();
+    for (uint32_t r : records) st.CheckIndexRange(r);
+    const bool indexed = st.index && st.index->AnyForUsesDeleted();
+    if (indexed || !st.missingIndex.empty() || (!st.indexPath.empty() && !st.index)) st.CheckIndex("mark records in");
+    if (records.empty()) return;
+    WriteLock lock(st);
+    std::vector<TableState::RecordImage> images;
+    images.reserve(records.size());
+    for (uint32_t r : records) {
+        std::vector<uint8_t> old(st.header.recordLength);
+        st.file.ReadAt(st.header.RecordOffset(r), old.data(), old.size(), err::kCorruptTable);
+        std::vector<uint8_t> changed = old;
+        changed[0] = deleted ? dbf::fmt::kDeleted : dbf::fmt::kLive;
+        images.push_back(TableState::RecordImage{r, std::move(old), std::move(changed)});
+    }
+    st.WriteImages(images, indexed);
 }
 
 void Table::Pack() { dbf::PackTable(*m_state); }

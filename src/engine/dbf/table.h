@@ -6,7 +6,10 @@
 //   C V M  -> UTF-8 std::string (C keeps its trailing blanks; binary C/V take bytes as U+00nn)
 //   N F    -> int64_t when the field has no decimals and the value fits, else double
 //   I -> int64_t   Y -> Currency   B -> double   L -> bool
-//   D -> Date (blank = Date{0})   T -> DateTime (blank = DateTime{0}; rounded to the second)
+//   D -> Date (blank = Date{0})   T -> DateTime (blank = DateTime{0}; rounded to the second,
+//        never into the next day); bytes that hold no possible date read as the empty value
+//        marked damaged, and stay as stored unless the field is assigned
+//   N F -> Decimal when the digits do not fit a double exactly (wide fields)
 //   Q W G P and binary memos -> Bytes
 //   a null per _NullFlags -> Null. A null written into a non-nullable field stores its blank.
 //
@@ -21,6 +24,10 @@
 //
 // Writes reach the disk when Flush() is called or the table is closed with writes to its
 // index (see below); Flush() syncs only the files written since the last one.
+//
+// A table whose header names a structural index that is not there reads as usual, and every
+// write is refused with kIndexNotMaintained ("structural index ... not found") until the file
+// is back (REINDEX then rebuilds it from the rows).
 //
 // A structural index (.cdx, or .dcx for a container; header flag 0x01) is opened with the
 // table and kept right by every write: Append, Overwrite, SetDeleted (for tags whose FOR
@@ -49,6 +56,7 @@
 #include <vector>
 
 #include "engine/cdx/structural_index.h"
+#include "engine/sql/table_access.h"
 #include "engine/value.h"
 #include "find_file.h"
 #include "table_header.h"
@@ -121,6 +129,13 @@ public:
     // Replaces every field of a record; memo values that did not change keep their blocks.
     void Overwrite(uint32_t index, const std::vector<Value>& values);
     void SetDeleted(uint32_t index, bool deleted);
+    // Writes only the assigned fields of each record (their bytes and their null and
+    // varlength bits); every other byte of the record stays as stored. The candidate keys of
+    // all the records are checked before the first is written, and a failure part way puts
+    // back the records already written: either all records change or none does.
+    void Change(const std::vector<sql::RecordChange>& changes);
+    // Marks or unmarks several records, all or none.
+    void SetDeleted(const std::vector<uint32_t>& records, bool deleted);
     // Drops the marked records and compacts the memo file. Needs that no other connection
     // holds the table; memo pointers of marked records are never followed.
     void Pack();

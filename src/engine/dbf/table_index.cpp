@@ -88,6 +88,10 @@ cdx::RowKeys TableState::KeysOf(const uint8_t* record, uint32_t recordIndex) con
 }
 
 void TableState::CheckIndex(const char* what, bool rebuilds) const {
+    if (!missingIndex.empty() && !rebuilds)
+        throw Error(err::kIndexNotMaintained, "Cannot " + std::string(what) + " table '" + DisplayName(path) +
+                                                  "': its structural index '" + missingIndex +
+                                                  "' is not found. Nothing was changed.");
     if (indexPath.empty()) return;
     const std::string head = "Cannot " + std::string(what) + " table '" + DisplayName(path) + "': its structural index '" +
                              DisplayName(indexPath) + "' ";
@@ -139,19 +143,32 @@ void TableState::RepairIndexIfStale() {
         indexStale = cdx::MarkerExists(path);  // cannot repair: do not trust it for lookups
         return;
     }
-    bool stale = cdx::MarkerExists(path);
-    if (!stale && header.recordCount > 0 && index->WriteProblem().empty() && index->TreeError().empty()) {
+    // Look between other connections' writes (they hold the write lock while the index and
+    // the records change), so a write under way never looks like a stale index.
+    const bool shared = mode == OpenMode::Shared;
+    if (shared) LockForWriting();
+    struct Unlock {
+        File& file;
+        bool taken;
+        ~Unlock() {
+            if (taken) file.Unlock(kWriteLockOffset, 1);
+        }
+    } unlock{file, shared};
+    const bool marked = cdx::MarkerExists(path);
+    bool unindexed = false;
+    if (header.recordCount > 0 && index->WriteProblem().empty() && index->TreeError().empty()) {
         // Cheap probe for writers that do not keep the index: the last record must be indexed.
         const uint32_t last = header.recordCount - 1;
         try {
-            stale = !index->HoldsKeys(KeysOf(RecordBytes(last), last), last + 1);
+            DropCache();
+            unindexed = !index->HoldsKeys(KeysOf(RecordBytes(last), last), last + 1);
         } catch (const Error&) {
             return;  // a broken tree is reported by the operation that meets it
         }
     }
-    if (!stale) return;
+    if (!marked && !unindexed) return;
     if (!file.TryLock(kUseLockOffset, 1, true)) {
-        indexStale = !cdx::MarkerExists(path);  // live writers hold the marker: trust them
+        indexStale = unindexed;  // live writers hold the marker: trust them
         return;
     }
     try {
@@ -201,6 +218,10 @@ struct IndexLock {
 
 cdx::StructuralIndex& ReadableIndex(dbf::TableState& st) {
     if (!st.index) {
+        if (!st.missingIndex.empty())
+            throw Error(err::kIndexNotMaintained, "The structural index '" + st.missingIndex + "' of table '" +
+                                                      dbf::DisplayName(st.path) +
+                                                      "' is not found; put the file back, then REINDEX rebuilds it.");
         if (st.indexPath.empty())
             throw Error(err::kBadArgument, "Table '" + dbf::DisplayName(st.path) + "' has no structural index.");
         throw Error(cdx::kCorruptIndex, st.indexError);

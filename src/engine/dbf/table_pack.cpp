@@ -153,7 +153,8 @@ void PackTable(TableState& st) {
 
         std::vector<uint8_t> raw = st.rawHeader;
         std::vector<uint8_t> buffer;
-        buffer.reserve(1 << 20);
+        // Records are written in pieces of about 1 MB; a small table needs no more than itself.
+        buffer.reserve(std::min<size_t>(1 << 20, size_t(h.recordCount) * h.recordLength + 1));
         uint64_t writeAt = raw.size();
         uint32_t kept = 0;
         const uint32_t perChunk = std::max<uint32_t>(1, (1u << 20) / h.recordLength);

@@ -54,6 +54,7 @@ public:
     std::filesystem::path indexPath;  // structural index beside the table, or empty
     std::unique_ptr<cdx::StructuralIndex> index;  // null when there is none or it cannot be read
     std::string indexError;           // why the index could not be read, or empty
+    std::string missingIndex;         // the structural index the header names but that is not there
     bool indexStale = false;          // the index does not match the table and was not rebuilt
     bool markedWriter = false;        // this connection counts in the table's index marker
     bool indexDamaged = false;        // an index change failed half-way: leave the marker set
@@ -94,6 +95,19 @@ public:
         }
     }
     void RebuildIndex();
+    // A record as it was and as it is to be written.
+    struct RecordImage {
+        uint32_t index = 0;
+        std::vector<uint8_t> before, after;
+    };
+    // The record bytes old with the assignments encoded into them; memo values equal to the
+    // stored ones keep their blocks. Call under the write lock.
+    std::vector<uint8_t> ChangedRecord(const std::vector<uint8_t>& old,
+                                       const std::vector<std::pair<size_t, Value>>& fields);
+    // Writes the images (and, when keys, their index entries after checking candidate keys
+    // of all of them); a failure part way writes back the images already written. Call under
+    // the write lock.
+    void WriteImages(const std::vector<RecordImage>& images, bool keys);
     // Rebuilds a stale index at open when no other connection has the table.
     void RepairIndexIfStale();
     void FinishWriting() noexcept;

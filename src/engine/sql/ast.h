@@ -105,7 +105,7 @@ struct UpdateStmt {
 };
 
 struct SetStmt {
-    enum class Option { kDeleted, kExclusive };
+    enum class Option { kDeleted, kExclusive, kAutoIncError };
     Option option = Option::kDeleted;
     bool on = true;
 };

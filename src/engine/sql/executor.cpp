@@ -154,6 +154,13 @@ void CheckAssignable(const FieldInfo& field, const TypeInfo& value, size_t pos) 
                                                 KindName(f) + ", the value is " + KindName(v));
 }
 
+// A statement may not number an autoincrement field itself unless SET AUTOINCERROR is OFF.
+void CheckNotAutoIncrement(const FieldInfo& field, const Settings& settings, size_t pos) {
+    if (field.autoIncrement && settings.autoIncError)
+        throw Error(engine::err::kAutoIncrementField, "Field '" + field.name + "' is read-only" + At(pos) +
+                                                          ": the table numbers it itself (autoincrement)");
+}
+
 // The value as the field's kind wants it. Throws kNullNotAllowed.
 Value Coerce(const Value& v, const FieldInfo& field) {
     if (v.IsNull()) {
@@ -162,19 +169,29 @@ Value Coerce(const Value& v, const FieldInfo& field) {
         return v;
     }
     switch (field.type) {
-        case 'I': return v.Is<int64_t>() ? v : Value(static_cast<int64_t>(std::llround(ToDouble(v))));
-        case 'Y': return v.Is<Currency>() ? v : Value(Currency{std::llround(ToDouble(v) * 10000.0)});
+        case 'I': {
+            if (v.Is<int64_t>()) return v;
+            const double d = ToDouble(v);
+            if (!(std::fabs(d) < 3e9)) throw Error(engine::err::kValueTooLarge, "Numeric overflow for field '" + field.name + "'");
+            return Value(static_cast<int64_t>(std::llround(d)));
+        }
+        case 'Y': {
+            const std::optional<Currency> amount = CurrencyOf(v);
+            if (!amount) throw Error(engine::err::kValueTooLarge, "Numeric overflow for field '" + field.name + "'");
+            return *amount;
+        }
         case 'B': return ToDouble(v);
-        case 'N': case 'F': return v.Is<Currency>() ? Value(ToDouble(v)) : v;
+        case 'N': case 'F': return v;  // stored from its exact digits
         case 'D': return v.Is<DateTime>() ? Value(Date{v.As<DateTime>().julianDay}) : v;
         case 'T': return v.Is<Date>() ? Value(DateTime{v.As<Date>().julianDay, 0}) : v;
         default: return v;
     }
 }
 
-// What a field holds when an INSERT gives it no value: null where allowed, else its blank.
+// What a field holds when an INSERT gives it no value: null where allowed (and for an
+// autoincrement field, which the table then numbers), else its blank.
 Value BlankValue(const FieldInfo& f) {
-    if (f.nullable) return Value();
+    if (f.nullable || f.autoIncrement) return Value();
     switch (KindOfType(f.type)) {
         case Kind::kChar: return std::string();
         case Kind::kNumber:
@@ -185,6 +202,14 @@ Value BlankValue(const FieldInfo& f) {
         case Kind::kDate: return Date{};
         case Kind::kDateTime: return DateTime{};
         default: return Bytes{};
+    }
+}
+
+bool& Option(Settings& settings, SetStmt::Option option) {
+    switch (option) {
+        case SetStmt::Option::kDeleted: return settings.deleted;
+        case SetStmt::Option::kExclusive: return settings.exclusive;
+        default: return settings.autoIncError;
     }
 }
 
@@ -204,12 +229,16 @@ struct Binder {
         BoundInsert b{BindTable(s.table, settings, session), {}, {}};
         const Scope noFields{};
         if (s.fields.empty()) {
-            b.targets.resize(b.table.fields.size());
-            std::iota(b.targets.begin(), b.targets.end(), 0);
+            // Without a field list the values go to every field but those the table numbers
+            // itself (when it refuses values for them).
+            for (size_t i = 0; i < b.table.fields.size(); ++i) {
+                if (!b.table.fields[i].autoIncrement || !settings.autoIncError) b.targets.push_back(static_cast<int>(i));
+            }
         }
         for (const NamePos& name : s.fields) {
             const int i = FindField(b.table.fields, name.name);
             if (i < 0) throw Error(engine::err::kUnknownField, "Column '" + name.name + "' is not found" + At(name.pos));
+            CheckNotAutoIncrement(b.table.fields[i], settings, name.pos);
             b.targets.push_back(i);
         }
         if (s.values.size() != b.targets.size())
@@ -230,6 +259,7 @@ struct Binder {
             const int i = FindField(b.table.fields, a.field.name);
             if (i < 0)
                 throw Error(engine::err::kUnknownField, "Column '" + a.field.name + "' is not found" + At(a.field.pos));
+            CheckNotAutoIncrement(b.table.fields[i], settings, a.field.pos);
             NodePtr value = Bind(*a.value, scope);
             CheckAssignable(b.table.fields[i], value->type, a.value->pos);
             b.sets.emplace_back(i, std::move(value));
@@ -239,7 +269,7 @@ struct Binder {
     }
 
     BoundStatement operator()(const SetStmt& s) {
-        (s.option == SetStmt::Option::kDeleted ? settings.deleted : settings.exclusive) = s.on;
+        Option(settings, s.option) = s.on;
         return s;
     }
 
@@ -339,7 +369,7 @@ struct Runner {
         ForEachMatch(*table, b.where.get(), session.Options(), [&](RecordNumber n, const Record& record) {
             if (!record.deleted) marked.push_back(n);
         });
-        for (RecordNumber n : marked) table->SetDeleted(n, true);
+        table->SetDeleted(marked, true);
         outcome.recordsAffected = static_cast<long>(marked.size());
     }
 
@@ -358,19 +388,21 @@ struct Runner {
 
     void operator()(BoundUpdate& b) {
         auto table = Reopen(b.table, session);
-        std::vector<std::pair<RecordNumber, std::vector<Value>>> changes;
+        // Only the assigned fields are written; the rest of each record keeps its bytes.
+        std::vector<RecordChange> changes;
         ForEachMatch(*table, b.where.get(), session.Options(), [&](RecordNumber n, const Record& record) {
             const RowView row{&record.values, record.deleted, n};
-            std::vector<Value> values = record.values;
-            for (const auto& [field, expr] : b.sets) values[field] = Coerce(expr->Eval(row), b.table.fields[field]);
-            changes.emplace_back(n, std::move(values));
+            RecordChange change{n, {}};
+            for (const auto& [field, expr] : b.sets)
+                change.fields.emplace_back(field, Coerce(expr->Eval(row), b.table.fields[field]));
+            changes.push_back(std::move(change));
         });
-        for (const auto& [n, values] : changes) table->Overwrite(n, values);
+        table->Change(changes);
         outcome.recordsAffected = static_cast<long>(changes.size());
     }
 
     void operator()(SetStmt& s) {
-        bool& option = s.option == SetStmt::Option::kDeleted ? session.Options().deleted : session.Options().exclusive;
+        bool& option = Option(session.Options(), s.option);
         // Tables kept open in one mode are let go when the connection changes to the other.
         if (s.option == SetStmt::Option::kExclusive && option != s.on) session.Provider().ReleaseTables();
         option = s.on;
@@ -383,17 +415,101 @@ struct Runner {
     void operator()(ReindexStmt& s) { session.Provider().Reindex(s.table.name); }
 };
 
-}  // namespace
+// Reads the rows of one SELECT without ORDER BY as they are asked for.
+class SelectCursor : public RowCursor {
+public:
+    SelectCursor(BoundSelect select, Session& session)
+        : m_select(std::move(select)), m_table(Reopen(m_select.table, session)), m_settings(session.Options()),
+          m_count(m_table->RecordCount()), m_candidates(CandidateRecords(*m_table, m_select.where.get())) {}
 
-Outcome Execute(std::string_view text, Session& session) {
+    const std::vector<FieldInfo>& Fields() const override { return m_select.fields; }
+
+    bool Next(std::vector<Value>& row) override {
+        for (;;) {
+            RecordNumber n = 0;
+            if (m_candidates) {
+                if (m_next >= m_candidates->size()) return false;
+                n = (*m_candidates)[m_next++];
+                if (n >= m_count) continue;
+            } else {
+                if (m_next >= m_count) return false;
+                n = static_cast<RecordNumber>(m_next++);
+            }
+            m_table->Read(n, m_record);
+            if (m_record.deleted && m_settings.deleted) continue;
+            const RowView view{&m_record.values, m_record.deleted, n};
+            if (m_select.where && !IsTrue(m_select.where->Eval(view))) continue;
+            row.clear();
+            for (const NodePtr& c : m_select.columns) row.push_back(c->Eval(view));
+            return true;
+        }
+    }
+
+private:
+    BoundSelect m_select;
+    std::unique_ptr<TableAccess> m_table;
+    Settings m_settings;
+    RecordNumber m_count;
+    std::optional<std::vector<RecordNumber>> m_candidates;
+    size_t m_next = 0;
+    Record m_record;
+};
+
+// Hands out rows already collected (a sorted SELECT).
+class HeldRowsCursor : public RowCursor {
+public:
+    explicit HeldRowsCursor(ResultSet rows) : m_rows(std::move(rows)) {}
+    const std::vector<FieldInfo>& Fields() const override { return m_rows.fields; }
+    bool Next(std::vector<Value>& row) override {
+        if (m_next >= m_rows.rows.size()) return false;
+        row = std::move(m_rows.rows[m_next++]);
+        return true;
+    }
+
+private:
+    ResultSet m_rows;
+    size_t m_next = 0;
+};
+
+std::vector<BoundStatement> BindAll(std::string_view text, Session& session) {
     const std::vector<Statement> statements = ParseStatements(text);
     std::vector<BoundStatement> bound;
     Binder binder{session, session.Options()};
     for (const Statement& s : statements) bound.push_back(std::visit(binder, s));
+    return bound;
+}
+
+}  // namespace
+
+Outcome Execute(std::string_view text, Session& session) {
+    std::vector<BoundStatement> bound = BindAll(text, session);
     Outcome outcome;
     Runner runner{session, outcome};
     for (BoundStatement& s : bound) std::visit(runner, s);
     return outcome;
+}
+
+ForwardOutcome ExecuteForward(std::string_view text, Session& session) {
+    std::vector<BoundStatement> bound = BindAll(text, session);
+    ForwardOutcome result;
+    Outcome outcome;
+    Runner runner{session, outcome};
+    for (size_t i = 0; i < bound.size(); ++i) {
+        auto* select = std::get_if<BoundSelect>(&bound[i]);
+        if (i + 1 < bound.size() || !select) {
+            std::visit(runner, bound[i]);
+            continue;
+        }
+        if (select->order.empty()) {
+            result.rows = std::make_unique<SelectCursor>(std::move(*select), session);
+        } else {
+            runner(*select);
+            result.rows = std::make_unique<HeldRowsCursor>(std::move(*outcome.rows));
+        }
+        return result;
+    }
+    result.recordsAffected = outcome.recordsAffected;
+    return result;
 }
 
 }  // namespace engine::sql

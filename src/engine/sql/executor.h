@@ -5,6 +5,7 @@
 // computes all its changes before it writes the first one.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string_view>
 
@@ -21,8 +22,29 @@ struct Outcome {
     long recordsAffected = 0;
 };
 
+// Reads the rows of a SELECT one at a time, front to back, for readers that go through them
+// once (memory stays flat whatever the number of rows). Holds the table open until destroyed.
+class RowCursor {
+public:
+    virtual ~RowCursor() = default;
+    virtual const std::vector<FieldInfo>& Fields() const = 0;
+    // Puts the next row into row and returns true, or returns false after the last row.
+    // Throws engine::Error as the table's reads do.
+    virtual bool Next(std::vector<Value>& row) = 0;
+};
+
+struct ForwardOutcome {
+    // The rows of the text's last statement when it is a SELECT, unread; else null.
+    std::unique_ptr<RowCursor> rows;
+    // Records inserted, changed or marked by the last statement when it is no SELECT.
+    long recordsAffected = 0;
+};
+
 // Throws engine::Error: kSyntax (with the token and position), kUnknownTable, kUnknownField,
 // kTypeMismatch, kArgumentCount, sql::err numbers, and whatever the tables raise.
 Outcome Execute(std::string_view text, Session& session);
+// As Execute, except that a last statement that is a SELECT is not run whole: its rows are
+// read as the cursor is advanced (a SELECT with ORDER BY collects and sorts them first).
+ForwardOutcome ExecuteForward(std::string_view text, Session& session);
 
 }  // namespace engine::sql

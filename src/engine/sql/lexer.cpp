@@ -65,10 +65,13 @@ Value ParseDateLiteral(std::string_view body, size_t pos) {
     bool pm = false, am = false;
     while (i < body.size()) {
         if (IsDigit(body[i])) {
+            // At most four digits a number; a longer run is refused before it can overflow.
             int n = 0;
-            size_t start = i;
-            while (i < body.size() && IsDigit(body[i])) n = n * 10 + (body[i++] - '0');
-            if (i - start > 4) return invalid();
+            const size_t start = i;
+            while (i < body.size() && IsDigit(body[i])) {
+                if (i - start == 4) return invalid();
+                n = n * 10 + (body[i++] - '0');
+            }
             parts.push_back(n);
         } else if (std::toupper(static_cast<unsigned char>(body[i])) == 'P' ||
                    std::toupper(static_cast<unsigned char>(body[i])) == 'A') {
@@ -158,6 +161,13 @@ void ReadNumber(std::string_view text, size_t& i, Token& token) {
         auto [ptr, ec] = std::from_chars(token.text.data(), token.text.data() + token.text.size(), n);
         if (ec == std::errc()) {
             token.value = n;
+            return;
+        }
+    }
+    // Digits a double cannot hold exactly are kept as decimal text.
+    if (token.text.find_first_of("eE") == std::string::npos) {
+        if (auto exact = NumberFromDecimalText(token.text); exact && exact->Is<Decimal>()) {
+            token.value = *exact;
             return;
         }
     }

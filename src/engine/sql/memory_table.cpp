@@ -34,6 +34,21 @@ public:
         m_data->records.at(record).values = values;
     }
     void SetDeleted(RecordNumber record, bool deleted) override { m_data->records.at(record).deleted = deleted; }
+    void Change(const std::vector<RecordChange>& changes) override {
+        for (const RecordChange& c : changes) {
+            m_data->records.at(c.record);
+            for (const auto& [field, value] : c.fields) {
+                if (field >= m_data->fields.size()) throw Error(engine::err::kBadArgument, "No such field in the record");
+            }
+        }
+        for (const RecordChange& c : changes) {
+            for (const auto& [field, value] : c.fields) m_data->records[c.record].values[field] = value;
+        }
+    }
+    void SetDeleted(const std::vector<RecordNumber>& records, bool deleted) override {
+        for (RecordNumber r : records) m_data->records.at(r);
+        for (RecordNumber r : records) m_data->records[r].deleted = deleted;
+    }
 
     std::optional<std::vector<RecordNumber>> LookupEqual(size_t field, const Value& key) override {
         if (field >= m_data->indexed.size() || !m_data->indexed[field]) return std::nullopt;

@@ -122,7 +122,8 @@ private:
             SetStmt s;
             if (AcceptWord("DELETED")) s.option = SetStmt::Option::kDeleted;
             else if (AcceptWord("EXCLUSIVE")) s.option = SetStmt::Option::kExclusive;
-            else Fail("expected DELETED or EXCLUSIVE");
+            else if (AcceptWord("AUTOINCERROR")) s.option = SetStmt::Option::kAutoIncError;
+            else Fail("expected DELETED, EXCLUSIVE or AUTOINCERROR");
             if (AcceptWord("ON")) s.on = true;
             else if (AcceptWord("OFF")) s.on = false;
             else Fail("expected ON or OFF");

@@ -12,6 +12,9 @@ namespace engine::sql {
 struct Settings {
     bool deleted = true;     // SET DELETED ON: records marked deleted are invisible
     bool exclusive = false;  // SET EXCLUSIVE ON: tables are opened for exclusive use
+    // SET AUTOINCERROR ON: a value assigned to an autoincrement field is refused; OFF: it is
+    // stored (copies that must keep the numbers of their source).
+    bool autoIncError = true;
 };
 
 class Session {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/value.h"
@@ -25,6 +26,7 @@ struct FieldInfo {
     int length = 0;
     int decimals = 0;
     bool nullable = false;
+    bool autoIncrement = false;  // an I field the table numbers itself
     friend bool operator==(const FieldInfo&, const FieldInfo&) = default;
 };
 
@@ -37,8 +39,16 @@ struct Record {
     bool deleted = false;
 };
 
+// The assignments to one record: (field index, new value) pairs. A field not named keeps
+// every byte it holds.
+struct RecordChange {
+    RecordNumber record = 0;
+    std::vector<std::pair<size_t, Value>> fields;
+};
+
 // An open table. The executor holds it for one statement and then destroys it; the provider
-// decides whether that closes the table or keeps it for the next statement. Every call may throw engine::Error (file access, corruption, a value that does not fit
+// decides whether that closes the table or keeps it for the next statement. Every call may
+// throw engine::Error (file access, corruption, a value that does not fit
 // its field: the storage checks lengths and ranges and may cut or refuse).
 class TableAccess {
 public:
@@ -54,6 +64,12 @@ public:
     // Replaces every field value of an existing record; the deletion mark is kept.
     virtual void Overwrite(RecordNumber record, const std::vector<Value>& values) = 0;
     virtual void SetDeleted(RecordNumber record, bool deleted) = 0;
+    // Applies the assignments of several records as one change: candidate keys of all of them
+    // are checked before the first is written, and a failure part way puts back the records
+    // already written, so either every record changes or none does.
+    virtual void Change(const std::vector<RecordChange>& changes) = 0;
+    // Marks or unmarks several records, all or none.
+    virtual void SetDeleted(const std::vector<RecordNumber>& records, bool deleted) = 0;
     // Candidate records whose field `field` may equal `key` under SQL "=" (for text: equal after
     // trailing blanks are removed), found through an index, or nullopt when the table has no
     // index to answer from. Candidates may include records that do not match, deleted ones

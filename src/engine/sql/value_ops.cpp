@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <limits>
 
 #include "engine/sql/sql_errors.h"
@@ -26,7 +27,8 @@ Kind KindOfValue(const Value& v) {
         [](const auto& x) -> Kind {
             using T = std::decay_t<decltype(x)>;
             if constexpr (std::is_same_v<T, std::string>) return Kind::kChar;
-            else if constexpr (std::is_same_v<T, int64_t> || std::is_same_v<T, double> || std::is_same_v<T, Currency>)
+            else if constexpr (std::is_same_v<T, int64_t> || std::is_same_v<T, double> || std::is_same_v<T, Currency> ||
+                               std::is_same_v<T, Decimal>)
                 return Kind::kNumber;
             else if constexpr (std::is_same_v<T, bool>) return Kind::kLogical;
             else if constexpr (std::is_same_v<T, Date>) return Kind::kDate;
@@ -49,12 +51,13 @@ const char* KindName(Kind kind) {
     }
 }
 
-bool IsNumber(const Value& v) { return v.Is<int64_t>() || v.Is<double>() || v.Is<Currency>(); }
+bool IsNumber(const Value& v) { return v.Is<int64_t>() || v.Is<double>() || v.Is<Currency>() || v.Is<Decimal>(); }
 
 double ToDouble(const Value& v) {
     if (auto* i = v.If<int64_t>()) return static_cast<double>(*i);
     if (auto* d = v.If<double>()) return *d;
     if (auto* c = v.If<Currency>()) return static_cast<double>(c->tenThousandths) / 10000.0;
+    if (auto* x = v.If<Decimal>()) return std::strtod(x->text.c_str(), nullptr);
     return 0;
 }
 
@@ -190,6 +193,10 @@ Value Negate(const Value& a) {
     if (auto* i = a.If<int64_t>()) return -*i;
     if (auto* d = a.If<double>()) return -*d;
     if (auto* c = a.If<Currency>()) return Currency{-c->tenThousandths};
+    if (auto* x = a.If<Decimal>()) {
+        const std::string& t = x->text;
+        return Decimal{t[0] == '-' ? t.substr(1) : "-" + t};
+    }
     throw Error(engine::err::kTypeMismatch,
                 std::string("Operator/operand type mismatch: - applied to ") + KindName(KindOfValue(a)));
 }
@@ -319,11 +326,7 @@ std::string DateTimeKey(DateTime t) {
 
 std::string NumberText(const Value& v) {
     if (auto* i = v.If<int64_t>()) return std::to_string(*i);
-    if (auto* c = v.If<Currency>()) {
-        char buffer[48];
-        std::snprintf(buffer, sizeof buffer, "%.4f", static_cast<double>(c->tenThousandths) / 10000.0);
-        return buffer;
-    }
+    if (v.Is<Currency>() || v.Is<Decimal>()) return DecimalTextOf(v);
     char buffer[48];
     std::snprintf(buffer, sizeof buffer, "%.15g", ToDouble(v));
     return buffer;

@@ -5,6 +5,7 @@
 #include "engine/api/api_errors.h"
 #include "engine/api/connection_string.h"
 #include "engine/error.h"
+#include "support/as_other_user.h"
 
 namespace {
 
@@ -140,3 +141,27 @@ TEST_F(PracticeDatabase, AFolderOfFreeTablesIsADatabaseToo) {
 }
 
 }  // namespace
+
+TEST_F(PracticeDatabase, OpeningADatabaseNamesWhyItCannot) {
+    // A missing folder is not a missing file.
+    Connection missing;
+    missing.SetConnectionString(ConnectionStringTo(m_dir / "gone" / "Corvane.dbc"));
+    ExpectError([&] { missing.Open(); }, err::kFileNotFound,
+                "Corvane.dbc': the folder '" + (m_dir / "gone").string() + "' does not exist.");
+    // A folder its user may not enter gives the system's reason.
+    testing_support::OpenToEveryone(m_dir.Path());
+    std::filesystem::create_directories(m_dir / "closed");
+    chmod((m_dir / "closed").c_str(), 0700);
+    const std::string dbc = (m_dir / "closed" / "Corvane.dbc").string();
+    EXPECT_EQ(testing_support::AsOtherUser([&] {
+                  try {
+                      Connection c;
+                      c.SetConnectionString(ConnectionStringTo(dbc));
+                      c.Open();
+                      return std::string("opened");
+                  } catch (const engine::Error& e) {
+                      return std::to_string(e.Number()) + " " + e.Description();
+                  }
+              }),
+              std::to_string(err::kFileAccess) + " Cannot open database '" + dbc + "': Permission denied.");
+}

@@ -6,6 +6,7 @@
 #include "api_fixture.h"
 #include "engine/api/api_errors.h"
 #include "engine/error.h"
+#include "support/requirements.h"
 
 namespace {
 
@@ -217,7 +218,7 @@ TEST_F(PracticeDatabase, AddNewAndUpdateWriteThroughAtOnce) {
 }
 
 TEST_F(PracticeDatabase, AnIndependentReaderSeesRowsTheRecordsetAdded) {
-    if (std::system("/usr/bin/python3 -c 'import dbfread' >/dev/null 2>&1") != 0) GTEST_SKIP() << "no dbfread";
+    ARCHIVE_REQUIRE(testing_support::MissingPythonModule("dbfread"));
     auto c = Connect();
     Recordset rs;
     rs.Open("InsIdent", *c, 3, 3, 2);

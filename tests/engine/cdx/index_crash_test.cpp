@@ -23,18 +23,30 @@ TEST(IndexCrash, AWriterKilledAtAnyInstantLeavesTableAndIndexConsistentAfterOpen
     std::mt19937 timing(17);
     int repaired = 0;
     for (int round = 0; round < 50; ++round) {
+        // The writer says when its first change is made, so that a busy machine that is slow
+        // to start it cannot turn the kill into one before any write.
+        int started[2];
+        ASSERT_EQ(pipe(started), 0);
         const pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
+            close(started[0]);
             try {
                 auto table = engine::Table::Open(path, round % 2 ? engine::OpenMode::Shared : engine::OpenMode::Exclusive);
                 std::mt19937 rng(1000 + round);
+                index_testing::RandomChange(*table, rng, round % 5 == 0);
+                if (write(started[1], "w", 1) != 1) _exit(1);
                 for (;;) index_testing::RandomChange(*table, rng, round % 5 == 0);
             } catch (...) {
             }
             _exit(1);
         }
-        std::this_thread::sleep_for(std::chrono::microseconds(2000 + timing() % 40000));
+        close(started[1]);
+        char byte = 0;
+        const bool writing = read(started[0], &byte, 1) == 1;
+        close(started[0]);
+        ASSERT_TRUE(writing) << "the writer failed before its first change in round " << round;
+        std::this_thread::sleep_for(std::chrono::microseconds(timing() % 40000));
         kill(child, SIGKILL);
         int status = 0;
         waitpid(child, &status, 0);

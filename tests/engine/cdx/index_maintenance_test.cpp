@@ -9,6 +9,7 @@
 #include "engine/dbf/find_file.h"
 #include "engine/error.h"
 #include "index_support.h"
+#include "support/requirements.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -48,6 +49,7 @@ TEST(IndexMaintenance, RandomChangesKeepEveryTagEqualToTheRows) {
 
 // Copies of Visual FoxPro's indexed tables, changed at random through the engine.
 TEST(IndexMaintenance, RandomChangesOnCopiesOfVisualFoxProTables) {
+    ARCHIVE_REQUIRE(testing_support::MissingVfpData());
     const fs::path data = testing_support::SharedVfpData();
     for (const char* name : {"northwind/orders", "northwind/customers", "northwind/orderdetails", "northwind/employees",
                              "xsource-time-billing/foxref_ref", "expenses/expense reports", "foxpro-db-test/contacts"}) {

@@ -10,6 +10,7 @@
 #include "engine/dbf/format.h"
 #include "engine/dbf/table.h"
 #include "engine/error.h"
+#include "support/requirements.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -51,6 +52,7 @@ void CheckTree(const std::string& file, const uint8_t* bytes, size_t size, uint3
 }
 
 TEST(IndexNodes, VisualFoxProNodesEncodeBackToTheSameBytes) {
+    ARCHIVE_REQUIRE(testing_support::MissingVfpData());
     int nodes = 0;
     for (const auto& entry : fs::recursive_directory_iterator(testing_support::SharedVfpData())) {
         std::string ext = entry.path().extension().string();

@@ -6,6 +6,7 @@
 
 #include "engine/cdx/cdx_format.h"
 #include "engine/error.h"
+#include "support/requirements.h"
 #include "support/temp_dir.h"
 
 namespace index_testing {
@@ -114,7 +115,7 @@ void ExpectIndexMatchesRows(engine::Table& table) {
     }
 }
 
-bool HaveIndexDump() { return std::system("command -v index_dump >/dev/null 2>&1") == 0; }
+bool HaveIndexDump() { return testing_support::MissingCommand("index_dump", "libdbd-xbase-perl").empty(); }
 
 std::vector<uint32_t> IndexDumpRecords(const std::filesystem::path& index, const std::string& tag) {
     testing_support::TempDir dir;

@@ -8,6 +8,7 @@
 #include "engine/dbf/find_file.h"
 #include "engine/dbf/table.h"
 #include "index_support.h"
+#include "support/requirements.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -18,6 +19,9 @@ std::string Lower(std::string s) {
     for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
 }
+
+// Every test here reads the sample files in place.
+class VfpIndexTest : public testing_support::NeedsVfpData {};
 
 // (index file, its table) for every index in the shared data.
 std::vector<std::pair<fs::path, fs::path>> IndexedTables() {
@@ -33,7 +37,7 @@ std::vector<std::pair<fs::path, fs::path>> IndexedTables() {
     return out;
 }
 
-TEST(VfpIndexTest, EveryTagHoldsTheKeysOfTheRowsInOrder) {
+TEST_F(VfpIndexTest, EveryTagHoldsTheKeysOfTheRowsInOrder) {
     const auto tables = IndexedTables();
     ASSERT_GE(tables.size(), 30u);
     size_t tags = 0, keys = 0;
@@ -56,7 +60,7 @@ TEST(VfpIndexTest, EveryTagHoldsTheKeysOfTheRowsInOrder) {
     EXPECT_GE(keys, 10000u);
 }
 
-TEST(VfpIndexTest, SeekEqualFindsRowsThroughTags) {
+TEST_F(VfpIndexTest, SeekEqualFindsRowsThroughTags) {
     const fs::path orders = engine::FindFileNoCase(testing_support::SharedVfpData() / "northwind", "orders.dbf");
     auto table = engine::Table::Open(orders);
     const int customer = table->FieldIndex("customerid");
@@ -76,8 +80,8 @@ TEST(VfpIndexTest, SeekEqualFindsRowsThroughTags) {
     EXPECT_FALSE(table->SeekEqual(table->FieldIndex("freight"), engine::Value(1.0)));  // no tag on it
 }
 
-TEST(VfpIndexTest, IndexDumpListsTheSameRecordsInTheSameOrder) {
-    if (!index_testing::HaveIndexDump()) GTEST_SKIP() << "index_dump (libdbd-xbase-perl) is not installed";
+TEST_F(VfpIndexTest, IndexDumpListsTheSameRecordsInTheSameOrder) {
+    ARCHIVE_REQUIRE(testing_support::MissingCommand("index_dump", "libdbd-xbase-perl"));
     size_t compared = 0;
     for (const auto& [index, path] : IndexedTables()) {
         auto table = engine::Table::Open(path);

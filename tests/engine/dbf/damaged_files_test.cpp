@@ -113,7 +113,7 @@ TEST(DamagedFiles, ANumericFieldWiderThanSixtyFourIsWrittenWhole) {
     EXPECT_EQ(stored.substr(record + 1, 100), std::string(90, ' ') + "-123456789");
 }
 
-TEST(DamagedFiles, ADateTimeOnTheLastDayNumberIsNotCarriedPastIt) {
+TEST(DamagedFiles, ADateTimeOnADayNoCalendarHasReadsAsADamagedEmptyValue) {
     testing_support::TempDir dir;
     Table::Create(dir / "t.dbf", {{.name = "SEEN", .type = 'T'}})->Append({Value(DateTime{2460000, 1000})});
     std::string bytes = ReadFile(dir / "t.dbf");
@@ -121,7 +121,7 @@ TEST(DamagedFiles, ADateTimeOnTheLastDayNumberIsNotCarriedPastIt) {
     const std::string stored = "\xFF\xFF\xFF\x7F\x70\x5A\x26\x05";  // day 2^31-1, 86399.6 s
     bytes.replace(field, 8, stored);
     WriteFile(dir / "t.dbf", bytes);
-    EXPECT_EQ(Table::Open(dir / "t.dbf")->ReadValue(0, 0), Value(DateTime{2147483647, 86399000}));
+    EXPECT_EQ(Table::Open(dir / "t.dbf")->ReadValue(0, 0), Value(DateTime{0, 0, true}));
 }
 
 TEST(DamagedFiles, AMemoHeaderThatNamesAFreeBlockInUseOrInsideItselfNeverOverwritesIt) {
@@ -151,6 +151,39 @@ TEST(DamagedFiles, AMemoHeaderThatNamesAFreeBlockInUseOrInsideItselfNeverOverwri
     t->Overwrite(3, changed);
     EXPECT_EQ(t->ReadRecord(0).values, before);
     EXPECT_EQ(t->ReadValue(3, 8), Value(std::string(200, 'z')));
+}
+
+TEST(DamagedFiles, AMemoHeaderNamingAFreeBlockFarPastTheEndNeitherGrowsTheFileNorLetsPackAllocateIt) {
+    testing_support::TempDir dir;
+    MakeTable(dir / "t.dbf");
+    std::string memo = ReadFile(dir / "t.fpt");
+    // Next free block 0x10000000 of 64 bytes: 16 GB past a file of a few KB.
+    memo.replace(0, 4, std::string("\x10\x00\x00\x00", 4));
+    // Record 2's memo block claims 0x90000000 bytes (2.4 GB).
+    const std::string table = ReadFile(dir / "t.dbf");
+    const auto le = [&](size_t at, int bytes) {
+        uint32_t v = 0;
+        for (int b = bytes - 1; b >= 0; --b) v = v << 8 | uint8_t(table[at + b]);
+        return v;
+    };
+    // Header length, record length, and NOTE's place in the record (its descriptor's displacement).
+    const size_t block = le(le(8, 2) + 2 * le(10, 2) + le(Descriptor(8) + 12, 4), 4);
+    memo.replace(block * 64 + 4, 4, std::string("\x90\x00\x00\x00", 4));
+    WriteFile(dir / "t.fpt", memo);
+    const uintmax_t size = fs::file_size(dir / "t.fpt");
+
+    auto t = Table::Open(dir / "t.dbf", OpenMode::Exclusive);
+    ExpectError([&] { t->ReadRecord(2); }, err::kCorruptMemo, "t.fpt");
+    auto values = t->ReadRecord(1).values;
+    values.back() = Value(std::string(100, 'q'));
+    t->Overwrite(1, values);
+    EXPECT_EQ(t->ReadValue(1, 8), Value(std::string(100, 'q')));
+    // The new value went at the end of the file, not 16 GB on.
+    ASSERT_LT(fs::file_size(dir / "t.fpt"), size + 1024);
+    // Packing reads every kept memo: the damaged length is refused and the table left whole.
+    ExpectError([&] { t->Pack(); }, err::kCorruptMemo, "t.fpt");
+    EXPECT_EQ(t->RecordCount(), 12u);
+    EXPECT_EQ(t->ReadValue(1, 8), Value(std::string(100, 'q')));
 }
 
 TEST(DamagedFiles, SeededFlipsAndCutsOfTableMemoAndIndexGiveErrorsNeverCrashes) {

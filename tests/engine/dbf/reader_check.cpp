@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/requirements.h"
 #include "support/temp_dir.h"
 
 namespace dbf_test {
@@ -83,9 +84,7 @@ ReaderResult RunCommand(const std::string& command) {
     return result;
 }
 
-bool PythonModuleAvailable(const std::string& module) {
-    return RunCommand("/usr/bin/python3 -c 'import " + module + "' 2>/dev/null").exitCode == 0;
-}
+bool PythonModuleAvailable(const std::string& module) { return testing_support::MissingPythonModule(module).empty(); }
 
 ReaderResult CompareWithReader(const std::string& reader, const std::filesystem::path& tablePath) {
     testing_support::TempDir dir;

@@ -7,12 +7,16 @@
 #include "engine/dbf/table.h"
 #include "engine/error.h"
 #include "reader_check.h"
+#include "support/requirements.h"
 #include "support/temp_dir.h"
 
 namespace {
 
 using engine::Value;
 namespace fs = std::filesystem;
+
+// Every test here reads the sample files in place.
+class VfpFiles : public testing_support::NeedsVfpData {};
 
 fs::path Vfp(const std::string& relative) { return testing_support::SharedVfpData() / relative; }
 
@@ -36,9 +40,8 @@ bool HasWField(const engine::Table& t) {
     return false;
 }
 
-TEST(VfpFiles, EveryTableReadsAsDbfreadReadsIt) {
-    if (!fs::exists(testing_support::SharedVfpData())) GTEST_SKIP() << "no shared test data";
-    if (!dbf_test::PythonModuleAvailable("dbfread")) GTEST_SKIP() << "python3-dbfread is not installed";
+TEST_F(VfpFiles, EveryTableReadsAsDbfreadReadsIt) {
+    ARCHIVE_REQUIRE(testing_support::MissingPythonModule("dbfread"));
     int compared = 0;
     for (const auto& file : AllTables()) {
         SCOPED_TRACE(file.string());
@@ -51,7 +54,7 @@ TEST(VfpFiles, EveryTableReadsAsDbfreadReadsIt) {
     EXPECT_GE(compared, 40);
 }
 
-TEST(VfpFiles, NullFlagsAndVarcharFollowTheBitLayout) {
+TEST_F(VfpFiles, NullFlagsAndVarcharFollowTheBitLayout) {
     // orders: SHIPNAME etc. are shorter than their width; some SHIPREGION values are null.
     auto orders = engine::Table::Open(Vfp("northwind/orders.dbf"));
     const int region = orders->FieldIndex("shipregion");
@@ -75,7 +78,7 @@ TEST(VfpFiles, NullFlagsAndVarcharFollowTheBitLayout) {
     EXPECT_EQ(first.values[customers->FieldIndex("CONTACTNAM")], Value("Maria Anders"));
 }
 
-TEST(VfpFiles, AllTypesTableAndVarbinaryDecode) {
+TEST_F(VfpFiles, AllTypesTableAndVarbinaryDecode) {
     auto all = engine::Table::Open(Vfp("data1-alltypes/table1.dbf"));
     std::string types;
     for (const auto& f : all->Fields()) types += f.type;
@@ -99,7 +102,7 @@ TEST(VfpFiles, AllTypesTableAndVarbinaryDecode) {
     EXPECT_TRUE(sawBytes);
 }
 
-TEST(VfpFiles, AutoincrementCodePageAndMemoBlockSizeOne) {
+TEST_F(VfpFiles, AutoincrementCodePageAndMemoBlockSizeOne) {
     auto decimal = engine::Table::Open(Vfp("vfpef-decimaltable/decimaltable.dbf"));
     ASSERT_TRUE(decimal->Fields()[0].autoIncrement);
     EXPECT_EQ(decimal->Fields()[0].autoIncNext, 3);
@@ -116,7 +119,7 @@ TEST(VfpFiles, AutoincrementCodePageAndMemoBlockSizeOne) {
     EXPECT_FALSE(bs1->ReadRecord(0).values[1].As<std::string>().empty());
 }
 
-TEST(VfpFiles, ContainersListTablesFilesAndLongFieldNames) {
+TEST_F(VfpFiles, ContainersListTablesFilesAndLongFieldNames) {
     auto expenses = engine::Container::Open(Vfp("expenses/EXPENSES.DBC"));
     const auto tables = expenses->Tables();
     ASSERT_EQ(tables.size(), 4u);
@@ -135,7 +138,7 @@ TEST(VfpFiles, ContainersListTablesFilesAndLongFieldNames) {
     EXPECT_EQ(engine::Container::Open(Vfp("vfpef-blank-dbc/Blank.dbc"))->Tables().size(), 0u);
 }
 
-TEST(VfpFiles, DeletedContainerRecordsNeverFollowTheirMemoPointers) {
+TEST_F(VfpFiles, DeletedContainerRecordsNeverFollowTheirMemoPointers) {
     auto dbc = engine::Table::Open(Vfp("northwind/northwind.dbc"));
     const int prop = dbc->FieldIndex("PROPERTY");
     int deleted = 0;

@@ -56,11 +56,15 @@ TEST(SqlErrors, BadTextNamesTheProblemAndItsPlace) {
         {"SELECT * FROM IdentFil WHERE LastNam", engine::err::kTypeMismatch, "WHERE condition must be logical"},
         {"SELECT UPPER(PtNum) FROM IdentFil", engine::err::kTypeMismatch, "UPPER argument 1 must be character"},
         {"SELECT * FROM IdentFil WHERE Birthday = {^2023-02-29}", engine::sql::err::kInvalidDate, "{^2023-02-29}"},
+        // Digit runs far longer than any year are refused without reading them as a number.
+        {"SELECT * FROM IdentFil WHERE Birthday = {^1950Pt99999999999-01-0A}", engine::sql::err::kInvalidDate,
+         "{^1950Pt99999999999-01-0A}"},
+        {"SELECT {^1950-01-02 12:99999999999999999999} FROM IdentFil", engine::sql::err::kInvalidDate, "position 8"},
         {"SELECT * FROM IdentFil ORDER BY 12", engine::err::kSyntax, "ORDER BY column number 12"},
         {"INSERT INTO Case (PtNum) VALUES (1, 2)", engine::err::kSyntax, "2 values for 1 fields"},
         {"INSERT INTO Case (Nope) VALUES (1)", engine::err::kUnknownField, "'Nope'"},
         {"UPDATE IdentFil SET Birthday = 'x'", engine::err::kTypeMismatch, "field 'BIRTHDAY' is date"},
-        {"SET NOTHING ON", engine::err::kSyntax, "expected DELETED or EXCLUSIVE"},
+        {"SET NOTHING ON", engine::err::kSyntax, "expected DELETED, EXCLUSIVE or AUTOINCERROR"},
         {"DROP TABLE IdentFil", engine::err::kSyntax, "near 'DROP' at position 1"},
     };
     for (const Case& c : cases) {

@@ -23,6 +23,7 @@ inline void PrintTo(const Value& v, std::ostream* os) {
             else if constexpr (std::is_same_v<T, Currency>) *os << "$" << x.tenThousandths << "e-4";
             else if constexpr (std::is_same_v<T, Date>) *os << "D" << x.julianDay;
             else if constexpr (std::is_same_v<T, DateTime>) *os << "T" << x.julianDay << "+" << x.milliseconds;
+            else if constexpr (std::is_same_v<T, Decimal>) *os << x.text;
             else *os << "bytes[" << x.size() << "]";
         },
         v.Raw());

@@ -1,0 +1,184 @@
+#include "archive/archive_creation.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <filesystem>
+#include <system_error>
+
+#include "archive/archive_paths.h"
+#include "common/files.h"
+#include "common/paths.h"
+#include "common/product.h"
+#include "common/ui.h"
+#include "db/ado_tools.h"
+#include "db/pack_database.h"
+#include "engine/api/automation.h"
+#include "engine/api/recordset.h"
+#include "engine/ascii_case.h"
+#include "engine/error.h"
+
+namespace app {
+namespace {
+
+namespace fs = std::filesystem;
+using engine::api::Connection;
+using engine::api::Recordset;
+
+constexpr const char* kModule = "frmArchive";
+constexpr const char* kCreatingTitle = "Creating Archive Database";
+
+// The files the practice folder may hold that have no place in the archive: backups, zips,
+// programs and temporary files, in the order they are removed.
+constexpr std::array<const char*, 4> kExtraExtensions = {".bak", ".zip", ".exe", ".tmp"};
+
+// The data folder of the practice container, without a trailing separator ("" for the root
+// folder, so "/Archive" follows it rightly). A bare file name lies in the current folder.
+std::string DataFolder(const std::string& databasePath) {
+    const std::string folder = common::FolderOf(databasePath);
+    return folder.empty() ? "." : common::RemoveBackslash(folder);
+}
+
+// Runs one step of the creation; whatever it throws is dropped so the next step runs.
+template <typename Step>
+void Skippable(Step&& step) noexcept {
+    try {
+        step();
+    } catch (...) {
+    }
+}
+
+// Copies every file directly inside from into to, replacing files of the same name. A file
+// that cannot be copied is passed over.
+void CopyFolderFiles(const fs::path& from, const fs::path& to) {
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(from, ec)) {
+        std::error_code fileEc;
+        if (!entry.is_regular_file(fileEc)) continue;
+        const fs::path target = to / entry.path().filename();
+        // A read-only file left by an earlier copy would refuse to be replaced.
+        if (fs::exists(target, fileEc)) common::SetFileAttributes(target.string(), common::kAttrNormal);
+        fs::copy_file(entry.path(), target, fs::copy_options::overwrite_existing, fileEc);
+    }
+}
+
+// Deletes the files of folder whose name ends in extension (any case), read-only ones too.
+void DeleteFilesEndingIn(const fs::path& folder, const std::string& extension) {
+    std::error_code ec;
+    std::vector<fs::path> doomed;
+    for (const auto& entry : fs::directory_iterator(folder, ec)) {
+        std::error_code fileEc;
+        if (!entry.is_regular_file(fileEc)) continue;
+        const std::string name = engine::AsciiLower(entry.path().filename().string());
+        if (name.size() >= extension.size() && name.ends_with(extension)) doomed.push_back(entry.path());
+    }
+    for (const auto& path : doomed) {
+        std::error_code fileEc;
+        fs::remove(path, fileEc);
+    }
+}
+
+bool IsPatientTable(Recordset& table, const std::string& name) {
+    return AdoTools::GetField(table, "PtNum") != nullptr || engine::AsciiLower(name) == "appointment";
+}
+
+// Marks every row of the archive's patient tables deleted. The table list comes from
+// connection, the deletions act on the archive through the automation server. Every
+// recordset and the server itself are released before returning, so nothing of ours keeps
+// an archive table open when the folder is packed.
+void MarkPatientRowsDeleted(Connection& connection, const std::string& archiveFolder, StatusServices& status) {
+    std::unique_ptr<Recordset> tables = connection.OpenSchema(engine::api::kAdSchemaTables, {"", "", "", "TABLE"});
+    Recordset work;
+    engine::api::FoxApplication fox;
+    fox.DoCmd("ChDir \"" + archiveFolder + "\"");
+    fox.DoCmd("OPEN DATA CORVANE");
+
+    if (!tables->Eof()) tables->MoveFirst();
+    for (; !tables->Eof(); tables->MoveNext()) {
+        const std::string name = AdoTools::VariantText(tables->Fields().Item("Table_Name").Value());
+        if (work.State() != 0) work.Close();
+        work.Open(name, connection, engine::api::kAdOpenStatic, engine::api::kAdLockOptimistic,
+                  engine::api::kAdCmdTable);
+        if (IsPatientTable(work, name)) {
+            status.ShowStatus("Emptying Table.", "Removing pre-existing patient data from:  " + name, true);
+            product::WriteLog(kModule, "EmptyPatientTables", "Deleting patient information from table:  " + name);
+            fox.DoCmd("USE " + name);
+            fox.DoCmd("DELETE ALL");
+        }
+    }
+
+    status.HideStatus();
+    fox.DoCmd("CLOSE ALL");
+    if (work.State() != 0) work.Close();
+    if (tables->State() != 0) tables->Close();
+}
+
+}  // namespace
+
+std::string PackFolder(const std::string& folder) {
+    std::string failedTables;
+    db::PackDatabase(folder, failedTables);
+    return failedTables;
+}
+
+bool EmptyPatientTables(const std::string& databasePath, const std::string& appPath, StatusServices& status,
+                        std::unique_ptr<Connection>& connection) {
+    try {
+        product::WriteLog(kModule, "EmptyPatientTables");
+        if (!connection) connection = AdoTools::Connect_DBC(common::AddBackslash(appPath) + "BlankDbc", "corvane.dbc");
+
+        const std::string archiveFolder = archive::ArchiveFolderOfDatabase(databasePath);
+        MarkPatientRowsDeleted(*connection, archiveFolder, status);
+
+        status.ShowStatus("Packing Database", "Packing Database:  " + archiveFolder, true);
+        const std::string failed = PackFolder(archiveFolder);
+        if (!failed.empty())
+            ui::MsgBox("The following tables could not be packed:\r\n" + failed, ui::Icon::None, "Archive");
+        status.HideStatus();
+        return true;
+    } catch (const engine::Error& e) {
+        product::WriteLog(kModule, "EmptyPatientTables", product::ErrorText(e.Number(), e.Description()));
+    } catch (const std::exception& e) {
+        product::WriteLog(kModule, "EmptyPatientTables", product::ErrorText(0, e.what()));
+    }
+    return false;
+}
+
+void CreateArchiveDatabase(const std::string& databasePath, const std::string& appPath, StatusServices& status,
+                           std::unique_ptr<Connection>& connection) {
+    std::string dataFolder;
+    Skippable([&] { dataFolder = DataFolder(databasePath); });
+    // An archive folder copied from Windows in another case is the archive: never a second one.
+    std::string archiveFolder = dataFolder + "/Archive";
+    Skippable([&] { archiveFolder = archive::ArchiveFolderOfDatabase(databasePath); });
+
+    // An archive whose container is present is taken as made, even if it is damaged.
+    bool create = false;
+    Skippable([&] {
+        std::error_code ec;
+        if (!fs::is_directory(archiveFolder, ec)) {
+            common::MakePath(archiveFolder + "/Notes");
+            create = true;
+        } else if (!common::FindInFolder(archiveFolder, "Corvane.dbc")) {
+            create = true;
+        }
+    });
+    if (!create) return;
+
+    Skippable([] { ui::Current().SetBusyCursor(true); });
+    Skippable([&] {
+        status.ShowStatus(kCreatingTitle, "Creating Archive database.  Please wait...", true);
+        ui::Current().DoEvents();
+    });
+    Skippable([&] { CopyFolderFiles(dataFolder.empty() ? "/" : dataFolder, archiveFolder); });
+    Skippable([&] { status.ShowStatus(kCreatingTitle, "Cleaning up extra database files.  Please wait...", true); });
+    for (const char* extension : kExtraExtensions)
+        Skippable([&] { DeleteFilesEndingIn(archiveFolder, extension); });
+    Skippable([&] { common::SetFolderFileAttributes(archiveFolder, common::kAttrNormal); });
+    Skippable([&] { EmptyPatientTables(databasePath, appPath, status, connection); });
+    Skippable([] { ui::Current().SetBusyCursor(false); });
+    // The balloon stays up until the process that created the archive ends.
+    Skippable([&] { status.ShowStatus("Archive Created", "Archive created.", true); });
+}
+
+}  // namespace app

@@ -1,0 +1,493 @@
+#include "archive/archive_run.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <set>
+#include <utility>
+
+#include "archive/archive_journal.h"
+#include "archive/merge_tables.h"
+#include "archive/patient_copy.h"
+#include "common/exception_text.h"
+#include "common/files.h"
+#include "common/paths.h"
+#include "common/process.h"
+#include "common/product.h"
+#include "common/ui.h"
+#include "db/ado_tools.h"
+#include "engine/api/connection.h"
+#include "engine/api/recordset.h"
+#include "engine/error.h"
+
+namespace app {
+namespace {
+
+constexpr const char* kModule = "frmArchive";
+constexpr const char* kProcedure = "ArchiveSelectedPatients";
+constexpr const char* kStatusTitle = "Updating Archive";
+constexpr const char* kContainer = "Corvane.dbc";
+// A program-defined error (FoxPro's number for errors a program raises itself).
+constexpr long kCopyDiffers = 1098;
+
+bool g_runActive = false;
+bool g_verifyCopies = true;
+std::function<void(engine::api::Connection&)> g_beforeVerify;
+
+// Sets a flag for the life of the guard.
+class Busy {
+public:
+    explicit Busy(bool& flag) : m_flag(flag) { m_flag = true; }
+    ~Busy() { m_flag = false; }
+    Busy(const Busy&) = delete;
+    Busy& operator=(const Busy&) = delete;
+
+private:
+    bool& m_flag;
+};
+
+// Defers a connection's flushing for the life of the guard; the run flushes at its commits.
+class DeferredFlush {
+public:
+    explicit DeferredFlush(engine::api::Connection& connection)
+        : m_connection(connection), m_was(connection.DeferredFlush()) {
+        m_connection.SetDeferredFlush(true);
+    }
+    ~DeferredFlush() {
+        try {
+            if (m_connection.State() == 1) m_connection.Flush();
+        } catch (const std::exception&) {
+        }
+        m_connection.SetDeferredFlush(m_was);
+    }
+    DeferredFlush(const DeferredFlush&) = delete;
+    DeferredFlush& operator=(const DeferredFlush&) = delete;
+
+private:
+    engine::api::Connection& m_connection;
+    bool m_was;
+};
+
+void Log(const std::string& text) { product::WriteLog(kModule, kProcedure, text); }
+
+bool Exists(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::exists(path, error);
+}
+
+// Refuses what an unforced delete refuses: a read-only file.
+void CheckDeletable(const std::string& file) {
+    struct stat info {};
+    if (::stat(file.c_str(), &info) == 0 && (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        throw engine::Error(engine::err::kFileAccess, "Permission denied: " + file);
+}
+
+// Deletes a file the way an unforced delete does.
+void DeleteUnforced(const std::string& file) {
+    CheckDeletable(file);
+    std::filesystem::remove(file);
+}
+
+// Makes a file (or a folder's entries) durable; throws naming it when the system refuses.
+void SyncPath(const std::string& path, bool folder) {
+    const int fd = ::open(path.c_str(), (folder ? O_RDONLY | O_DIRECTORY : O_RDONLY) | O_CLOEXEC);
+    if (fd < 0) throw engine::Error(engine::err::kFileAccess, "Cannot open " + path + ": " + std::strerror(errno));
+    const int rc = ::fsync(fd);
+    const int error = errno;
+    ::close(fd);
+    if (rc != 0) throw engine::Error(engine::err::kFileAccess, "Cannot sync " + path + ": " + std::strerror(error));
+}
+
+// One selected entry, taken from the face when the run starts.
+struct Entry {
+    long rowIndex = 0;  // below 1: no patient row
+    int32_t patient = 0;
+};
+
+// One archive run: its paths, the archive connection, the patient loop's state and the group
+// of patients copied but not yet committed.
+class Run {
+public:
+    explicit Run(ArchiveWindow& window)
+        : m_window(window),
+          m_status(window.Status()),
+          m_dataFolder(common::RemoveBackslash(common::FolderOf(window.DatabasePath()))),
+          m_archiveFolder(m_dataFolder + "/Archive"),
+          m_journal(m_archiveFolder) {
+        for (const auto& [table, key] : kPatientTables) m_summary.rowsCopied.emplace_back(table, 0);
+    }
+
+    void Execute() {
+        Log("Archive = " + m_archiveFolder);
+        TakeSelection();
+        Connect();
+        engine::api::Connection& practice = Practice();
+        DeferredFlush deferred(practice);
+        FinishJournaledDeletions();
+        MergeTables(practice, *m_archive, m_status);
+        if (m_status.StopRequested()) return Stop();
+        m_loopBegun = true;
+
+        for (long entry = static_cast<long>(m_entries.size()); entry >= 1; --entry) {
+            if (m_status.StopRequested()) return Stop();
+            Log("Getting selected item # " + std::to_string(entry));
+            const Entry& selected = m_entries[static_cast<size_t>(entry - 1)];
+            if (selected.rowIndex < 1) continue;  // a group heading or another row without a record
+            m_ptNum = selected.patient;
+            Log("  PtNum = " + std::to_string(m_ptNum));
+            m_status.ShowStatus(kStatusTitle, "Updating Patient:  " + std::to_string(m_ptNum), true);
+            if (m_ptNum < 1) {
+                CommitGroup();
+                ui::MsgBox("Something is terribly wrong with the patient list.", ui::Icon::Exclamation, "Archive");
+                m_summary.ending = RunSummary::Ending::Error;
+                return End();
+            }
+            ArchivePatient();
+            m_status.ShowProgress(++m_handled, m_summary.requested);
+            if (GroupDue()) CommitGroup();
+        }
+        CommitGroup();
+        End();
+    }
+
+    // Ends the run after an error: the patients copied whole before it are committed, the
+    // balloon goes, the archive connection is released and the error is reported with the
+    // patient in hand.
+    void Fail() {
+        std::string message = common::CurrentErrorText();
+        m_summary.ending = RunSummary::Ending::Error;
+        const int32_t inHand = m_ptNum;
+        try {
+            CommitGroup();
+        } catch (...) {
+            Log("  The patients copied before the error could not be committed: " + common::CurrentErrorText());
+        }
+        m_ptNum = inHand;
+        m_status.HideStatus();
+        CloseArchive();
+        if (m_loopBegun) message += "\r\nArchiving Patient #: " + std::to_string(m_ptNum);
+        product::ReportError(kModule, kProcedure, message, true);
+    }
+
+    const RunSummary& Summary() const { return m_summary; }
+
+private:
+    engine::api::Connection& Practice() {
+        engine::api::Connection* practice = m_window.PracticeConnection();
+        if (!practice) throw engine::Error(engine::err::kNotOpen, "The practice database is not connected.");
+        return *practice;
+    }
+
+    // The patient numbers of the selection, so that nothing the face does during the run
+    // (sorting, another folder) changes what is archived.
+    void TakeSelection() {
+        const long count = m_window.SelectedCount();
+        for (long entry = 1; entry <= count; ++entry) {
+            Entry selected;
+            selected.rowIndex = m_window.SelectedRowIndex(entry);
+            if (selected.rowIndex >= 1) {
+                selected.patient = m_window.PatientNumberOfRow(selected.rowIndex);
+                ++m_summary.requested;
+            }
+            m_entries.push_back(selected);
+        }
+    }
+
+    void Connect() {
+        m_archive = AdoTools::Connect_DBC(m_archiveFolder, kContainer);
+        m_archive->SetDeferredFlush(true);
+    }
+
+    void Reconnect() {
+        CloseArchive();
+        Connect();
+    }
+
+    void CloseArchive() {
+        if (m_archive && m_archive->State() == 1) {
+            try {
+                m_archive->Close();
+            } catch (const std::exception&) {
+            }
+        }
+        m_archive.reset();
+    }
+
+    void Stop() {
+        m_summary.ending = RunSummary::Ending::Stopped;
+        CommitGroup();
+        End();
+    }
+
+    void End() {
+        m_status.HideStatus();
+        CloseArchive();
+    }
+
+    std::string Number() const { return std::to_string(m_ptNum); }
+
+    bool HasRows(engine::api::Connection& connection, const std::string& query) {
+        engine::api::Recordset rows;
+        rows.Open(query, connection, engine::api::kAdOpenStatic, engine::api::kAdLockOptimistic, -1);
+        return rows.State() == 1 && !rows.Eof();
+    }
+
+    void Skip(const std::string& why) { m_summary.skipped.emplace_back(m_ptNum, why); }
+
+    void ArchivePatient() {
+        engine::api::Connection& practice = Practice();
+        // Selected twice: the first copy is committed before the patient is looked at again.
+        if (std::any_of(m_group.begin(), m_group.end(), [&](const PatientCopy& copy) { return copy.patient == m_ptNum; }))
+            CommitGroup();
+        const std::string practiceNotes = CopyNotes();
+
+        // A patient no longer in the practice (selected twice, or deleted meanwhile) has
+        // nothing to copy; replacing its archive copy would throw that copy away.
+        if (!HasRows(practice, "SELECT PtNum FROM IdentFil WHERE PtNum = " + Number())) {
+            Log("  Patient " + Number() + " is no longer in the practice database.");
+            if (!practiceNotes.empty()) DeleteUnforced(practiceNotes);
+            Skip("not in the practice database");
+            return;
+        }
+        if (InArchive()) {
+            CommitGroup();
+            if (!RemoveFromArchive(m_ptNum)) {
+                ++m_counter;
+                Skip("already in the archive, and its archive copy could not be removed");
+                return;
+            }
+        }
+        ++m_counter;
+        PatientCopy copy;
+        copy.patient = m_ptNum;
+        for (size_t t = 0; t < kPatientTables.size(); ++t) {
+            const std::string table = kPatientTables[t].first;
+            m_status.ShowStatus(kStatusTitle,
+                                "Record " + std::to_string(m_counter) + " of " + std::to_string(m_entries.size()) +
+                                    ".\r\n    Acct #:  " + Number() + "\r\nCopying patient data for table:  " + table,
+                                true);
+            Log("Copy data for table:  " + table);
+            copy.tables[t] = CopyPatientTable(practice, *m_archive, t, m_ptNum);
+        }
+        if (m_group.empty()) m_groupStart = std::chrono::steady_clock::now();
+        m_group.push_back(std::move(copy));
+        m_groupNotes.push_back(practiceNotes);
+    }
+
+    // Copies the practice notes file over any archive copy. Returns the practice file, to be
+    // deleted once the patient's archive copy is committed; empty when there is none.
+    std::string CopyNotes() {
+        const std::string practiceNotes = m_dataFolder + "/Notes/" + Number() + ".rtf";
+        const std::string archiveNotes = m_archiveFolder + "/Notes/" + Number() + ".rtf";
+        if (!Exists(practiceNotes)) return {};
+        common::MakePath(m_archiveFolder + "/Notes");
+        std::filesystem::copy_file(practiceNotes, archiveNotes, std::filesystem::copy_options::overwrite_existing);
+        if (!Exists(archiveNotes)) return {};
+        m_notesCopies.push_back(archiveNotes);
+        // A file that cannot be deleted ends the run now, before the patient is copied.
+        CheckDeletable(practiceNotes);
+        return practiceNotes;
+    }
+
+    bool GroupDue() const {
+        return m_group.size() >= kGroupPatients ||
+               std::chrono::steady_clock::now() - m_groupStart >= std::chrono::milliseconds(kGroupMilliseconds);
+    }
+
+    // Makes the group's archive copies durable, checks them, and deletes the patients whose
+    // copy is sound from the practice, in the order the header of this module gives.
+    void CommitGroup() {
+        if (m_group.empty()) return;
+        const std::vector<PatientCopy> group = std::move(m_group);
+        const std::vector<std::string> notes = std::move(m_groupNotes);
+        const std::vector<std::string> notesCopies = std::move(m_notesCopies);
+        m_group.clear();
+        m_groupNotes.clear();
+        m_notesCopies.clear();
+
+        m_archive->Flush();
+        for (const std::string& file : notesCopies) SyncPath(file, false);
+        if (!notesCopies.empty()) SyncPath(m_archiveFolder + "/Notes", true);
+
+        std::map<int32_t, std::string> bad;
+        if (g_verifyCopies) {
+            if (g_beforeVerify) g_beforeVerify(*m_archive);
+            bad = VerifyCopies(*m_archive, group);
+        }
+        std::set<int32_t> good;
+        for (const PatientCopy& copy : group)
+            if (!bad.count(copy.patient)) good.insert(copy.patient);
+
+        if (!good.empty()) {
+            m_journal.Add(good);
+            // From here until the journal is cleared the archive copies are the ones to keep.
+            std::exception_ptr notesError;
+            for (size_t i = 0; i < group.size(); ++i) {
+                if (notes[i].empty() || !good.count(group[i].patient)) continue;
+                try {
+                    DeleteUnforced(notes[i]);
+                } catch (...) {
+                    if (!notesError) notesError = std::current_exception();
+                }
+            }
+            engine::api::Connection& practice = Practice();
+            for (const PatientCopy& copy : group) {
+                if (!good.count(copy.patient)) continue;
+                DeleteFromPractice(practice, copy.patient);
+                ++m_summary.archived;
+                for (size_t t = 0; t < kPatientTables.size(); ++t)
+                    m_summary.rowsCopied[t].second += static_cast<long>(copy.tables[t].rows.size());
+            }
+            practice.Flush();
+            m_journal.Remove(good);
+            if (notesError) std::rethrow_exception(notesError);
+        }
+        if (!bad.empty()) RejectCopies(bad);
+    }
+
+    // Leaves the patients whose archive copy differs in the practice, removes their copies and
+    // ends the run with an error naming the first.
+    void RejectCopies(const std::map<int32_t, std::string>& bad) {
+        for (const auto& [patient, difference] : bad) {
+            Log("  The archive copy of patient " + std::to_string(patient) +
+                " differs from the practice database: " + difference);
+            m_summary.skipped.emplace_back(patient, "its archive copy differed from the practice database");
+        }
+        for (const auto& [patient, difference] : bad) {
+            if (!RemoveFromArchive(patient))
+                Log("  The archive copy of patient " + std::to_string(patient) + " could not be removed.");
+        }
+        const auto& [patient, difference] = *bad.begin();
+        m_ptNum = patient;
+        throw engine::Error(kCopyDiffers, "The archive copy of patient " + std::to_string(patient) +
+                                              " differs from the practice database (" + difference +
+                                              "); the patient was left in the practice database.");
+    }
+
+    // Removes a copy of the patient from the archive and packs it. False when that failed
+    // (the user was told and the patient is left in the practice).
+    bool RemoveFromArchive(int32_t patient) {
+        const std::string number = std::to_string(patient);
+        try {
+            m_status.ShowStatus(kStatusTitle, "Deleting Patient (" + number + ") from the archive.", true);
+            Log("Deleting if this information is already in the Archive.");
+            deletion::DeletePatientRecords(*m_archive, patient);
+            m_archive->Execute("DELETE FROM IdentFil WHERE PtNum = " + number, -1);
+            Reconnect();
+            m_status.ShowStatus(kStatusTitle, "Packing database.", true);
+            m_archive->Execute("SET EXCLUSIVE ON", -1);
+            for (const auto& [table, key] : kPatientTables)
+                m_archive->Execute("PACK \"" + m_archiveFolder + "/" + table + "\"", -1);
+            m_archive->Execute("SET EXCLUSIVE OFF", -1);
+            Reconnect();
+            return true;
+        } catch (const std::exception&) {
+            ui::MsgBox("Patient # " + number + " already in archive.", ui::Icon::Information, "Archive Failure.");
+            // Leave no exclusive use behind for the patients that follow.
+            try {
+                if (m_archive && m_archive->State() == 1) m_archive->Execute("SET EXCLUSIVE OFF", -1);
+            } catch (const std::exception&) {
+            }
+            return false;
+        }
+    }
+
+    // Whether the archive holds rows of the patient, marked deleted ones included. IdentFil
+    // answers for a patient archived whole; the other tables are asked too because a run
+    // stopped while packing the archive leaves IdentFil packed and the others still holding
+    // the patient's marked rows, which a candidate tag (Case's CaseNum) counts as taken.
+    bool InArchive() {
+        bool found = false;
+        for (const auto& [table, key] : kPatientTables) {
+            const std::string condition = std::string(key) + " = " + Number();
+            if (HasRows(*m_archive, "SET DELETED OFF; SELECT " + std::string(key) + " FROM " + table + " WHERE " + condition)) {
+                found = true;
+                break;
+            }
+        }
+        m_archive->Execute("SET DELETED ON", -1);
+        return found;
+    }
+
+    static void DeleteFromPractice(engine::api::Connection& practice, int32_t patient) {
+        deletion::DeletePatientRecords(practice, patient);
+        practice.Execute("DELETE FROM IdentFil WHERE PtNum = " + std::to_string(patient), -1);
+    }
+
+    // Finishes the practice deletion of the journaled patients, whose archive copies are
+    // complete, and clears the journal.
+    void FinishJournaledDeletions() {
+        const std::set<int32_t> pending = m_journal.Pending();
+        if (pending.empty()) return;
+        engine::api::Connection& practice = Practice();
+        for (int32_t patient : pending) {
+            const std::string number = std::to_string(patient);
+            Log("Finishing the deletion of patient " + number + " from the practice database.");
+            // The copy is checked once more: without it in the archive the practice keeps the patient.
+            if (!HasRows(*m_archive, "SELECT PtNum FROM IdentFil WHERE PtNum = " + number)) continue;
+            DeleteFromPractice(practice, patient);
+            const std::string practiceNotes = m_dataFolder + "/Notes/" + number + ".rtf";
+            if (Exists(practiceNotes) && Exists(m_archiveFolder + "/Notes/" + number + ".rtf")) {
+                try {
+                    DeleteUnforced(practiceNotes);
+                } catch (const std::exception&) {
+                    Log("  Cannot delete " + practiceNotes);
+                }
+            }
+        }
+        practice.Flush();
+        m_journal.Remove(pending);
+    }
+
+    ArchiveWindow& m_window;
+    StatusServices& m_status;
+    std::string m_dataFolder;
+    std::string m_archiveFolder;
+    ArchiveJournal m_journal;
+    std::unique_ptr<engine::api::Connection> m_archive;
+    std::vector<Entry> m_entries;
+    int m_counter = 0;
+    long m_handled = 0;
+    int32_t m_ptNum = 0;
+    bool m_loopBegun = false;
+    RunSummary m_summary;
+    // The group: patients copied into the archive and not yet committed, the practice notes
+    // files to delete with them (empty: none) and the archive notes copies to sync.
+    std::vector<PatientCopy> m_group;
+    std::vector<std::string> m_groupNotes;
+    std::vector<std::string> m_notesCopies;
+    std::chrono::steady_clock::time_point m_groupStart;
+};
+
+}  // namespace
+
+void SetVerifyCopies(bool verify) { g_verifyCopies = verify; }
+
+void SetBeforeVerifyHook(std::function<void(engine::api::Connection&)> hook) { g_beforeVerify = std::move(hook); }
+
+bool ArchiveLoopInProgress() { return g_runActive; }
+
+RunSummary ArchiveSelectedPatients(ArchiveWindow& window) {
+    if (g_runActive) return {};
+    Busy busy(g_runActive);
+    Run run(window);
+    try {
+        run.Execute();
+    } catch (...) {
+        run.Fail();
+    }
+    return run.Summary();
+}
+
+}  // namespace app

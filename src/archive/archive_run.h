@@ -1,0 +1,143 @@
+// The archive run: what the Archive button and `Archive --batch` do. For every selected
+// patient, from the last selected to the first, the patient's notes file is copied into the
+// archive's Notes folder, a copy already in the archive is removed (and the archive packed),
+// every row of the eight patient tables is copied into the archive database, and the patient
+// is deleted from the practice database. The reference tables are merged into the archive
+// first. Progress goes to the status services and the log, per patient; the Stop request is
+// heard between patients. The face (window or command line) plugs in through ArchiveWindow.
+//
+// Patients are committed in groups: both connections defer their flushing, and a group of
+// patients (at most kGroupPatients, or what was copied within kGroupMilliseconds; a group
+// also ends at Stop, at an error, at the end, and before an earlier archive copy is removed
+// and the archive packed) is made durable in this order:
+//   1. the group's rows are copied into the archive and the archive connection flushed; the
+//      notes copies are synced;
+//   2. every copy is read back from the archive tables and compared with the practice rows
+//      (row count and every copied value, per table); a patient whose copy differs is left
+//      untouched in the practice, the bad copy is removed and the run ends with an error;
+//   3. the checked patients are written to the archive's journal (archive_journal.h) in one
+//      durable write: "their archive copy is complete";
+//   4. their practice notes files are deleted and their rows marked deleted in the practice,
+//      and the practice connection flushed;
+//   5. the journal is cleared.
+// So archive rows are durable before any practice row of the group is marked deleted, and a
+// crash, a kill or a power loss at any instant leaves every row whole in the practice
+// database, whole in the archive, or both:
+//   - before step 3 the practice is untouched; the archive may hold copies (whole or partial)
+//     beside the patients; the next run that meets such a patient finds the copy, removes it
+//     (the engine's pack leaves a table wholly before or wholly after) and copies again;
+//   - from step 3 the journaled patients are whole in the archive; were one archived again
+//     after a half-finished deletion, removing the complete archive copy and copying only the
+//     practice rows still live would lose rows. Instead a journaled patient is never removed
+//     from the archive: at the start of every run the practice deletion of the journaled
+//     patients is finished (deleting rows already marked deleted is harmless), flushed, and
+//     the journal cleared;
+//   - notes: the practice file is deleted only after the journal write, so a kill leaves it
+//     in the practice (and perhaps also in the archive), never nowhere;
+//   - a selected patient who is no longer in the practice (IdentFil has no live row: selected
+//     twice, or already deleted) is skipped, so a complete archive copy is never replaced by
+//     the nothing that is left to copy.
+//
+// The patients are taken from the face at the start of the run (their numbers), so what the
+// face does with its list meanwhile (sorting, another folder) cannot change the run.
+//
+// One run at a time: a click while a run is under way (heard through the window's event
+// processing) is ignored. User-interface thread only.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "archive/delete_patient.h"
+#include "archive/status_services.h"
+
+namespace engine::api {
+class Connection;
+class Recordset;
+}  // namespace engine::api
+
+namespace app {
+
+// What the archive run needs of the main window.
+class ArchiveWindow {
+public:
+    virtual ~ArchiveWindow() = default;
+    // The practice database container's full path; empty when no database is open.
+    virtual const std::string& DatabasePath() const = 0;
+    // The practice connection, or nullptr when there is none.
+    virtual engine::api::Connection* PracticeConnection() = 0;
+    // The status balloon and the stop check (which reads the stop flag).
+    virtual StatusServices& Status() = 0;
+    virtual void SetStopFlag(bool stop) = 0;
+    virtual void ShowStopButton(bool visible) = 0;
+    // The grid's selection, read once at the start of a run: the number of selected entries,
+    // and the grid row index of entry (from 1); a row index below 1 is a row that holds no
+    // record, such as a group heading.
+    virtual long SelectedCount() = 0;
+    virtual long SelectedRowIndex(long entry) = 0;
+    // The patient number shown in that grid row (GetPatientNumber below on the grid's
+    // recordset moved to the row), 0 when it has none.
+    virtual int32_t PatientNumberOfRow(long rowIndex) = 0;
+    // Opens the folder selected in the folder bar again, as a click on it would.
+    virtual void ReloadCurrentFolder() = 0;
+    // Asks for the delete password.
+    virtual deletion::PasswordPrompt& DeletePasswordPrompt() = 0;
+    // The running program's full path, started with -create when the archive is missing.
+    virtual std::string ProgramPath() = 0;
+};
+
+// The largest group of patients committed together, and the time after which a group is
+// committed however few patients it holds.
+inline constexpr size_t kGroupPatients = 200;
+inline constexpr int kGroupMilliseconds = 250;
+
+// What a run did, for the closing message and the batch summary.
+struct RunSummary {
+    enum class Ending { Complete, Stopped, Error, Refused };
+    Ending ending = Ending::Complete;
+    long requested = 0;  // patients selected (entries that are patient rows)
+    long archived = 0;
+    std::vector<std::pair<int32_t, std::string>> skipped;  // patient and why
+    std::vector<std::pair<std::string, long>> rowsCopied;  // per patient table, copying order
+};
+
+// The line above the closing text: "Archived 47 of 300 patients; 2 skipped; stopped by the user."
+std::string SummaryLine(const RunSummary& summary);
+
+// The Archive button: checks the delete privilege, creates the archive when its folder is
+// missing, runs ArchiveSelectedPatients with the Stop button shown, then re-reads the grid
+// and shows the "Archive Complete" message with the summary line above it, however the run
+// ended. A refused password shows its own message and no closing message.
+RunSummary cmdArchive_Click(ArchiveWindow& window);
+
+// The steps of cmdArchive_Click that the command line shares: the delete privilege (a refusal
+// shows "You must have DELETE privileges to archive." and ends with Ending::Refused), the
+// archive created when missing, and the run with the stop flag cleared.
+RunSummary CheckAndArchive(ArchiveWindow& window);
+
+// The run itself. Reports its own errors; never throws.
+RunSummary ArchiveSelectedPatients(ArchiveWindow& window);
+
+// True while a run is under way: the button's (ArchiveRunInProgress) or the run itself
+// (ArchiveLoopInProgress).
+bool ArchiveRunInProgress();
+bool ArchiveLoopInProgress();
+
+// The patient number in the recordset's current row: the field "PtNum", else "Patient
+// Number", as a whole number; 0 when the recordset has neither or the value is no number.
+int32_t GetPatientNumber(engine::api::Recordset& recordset);
+
+// The text of the message shown after every run.
+std::string ArchiveCompleteText();
+
+// For the benchmark only: whether copies are read back and compared before the practice
+// deletion (on by default).
+void SetVerifyCopies(bool verify);
+// For tests only: called with the archive connection after a group was copied and flushed,
+// before it is checked (a test alters a copied value here). Empty to remove.
+void SetBeforeVerifyHook(std::function<void(engine::api::Connection& archive)> hook);
+
+}  // namespace app
