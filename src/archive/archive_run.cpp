@@ -291,6 +291,13 @@ private:
         m_groupNotes.clear();
         m_notesCopies.clear();
 
+        int32_t failed = 0;
+        try {
+            AppendCopies(*m_archive, group, failed);
+        } catch (...) {
+            if (failed) m_ptNum = failed;
+            throw;
+        }
         m_archive->Flush();
         for (const std::string& file : notesCopies) SyncPath(file, false);
         if (!notesCopies.empty()) SyncPath(m_archiveFolder + "/Notes", true);
@@ -317,9 +324,12 @@ private:
                 }
             }
             engine::api::Connection& practice = Practice();
+            std::vector<int32_t> deleted;
+            for (const PatientCopy& copy : group)
+                if (good.count(copy.patient)) deleted.push_back(copy.patient);
+            DeletePatientsFromPractice(practice, deleted);
             for (const PatientCopy& copy : group) {
                 if (!good.count(copy.patient)) continue;
-                DeleteFromPractice(practice, copy.patient);
                 ++m_summary.archived;
                 for (size_t t = 0; t < kPatientTables.size(); ++t)
                     m_summary.rowsCopied[t].second += static_cast<long>(copy.tables[t].rows.size());
@@ -382,18 +392,7 @@ private:
     // answers for a patient archived whole; the other tables are asked too because a run
     // stopped while packing the archive leaves IdentFil packed and the others still holding
     // the patient's marked rows, which a candidate tag (Case's CaseNum) counts as taken.
-    bool InArchive() {
-        bool found = false;
-        for (const auto& [table, key] : kPatientTables) {
-            const std::string condition = std::string(key) + " = " + Number();
-            if (HasRows(*m_archive, "SET DELETED OFF; SELECT " + std::string(key) + " FROM " + table + " WHERE " + condition)) {
-                found = true;
-                break;
-            }
-        }
-        m_archive->Execute("SET DELETED ON", -1);
-        return found;
-    }
+    bool InArchive() { return HoldsPatient(*m_archive, m_ptNum); }
 
     static void DeleteFromPractice(engine::api::Connection& practice, int32_t patient) {
         deletion::DeletePatientRecords(practice, patient);

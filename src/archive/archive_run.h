@@ -10,8 +10,9 @@
 // patients (at most kGroupPatients, or what was copied within kGroupMilliseconds; a group
 // also ends at Stop, at an error, at the end, and before an earlier archive copy is removed
 // and the archive packed) is made durable in this order:
-//   1. the group's rows are copied into the archive and the archive connection flushed; the
-//      notes copies are synced;
+//   1. the group's rows, read from the practice patient by patient, are appended to the
+//      archive tables (each table's rows in one write) and the archive connection flushed;
+//      the notes copies are synced;
 //   2. every copy is read back from the archive tables and compared with the practice rows
 //      (row count and every copied value, per table); a patient whose copy differs is left
 //      untouched in the practice, the bad copy is removed and the run ends with an error;
@@ -111,7 +112,7 @@ std::vector<SelectedEntry> TakeSelection(ArchiveWindow& window);
 // The largest group of patients committed together, and the time after which a group is
 // committed however few patients it holds.
 inline constexpr size_t kGroupPatients = 200;
-inline constexpr int kGroupMilliseconds = 250;
+inline constexpr int kGroupMilliseconds = 1000;
 
 // What a run did, for the closing message and the batch summary.
 // Refused: the run did not begin and the user was told why (no delete privilege, another run

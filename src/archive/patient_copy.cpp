@@ -1,8 +1,17 @@
 #include "archive/patient_copy.h"
 
+#include <algorithm>
+#include <cctype>
+#include <memory>
+
 #include "db/ado_tools.h"
 #include "engine/api/connection.h"
+#include "engine/api/dbf_table_provider.h"
+#include "engine/api/field_types.h"
 #include "engine/api/recordset.h"
+#include "engine/error.h"
+#include "engine/sql/session.h"
+#include "engine/sql/value_ops.h"
 
 namespace app {
 namespace {
@@ -62,66 +71,215 @@ std::string TableDifference(const std::string& table, const CopiedTable& copied,
 
 }  // namespace
 
+namespace {
+
+bool SameName(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+           });
+}
+
+// The archive table as the connection keeps it, opened for appending.
+std::unique_ptr<engine::api::DbfTableAccess> ArchiveTable(engine::api::Connection& archive, const char* table) {
+    return archive.Core()->provider->OpenTable(table, engine::sql::OpenMode::kShared);
+}
+
+}  // namespace
+
 CopiedTable CopyPatientTable(engine::api::Connection& practice, engine::api::Connection& archive, size_t tableIndex,
                              int32_t patient) {
     const auto& [table, key] = kPatientTables.at(tableIndex);
-    engine::api::Recordset target;
-    target.Open(table, archive, engine::api::kAdOpenStatic, engine::api::kAdLockOptimistic, engine::api::kAdCmdTable);
+    const std::vector<engine::sql::FieldInfo> targetFields = ArchiveTable(archive, table)->Fields();
     engine::api::Recordset source;
     source.Open(std::string("SELECT * FROM ") + table + " WHERE " + key + " = " + std::to_string(patient), practice,
                 engine::api::kAdOpenStatic, engine::api::kAdLockOptimistic, -1);
 
     // The fields both tables have, with the target's type, which decides what is written.
     CopiedTable copied;
-    std::vector<std::pair<engine::api::Field*, int>> fields;
+    struct Pair {
+        engine::api::Field* source;
+        size_t target;
+        int type;
+    };
+    std::vector<Pair> fields;
     for (engine::api::Field& field : source.Fields()) {
-        if (engine::api::Field* into = AdoTools::GetField(target, field.Name())) {
+        for (size_t t = 0; t < targetFields.size(); ++t) {
+            if (!SameName(targetFields[t].name, field.Name())) continue;
             copied.fields.push_back(field.Name());
-            fields.emplace_back(&field, into->Type());
+            fields.push_back(Pair{&field, t, engine::api::AdoType(targetFields[t])});
+            break;
         }
     }
     for (; !source.Eof(); source.MoveNext()) {
         Expected row;
         row.reserve(fields.size());
-        for (const auto& [field, type] : fields) row.push_back(AdoTools::CopiedValue(field->Value(), type));
-        target.AddNew();
-        AdoTools::CopyRecord(source.Fields(), target);
-        target.Update();
+        std::vector<engine::Value> record(targetFields.size());
+        for (const Pair& pair : fields) {
+            std::optional<engine::Value> value = AdoTools::CopiedValue(pair.source->Value(), pair.type);
+            if (value) record[pair.target] = engine::api::ConvertForField(*value, targetFields[pair.target]);
+            row.push_back(std::move(value));
+        }
         copied.rows.push_back(std::move(row));
+        copied.records.push_back(std::move(record));
     }
     source.Close();
-    target.Close();
     return copied;
+}
+
+void AppendCopies(engine::api::Connection& archive, const std::vector<PatientCopy>& group, int32_t& failedPatient) {
+    failedPatient = 0;
+    engine::api::DbfTableProvider& provider = *archive.Core()->provider;
+    for (size_t t = 0; t < kPatientTables.size(); ++t) {
+        std::vector<std::vector<engine::Value>> rows;
+        std::vector<int32_t> owners;  // the patient of each row
+        for (const PatientCopy& copy : group) {
+            for (const auto& record : copy.tables[t].records) {
+                rows.push_back(record);
+                owners.push_back(copy.patient);
+            }
+        }
+        if (rows.empty()) continue;
+        provider.BeginStatement();
+        size_t appended = 0;
+        try {
+            ArchiveTable(archive, kPatientTables[t].first)->AppendMany(rows, &appended);
+        } catch (...) {
+            failedPatient = owners.at(std::min(appended, owners.size() - 1));
+            try {
+                provider.EndStatement();
+            } catch (...) {
+            }
+            throw;
+        }
+        provider.EndStatement();
+    }
+}
+
+namespace {
+
+// The field of the table's fields named name (without regard to case); throws when none is.
+size_t FieldNamed(const std::vector<engine::sql::FieldInfo>& fields, const char* table, const char* name) {
+    for (size_t f = 0; f < fields.size(); ++f)
+        if (SameName(fields[f].name, name)) return f;
+    throw engine::Error(engine::err::kBadArgument,
+                        std::string("Field '") + name + "' does not exist in table '" + table + "'.");
+}
+
+// The rows (sorted) whose field equals one of the patients, as "field = n" finds them; rows
+// marked deleted only when withDeleted. Answered from an index on the field where there is one.
+std::vector<engine::sql::RecordNumber> PatientRows(engine::api::DbfTableAccess& access, size_t field,
+                                                   const std::vector<int32_t>& patients, bool withDeleted) {
+    std::vector<engine::sql::RecordNumber> records;
+    for (int32_t patient : patients) {
+        const engine::Value number(static_cast<int64_t>(patient));
+        const auto matches = [&](engine::sql::RecordNumber r) {
+            if (!withDeleted && access.IsDeleted(r)) return false;
+            const auto same = engine::sql::Compare(access.ReadValue(r, field), number, false);
+            return same && *same == 0;
+        };
+        if (auto candidates = access.LookupEqual(field, number)) {
+            for (engine::sql::RecordNumber r : *candidates)
+                if (matches(r)) records.push_back(r);
+        } else {
+            for (engine::sql::RecordNumber r = 0; r < access.RecordCount(); ++r)
+                if (matches(r)) records.push_back(r);
+        }
+    }
+    std::sort(records.begin(), records.end());
+    records.erase(std::unique(records.begin(), records.end()), records.end());
+    return records;
+}
+
+// Runs step on the table as one statement of the connection (checked for others' changes
+// first; its writes synced after unless the connection defers flushing).
+template <typename Step>
+void OnTable(engine::api::Connection& connection, const char* table, Step step) {
+    engine::api::ConnectionCore& core = *connection.Core();
+    engine::api::DbfTableProvider& provider = *core.provider;
+    const auto mode = core.session->Options().exclusive ? engine::sql::OpenMode::kExclusive
+                                                        : engine::sql::OpenMode::kShared;
+    provider.BeginStatement();
+    try {
+        auto access = provider.OpenTable(table, mode);
+        step(*access);
+    } catch (...) {
+        try {
+            provider.EndStatement();
+        } catch (...) {
+        }
+        throw;
+    }
+    provider.EndStatement();
+}
+
+// Marks deleted the live rows of table whose field key equals one of the patients.
+void MarkPatientsDeleted(engine::api::Connection& connection, const char* table, const char* key,
+                         const std::vector<int32_t>& patients) {
+    OnTable(connection, table, [&](engine::api::DbfTableAccess& access) {
+        const auto records = PatientRows(access, FieldNamed(access.Fields(), table, key), patients, false);
+        if (!records.empty()) access.SetDeleted(records, true);
+    });
+}
+
+}  // namespace
+
+bool HoldsPatient(engine::api::Connection& connection, int32_t patient) {
+    bool found = false;
+    for (const auto& [table, key] : kPatientTables) {
+        OnTable(connection, table, [&](engine::api::DbfTableAccess& access) {
+            found = !PatientRows(access, FieldNamed(access.Fields(), table, key), {patient}, true).empty();
+        });
+        if (found) return true;
+    }
+    return false;
+}
+
+void DeletePatientsFromPractice(engine::api::Connection& practice, const std::vector<int32_t>& patients) {
+    if (patients.empty()) return;
+    // DeletePatientRecords' tables, in its order, then IdentFil.
+    static constexpr std::array<std::pair<const char*, const char*>, 7> kDetailTables = {{
+        {"PmtAndChrg", "PtNum"},
+        {"Postfile", "Ptnum"},
+        {"Appointment", "Pid"},
+        {"PatIns", "Ptnum"},
+        {"Case", "Ptnum"},
+        {"BillOthe", "Ptnum"},
+        {"MngCare", "Ptnum"},
+    }};
+    for (const auto& [table, key] : kDetailTables) {
+        try {
+            MarkPatientsDeleted(practice, table, key, patients);
+        } catch (...) {
+        }
+    }
+    MarkPatientsDeleted(practice, "IdentFil", "PtNum", patients);
 }
 
 std::map<int32_t, std::string> VerifyCopies(engine::api::Connection& archive, const std::vector<PatientCopy>& copies) {
     std::map<int32_t, std::string> differences;
-    archive.Execute("SET DELETED ON", -1);  // rows marked deleted are no copy
-    for (const PatientCopy& copy : copies) {
-        const std::string number = std::to_string(copy.patient);
-        for (size_t t = 0; t < kPatientTables.size(); ++t) {
-            const auto& [table, key] = kPatientTables[t];
-            const CopiedTable& copied = copy.tables[t];
-            // One equality lookup per patient and table: the engine answers it from an index.
-            engine::api::Recordset back;
-            back.Open("SELECT * FROM " + std::string(table) + " WHERE " + key + " = " + number, archive,
-                      engine::api::kAdOpenStatic, engine::api::kAdLockOptimistic, -1);
-            std::vector<engine::api::Field*> fields;
-            for (const std::string& name : copied.fields) fields.push_back(&back.Fields().Item(name));
-            std::vector<Actual> rows;
-            for (; !back.Eof(); back.MoveNext()) {
-                Actual row;
-                row.reserve(fields.size());
-                for (engine::api::Field* field : fields) row.push_back(field->Value());
-                rows.push_back(std::move(row));
+    for (size_t t = 0; t < kPatientTables.size(); ++t) {
+        const auto& [table, key] = kPatientTables[t];
+        // One statement per table: each patient's live rows found through the table's index
+        // (rows marked deleted are no copy) and read back in the order they were appended.
+        OnTable(archive, table, [&](engine::api::DbfTableAccess& access) {
+            const size_t keyField = FieldNamed(access.Fields(), table, key);
+            for (const PatientCopy& copy : copies) {
+                if (differences.count(copy.patient)) continue;
+                const CopiedTable& copied = copy.tables[t];
+                std::vector<size_t> fields;
+                for (const std::string& name : copied.fields)
+                    fields.push_back(FieldNamed(access.Fields(), table, name.c_str()));
+                std::vector<Actual> rows;
+                for (engine::sql::RecordNumber r : PatientRows(access, keyField, {copy.patient}, false)) {
+                    Actual row;
+                    row.reserve(fields.size());
+                    for (size_t f : fields) row.push_back(access.ReadValue(r, f));
+                    rows.push_back(std::move(row));
+                }
+                std::string difference = TableDifference(table, copied, rows);
+                if (!difference.empty()) differences[copy.patient] = std::move(difference);
             }
-            back.Close();
-            std::string difference = TableDifference(table, copied, rows);
-            if (!difference.empty()) {
-                differences[copy.patient] = std::move(difference);
-                break;
-            }
-        }
+        });
     }
     return differences;
 }

@@ -35,11 +35,13 @@ inline constexpr std::array<std::pair<const char*, const char*>, kPatientTableCo
     {"PmtAndChrg", "PtNum"},
 }};
 
-// What was written into one archive table for one patient: the names of the fields both
-// tables have, and per row the value assigned to each (nullopt: left as a new row has it).
+// What is copied into one archive table for one patient: the names of the fields both
+// tables have, per row the value assigned to each (nullopt: left as a new row has it), and
+// the archive rows to append (every field of the archive table, in its order).
 struct CopiedTable {
     std::vector<std::string> fields;
     std::vector<std::vector<std::optional<engine::Value>>> rows;
+    std::vector<std::vector<engine::Value>> records;
 };
 
 // One patient's copy: every table in copying order.
@@ -48,10 +50,31 @@ struct PatientCopy {
     std::array<CopiedTable, kPatientTableCount> tables;
 };
 
-// Copies the rows of patient in table number tableIndex of kPatientTables from practice into
-// archive, in the practice's order, and returns what was written. Errors pass to the caller.
+// Reads the rows of patient in table number tableIndex of kPatientTables from practice, in
+// the practice's order, and returns them as they are to be appended to the archive table
+// (each value converted as a recordset's field assignment converts it). Nothing is written
+// yet: AppendCopies writes a group's copies. Errors pass to the caller.
 CopiedTable CopyPatientTable(engine::api::Connection& practice, engine::api::Connection& archive, size_t tableIndex,
                              int32_t patient);
+
+// Appends the copies of a group of patients to the archive tables, table by table in copying
+// order, each table's rows in one write of the table (one hold of its write lock, its index
+// pages written once). When a row cannot be written the error passes to the caller and
+// failedPatient receives the patient whose row it was; the rows before it stay appended
+// (a partial copy, which the next run that meets the patient removes).
+void AppendCopies(engine::api::Connection& archive, const std::vector<PatientCopy>& group, int32_t& failedPatient);
+
+// Deletes the patients from the practice database as DeletePatientRecords followed by
+// "DELETE FROM IdentFil WHERE PtNum = n" does for each of them (the same tables in the same
+// order, every live row whose patient number field equals the patient marked deleted), but
+// with each table's rows of all the patients marked in one write of the table. As there, a
+// table among the seven that cannot be changed is skipped; a failure in IdentFil passes up.
+void DeletePatientsFromPractice(engine::api::Connection& practice, const std::vector<int32_t>& patients);
+
+// Whether any of the eight patient tables of the connection holds a row of the patient, rows
+// marked deleted included (what "SET DELETED OFF; SELECT key FROM table WHERE key = n" finds,
+// table by table, answered from the tables' indexes).
+bool HoldsPatient(engine::api::Connection& connection, int32_t patient);
 
 // Reads the live archive rows of the copied patients back and compares them with what was
 // copied: per table the row count and every copied value. Returns, for each patient whose

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <initializer_list>
+#include <map>
 
 #include "common/product.h"
 #include "common/recording_ui.h"
@@ -243,6 +244,22 @@ TEST_F(PackDatabaseTest, APackedSampleDatabaseKeepsEveryLiveRowAndReadsElsewhere
         const std::string n = std::to_string(rows);
         EXPECT_EQ(DbfreadCounts(file), n + " " + n + " 0");
     }
+
+    // Packed again with nothing left to drop, no file is written.
+    std::map<std::string, std::pair<std::string, fs::file_time_type>> before;
+    for (const auto& e : fs::directory_iterator(data))
+        if (e.is_regular_file()) before[e.path().filename().string()] = {testing_support::ReadFile(e.path()), e.last_write_time()};
+    db::PackDatabase(data.string(), failed);
+    EXPECT_EQ(failed, "");
+    std::map<std::string, std::pair<std::string, fs::file_time_type>> after;
+    for (const auto& e : fs::directory_iterator(data))
+        if (e.is_regular_file()) after[e.path().filename().string()] = {testing_support::ReadFile(e.path()), e.last_write_time()};
+    for (const auto& [name, state] : before) {
+        ASSERT_TRUE(after.count(name)) << name;
+        EXPECT_EQ(after[name].first == state.first, true) << name << " changed";
+        EXPECT_EQ(after[name].second, state.second) << name << " was written";
+    }
+    EXPECT_EQ(after.size(), before.size());
 }
 
 }  // namespace

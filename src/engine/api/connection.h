@@ -78,8 +78,8 @@ public:
     void Close();
 
     // Durability. By default every statement that writes makes its writes durable (fsync of
-    // the table, memo and index files it changed) before it returns; a recordset's Update
-    // does so too. With deferred flushing
+    // the table, memo and index files it changed) before it returns; a recordset's changes
+    // are made durable when it is closed (or by the connection's next statement). With deferred flushing
     // on, writes reach the disk only at Flush() or Close(): a caller that commits groups of
     // changes (the archive run) flushes once per group instead of once per statement.
     // A process kill loses nothing either way; only a power loss can lose unflushed writes.

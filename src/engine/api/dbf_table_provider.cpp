@@ -179,6 +179,29 @@ sql::RecordNumber DbfTableAccess::Append(const std::vector<Value>& values) {
     return record;
 }
 
+void DbfTableAccess::AppendMany(const std::vector<std::vector<Value>>& rows, size_t* appended) {
+    Table& table = *m_kept->table;
+    Written();
+    const FileStamp before = key_index::BeforeWrite(table);
+    size_t done = 0;
+    uint32_t first = 0;
+    const auto keep = [&] {
+        std::vector<uint32_t> records;
+        for (size_t i = 0; i < done; ++i) records.push_back(first + static_cast<uint32_t>(i));
+        key_index::AfterOverwrite(table, before, records);
+        if (appended) *appended = done;
+    };
+    first = table.RecordCount();
+    try {
+        first = table.AppendMany(rows, &done);
+    } catch (...) {
+        first = table.RecordCount() - static_cast<uint32_t>(done);
+        keep();
+        throw;
+    }
+    keep();
+}
+
 void DbfTableAccess::Overwrite(sql::RecordNumber record, const std::vector<Value>& values) {
     Table& table = *m_kept->table;
     Written();
@@ -221,8 +244,12 @@ std::optional<std::vector<sql::RecordNumber>> DbfTableAccess::LookupEqual(size_t
     return key_index::Lookup(table, field, key);
 }
 
-void DbfTableAccess::Commit() {
-    if (!m_keeper->deferred) m_kept->table->Flush();
+void DbfTableAccess::CommitQuietly() noexcept {
+    if (m_keeper->deferred || !m_kept->table->Unflushed()) return;
+    try {
+        m_kept->table->Flush();
+    } catch (const std::exception&) {
+    }
 }
 
 bool DbfTableAccess::IsDeleted(sql::RecordNumber record) const { return m_kept->table->IsDeleted(record); }

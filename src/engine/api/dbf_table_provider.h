@@ -17,8 +17,9 @@
 // counters) and drops the cached records; one read per statement and table, not per row.
 //
 // Durability: every statement's writes are synced before EndStatement returns, and a
-// recordset's writes when it commits them (DbfTableAccess::Commit), unless deferred flushing
-// is on; then they are synced by Flush (or when a table is let go or the provider ends).
+// recordset's writes when it is closed (DbfTableAccess::CommitQuietly), unless deferred
+// flushing is on; then they are synced by Flush (or when a table is let go or the provider
+// ends). Writes left unsynced by a failed sync stay listed, and the next Flush reports them.
 //
 // DbfTableAccess adapts a kept engine::Table to sql::TableAccess. LookupEqual answers from a
 // tag of the table's structural index whose key is the field (Table::SeekEqual), else from
@@ -61,6 +62,9 @@ public:
     sql::RecordNumber RecordCount() const override;
     void Read(sql::RecordNumber record, sql::Record& out) override;
     sql::RecordNumber Append(const std::vector<Value>& values) override;
+    // Appends rows under one hold of the write lock (Table::AppendMany); appended receives
+    // how many were written, also when a later one fails.
+    void AppendMany(const std::vector<std::vector<Value>>& rows, size_t* appended = nullptr);
     void Overwrite(sql::RecordNumber record, const std::vector<Value>& values) override;
     void SetDeleted(sql::RecordNumber record, bool deleted) override;
     void Change(const std::vector<sql::RecordChange>& changes) override;
@@ -72,9 +76,9 @@ public:
     Value ReadValue(sql::RecordNumber record, size_t field) const;
     // Re-reads the header (record count) after other connections changed the table.
     void Refresh();
-    // Syncs this table's writes now unless the connection defers flushing (a recordset's
-    // Update is a statement of its own).
-    void Commit();
+    // Syncs this table's writes now unless the connection defers flushing; a failure is left
+    // for the connection's next Flush or statement to report.
+    void CommitQuietly() noexcept;
     Table& Storage() { return *m_kept->table; }
 
 private:

@@ -14,6 +14,8 @@ TableRows::TableRows(std::unique_ptr<DbfTableAccess> table, bool skipDeleted)
     for (auto& f : m_fields) f.name = sql::LowerText(f.name);
 }
 
+TableRows::~TableRows() { m_table->CommitQuietly(); }
+
 bool TableRows::Visible(uint32_t record) const { return !m_skipDeleted || !m_table->IsDeleted(record); }
 
 std::optional<int64_t> TableRows::ScanForward(uint32_t from) {
@@ -67,7 +69,6 @@ std::vector<Value> TableRows::Read(int64_t row) {
 
 int64_t TableRows::Append(const std::vector<Value>& values) {
     const uint32_t record = m_table->Append(values);
-    m_table->Commit();
     m_appended.push_back(record);
     std::sort(m_appended.begin(), m_appended.end());
     return record;
@@ -75,7 +76,6 @@ int64_t TableRows::Append(const std::vector<Value>& values) {
 
 void TableRows::Write(int64_t row, const std::vector<std::pair<size_t, Value>>& assigned) {
     m_table->Change({sql::RecordChange{static_cast<sql::RecordNumber>(row), assigned}});
-    m_table->Commit();
 }
 
 std::optional<std::vector<int64_t>> TableRows::Candidates(size_t field, const Value& key) {
@@ -137,6 +137,10 @@ QueryRows::QueryRows(sql::ResultSet rows, std::shared_ptr<ConnectionCore> core)
     : m_rows(std::move(rows)), m_core(std::move(core)),
       m_mode(m_core && m_core->session->Options().exclusive ? sql::OpenMode::kExclusive : sql::OpenMode::kShared) {}
 
+QueryRows::~QueryRows() {
+    if (m_table) m_table->CommitQuietly();
+}
+
 std::optional<int64_t> QueryRows::First() {
     if (m_rows.rows.empty()) return std::nullopt;
     return 0;
@@ -187,7 +191,6 @@ int64_t QueryRows::Append(const std::vector<Value>& values) {
     std::vector<Value> record(table.Fields().size());
     for (size_t c = 0; c < values.size(); ++c) record[static_cast<size_t>(m_rows.sourceFields[c])] = values[c];
     const uint32_t n = table.Append(record);
-    table.Commit();
     m_rows.rows.push_back(Stored(table, n));
     m_rows.sourceRecords.push_back(n);
     return static_cast<int64_t>(m_rows.rows.size()) - 1;
@@ -200,7 +203,6 @@ void QueryRows::Write(int64_t row, const std::vector<std::pair<size_t, Value>>& 
     for (const auto& [column, value] : assigned)
         change.fields.emplace_back(static_cast<size_t>(m_rows.sourceFields.at(column)), value);
     table.Change({change});
-    table.Commit();
     m_rows.rows[static_cast<size_t>(row)] = Stored(table, n);
 }
 

@@ -8,6 +8,8 @@
 //    forward-only recordset): only the current row is held; no moving back, no count.
 //  - QueryRows: the rows of a SELECT held in memory; when the SELECT is updatable (every
 //    column a plain field of one table) changes and new rows are written through to the table.
+// Rows written through either are synced when the store goes (the recordset is closed), unless
+// the connection defers flushing; the connection's next statement or Flush syncs them too.
 #pragma once
 
 #include <memory>
@@ -46,6 +48,7 @@ public:
 class TableRows : public RowStore {
 public:
     TableRows(std::unique_ptr<DbfTableAccess> table, bool skipDeleted);
+    ~TableRows() override;
 
     const std::vector<sql::FieldInfo>& Fields() const override { return m_fields; }
     std::optional<int64_t> First() override;
@@ -103,6 +106,7 @@ class QueryRows : public RowStore {
 public:
     // core may be null for rows that cannot be written (a schema list).
     QueryRows(sql::ResultSet rows, std::shared_ptr<ConnectionCore> core);
+    ~QueryRows() override;
 
     const std::vector<sql::FieldInfo>& Fields() const override { return m_rows.fields; }
     std::optional<int64_t> First() override;

@@ -30,16 +30,22 @@ void IndexFile::CheckPage(uint32_t offset, size_t size) {
 }
 
 uint32_t IndexFile::ReadRoot(uint32_t headerOffset) {
+    if (m_batch) {
+        if (auto it = m_roots.find(headerOffset); it != m_roots.end()) return it->second;
+    }
     CheckPage(headerOffset, kHeaderSize);
     uint8_t b[4];
     m_file.ReadAt(headerOffset + kHdrRoot, b, 4, kCorruptIndex);
-    return fmt::Le32(b);
+    const uint32_t root = fmt::Le32(b);
+    if (m_batch) m_roots[headerOffset] = root;
+    return root;
 }
 
 void IndexFile::WriteRoot(uint32_t headerOffset, uint32_t root) {
     uint8_t b[4];
     fmt::PutLe32(b, root);
     m_file.WriteAt(headerOffset + kHdrRoot, b, 4);
+    if (m_batch) m_roots[headerOffset] = root;
 }
 
 TagHeader IndexFile::ReadTagHeader(uint32_t offset, const std::string& name) {
@@ -94,17 +100,60 @@ std::vector<TagHeader> IndexFile::ReadTags() {
     return tags;
 }
 
-Node IndexFile::ReadNode(uint32_t offset, const NodeFormat& format) {
+const uint8_t* IndexFile::Page(uint32_t offset) {
+    if (m_batch) {
+        if (auto it = m_pages.find(offset); it != m_pages.end()) return it->second.data();
+    }
     CheckPage(offset, kPageSize);
     if (offset < kHeaderSize) Corrupt("a node pointer names the header at offset " + std::to_string(offset));
     m_file.ReadAt(offset, m_page.data(), kPageSize, kCorruptIndex);
-    return DecodeNode(m_page.data(), format, Name(), offset);
+    if (m_batch) m_pages[offset] = m_page;
+    return m_page.data();
+}
+
+Node IndexFile::ReadNode(uint32_t offset, const NodeFormat& format) {
+    return DecodeNode(Page(offset), format, Name(), offset);
 }
 
 void IndexFile::WriteNode(uint32_t offset, const Node& node, const NodeFormat& format) {
     if (!EncodeNode(node, format, m_page.data())) Corrupt("a node overflowed while being written");
-    m_file.WriteAt(offset, m_page.data(), kPageSize);
+    if (m_batch) {
+        m_pages[offset] = m_page;
+        m_written[offset] = true;
+    } else {
+        m_file.WriteAt(offset, m_page.data(), kPageSize);
+    }
     m_size = std::max<uint64_t>(m_size, offset + kPageSize);
+}
+
+void IndexFile::BeginBatch() {
+    m_batch = true;
+    m_pages.clear();
+    m_written.clear();
+    m_roots.clear();
+}
+
+void IndexFile::EndBatch() {
+    if (!m_batch) return;
+    m_batch = false;
+    std::map<uint32_t, std::array<uint8_t, kPageSize>> pages;
+    pages.swap(m_pages);
+    std::map<uint32_t, bool> written;
+    written.swap(m_written);
+    m_roots.clear();
+    // Neighbouring pages go out in one write.
+    std::vector<uint8_t> run;
+    uint32_t runStart = 0;
+    for (const auto& [offset, dirty] : written) {
+        if (!run.empty() && offset != runStart + run.size()) {
+            m_file.WriteAt(runStart, run.data(), run.size());
+            run.clear();
+        }
+        if (run.empty()) runStart = offset;
+        const auto& page = pages.at(offset);
+        run.insert(run.end(), page.begin(), page.end());
+    }
+    if (!run.empty()) m_file.WriteAt(runStart, run.data(), run.size());
 }
 
 uint32_t IndexFile::AllocatePage() {

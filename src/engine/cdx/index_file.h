@@ -2,9 +2,15 @@
 // against the file (a bad pointer raises kCorruptIndex naming the file, never a crash), writing
 // pages in place, allocating new pages at the end, and the tag headers (key and FOR
 // expressions, options, key length, root).
+//
+// Batches: between BeginBatch and EndBatch (a run of changes made under one hold of the
+// table's write lock, so no other writer can change the file meanwhile) pages are read from
+// the file once and kept, and pages written are held and written once, in offset order, at
+// EndBatch. Outside a batch every read and write goes to the file.
 #pragma once
 
 #include <array>
+#include <map>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -53,13 +59,24 @@ public:
 
     [[noreturn]] void Corrupt(const std::string& what) const;
 
+    // See the header comment. EndBatch writes the held pages and throws kFileAccess naming
+    // the file when a write fails; the batch is over either way.
+    void BeginBatch();
+    void EndBatch();
+    bool InBatch() const { return m_batch; }
+
 private:
     void CheckPage(uint32_t offset, size_t size);
+    const uint8_t* Page(uint32_t offset);
 
     std::filesystem::path m_path;
     dbf::File m_file;
     uint64_t m_size = 0;
     std::array<uint8_t, kPageSize> m_page{};
+    bool m_batch = false;
+    std::map<uint32_t, std::array<uint8_t, kPageSize>> m_pages;  // read or written in the batch
+    std::map<uint32_t, bool> m_written;                         // pages to write at EndBatch
+    std::map<uint32_t, uint32_t> m_roots;                       // tag roots read in the batch
 };
 
 // A header's 1024 bytes for a tag (or, with an empty expression, for the directory).

@@ -86,6 +86,10 @@ public:
     // Checks the structure of every tag; throws kCorruptIndex.
     void Verify();
     void Sync() { m_file.File().Sync(); }
+    // Pages read and written between these are kept in memory and written at EndBatch
+    // (IndexFile); call under the table's write lock or exclusive use.
+    void BeginBatch() { m_file.BeginBatch(); }
+    void EndBatch() { m_file.EndBatch(); }
     dbf::File& File() { return m_file.File(); }
 
     // Writes a complete index file for tags over the rows, beside path then renamed over it.

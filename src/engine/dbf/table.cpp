@@ -11,6 +11,7 @@
 #include "engine/warning.h"
 #include "foxpro_locks.h"
 #include "format.h"
+#include "index_batch.h"
 #include "record_codec.h"
 #include "table_state.h"
 
@@ -255,8 +256,13 @@ std::unique_ptr<Table> Table::Open(const std::filesystem::path& given, OpenMode 
         if (mode == OpenMode::Exclusive && !dbf::LockWholeTable(*st, lockWait))
             throw Error(err::kFileInUse, "Table '" + dbf::DisplayName(path) +
                                              "' is in use by another user: records or the whole of it are locked.");
-        st->memoPath = dbf::MemoPathFor(path, st->header);
-        if (std::filesystem::exists(st->memoPath, ec)) st->memo = dbf::MemoFile(st->memoPath, st->writable);
+        // A table without memo fields never reads its memo file: no need to look for one.
+        if (st->header.HasMemoFields()) {
+            st->memoPath = dbf::MemoPathFor(path, st->header);
+            if (std::filesystem::exists(st->memoPath, ec)) st->memo = dbf::MemoFile(st->memoPath, st->writable);
+        } else {
+            st->memoPath = path.parent_path() / Companion(path, IsContainerFile(path, st->header) ? ".dct" : ".fpt");
+        }
         if (st->header.flags & dbf::fmt::kFlagStructuralIndex) {
             const bool container = IsContainerFile(path, st->header);
             const auto folder = path.parent_path();
@@ -336,17 +342,15 @@ Record Table::ReadRecord(uint32_t index) const {
 
 bool Table::IsDeleted(uint32_t index) const { return m_state->RecordBytes(index)[0] == dbf::fmt::kDeleted; }
 
-uint32_t Table::Append(const std::vector<Value>& values, bool deleted) {
-    auto& st = *m_state;
-    st.CheckWritable();
-    st.CheckIndex("append to");
-    const auto& fields = st.header.fields;
-    if (values.size() > fields.size())
-        throw Error(err::kBadArgument, "Too many values for table '" + dbf::DisplayName(st.path) + "'.");
-    WriteLock lock(st);
-    dbf::FoxWriteLocks fox(st, "append to", true, {}, st.index != nullptr);
-    if (st.mode == OpenMode::Shared) st.ReloadCounters();  // another connection may have appended
+namespace {
+
+// Appends one record under the write lock. The header (record count, date, counters) is
+// written only when writeHeader; AppendMany writes it once after its last record.
+uint32_t AppendLocked(dbf::TableState& st, const std::vector<Value>& values, bool deleted, bool writeHeader) {
     auto& h = st.header;
+    if (values.size() > h.fields.size())
+        throw Error(err::kBadArgument, "Too many values for table '" + dbf::DisplayName(st.path) + "'.");
+    const auto& fields = h.fields;
     std::vector<uint8_t> record(h.recordLength);
     dbf::BlankRecord(h, record.data());
     record[0] = deleted ? dbf::fmt::kDeleted : dbf::fmt::kLive;
@@ -390,10 +394,60 @@ uint32_t Table::Append(const std::vector<Value>& values, bool deleted) {
     st.dirtyTable = true;
     st.file.WriteAt(h.RecordOffset(index), record.data(), record.size());
     StampHeader(st.rawHeader, index + 1);
-    const size_t headerBytes = counters ? st.rawHeader.size() : dbf::fmt::kHeaderSize;
-    st.file.WriteAt(0, st.rawHeader.data(), headerBytes);
     h.recordCount = index + 1;
+    if (writeHeader || counters) {
+        const size_t headerBytes = counters ? st.rawHeader.size() : dbf::fmt::kHeaderSize;
+        st.file.WriteAt(0, st.rawHeader.data(), headerBytes);
+    }
     return index;
+}
+
+}  // namespace
+
+uint32_t Table::Append(const std::vector<Value>& values, bool deleted) {
+    auto& st = *m_state;
+    st.CheckWritable();
+    st.CheckIndex("append to");
+    if (values.size() > st.header.fields.size())
+        throw Error(err::kBadArgument, "Too many values for table '" + dbf::DisplayName(st.path) + "'.");
+    WriteLock lock(st);
+    dbf::FoxWriteLocks fox(st, "append to", true, {}, st.index != nullptr);
+    if (st.mode == OpenMode::Shared) st.ReloadCounters();  // another connection may have appended
+    return AppendLocked(st, values, deleted, true);
+}
+
+uint32_t Table::AppendMany(const std::vector<std::vector<Value>>& rows, size_t* appended) {
+    auto& st = *m_state;
+    if (appended) *appended = 0;
+    st.CheckWritable();
+    st.CheckIndex("append to");
+    if (rows.empty()) return st.header.recordCount;
+    WriteLock lock(st);
+    dbf::FoxWriteLocks fox(st, "append to", true, {}, st.index != nullptr);
+    if (st.mode == OpenMode::Shared) st.ReloadCounters();  // another connection may have appended
+    const uint32_t first = st.header.recordCount;
+    dbf::IndexBatch batch(st);
+    size_t done = 0;
+    try {
+        for (const auto& values : rows) {
+            AppendLocked(st, values, false, false);
+            ++done;
+        }
+    } catch (...) {
+        // What was appended before the failure stays, with its count in the header.
+        if (appended) *appended = done;
+        if (done > 0) {
+            try {
+                st.file.WriteAt(0, st.rawHeader.data(), dbf::fmt::kHeaderSize);
+            } catch (...) {
+            }
+        }
+        throw;
+    }
+    batch.Finish();
+    st.file.WriteAt(0, st.rawHeader.data(), dbf::fmt::kHeaderSize);
+    if (appended) *appended = done;
+    return first;
 }
 
 void Table::Overwrite(uint32_t index, const std::vector<Value>& values) {

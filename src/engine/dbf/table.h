@@ -133,6 +133,11 @@ public:
     // Appends a record; values may be fewer than the fields (the rest are blank). A null or
     // missing value in an autoincrement field takes the field's next value. Returns the index.
     uint32_t Append(const std::vector<Value>& values, bool deleted = false);
+    // Appends rows as Append does, one after the other under one hold of the write lock,
+    // with the index pages they change read and written once and the header written once at
+    // the end. Returns the index of the first. A failure leaves the rows before it appended
+    // (appended, when given, receives how many) and passes the error up.
+    uint32_t AppendMany(const std::vector<std::vector<Value>>& rows, size_t* appended = nullptr);
     // Replaces every field of a record; memo values that did not change keep their blocks.
     void Overwrite(uint32_t index, const std::vector<Value>& values);
     void SetDeleted(uint32_t index, bool deleted);

@@ -5,6 +5,7 @@
 
 #include "engine/error.h"
 #include "format.h"
+#include "index_batch.h"
 #include "record_codec.h"
 #include "table_state.h"
 
@@ -50,6 +51,7 @@ void TableState::WriteImages(const std::vector<RecordImage>& images, bool keys) 
     }
     DropCache();
     dirtyTable = true;
+    IndexBatch batch(*this);   // the records' index pages are read and written once
     size_t done = 0;           // images whose keys and bytes are written
     bool keysWritten = false;  // the keys of images[done] are written, its bytes not yet
     try {
@@ -83,6 +85,7 @@ void TableState::WriteImages(const std::vector<RecordImage>& images, bool keys) 
         DropCache();
         throw;
     }
+    if (indexed) batch.Finish();
     DropCache();
 }
 

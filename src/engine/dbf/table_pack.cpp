@@ -51,6 +51,11 @@ std::filesystem::path FolderOf(const std::filesystem::path& p) {
 bool PackHasWork(TableState& st, bool withMemo) {
     const TableHeader& h = st.header;
     std::vector<uint32_t> blocks;  // memo values the records point to
+    std::vector<uint32_t> memoOffsets;  // where the records hold memo block numbers
+    if (withMemo) {
+        for (const auto& f : h.fields)
+            if (f.IsMemo() && f.length == 4) memoOffsets.push_back(f.offset);
+    }
     const uint32_t perChunk = std::max<uint32_t>(1, (1u << 20) / h.recordLength);
     std::vector<uint8_t> chunk;
     for (uint32_t first = 0; first < h.recordCount; first += perChunk) {
@@ -60,10 +65,8 @@ bool PackHasWork(TableState& st, bool withMemo) {
         for (uint32_t i = 0; i < n; ++i) {
             const uint8_t* rec = chunk.data() + size_t(i) * h.recordLength;
             if (rec[0] == fmt::kDeleted) return true;
-            if (!withMemo) continue;
-            for (const auto& f : h.fields) {
-                if (!f.IsMemo() || f.length != 4) continue;
-                const uint32_t block = fmt::Le32(rec + f.offset);
+            for (uint32_t offset : memoOffsets) {
+                const uint32_t block = fmt::Le32(rec + offset);
                 if (block != 0) blocks.push_back(block);
             }
         }

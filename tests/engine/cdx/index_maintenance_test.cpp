@@ -215,3 +215,50 @@ TEST(IndexMaintenance, AnIndexOfATableChangedByAnotherProgramIsRebuiltAtOpen) {
 }
 
 }  // namespace
+
+namespace {
+
+// Rows appended together (one hold of the write lock, each index page read and written once)
+// and marks set together leave every tag equal to the rows; a taken candidate key part way
+// keeps the rows before it, with their keys, and refuses the rest.
+TEST(IndexMaintenance, RowsAppendedAndMarkedTogetherKeepEveryTagEqualToTheRows) {
+    testing_support::TempDir dir;
+    auto table = index_testing::MakeIndexedTable(dir / "patients.dbf", 200, 5, engine::OpenMode::Shared);
+    const int key = table->FieldIndex("PTNUM");
+    ASSERT_GE(key, 0);
+    std::vector<std::vector<engine::Value>> rows;
+    for (uint32_t i = 0; i < 600; ++i) {
+        auto values = table->ReadRecord(i % 200).values;
+        values[key] = engine::Value(int64_t(5000000 + i));
+        rows.push_back(std::move(values));
+    }
+    EXPECT_EQ(table->AppendMany(rows), 200u);
+    EXPECT_EQ(table->RecordCount(), 800u);
+    ExpectIndexMatchesRows(*table);
+
+    std::vector<uint32_t> marks;
+    for (uint32_t r = 0; r < 800; r += 3) marks.push_back(r);
+    table->SetDeleted(marks, true);
+    ExpectIndexMatchesRows(*table);
+
+    // The fourth row takes the key of a live row (record 211).
+    std::vector<std::vector<engine::Value>> more(rows.begin(), rows.begin() + 6);
+    for (size_t i = 0; i < more.size(); ++i) more[i][key] = engine::Value(int64_t(7000000 + i));
+    more[3][key] = rows[11][key];
+    size_t appended = 99;
+    try {
+        table->AppendMany(more, &appended);
+        ADD_FAILURE() << "a taken candidate key was appended";
+    } catch (const engine::Error& e) {
+        EXPECT_EQ(e.Number(), engine::cdx::kUniqueViolated) << e.Description();
+    }
+    EXPECT_EQ(appended, 3u);
+    EXPECT_EQ(table->RecordCount(), 803u);
+    ExpectIndexMatchesRows(*table);
+    table->Close();
+    auto reopened = engine::Table::Open(dir / "patients.dbf", engine::OpenMode::Shared);
+    EXPECT_EQ(reopened->RecordCount(), 803u);
+    ExpectIndexMatchesRows(*reopened);
+}
+
+}  // namespace
