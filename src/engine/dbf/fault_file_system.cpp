@@ -1,0 +1,175 @@
+#include "fault_file_system.h"
+
+#include <algorithm>
+#include <cerrno>
+
+namespace engine {
+namespace dbf {
+
+namespace {
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); });
+    return text;
+}
+
+PosixFileSystem& Real() { return PosixFileSystem::Instance(); }
+
+}  // namespace
+
+bool FaultyFileSystem::Matches(const std::string& lowerPattern, const std::string& name) {
+    return lowerPattern.empty() || Lower(name).find(lowerPattern) != std::string::npos;
+}
+
+void FaultyFileSystem::FailCall(Op op, const std::string& pattern, long nth, int error, long times) {
+    std::lock_guard lock(m_mutex);
+    m_rules.push_back({Rule::Kind::Fail, op, Lower(pattern), nth, times, error, 0, 0});
+}
+
+void FaultyFileSystem::FailWritesAfter(const std::string& pattern, uint64_t bytes, int error) {
+    std::lock_guard lock(m_mutex);
+    m_rules.push_back({Rule::Kind::DiskFull, Op::Write, Lower(pattern), 1, kEveryCall, error, bytes, 0});
+}
+
+void FaultyFileSystem::ShortWrite(const std::string& pattern, long nth) {
+    std::lock_guard lock(m_mutex);
+    m_rules.push_back({Rule::Kind::Short, Op::Write, Lower(pattern), nth, 1, 0, 0, 0});
+}
+
+void FaultyFileSystem::Clear() {
+    std::lock_guard lock(m_mutex);
+    m_rules.clear();
+}
+
+long FaultyFileSystem::FaultsInjected() const {
+    std::lock_guard lock(m_mutex);
+    return m_faults;
+}
+
+long FaultyFileSystem::Calls(Op op, const std::string& pattern) const {
+    std::lock_guard lock(m_mutex);
+    const std::string lower = Lower(pattern);
+    return std::count_if(m_calls.begin(), m_calls.end(),
+                         [&](const auto& call) { return call.first == op && Matches(lower, call.second); });
+}
+
+std::string FaultyFileSystem::NameOf(int fd) const {
+    std::lock_guard lock(m_mutex);
+    const auto it = m_names.find(fd);
+    return it == m_names.end() ? std::string() : it->second;
+}
+
+int FaultyFileSystem::Decide(Op op, const std::vector<std::string>& names, size_t* writable) {
+    std::lock_guard lock(m_mutex);
+    for (const std::string& name : names) m_calls.emplace_back(op, name);
+    int error = 0;
+    for (Rule& rule : m_rules) {
+        if (rule.op != op ||
+            std::none_of(names.begin(), names.end(), [&](const std::string& n) { return Matches(rule.pattern, n); }))
+            continue;
+        switch (rule.kind) {
+        case Rule::Kind::Fail: {
+            const long n = ++rule.seen;
+            if (!error && n >= rule.nth && (rule.times == kEveryCall || n < rule.nth + rule.times)) error = rule.error;
+            break;
+        }
+        case Rule::Kind::DiskFull:
+            if (rule.bytesLeft == 0) {
+                if (!error) error = rule.error;
+            } else if (writable) {
+                *writable = static_cast<size_t>(std::min<uint64_t>(*writable, rule.bytesLeft));
+                rule.bytesLeft -= *writable;
+            }
+            break;
+        case Rule::Kind::Short:
+            if (++rule.seen == rule.nth && writable && *writable >= 2) *writable /= 2;
+            break;
+        }
+    }
+    return error;
+}
+
+int FaultyFileSystem::Open(const std::filesystem::path& path, int flags, mode_t mode) {
+    if (const int error = Decide(Op::Open, {path.filename().string()}, nullptr)) {
+        std::lock_guard lock(m_mutex);
+        ++m_faults;
+        errno = error;
+        return -1;
+    }
+    const int fd = Real().Open(path, flags, mode);
+    if (fd >= 0) {
+        std::lock_guard lock(m_mutex);
+        m_names[fd] = path.filename().string();
+    }
+    return fd;
+}
+
+ssize_t FaultyFileSystem::Pread(int fd, void* data, size_t size, off_t offset) {
+    if (const int error = Decide(Op::Read, {NameOf(fd)}, nullptr)) {
+        std::lock_guard lock(m_mutex);
+        ++m_faults;
+        errno = error;
+        return -1;
+    }
+    return Real().Pread(fd, data, size, offset);
+}
+
+ssize_t FaultyFileSystem::Pwrite(int fd, const void* data, size_t size, off_t offset) {
+    size_t writable = size;
+    const int error = Decide(Op::Write, {NameOf(fd)}, &writable);
+    if (error || writable < size) {
+        std::lock_guard lock(m_mutex);
+        ++m_faults;
+    }
+    if (error) {
+        errno = error;
+        return -1;
+    }
+    if (writable == 0) return 0;
+    return Real().Pwrite(fd, data, writable, offset);
+}
+
+int FaultyFileSystem::Ftruncate(int fd, off_t size) {
+    if (const int error = Decide(Op::Truncate, {NameOf(fd)}, nullptr)) {
+        std::lock_guard lock(m_mutex);
+        ++m_faults;
+        errno = error;
+        return -1;
+    }
+    return Real().Ftruncate(fd, size);
+}
+
+int FaultyFileSystem::Fsync(int fd) {
+    if (const int error = Decide(Op::Sync, {NameOf(fd)}, nullptr)) {
+        std::lock_guard lock(m_mutex);
+        ++m_faults;
+        errno = error;
+        return -1;
+    }
+    return Real().Fsync(fd);
+}
+
+int FaultyFileSystem::Fstat(int fd, struct stat* st) { return Real().Fstat(fd, st); }
+int FaultyFileSystem::Stat(const std::filesystem::path& path, struct stat* st) { return Real().Stat(path, st); }
+
+int FaultyFileSystem::Close(int fd) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_names.erase(fd);
+    }
+    return Real().Close(fd);
+}
+
+int FaultyFileSystem::Rename(const std::filesystem::path& from, const std::filesystem::path& to) {
+    if (const int error = Decide(Op::Rename, {from.filename().string(), to.filename().string()}, nullptr)) {
+        std::lock_guard lock(m_mutex);
+        ++m_faults;
+        errno = error;
+        return -1;
+    }
+    return Real().Rename(from, to);
+}
+
+}  // namespace dbf
+}  // namespace engine
