@@ -18,8 +18,12 @@ PosixFileSystem& Real() { return PosixFileSystem::Instance(); }
 
 }  // namespace
 
-bool FaultyFileSystem::Matches(const std::string& lowerPattern, const std::string& name) {
-    return lowerPattern.empty() || Lower(name).find(lowerPattern) != std::string::npos;
+bool FaultyFileSystem::Matches(const std::string& lowerPattern, const std::string& path) {
+    if (lowerPattern.empty()) return true;
+    // A pattern with a folder in it is looked for in the whole path, else in the name only.
+    const bool withFolder = lowerPattern.find('/') != std::string::npos;
+    const std::string name = withFolder ? path : std::filesystem::path(path).filename().string();
+    return Lower(name).find(lowerPattern) != std::string::npos;
 }
 
 void FaultyFileSystem::FailCall(Op op, const std::string& pattern, long nth, int error, long times) {
@@ -50,8 +54,10 @@ long FaultyFileSystem::FaultsInjected() const {
 long FaultyFileSystem::Calls(Op op, const std::string& pattern) const {
     std::lock_guard lock(m_mutex);
     const std::string lower = Lower(pattern);
-    return std::count_if(m_calls.begin(), m_calls.end(),
-                         [&](const auto& call) { return call.first == op && Matches(lower, call.second); });
+    return std::count_if(m_calls.begin(), m_calls.end(), [&](const auto& call) {
+        return call.first == op &&
+               std::any_of(call.second.begin(), call.second.end(), [&](const auto& n) { return Matches(lower, n); });
+    });
 }
 
 std::string FaultyFileSystem::NameOf(int fd) const {
@@ -62,7 +68,7 @@ std::string FaultyFileSystem::NameOf(int fd) const {
 
 int FaultyFileSystem::Decide(Op op, const std::vector<std::string>& names, size_t* writable) {
     std::lock_guard lock(m_mutex);
-    for (const std::string& name : names) m_calls.emplace_back(op, name);
+    m_calls.emplace_back(op, names);
     int error = 0;
     for (Rule& rule : m_rules) {
         if (rule.op != op ||
@@ -91,7 +97,7 @@ int FaultyFileSystem::Decide(Op op, const std::vector<std::string>& names, size_
 }
 
 int FaultyFileSystem::Open(const std::filesystem::path& path, int flags, mode_t mode) {
-    if (const int error = Decide(Op::Open, {path.filename().string()}, nullptr)) {
+    if (const int error = Decide(Op::Open, {path.string()}, nullptr)) {
         std::lock_guard lock(m_mutex);
         ++m_faults;
         errno = error;
@@ -100,7 +106,7 @@ int FaultyFileSystem::Open(const std::filesystem::path& path, int flags, mode_t 
     const int fd = Real().Open(path, flags, mode);
     if (fd >= 0) {
         std::lock_guard lock(m_mutex);
-        m_names[fd] = path.filename().string();
+        m_names[fd] = path.string();
     }
     return fd;
 }
@@ -162,7 +168,7 @@ int FaultyFileSystem::Close(int fd) {
 }
 
 int FaultyFileSystem::Rename(const std::filesystem::path& from, const std::filesystem::path& to) {
-    if (const int error = Decide(Op::Rename, {from.filename().string(), to.filename().string()}, nullptr)) {
+    if (const int error = Decide(Op::Rename, {from.string(), to.string()}, nullptr)) {
         std::lock_guard lock(m_mutex);
         ++m_faults;
         errno = error;

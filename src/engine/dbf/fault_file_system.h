@@ -3,8 +3,9 @@
 // "the disk is full after N more bytes written to files matching X", "a short write once".
 // Install it under the engine with ScopedFileSystem (file_system.h).
 //
-// Files are chosen by a pattern matched, ignoring case, against the file name (not the
-// folder): the name contains the pattern; an empty pattern matches every file. A rename
+// Files are chosen by a pattern matched, ignoring case, against the file name: the name
+// contains the pattern ("IdentFil.dbf", ".fpt"); a pattern with a '/' in it is looked for in
+// the whole path ("Archive/PatIns.dbf"); an empty pattern matches every file. A rename
 // matches when either name does. Each rule counts its own matching calls. Thread-safe.
 #pragma once
 
@@ -67,12 +68,12 @@ private:
     // write (size when unlimited).
     int Decide(Op op, const std::vector<std::string>& names, size_t* writable);
     std::string NameOf(int fd) const;
-    static bool Matches(const std::string& lowerPattern, const std::string& name);
+    static bool Matches(const std::string& lowerPattern, const std::string& path);
 
     mutable std::mutex m_mutex;
     std::vector<Rule> m_rules;
-    std::unordered_map<int, std::string> m_names;  // open descriptor -> file name
-    std::vector<std::pair<Op, std::string>> m_calls;
+    std::unordered_map<int, std::string> m_names;  // open descriptor -> path
+    std::vector<std::pair<Op, std::vector<std::string>>> m_calls;  // each call and its paths
     long m_faults = 0;
 };
 
