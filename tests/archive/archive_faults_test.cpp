@@ -27,17 +27,24 @@ const std::string kArchiveFiles = "/archive/";  // every file in the archive fol
 // One archive run of kPatients over a fresh practice and archive, with the faults that
 // arrange sets up on the archive's files.
 struct FaultyRun {
-    explicit FaultyRun(const std::function<void(FaultyFileSystem&)>& arrange) {
+    // With thenStartAgain a second run, on the sound disk and with nothing selected, follows
+    // the faulty one (it finishes what the journal says was left half done).
+    explicit FaultyRun(const std::function<void(FaultyFileSystem&)>& arrange, bool thenStartAgain = false) {
         log.emplace(dir / "Corvane.log");
         MakePractice(Data(), 6);
         MakeArchiveLike(Data(), Archive());
         before = Read(Data());
-        FakeWindow window(Data());
-        window.SelectPatients(kPatients);
-        arrange(faults);
         {
+            FakeWindow window(Data());
+            window.SelectPatients(kPatients);
+            arrange(faults);
             engine::dbf::ScopedFileSystem scoped(faults);
             summary = app::cmdArchive_Click(window);
+            report = Report();
+        }
+        if (thenStartAgain) {
+            FakeWindow again(Data());
+            app::cmdArchive_Click(again);
         }
         practice = Read(Data());
         archive = Read(Archive());
@@ -47,7 +54,7 @@ struct FaultyRun {
     fs::path Data() const { return dir / "data"; }
     fs::path Archive() const { return dir / "data" / "Archive"; }
 
-    // The error report shown before the closing message ("" when there was none).
+    // The error report the faulty run showed before its closing message ("" when none).
     std::string Report() const {
         const auto messages = ui.Messages();
         return messages.size() >= 2 ? messages[messages.size() - 2].text : std::string();
@@ -65,7 +72,6 @@ struct FaultyRun {
             EXPECT_EQ(CountOf(live), 0u) << "patient " << p << " is partly deleted from the practice";
             EXPECT_EQ(RowsOf(archive, p, false), was) << "patient " << p << " is deleted but not whole in the archive";
         }
-        EXPECT_EQ(archived, summary.archived);
         return archived;
     }
 
@@ -74,6 +80,7 @@ struct FaultyRun {
     std::optional<testing_support::LogCapture> log;
     FaultyFileSystem faults;
     app::RunSummary summary;
+    std::string report;
     Snapshot before, practice, archive;
 };
 
@@ -91,14 +98,35 @@ TEST(ArchiveFaults, ADiskThatFillsUpAtAnyPointOfARunLosesNoPatient) {
         const FaultyRun run([&](FaultyFileSystem& faults) {
             faults.FailCall(FaultyFileSystem::Op::Write, kArchiveFiles, nth, ENOSPC, FaultyFileSystem::kEveryCall);
         });
+        EXPECT_EQ(run.CheckNothingLost(), run.summary.archived);
         ASSERT_GT(run.faults.FaultsInjected(), 0);
         EXPECT_EQ(run.summary.ending, app::RunSummary::Ending::Error);
-        const std::string report = run.Report();
+        const std::string report = run.report;
         EXPECT_NE(report.find("Error #: 2, Descr: Cannot write file '" + run.Archive().string() + "/"), std::string::npos)
             << report;
         EXPECT_NE(report.find("': No space left on device."), std::string::npos) << report;
-        const long archived = run.CheckNothingLost();
-        EXPECT_LT(archived, static_cast<long>(kPatients.size()));
+        EXPECT_LT(run.summary.archived, static_cast<long>(kPatients.size()));
+    }
+}
+
+TEST(ArchiveFaults, ADiskThatFillsUpUnderThePracticeAndItsArchiveLosesNoPatientOnceTheNextRunHasStarted) {
+    const std::string kAllFiles = "/data/";  // the practice and the archive below it
+    const FaultyRun clean([](FaultyFileSystem&) {});
+    const long writes = clean.faults.Calls(FaultyFileSystem::Op::Write, kAllFiles);
+    ASSERT_GT(writes, clean.faults.Calls(FaultyFileSystem::Op::Write, kArchiveFiles));
+
+    for (long step = 1; step < 8; ++step) {
+        const long nth = writes * step / 8;
+        SCOPED_TRACE("the disk is full from write " + std::to_string(nth) + " of " + std::to_string(writes));
+        const FaultyRun run(
+            [&](FaultyFileSystem& faults) {
+                faults.FailCall(FaultyFileSystem::Op::Write, kAllFiles, nth, ENOSPC, FaultyFileSystem::kEveryCall);
+            },
+            true);
+        ASSERT_GT(run.faults.FaultsInjected(), 0);
+        EXPECT_EQ(run.summary.ending, app::RunSummary::Ending::Error);
+        EXPECT_NE(run.report.find("': No space left on device."), std::string::npos) << run.report;
+        run.CheckNothingLost();
     }
 }
 
@@ -116,12 +144,13 @@ TEST(ArchiveFaults, AFailedFsyncOfTheArchiveLeavesTheGroupInThePractice) {
         });
         ASSERT_EQ(run.faults.FaultsInjected(), 1);
         const long archived = run.CheckNothingLost();
+        EXPECT_EQ(archived, run.summary.archived);
         if (run.summary.ending == app::RunSummary::Ending::Complete) {
             // Only an fsync of a folder may fail unreported.
             EXPECT_EQ(archived, static_cast<long>(kPatients.size()));
             continue;
         }
-        const std::string report = run.Report();
+        const std::string report = run.report;
         EXPECT_NE(report.find("Error #: 2, Descr: Cannot flush file '" + run.Archive().string() + "/"),
                   std::string::npos)
             << report;
