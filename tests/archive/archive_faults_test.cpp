@@ -130,6 +130,23 @@ TEST(ArchiveFaults, ADiskThatFillsUpUnderThePracticeAndItsArchiveLosesNoPatientO
     }
 }
 
+TEST(ArchiveFaults, APracticeTableThatCannotBeWrittenWhileItsPatientsAreDeletedKeepsThemForTheNextRun) {
+    const FaultyRun run(
+        [](FaultyFileSystem& faults) {
+            faults.FailCall(FaultyFileSystem::Op::Write, "/data/PmtAndChrg.dbf", 1, EIO, FaultyFileSystem::kEveryCall);
+        },
+        true);
+    ASSERT_GT(run.faults.FaultsInjected(), 0);
+    EXPECT_EQ(run.summary.ending, app::RunSummary::Ending::Error);
+    EXPECT_EQ(run.summary.archived, 0);
+    EXPECT_NE(run.report.find("Cannot write file '" + (run.Data() / "PmtAndChrg.dbf").string() +
+                              "': Input/output error."),
+              std::string::npos)
+        << run.report;
+    // The next run finished the deletion of the patients whose copies were complete.
+    EXPECT_GT(run.CheckNothingLost(), 0);
+}
+
 TEST(ArchiveFaults, AFailedFsyncOfTheArchiveLeavesTheGroupInThePractice) {
     const FaultyRun clean([](FaultyFileSystem&) {});
     const long syncs = clean.faults.Calls(FaultyFileSystem::Op::Sync, kArchiveFiles);

@@ -63,7 +63,12 @@ long FaultyFileSystem::Calls(Op op, const std::string& pattern) const {
 std::string FaultyFileSystem::NameOf(int fd) const {
     std::lock_guard lock(m_mutex);
     const auto it = m_names.find(fd);
-    return it == m_names.end() ? std::string() : it->second;
+    if (it != m_names.end()) return it->second;
+    // Opened before this file system was installed: the system knows its path.
+    std::error_code ec;
+    const auto path = std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(fd), ec);
+    if (ec) return {};
+    return m_names[fd] = path.string();
 }
 
 int FaultyFileSystem::Decide(Op op, const std::vector<std::string>& names, size_t* writable) {

@@ -5,7 +5,8 @@
 //
 // Files are chosen by a pattern matched, ignoring case, against the file name: the name
 // contains the pattern ("IdentFil.dbf", ".fpt"); a pattern with a '/' in it is looked for in
-// the whole path ("Archive/PatIns.dbf"); an empty pattern matches every file. A rename
+// the whole path ("Archive/PatIns.dbf"); an empty pattern matches every file. Files opened
+// before the file system was installed are known by the path the system gives for them. A rename
 // matches when either name does. Each rule counts its own matching calls. Thread-safe.
 #pragma once
 
@@ -72,7 +73,7 @@ private:
 
     mutable std::mutex m_mutex;
     std::vector<Rule> m_rules;
-    std::unordered_map<int, std::string> m_names;  // open descriptor -> path
+    mutable std::unordered_map<int, std::string> m_names;  // open descriptor -> path
     std::vector<std::pair<Op, std::vector<std::string>>> m_calls;  // each call and its paths
     long m_faults = 0;
 };
