@@ -394,8 +394,10 @@ private:
     // the patient's marked rows, which a candidate tag (Case's CaseNum) counts as taken.
     bool InArchive() { return HoldsPatient(*m_archive, m_ptNum); }
 
+    // A table that cannot be written ends the run with the patient still in the journal:
+    // skipping it would report him archived with rows left in the practice.
     static void DeleteFromPractice(engine::api::Connection& practice, int32_t patient) {
-        deletion::DeletePatientRecords(practice, patient);
+        deletion::DeletePatientRecordsOrThrow(practice, patient);
         practice.Execute("DELETE FROM IdentFil WHERE PtNum = " + std::to_string(patient), -1);
     }
 

@@ -37,16 +37,24 @@ bool CheckDeletePassword(engine::api::Connection* connection, PasswordPrompt& pr
     return result;
 }
 
+namespace {
+constexpr std::array<const char*, 7> kStatements = {
+    "DELETE FROM PmtAndChrg WHERE PtNum = ", "DELETE FROM Postfile WHERE Ptnum = ",
+    "DELETE FROM Appointment WHERE Pid = ",  "DELETE FROM PatIns WHERE Ptnum = ",
+    "DELETE FROM Case WHERE Ptnum = ",       "DELETE FROM BillOthe WHERE Ptnum = ",
+    "DELETE FROM MngCare WHERE Ptnum = ",
+};
+}  // namespace
+
 void DeletePatientRecords(engine::api::Connection& connection, int32_t PtNum) {
-    static constexpr std::array<const char*, 7> kStatements = {
-        "DELETE FROM PmtAndChrg WHERE PtNum = ", "DELETE FROM Postfile WHERE Ptnum = ",
-        "DELETE FROM Appointment WHERE Pid = ",  "DELETE FROM PatIns WHERE Ptnum = ",
-        "DELETE FROM Case WHERE Ptnum = ",       "DELETE FROM BillOthe WHERE Ptnum = ",
-        "DELETE FROM MngCare WHERE Ptnum = ",
-    };
     const std::string number = std::to_string(PtNum);
     for (const char* statement : kStatements)
         Skipping([&] { connection.Execute(statement + number, -1); });
+}
+
+void DeletePatientRecordsOrThrow(engine::api::Connection& connection, int32_t PtNum) {
+    const std::string number = std::to_string(PtNum);
+    for (const char* statement : kStatements) connection.Execute(statement + number, -1);
 }
 
 }  // namespace deletion

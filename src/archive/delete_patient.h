@@ -39,5 +39,9 @@ bool CheckDeletePassword(engine::api::Connection* connection, PasswordPrompt& pr
 // BillOthe and MngCare, in that order. A table that is missing or cannot be written keeps
 // its rows and the next one is done. Never throws.
 void DeletePatientRecords(engine::api::Connection& connection, int32_t PtNum);
+// The same deletions for a patient whose archive copy is complete: the first table that
+// cannot be written ends it with that error, so that a full disk is not taken for a patient
+// deleted (the archive run keeps him in its journal and finishes the deletion later).
+void DeletePatientRecordsOrThrow(engine::api::Connection& connection, int32_t PtNum);
 
 }  // namespace deletion

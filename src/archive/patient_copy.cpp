@@ -246,12 +246,9 @@ void DeletePatientsFromPractice(engine::api::Connection& practice, const std::ve
         {"BillOthe", "Ptnum"},
         {"MngCare", "Ptnum"},
     }};
-    for (const auto& [table, key] : kDetailTables) {
-        try {
-            MarkPatientsDeleted(practice, table, key, patients);
-        } catch (...) {
-        }
-    }
+    // A table that cannot be written ends the deletion with the group still in the journal:
+    // skipping it would report the patients archived with rows left live in the practice.
+    for (const auto& [table, key] : kDetailTables) MarkPatientsDeleted(practice, table, key, patients);
     MarkPatientsDeleted(practice, "IdentFil", "PtNum", patients);
 }
 

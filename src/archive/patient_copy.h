@@ -67,8 +67,9 @@ void AppendCopies(engine::api::Connection& archive, const std::vector<PatientCop
 // Deletes the patients from the practice database as DeletePatientRecords followed by
 // "DELETE FROM IdentFil WHERE PtNum = n" does for each of them (the same tables in the same
 // order, every live row whose patient number field equals the patient marked deleted), but
-// with each table's rows of all the patients marked in one write of the table. As there, a
-// table among the seven that cannot be changed is skipped; a failure in IdentFil passes up.
+// with each table's rows of all the patients marked in one write of the table. Unlike there,
+// a table that cannot be changed is not skipped: its error passes up, so the run keeps the
+// patients in its journal and the next run finishes their deletion.
 void DeletePatientsFromPractice(engine::api::Connection& practice, const std::vector<int32_t>& patients);
 
 // Whether any of the eight patient tables of the connection holds a row of the patient, rows

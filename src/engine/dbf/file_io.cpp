@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/error.h"
+#include "file_system.h"
 
 namespace engine {
 
@@ -90,7 +91,7 @@ File::File(const std::filesystem::path& path, Access access) : m_path(path) {
     case Access::ReadWrite: flags |= O_RDWR; break;
     case Access::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
     }
-    m_fd = ::open(path.c_str(), flags, 0644);
+    m_fd = CurrentFileSystem().Open(path, flags, 0644);
     if (m_fd < 0) ThrowOs("open", path);
 }
 
@@ -109,21 +110,22 @@ File& File::operator=(File&& other) noexcept {
 }
 
 void File::Close() {
-    if (m_fd >= 0) ::close(m_fd);
+    if (m_fd >= 0) CurrentFileSystem().Close(m_fd);
     m_fd = -1;
 }
 
 uint64_t File::Size() const {
     struct stat st {};
-    if (::fstat(m_fd, &st) != 0) ThrowOs("examine", m_path);
+    if (CurrentFileSystem().Fstat(m_fd, &st) != 0) ThrowOs("examine", m_path);
     return static_cast<uint64_t>(st.st_size);
 }
 
 size_t File::ReadSome(uint64_t offset, void* data, size_t size) const {
+    FileSystem& fs = CurrentFileSystem();
     size_t done = 0;
     auto* out = static_cast<char*>(data);
     while (done < size) {
-        const ssize_t n = ::pread(m_fd, out + done, size - done, static_cast<off_t>(offset + done));
+        const ssize_t n = fs.Pread(m_fd, out + done, size - done, static_cast<off_t>(offset + done));
         if (n < 0) {
             if (errno == EINTR) continue;
             ThrowOs("read", m_path);
@@ -141,12 +143,18 @@ void File::ReadAt(uint64_t offset, void* data, size_t size, long errorNumber) co
 }
 
 void File::WriteAt(uint64_t offset, const void* data, size_t size) {
+    FileSystem& fs = CurrentFileSystem();
     size_t done = 0;
     const auto* in = static_cast<const char*>(data);
     while (done < size) {
-        const ssize_t n = ::pwrite(m_fd, in + done, size - done, static_cast<off_t>(offset + done));
+        // A short write is continued; the call for the rest reports why the disk refuses.
+        const ssize_t n = fs.Pwrite(m_fd, in + done, size - done, static_cast<off_t>(offset + done));
         if (n < 0) {
             if (errno == EINTR) continue;
+            ThrowOs("write", m_path);
+        }
+        if (n == 0) {  // nothing written and no reason given: retrying would never end
+            errno = EIO;
             ThrowOs("write", m_path);
         }
         done += static_cast<size_t>(n);
@@ -154,12 +162,12 @@ void File::WriteAt(uint64_t offset, const void* data, size_t size) {
 }
 
 void File::Truncate(uint64_t size) {
-    if (::ftruncate(m_fd, static_cast<off_t>(size)) != 0) ThrowOs("resize", m_path);
+    if (CurrentFileSystem().Ftruncate(m_fd, static_cast<off_t>(size)) != 0) ThrowOs("resize", m_path);
 }
 
 void File::Sync() {
     ++g_syncs;
-    if (::fsync(m_fd) != 0) ThrowOs("flush", m_path);
+    if (CurrentFileSystem().Fsync(m_fd) != 0) ThrowOs("flush", m_path);
 }
 
 namespace {
@@ -199,28 +207,30 @@ void File::Unlock(uint64_t offset, uint64_t length) {
 
 std::pair<uint64_t, uint64_t> File::Identity() const {
     struct stat st {};
-    if (::fstat(m_fd, &st) != 0) ThrowOs("examine", m_path);
+    if (CurrentFileSystem().Fstat(m_fd, &st) != 0) ThrowOs("examine", m_path);
     return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
 }
 
 bool File::StillAtPath() const {
     struct stat a {}, b {};
-    if (::fstat(m_fd, &a) != 0 || ::stat(m_path.c_str(), &b) != 0) return false;
+    FileSystem& fs = CurrentFileSystem();
+    if (fs.Fstat(m_fd, &a) != 0 || fs.Stat(m_path, &b) != 0) return false;
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 void SyncFolder(const std::filesystem::path& folder) {
-    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    FileSystem& fs = CurrentFileSystem();
+    const int fd = fs.Open(folder.empty() ? std::filesystem::path(".") : folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
     if (fd < 0) return;
     ++g_syncs;
-    ::fsync(fd);
-    ::close(fd);
+    fs.Fsync(fd);
+    fs.Close(fd);
 }
 
 long SyncCount() { return g_syncs.load(); }
 
 void RenameFile(const std::filesystem::path& from, const std::filesystem::path& to) {
-    if (::rename(from.c_str(), to.c_str()) != 0) {
+    if (CurrentFileSystem().Rename(from, to) != 0) {
         const int code = errno;
         throw Error(err::kFileAccess, "Cannot rename '" + DisplayName(from) + "' to '" + DisplayName(to) +
                                           "': " + std::strerror(code) + ".");

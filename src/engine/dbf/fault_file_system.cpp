@@ -1,0 +1,186 @@
+#include "fault_file_system.h"
+
+#include <algorithm>
+#include <cerrno>
+
+namespace engine {
+namespace dbf {
+
+namespace {
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); });
+    return text;
+}
+
+PosixFileSystem& Real() { return PosixFileSystem::Instance(); }
+
+}  // namespace
+
+bool FaultyFileSystem::Matches(const std::string& lowerPattern, const std::string& path) {
+    if (lowerPattern.empty()) return true;
+    // A pattern with a folder in it is looked for in the whole path, else in the name only.
+    const bool withFolder = lowerPattern.find('/') != std::string::npos;
+    const std::string name = withFolder ? path : std::filesystem::path(path).filename().string();
+    return Lower(name).find(lowerPattern) != std::string::npos;
+}
+
+void FaultyFileSystem::FailCall(Op op, const std::string& pattern, long nth, int error, long times) {
+    std::lock_guard lock(m_mutex);
+    m_rules.push_back({Rule::Kind::Fail, op, Lower(pattern), nth, times, error, 0, 0});
+}
+
+void FaultyFileSystem::FailWritesAfter(const std::string& pattern, uint64_t bytes, int error) {
+    std::lock_guard lock(m_mutex);
+    m_rules.push_back({Rule::Kind::DiskFull, Op::Write, Lower(pattern), 1, kEveryCall, error, bytes, 0});
+}
+
+void FaultyFileSystem::ShortWrite(const std::string& pattern, long nth) {
+    std::lock_guard lock(m_mutex);
+    m_rules.push_back({Rule::Kind::Short, Op::Write, Lower(pattern), nth, 1, 0, 0, 0});
+}
+
+void FaultyFileSystem::Clear() {
+    std::lock_guard lock(m_mutex);
+    m_rules.clear();
+}
+
+long FaultyFileSystem::FaultsInjected() const {
+    std::lock_guard lock(m_mutex);
+    return m_faults;
+}
+
+long FaultyFileSystem::Calls(Op op, const std::string& pattern) const {
+    std::lock_guard lock(m_mutex);
+    const std::string lower = Lower(pattern);
+    return std::count_if(m_calls.begin(), m_calls.end(), [&](const auto& call) {
+        return call.first == op &&
+               std::any_of(call.second.begin(), call.second.end(), [&](const auto& n) { return Matches(lower, n); });
+    });
+}
+
+std::string FaultyFileSystem::NameOf(int fd) const {
+    std::lock_guard lock(m_mutex);
+    const auto it = m_names.find(fd);
+    if (it != m_names.end()) return it->second;
+    // Opened before this file system was installed: the system knows its path.
+    std::error_code ec;
+    const auto path = std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(fd), ec);
+    if (ec) return {};
+    return m_names[fd] = path.string();
+}
+
+int FaultyFileSystem::Decide(Op op, const std::vector<std::string>& names, size_t* writable) {
+    std::lock_guard lock(m_mutex);
+    m_calls.emplace_back(op, names);
+    int error = 0;
+    for (Rule& rule : m_rules) {
+        if (rule.op != op ||
+            std::none_of(names.begin(), names.end(), [&](const std::string& n) { return Matches(rule.pattern, n); }))
+            continue;
+        switch (rule.kind) {
+        case Rule::Kind::Fail: {
+            const long n = ++rule.seen;
+            if (!error && n >= rule.nth && (rule.times == kEveryCall || n < rule.nth + rule.times)) error = rule.error;
+            break;
+        }
+        case Rule::Kind::DiskFull:
+            if (rule.bytesLeft == 0) {
+                if (!error) error = rule.error;
+            } else if (writable) {
+                *writable = static_cast<size_t>(std::min<uint64_t>(*writable, rule.bytesLeft));
+                rule.bytesLeft -= *writable;
+            }
+            break;
+        case Rule::Kind::Short:
+            if (++rule.seen == rule.nth && writable && *writable >= 2) *writable /= 2;
+            break;
+        }
+    }
+    return error;
+}
+
+int FaultyFileSystem::Open(const std::filesystem::path& path, int flags, mode_t mode) {
+    if (const int error = Decide(Op::Open, {path.string()}, nullptr)) {
+        std::lock_guard lock(m_mutex);
+        ++m_faults;
+        errno = error;
+        return -1;
+    }
+    const int fd = Real().Open(path, flags, mode);
+    if (fd >= 0) {
+        std::lock_guard lock(m_mutex);
+        m_names[fd] = path.string();
+    }
+    return fd;
+}
+
+ssize_t FaultyFileSystem::Pread(int fd, void* data, size_t size, off_t offset) {
+    if (const int error = Decide(Op::Read, {NameOf(fd)}, nullptr)) {
+        std::lock_guard lock(m_mutex);
+        ++m_faults;
+        errno = error;
+        return -1;
+    }
+    return Real().Pread(fd, data, size, offset);
+}
+
+ssize_t FaultyFileSystem::Pwrite(int fd, const void* data, size_t size, off_t offset) {
+    size_t writable = size;
+    const int error = Decide(Op::Write, {NameOf(fd)}, &writable);
+    if (error || writable < size) {
+        std::lock_guard lock(m_mutex);
+        ++m_faults;
+    }
+    if (error) {
+        errno = error;
+        return -1;
+    }
+    if (writable == 0) return 0;
+    return Real().Pwrite(fd, data, writable, offset);
+}
+
+int FaultyFileSystem::Ftruncate(int fd, off_t size) {
+    if (const int error = Decide(Op::Truncate, {NameOf(fd)}, nullptr)) {
+        std::lock_guard lock(m_mutex);
+        ++m_faults;
+        errno = error;
+        return -1;
+    }
+    return Real().Ftruncate(fd, size);
+}
+
+int FaultyFileSystem::Fsync(int fd) {
+    if (const int error = Decide(Op::Sync, {NameOf(fd)}, nullptr)) {
+        std::lock_guard lock(m_mutex);
+        ++m_faults;
+        errno = error;
+        return -1;
+    }
+    return Real().Fsync(fd);
+}
+
+int FaultyFileSystem::Fstat(int fd, struct stat* st) { return Real().Fstat(fd, st); }
+int FaultyFileSystem::Stat(const std::filesystem::path& path, struct stat* st) { return Real().Stat(path, st); }
+
+int FaultyFileSystem::Close(int fd) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_names.erase(fd);
+    }
+    return Real().Close(fd);
+}
+
+int FaultyFileSystem::Rename(const std::filesystem::path& from, const std::filesystem::path& to) {
+    if (const int error = Decide(Op::Rename, {from.string(), to.string()}, nullptr)) {
+        std::lock_guard lock(m_mutex);
+        ++m_faults;
+        errno = error;
+        return -1;
+    }
+    return Real().Rename(from, to);
+}
+
+}  // namespace dbf
+}  // namespace engine
