@@ -235,14 +235,24 @@ void JoinedSource::ForEachRow(Session& session, const Node* where, const std::fu
                 if (KeyOf(step.rightKeys, RowView{&right[i], false, 0}, key)) byKey[key].push_back(i);
             }
         }
-        std::vector<bool> rightMatched(right.size(), false);
+        // The last step hands its rows on as they are made; earlier ones collect them.
+        const bool last = k + 1 == m_tables.size();
         std::vector<std::vector<Value>> out;
+        auto emit = [&](const std::vector<Value>& row) {
+            if (!last) {
+                out.push_back(row);
+                return;
+            }
+            const RowView view{&row, false, 0};
+            if (where && !IsTrue(where->Eval(view))) return;
+            fn(view);
+        };
+        std::vector<bool> rightMatched(right.size(), false);
         std::vector<Value> pair(leftWidth + rightWidth);
-        auto tryPair = [&](const std::vector<Value>& l, size_t ri) {
-            std::copy(l.begin(), l.end(), pair.begin());
+        auto tryPair = [&](size_t ri) {
             std::copy(right[ri].begin(), right[ri].end(), pair.begin() + static_cast<std::ptrdiff_t>(leftWidth));
             if (!AllTrue(step.conditions, RowView{&pair, false, 0})) return false;
-            out.push_back(pair);
+            emit(pair);
             rightMatched[ri] = true;
             return true;
         };
@@ -250,19 +260,22 @@ void JoinedSource::ForEachRow(Session& session, const Node* where, const std::fu
         const bool keepRight = step.kind == JoinClause::Kind::kRight || step.kind == JoinClause::Kind::kFull;
         for (const std::vector<Value>& l : rows) {
             bool matched = false;
+            const std::vector<size_t>* candidates = nullptr;
             if (!step.leftKeys.empty()) {
-                if (KeyOf(step.leftKeys, RowView{&l, false, 0}, key)) {
-                    if (auto it = byKey.find(key); it != byKey.end()) {
-                        for (size_t ri : it->second) matched |= tryPair(l, ri);
-                    }
-                }
-            } else {
-                for (size_t ri = 0; ri < right.size(); ++ri) matched |= tryPair(l, ri);
+                if (!KeyOf(step.leftKeys, RowView{&l, false, 0}, key)) key.clear();
+                if (auto it = byKey.find(key); !key.empty() && it != byKey.end()) candidates = &it->second;
+                if (!candidates && !keepLeft) continue;
+            }
+            std::copy(l.begin(), l.end(), pair.begin());
+            if (candidates) {
+                for (size_t ri : *candidates) matched |= tryPair(ri);
+            } else if (step.leftKeys.empty()) {
+                for (size_t ri = 0; ri < right.size(); ++ri) matched |= tryPair(ri);
             }
             if (!matched && keepLeft) {
                 std::vector<Value> row = l;
                 row.resize(leftWidth + rightWidth);
-                out.push_back(std::move(row));
+                emit(row);
             }
         }
         if (keepRight) {
@@ -270,15 +283,10 @@ void JoinedSource::ForEachRow(Session& session, const Node* where, const std::fu
                 if (rightMatched[ri]) continue;
                 std::vector<Value> row(leftWidth);
                 row.insert(row.end(), right[ri].begin(), right[ri].end());
-                out.push_back(std::move(row));
+                emit(row);
             }
         }
         rows = std::move(out);
-    }
-    for (const std::vector<Value>& row : rows) {
-        const RowView view{&row, false, 0};
-        if (where && !IsTrue(where->Eval(view))) continue;
-        fn(view);
     }
 }
 

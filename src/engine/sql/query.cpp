@@ -219,8 +219,11 @@ void RunCore(const Core& c, Session& session, std::vector<std::vector<Value>>& r
     };
     c.source->ForEachRow(session, c.where.get(), [&](const RowView& row) {
         keyValues.clear();
-        for (const NodePtr& k : c.groupKeys) keyValues.push_back(k->Eval(row));
-        key = RowKey(keyValues);
+        key.clear();
+        for (const NodePtr& k : c.groupKeys) {
+            keyValues.push_back(k->Eval(row));
+            AppendKey(key, keyValues.back());
+        }
         auto it = byKey.find(key);
         size_t index;
         if (it == byKey.end()) {
@@ -345,7 +348,12 @@ ResultSet RunQuery(const BoundQuery& q, Session& session) {
         RunCore(*core, session, rows, keys);
         if (!all || core->distinct) KeepDistinct(rows, keys);
     }
-    const std::vector<SortKey>& order = q.first->order;
+    // DISTINCT and UNION without ORDER BY give their rows sorted, as FoxPro does.
+    std::vector<SortKey> allColumns;
+    if (q.first->order.empty() && (q.first->distinct || !q.unions.empty())) {
+        for (size_t i = 0; i < q.fields.size(); ++i) allColumns.push_back(SortKey{static_cast<int>(i), nullptr, false});
+    }
+    const std::vector<SortKey>& order = allColumns.empty() ? q.first->order : allColumns;
     std::vector<size_t> index(rows.size());
     std::iota(index.begin(), index.end(), 0);
     auto compare = [&](size_t x, size_t y) {
