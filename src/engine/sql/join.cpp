@@ -1,5 +1,6 @@
 #include "engine/sql/join.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 #include "engine/sql/lexer.h"
@@ -198,6 +199,41 @@ std::vector<std::vector<Value>> JoinedSource::ReadTable(Session& session, const 
     return rows;
 }
 
+std::optional<std::vector<std::vector<Value>>> JoinedSource::ReadByIndex(
+    Session& session, size_t k, const std::vector<std::vector<Value>>& left) const {
+    const Step& step = *m_steps[k - 1];
+    const Table& t = *m_tables[k];
+    if (step.rightKeys.size() != 1 || step.rightKeys[0]->shape != Node::Shape::kField) return std::nullopt;
+    if (step.kind == JoinClause::Kind::kRight || step.kind == JoinClause::Kind::kFull) return std::nullopt;
+    auto table = session.Provider().Open(t.ref.name, t.mode);
+    if (table->Fields() != t.fields)
+        throw Error(engine::err::kCorruptTable, "The structure of table '" + t.ref.name + "' changed");
+    const RecordNumber count = table->RecordCount();
+    if (left.size() * 8 >= count) return std::nullopt;  // reading the whole table is cheaper
+    const size_t field = static_cast<const FieldNode&>(*step.rightKeys[0]).index;
+    const bool hideDeleted = session.Options().deleted;
+    std::vector<RecordNumber> wanted;
+    for (const std::vector<Value>& l : left) {
+        const Value key = step.leftKeys[0]->Eval(RowView{&l, false, 0});
+        if (key.IsNull()) continue;
+        auto found = table->LookupEqual(field, key);
+        if (!found) return std::nullopt;
+        wanted.insert(wanted.end(), found->begin(), found->end());
+    }
+    std::sort(wanted.begin(), wanted.end());
+    wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
+    std::vector<std::vector<Value>> rows;
+    Record record;
+    for (RecordNumber n : wanted) {
+        if (n >= count) continue;
+        table->Read(n, record);
+        if (record.deleted && hideDeleted) continue;
+        if (!AllTrue(t.filters, RowView{&record.values, record.deleted, n})) continue;
+        rows.push_back(record.values);
+    }
+    return rows;
+}
+
 void JoinedSource::ForEachRow(Session& session, const Node* where, const std::function<void(const RowView&)>& fn) const {
     if (m_tables.size() == 1) {
         const Table& t = *m_tables[0];
@@ -226,7 +262,8 @@ void JoinedSource::ForEachRow(Session& session, const Node* where, const std::fu
     std::vector<std::vector<Value>> rows = ReadTable(session, *m_tables[0]);
     for (size_t k = 1; k < m_tables.size(); ++k) {
         const Step& step = *m_steps[k - 1];
-        const std::vector<std::vector<Value>> right = ReadTable(session, *m_tables[k]);
+        auto indexed = ReadByIndex(session, k, rows);
+        const std::vector<std::vector<Value>> right = indexed ? std::move(*indexed) : ReadTable(session, *m_tables[k]);
         const size_t leftWidth = m_tables[k]->offset, rightWidth = m_tables[k]->fields.size();
         std::unordered_map<std::string, std::vector<size_t>> byKey;
         std::string key;
