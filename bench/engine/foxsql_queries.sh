@@ -16,7 +16,7 @@ if [ ! -f "$data/Corvane.dbc" ]; then
 fi
 foxsql="$build/tools/foxsql/foxsql"
 run() {
-    printf '%-80s' "$1"
+    printf '%-90s ' "$1"
     printf '.timer on\n%s;\n' "$1" | "$foxsql" --csv --noheader "$data/Corvane.dbc" | grep 'Run time' | sed 's/Run time: //'
 }
 run "SELECT COUNT(*) FROM PostFile"
