@@ -69,6 +69,17 @@ TEST_F(Shell, AnswersEqualPythonOverAnIndependentReader) {
     EXPECT_NE(ReadFile(m_out / "cmp.txt").find("queries compared: 18"), std::string::npos) << ReadFile(m_out / "cmp.txt");
 }
 
+TEST_F(Shell, AggregatesOnRealFoxProFilesEqualPythonOverAnIndependentReader) {
+    ARCHIVE_REQUIRE(testing_support::MissingVfpData());
+    ARCHIVE_REQUIRE(testing_support::MissingPythonModule("dbfread"));
+    const std::string command = "/usr/bin/python3 " + std::string(FOXSQL_VFP_AGGREGATE_SCRIPT) + " " + FOXSQL_PATH +
+                                " " + Quote(testing_support::SharedVfpData().string()) + " >" +
+                                (m_out / "vfp.txt").string() + " 2>&1";
+    const int raw = std::system(command.c_str());
+    EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 0) << ReadFile(m_out / "vfp.txt");
+    EXPECT_NE(ReadFile(m_out / "vfp.txt").find("aggregates compared: "), std::string::npos) << ReadFile(m_out / "vfp.txt");
+}
+
 TEST_F(Shell, ScriptStatementsSpanLinesAndEachPrintsItsResult) {
     const Result r = Run("--csv " + Dbc(),
                          "* counts\n"

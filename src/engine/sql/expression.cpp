@@ -212,7 +212,7 @@ NodePtr BindField(const Expr& e, const Scope& scope) {
     std::vector<const ScopeTable*> all{&tables[0]};
     for (const ScopeTable& t : scope.more) all.push_back(&t);
     auto matches = [&](const ScopeTable& t) {
-        return QualifierMatches(Scope{t.fields, t.tableName, t.alias, {}, nullptr}, e.qualifier);
+        return QualifierMatches(Scope{t.fields, t.tableName, t.alias, {}, nullptr, nullptr}, e.qualifier);
     };
     const ScopeTable* table = nullptr;
     int index = -1;
@@ -236,7 +236,9 @@ NodePtr BindField(const Expr& e, const Scope& scope) {
         throw Error(engine::err::kUnknownField, "Column '" + e.name + "' is not found" + At(e.pos));
     }
     const FieldInfo& f = (*table->fields)[index];
-    auto node = std::make_unique<FieldNode>(table->offset + static_cast<size_t>(index));
+    const size_t at = table->offset + static_cast<size_t>(index);
+    if (scope.used && at < scope.used->size()) (*scope.used)[at] = true;
+    auto node = std::make_unique<FieldNode>(at);
     node->type = TypeInfo{f.type, f.length, f.decimals, f.nullable};
     node->pos = e.pos;
     return node;

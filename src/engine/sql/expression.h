@@ -84,6 +84,8 @@ struct Scope {
     std::vector<ScopeTable> more;
     // Runs the queries in IN (SELECT ...) and EXISTS (...); without one they are refused.
     Session* session = nullptr;
+    // When set, binding marks the row positions of the fields it uses (by row offset).
+    std::vector<bool>* used = nullptr;
 };
 
 // True for COUNT, SUM, AVG, MIN and MAX called as aggregates (MIN and MAX of one value).

@@ -1,5 +1,6 @@
 #include "engine/sql/join.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 #include "engine/sql/lexer.h"
@@ -198,6 +199,41 @@ std::vector<std::vector<Value>> JoinedSource::ReadTable(Session& session, const 
     return rows;
 }
 
+std::optional<std::vector<std::vector<Value>>> JoinedSource::ReadByIndex(
+    Session& session, size_t k, const std::vector<std::vector<Value>>& left) const {
+    const Step& step = *m_steps[k - 1];
+    const Table& t = *m_tables[k];
+    if (step.rightKeys.size() != 1 || step.rightKeys[0]->shape != Node::Shape::kField) return std::nullopt;
+    if (step.kind == JoinClause::Kind::kRight || step.kind == JoinClause::Kind::kFull) return std::nullopt;
+    auto table = session.Provider().Open(t.ref.name, t.mode);
+    if (table->Fields() != t.fields)
+        throw Error(engine::err::kCorruptTable, "The structure of table '" + t.ref.name + "' changed");
+    const RecordNumber count = table->RecordCount();
+    if (left.size() * 8 >= count) return std::nullopt;  // reading the whole table is cheaper
+    const size_t field = static_cast<const FieldNode&>(*step.rightKeys[0]).index;
+    const bool hideDeleted = session.Options().deleted;
+    std::vector<RecordNumber> wanted;
+    for (const std::vector<Value>& l : left) {
+        const Value key = step.leftKeys[0]->Eval(RowView{&l, false, 0});
+        if (key.IsNull()) continue;
+        auto found = table->LookupEqual(field, key);
+        if (!found) return std::nullopt;
+        wanted.insert(wanted.end(), found->begin(), found->end());
+    }
+    std::sort(wanted.begin(), wanted.end());
+    wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
+    std::vector<std::vector<Value>> rows;
+    Record record;
+    for (RecordNumber n : wanted) {
+        if (n >= count) continue;
+        table->Read(n, record);
+        if (record.deleted && hideDeleted) continue;
+        if (!AllTrue(t.filters, RowView{&record.values, record.deleted, n})) continue;
+        rows.push_back(record.values);
+    }
+    return rows;
+}
+
 void JoinedSource::ForEachRow(Session& session, const Node* where, const std::function<void(const RowView&)>& fn) const {
     if (m_tables.size() == 1) {
         const Table& t = *m_tables[0];
@@ -226,7 +262,8 @@ void JoinedSource::ForEachRow(Session& session, const Node* where, const std::fu
     std::vector<std::vector<Value>> rows = ReadTable(session, *m_tables[0]);
     for (size_t k = 1; k < m_tables.size(); ++k) {
         const Step& step = *m_steps[k - 1];
-        const std::vector<std::vector<Value>> right = ReadTable(session, *m_tables[k]);
+        auto indexed = ReadByIndex(session, k, rows);
+        const std::vector<std::vector<Value>> right = indexed ? std::move(*indexed) : ReadTable(session, *m_tables[k]);
         const size_t leftWidth = m_tables[k]->offset, rightWidth = m_tables[k]->fields.size();
         std::unordered_map<std::string, std::vector<size_t>> byKey;
         std::string key;
@@ -235,14 +272,24 @@ void JoinedSource::ForEachRow(Session& session, const Node* where, const std::fu
                 if (KeyOf(step.rightKeys, RowView{&right[i], false, 0}, key)) byKey[key].push_back(i);
             }
         }
-        std::vector<bool> rightMatched(right.size(), false);
+        // The last step hands its rows on as they are made; earlier ones collect them.
+        const bool last = k + 1 == m_tables.size();
         std::vector<std::vector<Value>> out;
+        auto emit = [&](const std::vector<Value>& row) {
+            if (!last) {
+                out.push_back(row);
+                return;
+            }
+            const RowView view{&row, false, 0};
+            if (where && !IsTrue(where->Eval(view))) return;
+            fn(view);
+        };
+        std::vector<bool> rightMatched(right.size(), false);
         std::vector<Value> pair(leftWidth + rightWidth);
-        auto tryPair = [&](const std::vector<Value>& l, size_t ri) {
-            std::copy(l.begin(), l.end(), pair.begin());
+        auto tryPair = [&](size_t ri) {
             std::copy(right[ri].begin(), right[ri].end(), pair.begin() + static_cast<std::ptrdiff_t>(leftWidth));
             if (!AllTrue(step.conditions, RowView{&pair, false, 0})) return false;
-            out.push_back(pair);
+            emit(pair);
             rightMatched[ri] = true;
             return true;
         };
@@ -250,19 +297,22 @@ void JoinedSource::ForEachRow(Session& session, const Node* where, const std::fu
         const bool keepRight = step.kind == JoinClause::Kind::kRight || step.kind == JoinClause::Kind::kFull;
         for (const std::vector<Value>& l : rows) {
             bool matched = false;
+            const std::vector<size_t>* candidates = nullptr;
             if (!step.leftKeys.empty()) {
-                if (KeyOf(step.leftKeys, RowView{&l, false, 0}, key)) {
-                    if (auto it = byKey.find(key); it != byKey.end()) {
-                        for (size_t ri : it->second) matched |= tryPair(l, ri);
-                    }
-                }
-            } else {
-                for (size_t ri = 0; ri < right.size(); ++ri) matched |= tryPair(l, ri);
+                if (!KeyOf(step.leftKeys, RowView{&l, false, 0}, key)) key.clear();
+                if (auto it = byKey.find(key); !key.empty() && it != byKey.end()) candidates = &it->second;
+                if (!candidates && !keepLeft) continue;
+            }
+            std::copy(l.begin(), l.end(), pair.begin());
+            if (candidates) {
+                for (size_t ri : *candidates) matched |= tryPair(ri);
+            } else if (step.leftKeys.empty()) {
+                for (size_t ri = 0; ri < right.size(); ++ri) matched |= tryPair(ri);
             }
             if (!matched && keepLeft) {
                 std::vector<Value> row = l;
                 row.resize(leftWidth + rightWidth);
-                out.push_back(std::move(row));
+                emit(row);
             }
         }
         if (keepRight) {
@@ -270,15 +320,10 @@ void JoinedSource::ForEachRow(Session& session, const Node* where, const std::fu
                 if (rightMatched[ri]) continue;
                 std::vector<Value> row(leftWidth);
                 row.insert(row.end(), right[ri].begin(), right[ri].end());
-                out.push_back(std::move(row));
+                emit(row);
             }
         }
         rows = std::move(out);
-    }
-    for (const std::vector<Value>& row : rows) {
-        const RowView view{&row, false, 0};
-        if (where && !IsTrue(where->Eval(view))) continue;
-        fn(view);
     }
 }
 

@@ -3,11 +3,13 @@
 // after the other. Equality conditions between the tables joined so far and the next one
 // (from ON, or from WHERE when every join is inner) are answered through a hash map instead of
 // pairing every row with every row; WHERE conditions on one table alone narrow that table
-// before the join (through its index where it has one).
+// before the join (through its index where it has one). When few rows meet a table whose
+// index covers the key field, only that table's matching records are read.
 #pragma once
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "engine/sql/ast.h"
@@ -40,6 +42,10 @@ private:
     struct Table;
     struct Step;
     std::vector<std::vector<Value>> ReadTable(Session& session, const Table& table) const;
+    // The rows of table k that match the few rows before it on an indexed key, found through
+    // the table's index; nullopt when the table has no index for the key.
+    std::optional<std::vector<std::vector<Value>>> ReadByIndex(Session& session, size_t k,
+                                                               const std::vector<std::vector<Value>>& left) const;
     std::vector<std::unique_ptr<Table>> m_tables;
     std::vector<std::unique_ptr<Step>> m_steps;  // one per table after the first
     Scope m_scope;

@@ -36,6 +36,7 @@ struct Core {
     std::vector<FieldInfo> fields;
     std::vector<SortKey> order;
     bool distinct = false;
+    std::vector<bool> used;  // grouped: the source fields the group's row must keep
 };
 
 bool HasSubquery(const Expr& e) {
@@ -87,6 +88,8 @@ std::unique_ptr<Core> BindCore(const SelectStmt& s, const Settings& settings, Se
     // The scope of grouped expressions: the group's row, then the aggregates' hidden fields.
     Scope post = scope;
     post.more.push_back(ScopeTable{&c.hidden, "", "", c.source->Width()});
+    c.used.assign(c.source->Width(), false);
+    post.used = &c.used;
     auto bindPost = [&](const Expr& e) {
         ExprPtr rewritten = ExtractAggregates(e, scope, c.aggregates);
         c.hidden.clear();
@@ -209,6 +212,8 @@ void RunCore(const Core& c, Session& session, std::vector<std::vector<Value>>& r
     };
     std::vector<Group> groups;
     std::unordered_map<std::string, size_t> byKey;
+    std::unordered_map<int64_t, size_t> byWhole;
+    const bool wholeKey = c.groupKeys.size() == 1 && c.groupKeys[0]->type.type == 'I';
     std::vector<Value> keyValues;
     std::string key;
     auto newGroup = [&](std::vector<Value> row, std::vector<Value> groupKey) {
@@ -219,13 +224,31 @@ void RunCore(const Core& c, Session& session, std::vector<std::vector<Value>>& r
     };
     c.source->ForEachRow(session, c.where.get(), [&](const RowView& row) {
         keyValues.clear();
-        for (const NodePtr& k : c.groupKeys) keyValues.push_back(k->Eval(row));
-        key = RowKey(keyValues);
-        auto it = byKey.find(key);
+        key.clear();
+        for (const NodePtr& k : c.groupKeys) {
+            keyValues.push_back(k->Eval(row));
+            if (!wholeKey) AppendKey(key, keyValues.back());
+        }
+        // One integer key (the common GROUP BY PtNum) is looked up as a number.
+        const int64_t* whole = wholeKey ? keyValues[0].If<int64_t>() : nullptr;
+        if (wholeKey && !whole) AppendKey(key, keyValues[0]);
         size_t index;
+        if (whole) {
+            auto [at, added] = byWhole.try_emplace(*whole, groups.size());
+            if (!added) {
+                for (Accumulator& a : groups[at->second].totals) a.Add(row);
+                return;
+            }
+        }
+        auto it = whole ? byKey.end() : byKey.find(key);
         if (it == byKey.end()) {
-            index = newGroup(*row.values, keyValues);
-            byKey.emplace(key, index);
+            // The group keeps only the fields its columns, HAVING and ORDER BY read.
+            std::vector<Value> kept(row.values->size());
+            for (size_t i = 0; i < kept.size(); ++i) {
+                if (i < c.used.size() && c.used[i]) kept[i] = (*row.values)[i];
+            }
+            index = newGroup(std::move(kept), keyValues);
+            if (!whole) byKey.emplace(key, index);
         } else {
             index = it->second;
         }
@@ -297,6 +320,8 @@ std::shared_ptr<BoundQuery> BindQuery(const SelectStmt& s, const Settings& setti
     q->fields = q->first->fields;
     q->sourceTable = s.table.name;
     for (const UnionPart& part : s.unions) {
+        if (part.select->top)
+            throw Error(engine::err::kSyntax, "TOP in a query after UNION is not supported" + At(part.select->top->pos));
         auto core = BindCore(*part.select, settings, session, false);
         if (core->fields.size() != q->fields.size())
             throw Error(engine::err::kSyntax, "The queries of a UNION must give the same number of columns (" +
@@ -345,7 +370,12 @@ ResultSet RunQuery(const BoundQuery& q, Session& session) {
         RunCore(*core, session, rows, keys);
         if (!all || core->distinct) KeepDistinct(rows, keys);
     }
-    const std::vector<SortKey>& order = q.first->order;
+    // DISTINCT and UNION without ORDER BY give their rows sorted, as FoxPro does.
+    std::vector<SortKey> allColumns;
+    if (q.first->order.empty() && (q.first->distinct || !q.unions.empty())) {
+        for (size_t i = 0; i < q.fields.size(); ++i) allColumns.push_back(SortKey{static_cast<int>(i), nullptr, false});
+    }
+    const std::vector<SortKey>& order = allColumns.empty() ? q.first->order : allColumns;
     std::vector<size_t> index(rows.size());
     std::iota(index.begin(), index.end(), 0);
     auto compare = [&](size_t x, size_t y) {

@@ -119,6 +119,20 @@ TEST(SqlQuery, CountByKeyReadsOnlyTheIndexedCandidates) {
     EXPECT_EQ(t.post->reads - before, 2);
 }
 
+TEST(SqlQuery, AJoinOfFewRowsReadsTheOtherTableThroughItsIndex) {
+    Tables t;
+    for (int i = 0; i < 40; ++i) Add(*t.post, {100 + i, 1.0, "X"});
+    t.post->indexed = {true, false, false};
+    const long before = t.post->reads;
+    const auto r = t.Rows("SELECT p.Name, s.Code FROM Pat p JOIN Post s ON s.Id = p.Id WHERE p.Id = 1");
+    ASSERT_EQ(r.size(), 2u);
+    EXPECT_EQ(r[0][0], Value("Adams"));
+    EXPECT_EQ(t.post->reads - before, 2);
+    // Without an index every record is read, with the same answer.
+    t.post->indexed = {false, false, false};
+    EXPECT_EQ(t.Rows("SELECT p.Name, s.Code FROM Pat p JOIN Post s ON s.Id = p.Id WHERE p.Id = 1"), r);
+}
+
 TEST(SqlQuery, FunctionsAtTheirEdges) {
     Tables t;
     const auto r = t.Rows(
