@@ -189,6 +189,14 @@ private:
         m_groupNotes.clear();
         m_notesCopies.clear();
 
+        // The group's rows go into the practice table by table, then reach the disk at once.
+        int32_t failed = 0;
+        try {
+            app::AppendCopies(m_practice, group, failed);
+        } catch (...) {
+            if (failed) m_ptNum = failed;
+            throw;
+        }
         m_practice.Flush();
         for (const std::string& file : notesCopies) SyncPath(file, false);
         if (!notesCopies.empty()) SyncPath(m_dataFolder + "/Notes", true);
