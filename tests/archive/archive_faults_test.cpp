@@ -27,8 +27,9 @@ const std::string kArchiveFiles = "/archive/";  // every file in the archive fol
 // One archive run of kPatients over a fresh practice and archive, with the faults that
 // arrange sets up on the archive's files.
 struct FaultyRun {
-    // With thenStartAgain a second run, on the sound disk and with nothing selected, follows
-    // the faulty one (it finishes what the journal says was left half done).
+    // With thenStartAgain a second run of the same patients, on the sound disk, follows the
+    // faulty one: it finishes first what the journal says was left half done, then skips the
+    // patients that are no longer in the practice and archives the others.
     explicit FaultyRun(const std::function<void(FaultyFileSystem&)>& arrange, bool thenStartAgain = false) {
         log.emplace(dir / "Corvane.log");
         MakePractice(Data(), 6);
@@ -44,6 +45,7 @@ struct FaultyRun {
         }
         if (thenStartAgain) {
             FakeWindow again(Data());
+            again.SelectPatients(kPatients);
             app::cmdArchive_Click(again);
         }
         practice = Read(Data());
