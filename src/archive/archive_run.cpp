@@ -1,15 +1,10 @@
 #include "archive/archive_run.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <map>
@@ -23,6 +18,7 @@
 #include "archive/merge_tables.h"
 #include "archive/patient_copy.h"
 #include "archive/restore_run.h"
+#include "archive/run_files.h"
 #include "common/exception_text.h"
 #include "common/files.h"
 #include "common/paths.h"
@@ -48,57 +44,13 @@ bool g_runActive = false;
 bool g_verifyCopies = true;
 std::function<void(engine::api::Connection&)> g_beforeVerify;
 
-// Defers a connection's flushing for the life of the guard; the run flushes at its commits.
-class DeferredFlush {
-public:
-    explicit DeferredFlush(engine::api::Connection& connection)
-        : m_connection(connection), m_was(connection.DeferredFlush()) {
-        m_connection.SetDeferredFlush(true);
-    }
-    ~DeferredFlush() {
-        try {
-            if (m_connection.State() == 1) m_connection.Flush();
-        } catch (const std::exception&) {
-        }
-        m_connection.SetDeferredFlush(m_was);
-    }
-    DeferredFlush(const DeferredFlush&) = delete;
-    DeferredFlush& operator=(const DeferredFlush&) = delete;
-
-private:
-    engine::api::Connection& m_connection;
-    bool m_was;
-};
-
 void Log(const std::string& text) { product::WriteLog(kModule, kProcedure, text); }
 
-bool Exists(const std::string& path) {
-    std::error_code error;
-    return std::filesystem::exists(path, error);
-}
-
-// Refuses what an unforced delete refuses: a read-only file.
-void CheckDeletable(const std::string& file) {
-    struct stat info {};
-    if (::stat(file.c_str(), &info) == 0 && (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
-        throw engine::Error(engine::err::kFileAccess, "Permission denied: " + file);
-}
-
-// Deletes a file the way an unforced delete does.
-void DeleteUnforced(const std::string& file) {
-    CheckDeletable(file);
-    std::filesystem::remove(file);
-}
-
-// Makes a file (or a folder's entries) durable; throws naming it when the system refuses.
-void SyncPath(const std::string& path, bool folder) {
-    const int fd = ::open(path.c_str(), (folder ? O_RDONLY | O_DIRECTORY : O_RDONLY) | O_CLOEXEC);
-    if (fd < 0) throw engine::Error(engine::err::kFileAccess, "Cannot open " + path + ": " + std::strerror(errno));
-    const int rc = ::fsync(fd);
-    const int error = errno;
-    ::close(fd);
-    if (rc != 0) throw engine::Error(engine::err::kFileAccess, "Cannot sync " + path + ": " + std::strerror(error));
-}
+using archive::CheckDeletable;
+using archive::DeferredFlush;
+using archive::DeleteUnforced;
+using archive::SyncPath;
+bool Exists(const std::string& path) { return archive::FileExists(path); }
 
 // One archive run: its paths, the archive connection, the patient loop's state and the group
 // of patients copied but not yet committed.

@@ -56,27 +56,6 @@ void DeletePatient(Connection& connection, int32_t patient) {
     connection.Execute("DELETE FROM IdentFil WHERE PtNum = " + std::to_string(patient), -1);
 }
 
-// Defers a connection's flushing for the life of the guard; the run flushes at its commits.
-class DeferredFlush {
-public:
-    explicit DeferredFlush(Connection& connection) : m_connection(connection), m_was(connection.DeferredFlush()) {
-        m_connection.SetDeferredFlush(true);
-    }
-    ~DeferredFlush() {
-        try {
-            if (m_connection.State() == 1) m_connection.Flush();
-        } catch (const std::exception&) {
-        }
-        m_connection.SetDeferredFlush(m_was);
-    }
-    DeferredFlush(const DeferredFlush&) = delete;
-    DeferredFlush& operator=(const DeferredFlush&) = delete;
-
-private:
-    Connection& m_connection;
-    bool m_was;
-};
-
 // One restore run over an open archive connection, its lock already held.
 class Run {
 public:
