@@ -1,6 +1,5 @@
 #include "archive/archive_run.h"
 
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
