@@ -164,7 +164,10 @@ void TableState::RepairIndexIfStale() {
             DropCache();
             unindexed = !index->HoldsKeys(KeysOf(RecordBytes(last), last), last + 1);
         } catch (const Error&) {
-            return;  // a broken tree is reported by the operation that meets it
+            // A broken tree is reported by the operation that meets it, unless a writer died
+            // while writing it (the marker says so): then it is rebuilt below.
+            if (!marked) return;
+            unindexed = true;
         }
     }
     if (!marked && !unindexed) return;

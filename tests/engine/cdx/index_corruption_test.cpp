@@ -6,6 +6,7 @@
 #include <random>
 
 #include "engine/cdx/cdx_format.h"
+#include "engine/cdx/index_marker.h"
 #include "engine/dbf/format.h"
 #include "engine/error.h"
 #include "index_support.h"
@@ -78,6 +79,20 @@ TEST_F(IndexCorruption, AKeyCountPastTheNode) {
         const uint32_t root = fmt::Le32(reinterpret_cast<const uint8_t*>(b.data()) + header);
         fmt::PutLe16(reinterpret_cast<uint8_t*>(b.data()) + root + 2, 60000);
     });
+}
+
+// A writer killed in the middle of writing index pages leaves a broken tree and its marker:
+// the next open rebuilds the index instead of failing on the broken tree.
+TEST_F(IndexCorruption, ABrokenTreeLeftByAWriterThatDiedIsRebuiltAtOpen) {
+    std::string bytes = good;
+    const uint32_t header = TagHeaders(bytes).at(1);
+    const uint32_t root = fmt::Le32(reinterpret_cast<const uint8_t*>(bytes.data()) + header);
+    fmt::PutLe16(reinterpret_cast<uint8_t*>(bytes.data()) + root + 2, 0);
+    testing_support::WriteFile(dir / "p.cdx", bytes);
+    engine::cdx::AddWriter(dir / "p.dbf");
+    auto table = engine::Table::Open(dir / "p.dbf");
+    table->Append({engine::Value(int64_t{777779})});
+    index_testing::ExpectIndexMatchesRows(*table);
 }
 
 TEST_F(IndexCorruption, ATruncatedFile) {
