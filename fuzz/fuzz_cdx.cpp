@@ -24,8 +24,8 @@ fuzzing::FolderImage MakeTemplate() {
                                                               {.name = "NOTE", .type = 'M', .length = 4}});
         const char* names[] = {"Adams", "baker", "Clark", "adams", "Evans", "Ford"};
         for (int i = 0; i < 6; ++i)
-            table->Append({engine::Value(int64_t{i + 1}), engine::Value(names[i]), engine::Value(Day(1950 + i, 1 + i, 3)),
-                           engine::Value(std::string(i * 20, 'n'))},
+            table->Append({engine::Value(int64_t{i + 1}), engine::Value(names[i]),
+                           engine::Value(Day(1950 + i, 1 + i, 3)), engine::Value(std::string(i * 20, 'n'))},
                           i == 4);
         table->CreateIndex({{.name = "ID", .expression = "ID", .candidate = true},
                             {.name = "NAME", .expression = "UPPER(NAME)"},
@@ -66,7 +66,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Try([&] { table->ExpectedIndexEntries(tag); });
     }
     Try([&] { table->Append({engine::Value(int64_t{7}), engine::Value("Grant"), engine::Value(Day(1970, 7, 7))}); });
-    Try([&] { table->Overwrite(1, {engine::Value(int64_t{2}), engine::Value("Baxter"), engine::Value(Day(1951, 2, 3))}); });
+    Try([&] {
+        table->Overwrite(1, {engine::Value(int64_t{2}), engine::Value("Baxter"), engine::Value(Day(1951, 2, 3))});
+    });
     Try([&] { table->SetDeleted(2, true); });
     Try([&] { table->SeekEqual(1, engine::Value("GRANT")); });
     Try([&] { table->VerifyIndex(); });

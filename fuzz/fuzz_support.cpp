@@ -25,8 +25,8 @@ std::vector<std::string> SplitParts(const uint8_t* data, size_t size, size_t cou
 }
 
 Scratch::Scratch(std::string_view name) {
-    const std::filesystem::path base = std::filesystem::is_directory("/dev/shm") ? "/dev/shm"
-                                                                                 : std::filesystem::temp_directory_path();
+    const std::filesystem::path base =
+        std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path();
     m_path = base / ("archive-fuzz-" + std::string(name) + "-" + std::to_string(::getpid()));
     std::filesystem::remove_all(m_path);
     std::filesystem::create_directories(m_path);

@@ -61,7 +61,8 @@ void QuietMessages(QtMsgType type, const QMessageLogContext& context, const QStr
     std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
 }
 
-const char* const kTables[] = {"IdentFil", "Appointment", "Case", "BillOthe", "MngCare", "PostFile", "PatIns", "PmtAndChrg"};
+const char* const kTables[] = {"IdentFil", "Appointment", "Case",   "BillOthe",
+                               "MngCare",  "PostFile",    "PatIns", "PmtAndChrg"};
 
 class NoPrompt : public deletion::PasswordPrompt {
 public:
@@ -228,8 +229,7 @@ int main(int argc, char** argv) {
             {
                 app::frmArchive balloon;
                 BalloonWindow window(base / "window", patients, balloon);
-                const Figures shown =
-                    Measure(count, [&] { return app::CheckAndArchive(window).archived; });
+                const Figures shown = Measure(count, [&] { return app::CheckAndArchive(window).archived; });
                 Print("window", shown, peerRate);
             }
             std::printf("  peak resident memory of the batch run %ld KiB\n", peakKb);

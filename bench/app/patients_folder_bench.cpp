@@ -119,7 +119,8 @@ int main(int argc, char** argv) {
     const double sortMs = Since(start);
 
     start = std::chrono::steady_clock::now();
-    window.suiFolders_ItemClick(window.suiFolders()->Model().Item(window.suiFolders()->Model().Find("Active Patients")));
+    window.suiFolders_ItemClick(
+        window.suiFolders()->Model().Item(window.suiFolders()->Model().Find("Active Patients")));
     Draw(window);
     const double activeMs = Since(start);
     const int groups = grid.Arrangement().GroupCount();

@@ -68,7 +68,8 @@ int main(int argc, char** argv) {
         if (!failed.empty()) std::fprintf(stderr, "pack_bench: could not pack %s\n", failed.c_str());
 
         const uint64_t bytes = ReadAll(folder);  // warms the cache
-        const std::string cat = "cd '" + folder.string() + "' && cat *.dbf *.DBF *.fpt *.FPT *.cdx *.CDX 2>/dev/null >/dev/null";
+        const std::string cat =
+            "cd '" + folder.string() + "' && cat *.dbf *.DBF *.fpt *.FPT *.cdx *.CDX 2>/dev/null >/dev/null";
         double bestPack = 1e9, bestRead = 1e9, bestCat = 1e9;
         for (int round = 0; round < rounds; ++round) {
             auto start = std::chrono::steady_clock::now();
@@ -81,11 +82,12 @@ int main(int argc, char** argv) {
             (void)!std::system(cat.c_str());
             bestCat = std::min(bestCat, Since(start));
         }
-        std::printf("database of %d patients (%llu rows, %.1f MB of .dbf/.fpt/.cdx), best of %d rounds:\n"
-                    "  pack with nothing to drop %.4f s\n  cat of the files %.4f s (ratio %.2f)\n"
-                    "  reading the files in this process %.4f s (ratio %.2f)\n",
-                    patients, static_cast<unsigned long long>(summary.rows), bytes / 1e6, rounds, bestPack, bestCat,
-                    bestPack / bestCat, bestRead, bestPack / bestRead);
+        std::printf(
+            "database of %d patients (%llu rows, %.1f MB of .dbf/.fpt/.cdx), best of %d rounds:\n"
+            "  pack with nothing to drop %.4f s\n  cat of the files %.4f s (ratio %.2f)\n"
+            "  reading the files in this process %.4f s (ratio %.2f)\n",
+            patients, static_cast<unsigned long long>(summary.rows), bytes / 1e6, rounds, bestPack, bestCat,
+            bestPack / bestCat, bestRead, bestPack / bestRead);
     } catch (const engine::Error& e) {
         std::fprintf(stderr, "pack_bench: error %ld: %s\n", e.Number(), e.Description().c_str());
         fs::remove_all(folder);

@@ -97,8 +97,7 @@ void MeasureIndexed(const fs::path& folder, uint32_t rows) {
         auto t = engine::Table::Open(file, engine::OpenMode::Exclusive);
         t->CreateIndex({{"PtNum", "PtNum", "", false, false}, {"Name", "UPPER(Name)", "", false, false}});
     }
-    std::printf("%u rows with tags PtNum and UPPER(Name): written and indexed in %.1f s\n", rows,
-                Micros(start) / 1e6);
+    std::printf("%u rows with tags PtNum and UPPER(Name): written and indexed in %.1f s\n", rows, Micros(start) / 1e6);
 
     engine::api::key_index::Clear();
     engine::api::Connection c;

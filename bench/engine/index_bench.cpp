@@ -52,11 +52,13 @@ int main(int argc, char** argv) {
         for (int i = 0; i < n; ++i) table->Append(Row(rng, static_cast<int64_t>(rng() % 1000000000)));
         const double append = Seconds(start) / n * 1e6;
         start = std::chrono::steady_clock::now();
-        for (int i = 0; i < n; ++i) table->Overwrite(rng() % table->RecordCount(), Row(rng, static_cast<int64_t>(rng() % 1000000000)));
+        for (int i = 0; i < n; ++i)
+            table->Overwrite(rng() % table->RecordCount(), Row(rng, static_cast<int64_t>(rng() % 1000000000)));
         const double overwrite = Seconds(start) / n * 1e6;
         start = std::chrono::steady_clock::now();
         size_t found = 0;
-        for (int i = 0; i < n; ++i) found += table->SeekEqual(0, table->ReadValue(rng() % table->RecordCount(), 0))->size();
+        for (int i = 0; i < n; ++i)
+            found += table->SeekEqual(0, table->ReadValue(rng() % table->RecordCount(), 0))->size();
         const double lookup = Seconds(start) / n * 1e6;
         start = std::chrono::steady_clock::now();
         table->Reindex();

@@ -19,10 +19,10 @@ namespace {
 using bench_support::ResidentKilobytes;
 
 std::shared_ptr<views::MemoryRecordSource> Patients(int count) {
-    static const char* const kLast[] = {"Smith", "Jones", "Brown", "Miller", "Davis", "Garcia", "Wilson", "Moore",
-                                        "Taylor", "Anderson", "Thomas", "Jackson", "White", "Harris", "Martin",
-                                        "Thompson", "Young", "King", "Lopez", "Hill", "Scott", "Green", "Adams",
-                                        "Baker", "Nelson", "Carter", "Quinn", "Ortiz", "Evans", "Foster"};
+    static const char* const kLast[] = {
+        "Smith",  "Jones",   "Brown", "Miller", "Davis",  "Garcia",   "Wilson", "Moore", "Taylor", "Anderson",
+        "Thomas", "Jackson", "White", "Harris", "Martin", "Thompson", "Young",  "King",  "Lopez",  "Hill",
+        "Scott",  "Green",   "Adams", "Baker",  "Nelson", "Carter",   "Quinn",  "Ortiz", "Evans",  "Foster"};
     static const char* const kFirst[] = {"Ann", "Bob", "Cy", "Dee", "Eve", "Fay", "Gus", "Hal", "Ida", "Jo"};
     auto source = std::make_shared<views::MemoryRecordSource>(std::vector<std::string>{
         "PtNum", "LastNam", "FirstNam", "MI", "Title1", "HomPhone", "BusPhone", "SSN", "Birthday", "Initial"});
@@ -33,11 +33,12 @@ std::shared_ptr<views::MemoryRecordSource> Patients(int count) {
         const std::string last = std::string(kLast[next() % 30]) + std::to_string(next() % 500);
         char phone[16];
         std::snprintf(phone, sizeof phone, "555.%03u.%04u", next() % 1000, next() % 10000);
-        source->AddRecord({engine::Value(i + 1), engine::Value(last), engine::Value(kFirst[next() % 10]),
-                           engine::Value("Q"), engine::Value("Mr."), engine::Value(phone), engine::Value(phone),
-                           engine::Value("123-45-6789"),
-                           engine::Value(engine::Date{engine::JulianDayFromYmd(1930 + next() % 90, 1 + next() % 12, 1 + next() % 28)}),
-                           engine::Value(last.substr(0, 1))});
+        source->AddRecord(
+            {engine::Value(i + 1), engine::Value(last), engine::Value(kFirst[next() % 10]), engine::Value("Q"),
+             engine::Value("Mr."), engine::Value(phone), engine::Value(phone), engine::Value("123-45-6789"),
+             engine::Value(
+                 engine::Date{engine::JulianDayFromYmd(1930 + next() % 90, 1 + next() % 12, 1 + next() % 28)}),
+             engine::Value(last.substr(0, 1))});
     }
     return source;
 }

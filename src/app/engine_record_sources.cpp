@@ -29,10 +29,12 @@ engine::api::Connection& ConnectionFor(const std::string& connectionString) {
 
 }  // namespace
 
-std::unique_ptr<views::RecordSource> OpenEngineRecordSource(const std::string& connectionString, const std::string& sql) {
+std::unique_ptr<views::RecordSource> OpenEngineRecordSource(const std::string& connectionString,
+                                                            const std::string& sql) {
     engine::api::Connection& connection = ConnectionFor(connectionString);
     auto recordset = std::make_shared<engine::api::Recordset>();
-    recordset->Open(sql, connection, engine::api::kAdOpenStatic, engine::api::kAdLockOptimistic, engine::api::kAdCmdUnknown);
+    recordset->Open(sql, connection, engine::api::kAdOpenStatic, engine::api::kAdLockOptimistic,
+                    engine::api::kAdCmdUnknown);
     if (recordset->State() == 0)
         throw engine::Error(engine::err::kBadArgument, "The record source returns no rows: " + sql);
     return std::make_unique<RecordsetSource>(std::move(recordset));

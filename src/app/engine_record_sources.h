@@ -14,7 +14,8 @@ namespace app {
 // Runs sql on the connection for connectionString (opened on first use) and returns its rows.
 // Throws engine::Error when the database cannot be opened or the statement fails; a failed
 // connection is not kept.
-std::unique_ptr<views::RecordSource> OpenEngineRecordSource(const std::string& connectionString, const std::string& sql);
+std::unique_ptr<views::RecordSource> OpenEngineRecordSource(const std::string& connectionString,
+                                                            const std::string& sql);
 
 // Makes OpenEngineRecordSource the opener of every record grid of the program.
 void InstallEngineRecordSources();

@@ -33,19 +33,13 @@ std::string RecentDatabase() {
 
 std::string FindCommandSource(int kind) {
     switch (kind) {
-        case folders::kFindPatients:
-            return "IdentFil";
-        case folders::kFindReferrals:
-            return "Ref";
+        case folders::kFindPatients: return "IdentFil";
+        case folders::kFindReferrals: return "Ref";
         // Doctors and hospitals share DocIdent: a doctor has a code of his own, a hospital none.
-        case folders::kFindDoctors:
-            return "SELECT * FROM DocIdent WHERE NOT EMPTY(Doc)";
-        case folders::kFindHospitals:
-            return "SELECT * FROM DocIdent WHERE EMPTY(Doc)";
-        case folders::kFindInsurance:
-            return "InsIdent";
-        default:
-            return {};
+        case folders::kFindDoctors: return "SELECT * FROM DocIdent WHERE NOT EMPTY(Doc)";
+        case folders::kFindHospitals: return "SELECT * FROM DocIdent WHERE EMPTY(Doc)";
+        case folders::kFindInsurance: return "InsIdent";
+        default: return {};
     }
 }
 

@@ -58,7 +58,7 @@ class GridPopup;
 
 // Where start-up looks for the program itself; tests point it at temporary folders.
 struct StartupEnvironment {
-    std::string programFolder;                    // the running program's folder
+    std::string programFolder;                       // the running program's folder
     std::string installedFolder = kInstalledFolder;  // the suite's fixed install folder
     static StartupEnvironment FromProcess();
 };
@@ -74,8 +74,7 @@ public:
     // StopRequested (about 30 a second).
     static constexpr std::chrono::milliseconds kEventInterval{33};
     // Asked when the window is closed while an archive run goes on.
-    static constexpr const char* kStopRunQuestion =
-        "An archive run is in progress. Stop it after the current patient?";
+    static constexpr const char* kStopRunQuestion = "An archive run is in progress. Stop it after the current patient?";
     // The clock the event processing is timed by; tests give one they move by hand.
     using Clock = std::function<std::chrono::steady_clock::time_point()>;
 
@@ -169,7 +168,7 @@ protected:
     // run locks of the folder for the length of the pack. When an archive run holds them or
     // another connection holds a table, nothing is packed and the reason is returned instead.
     std::optional<std::string> PackWhenFree(const std::string& folder, const std::string& failedText);
-    void FillFolderBar();          // folder file, sub-folders, then the Patients folder is opened
+    void FillFolderBar();  // folder file, sub-folders, then the Patients folder is opened
 
     // The unattended jobs of the command line.
     virtual void CreateArchiveDatabase();

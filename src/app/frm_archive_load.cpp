@@ -71,8 +71,7 @@ void frmArchive::ReadCommandLine() {
     const StartSwitches switches = ParseStartSwitches(common::GetCommandArgs());
     product::DebugFlags |= switches.debugBits;
     switch (switches.mode) {
-        case StartSwitches::Mode::Window:
-            return;
+        case StartSwitches::Mode::Window: return;
         case StartSwitches::Mode::Create:
             m_databasePath = switches.value;
             CreateArchiveDatabase();
@@ -166,8 +165,7 @@ std::optional<std::string> frmArchive::PackWhenFree(const std::string& folder, c
         return "These tables are in use by another connection: " + names + ".";
     }
     const std::string failed = PackDatabase(folder);
-    if (!failed.empty())
-        ui::MsgBox(failedText + "\r\n" + failed, ui::Icon::None, kAppTitle);
+    if (!failed.empty()) ui::MsgBox(failedText + "\r\n" + failed, ui::Icon::None, kAppTitle);
     return std::nullopt;
 }
 

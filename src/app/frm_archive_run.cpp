@@ -50,7 +50,9 @@ public:
     std::string ProgramPath() override { return common::ProgramPath(); }
     // The window shows the pre-flight sheet and runs only when the user chooses Archive.
     bool WantsPreflight() const override { return true; }
-    bool ConfirmPreflight(const archive::PreflightSheet& sheet) override { return frmPreflight::Confirm(sheet, &m_window); }
+    bool ConfirmPreflight(const archive::PreflightSheet& sheet) override {
+        return frmPreflight::Confirm(sheet, &m_window);
+    }
 
 private:
     frmArchive& m_window;

@@ -12,8 +12,7 @@
 
 namespace app {
 
-frmConfirmPwd::frmConfirmPwd(std::string helpFile, QWidget* parent)
-    : QDialog(parent), m_helpFile(std::move(helpFile)) {
+frmConfirmPwd::frmConfirmPwd(std::string helpFile, QWidget* parent) : QDialog(parent), m_helpFile(std::move(helpFile)) {
     setObjectName("frmConfirmPwd");
     setWindowTitle("Confirm Password");
     setModal(true);
@@ -78,8 +77,7 @@ void frmConfirmPwd::keyPressEvent(QKeyEvent* event) {
             // Taken on the press: the text box keeps key releases to itself.
             Form_KeyDown(event->key());
             return;
-        default:
-            QDialog::keyPressEvent(event);
+        default: QDialog::keyPressEvent(event);
     }
 }
 

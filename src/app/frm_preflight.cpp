@@ -15,8 +15,7 @@ QString Text(const std::string& text) { return QString::fromStdString(text); }
 
 void FillList(QListWidget& list, const std::vector<archive::PatientLine>& lines, long count) {
     list.clear();
-    for (const archive::PatientLine& line : lines)
-        list.addItem(QString("%1  %2").arg(line.ptNum).arg(Text(line.name)));
+    for (const archive::PatientLine& line : lines) list.addItem(QString("%1  %2").arg(line.ptNum).arg(Text(line.name)));
     if (count > static_cast<long>(lines.size()))
         list.addItem(QString("... and %1 more").arg(count - static_cast<long>(lines.size())));
     list.setVisible(count > 0);
@@ -69,19 +68,22 @@ void frmPreflight::Fill(const archive::PreflightSheet& sheet) {
     rows.setItem(row, 1, Cell(QString::number(sheet.TotalRows()), true, true));
     rows.resizeColumnsToContents();
     rows.horizontalHeader()->setStretchLastSection(true);
-    rows.setFixedHeight(rows.horizontalHeader()->height() + rows.rowHeight(0) * rows.rowCount() + 2 * rows.frameWidth());
+    rows.setFixedHeight(rows.horizontalHeader()->height() + rows.rowHeight(0) * rows.rowCount() +
+                        2 * rows.frameWidth());
 
     m_ui->lblNotes->setText(QString("Notes files: %1").arg(sheet.notesFiles));
     const QString after = "Patients with appointments after " + Text(sheet.today) + ": ";
-    m_ui->lblFutureAppointments->setText(after + (sheet.appointmentDatesKnown ? QString::number(sheet.withFutureAppointments)
-                                                                              : QString("not known")));
+    m_ui->lblFutureAppointments->setText(
+        after + (sheet.appointmentDatesKnown ? QString::number(sheet.withFutureAppointments) : QString("not known")));
     FillList(*m_ui->lstFutureAppointments, sheet.futureAppointmentPatients, sheet.withFutureAppointments);
     m_ui->lblAlreadyArchived->setText(
-        QString("Patients already in the archive (their archive copy will be replaced): %1").arg(sheet.alreadyArchived));
+        QString("Patients already in the archive (their archive copy will be replaced): %1")
+            .arg(sheet.alreadyArchived));
     FillList(*m_ui->lstAlreadyArchived, sheet.alreadyArchivedPatients, sheet.alreadyArchived);
     m_ui->lblNotInPractice->setText(
-        sheet.notInPractice > 0 ? QString("Patients no longer in the practice database (skipped): %1").arg(sheet.notInPractice)
-                                : QString());
+        sheet.notInPractice > 0
+            ? QString("Patients no longer in the practice database (skipped): %1").arg(sheet.notInPractice)
+            : QString());
     m_ui->lblNotInPractice->setVisible(sheet.notInPractice > 0);
     adjustSize();
 }

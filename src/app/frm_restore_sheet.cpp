@@ -30,9 +30,9 @@ frmRestoreSheet::frmRestoreSheet(const archive::RestoreSheet& sheet, QWidget* pa
     m_ui->tblRows->setFocusPolicy(Qt::NoFocus);
     m_ui->lstSkipped->setWordWrap(true);
     for (const archive::RestoreRefusal& refusal : sheet.refused)
-        m_ui->lstSkipped->addItem(QString::fromStdString(
-            "Patient " + std::to_string(refusal.ptNum) + (refusal.name.empty() ? "" : " (" + refusal.name + ")") + ": " +
-            refusal.reason));
+        m_ui->lstSkipped->addItem(QString::fromStdString("Patient " + std::to_string(refusal.ptNum) +
+                                                         (refusal.name.empty() ? "" : " (" + refusal.name + ")") +
+                                                         ": " + refusal.reason));
     const bool anySkipped = !sheet.refused.empty();
     m_ui->lblSkippedCaption->setVisible(anySkipped);
     m_ui->lstSkipped->setVisible(anySkipped);

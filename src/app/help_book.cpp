@@ -16,9 +16,9 @@ struct ContextPage {
 };
 
 constexpr ContextPage kContextPages[] = {
-    {1910, "main_window.html"}, {780, "password.html"},    {770, "find.html"}, {750, "summary.html"},
-    {740, "format_view.html"},  {730, "group_by.html"},    {720, "sort.html"}, {710, "fields.html"},
-    {1920, "restoring.html"},
+    {1910, "main_window.html"}, {780, "password.html"},    {770, "find.html"},
+    {750, "summary.html"},      {740, "format_view.html"}, {730, "group_by.html"},
+    {720, "sort.html"},         {710, "fields.html"},      {1920, "restoring.html"},
 };
 
 constexpr const char* kIndex = "index.html";

@@ -39,9 +39,7 @@ frmHelp::frmHelp(QString folder, QWidget* parent)
 
 frmHelp::~frmHelp() = default;
 
-void frmHelp::ShowTopic(const QString& file) {
-    m_ui->txtPage->setSource(QUrl::fromLocalFile(m_folder + "/" + file));
-}
+void frmHelp::ShowTopic(const QString& file) { m_ui->txtPage->setSource(QUrl::fromLocalFile(m_folder + "/" + file)); }
 
 QString frmHelp::CurrentTopic() const { return QFileInfo(m_ui->txtPage->source().toLocalFile()).fileName(); }
 

@@ -14,12 +14,18 @@ struct DesignColumn {
 };
 
 constexpr DesignColumn kColumns[] = {
-    {"Patient Number", "ptnum", 1560, ""}, {"Last Name", "lastnam", 1800, ""},  {"First Name", "firstnam", 1500, ""},
-    {"MI", "mi", 420, ""},                 {"Title", "title1", 720, ""},        {"Home Phone", "homphone", 1400, ""},
-    {"Work Phone", "busphone", 1400, ""},  {"SSN", "ssn", 1300, ""},            {"Birthday", "birthday", 1200, "General Date"},
+    {"Patient Number", "ptnum", 1560, ""},
+    {"Last Name", "lastnam", 1800, ""},
+    {"First Name", "firstnam", 1500, ""},
+    {"MI", "mi", 420, ""},
+    {"Title", "title1", 720, ""},
+    {"Home Phone", "homphone", 1400, ""},
+    {"Work Phone", "busphone", 1400, ""},
+    {"SSN", "ssn", 1300, ""},
+    {"Birthday", "birthday", 1200, "General Date"},
 };
 constexpr int kLastNameColumn = 2;
-constexpr int kColumnHeaderHeight = 285;       // twips
+constexpr int kColumnHeaderHeight = 285;           // twips
 constexpr views::OleColor kOddRows = 0x00FFFFFF;   // white
 constexpr views::OleColor kEvenRows = 0x00FFFF80;  // red 128, green 255, blue 255
 constexpr views::OleColor kButtonFace = 0x8000000F;

@@ -68,10 +68,8 @@ std::string QtUi::InputBox(const std::string& prompt, const std::string& title, 
 void QtUi::SetBusyCursor(bool busy) {
     if (busy == m_busy) return;
     m_busy = busy;
-    if (busy)
-        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    else
-        QGuiApplication::restoreOverrideCursor();
+    if (busy) QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    else QGuiApplication::restoreOverrideCursor();
 }
 
 void QtUi::ShowHelp(const std::string& helpFile, int context) {

@@ -35,10 +35,8 @@ StartSwitches ParseStartSwitches(const std::vector<std::string>& args) {
             return result;
         }
         const std::string tail = LastTwoUpper(arg);
-        if (tail == "-D")
-            result.debugBits |= 1;
-        else if (tail == "-T")
-            result.debugBits |= 2;
+        if (tail == "-D") result.debugBits |= 1;
+        else if (tail == "-T") result.debugBits |= 2;
     }
     return result;
 }

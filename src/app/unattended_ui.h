@@ -10,7 +10,8 @@ namespace app {
 
 class UnattendedUi final : public ui::Ui {
 public:
-    ui::Answer MessageBox(const std::string& text, ui::Buttons buttons, ui::Icon icon, const std::string& title) override;
+    ui::Answer MessageBox(const std::string& text, ui::Buttons buttons, ui::Icon icon,
+                          const std::string& title) override;
     std::string InputBox(const std::string& prompt, const std::string& title, const std::string& defaultText) override;
     void SetBusyCursor(bool busy) override { m_qt.SetBusyCursor(busy); }
     bool BusyCursor() override { return m_qt.BusyCursor(); }

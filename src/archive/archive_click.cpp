@@ -91,15 +91,11 @@ std::string SummaryLine(const RunSummary& summary) {
                        (summary.requested == 1 ? " patient; " : " patients; ") +
                        std::to_string(summary.skipped.size()) + " skipped";
     switch (summary.ending) {
-        case RunSummary::Ending::Stopped:
-            return line + "; stopped by the user.";
+        case RunSummary::Ending::Stopped: return line + "; stopped by the user.";
         case RunSummary::Ending::Error:
-        case RunSummary::Ending::Refused:
-            return line + "; ended by an error (see above).";
-        case RunSummary::Ending::Cancelled:
-            return line + "; cancelled.";
-        case RunSummary::Ending::Complete:
-            break;
+        case RunSummary::Ending::Refused: return line + "; ended by an error (see above).";
+        case RunSummary::Ending::Cancelled: return line + "; cancelled.";
+        case RunSummary::Ending::Complete: break;
     }
     return line + ".";
 }

@@ -172,8 +172,7 @@ void CreateArchiveDatabase(const std::string& databasePath, const std::string& a
     });
     Skippable([&] { CopyFolderFiles(dataFolder.empty() ? "/" : dataFolder, archiveFolder); });
     Skippable([&] { status.ShowStatus(kCreatingTitle, "Cleaning up extra database files.  Please wait...", true); });
-    for (const char* extension : kExtraExtensions)
-        Skippable([&] { DeleteFilesEndingIn(archiveFolder, extension); });
+    for (const char* extension : kExtraExtensions) Skippable([&] { DeleteFilesEndingIn(archiveFolder, extension); });
     Skippable([&] { common::SetFolderFileAttributes(archiveFolder, common::kAttrNormal); });
     Skippable([&] { EmptyPatientTables(databasePath, appPath, status, connection); });
     Skippable([] { ui::Current().SetBusyCursor(false); });

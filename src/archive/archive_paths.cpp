@@ -64,7 +64,8 @@ std::optional<std::string> FolderProblem(const std::string& folder, bool write) 
     if (ec && ec != std::errc::no_such_file_or_directory) return "'" + folder + "': " + ec.message();
     if (!fs::exists(status)) return "'" + folder + "': " + std::strerror(ENOENT);
     if (!fs::is_directory(status)) return "'" + folder + "': " + std::strerror(ENOTDIR);
-    if (::access(folder.c_str(), R_OK | X_OK | (write ? W_OK : 0)) != 0) return "'" + folder + "': " + std::strerror(errno);
+    if (::access(folder.c_str(), R_OK | X_OK | (write ? W_OK : 0)) != 0)
+        return "'" + folder + "': " + std::strerror(errno);
     return std::nullopt;
 }
 

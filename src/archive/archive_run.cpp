@@ -174,7 +174,8 @@ private:
     void ArchivePatient() {
         engine::api::Connection& practice = Practice();
         // Selected twice: the first copy is committed before the patient is looked at again.
-        if (std::any_of(m_group.begin(), m_group.end(), [&](const PatientCopy& copy) { return copy.patient == m_ptNum; }))
+        if (std::any_of(m_group.begin(), m_group.end(),
+                        [&](const PatientCopy& copy) { return copy.patient == m_ptNum; }))
             CommitGroup();
         const std::string practiceNotes = CopyNotes();
 

@@ -125,7 +125,7 @@ struct RunSummary {
     long archived = 0;
     std::vector<std::pair<int32_t, std::string>> skipped;  // patient and why
     std::vector<std::pair<std::string, long>> rowsCopied;  // per patient table, copying order
-    std::string errorText;  // Error and Refused: what the user was told
+    std::string errorText;                                 // Error and Refused: what the user was told
 };
 
 // The line above the closing text: "Archived 47 of 300 patients; 2 skipped; stopped by the user."

@@ -30,7 +30,8 @@ bool CheckDeletePassword(engine::api::Connection* connection, PasswordPrompt& pr
         if (typed != deletePwd) {
             result = false;
             Skipping([&] {
-                prompt.ShowRefusal("Invalid Password.", "Your password is invalid for deleting records.  Command aborted.");
+                prompt.ShowRefusal("Invalid Password.",
+                                   "Your password is invalid for deleting records.  Command aborted.");
             });
         }
     }
@@ -48,8 +49,7 @@ constexpr std::array<const char*, 7> kStatements = {
 
 void DeletePatientRecords(engine::api::Connection& connection, int32_t PtNum) {
     const std::string number = std::to_string(PtNum);
-    for (const char* statement : kStatements)
-        Skipping([&] { connection.Execute(statement + number, -1); });
+    for (const char* statement : kStatements) Skipping([&] { connection.Execute(statement + number, -1); });
 }
 
 void DeletePatientRecordsOrThrow(engine::api::Connection& connection, int32_t PtNum) {

@@ -60,8 +60,7 @@ public:
     // Runs the sections in order; false as soon as a stop was requested.
     bool Run() {
         return DocIdentSection("C", "Hsp", "Updating Hospital Information.", "Updating hospitals.") &&
-               DocIdentSection("A", "Doc", "Updating Doctor Information.", "Updating doctors.") &&
-               DocInsurSection() &&
+               DocIdentSection("A", "Doc", "Updating Doctor Information.", "Updating doctors.") && DocInsurSection() &&
                TableSection("InsIdent", "InsNum", "Updating Insurance Information.", "Updating insurance.") &&
                TableSection("Ref", "RefNum", "Updating Referral Information.", "Updating referrals.");
     }

@@ -196,8 +196,8 @@ template <typename Step>
 void OnTable(engine::api::Connection& connection, const char* table, Step step) {
     engine::api::ConnectionCore& core = *connection.Core();
     engine::api::DbfTableProvider& provider = *core.provider;
-    const auto mode = core.session->Options().exclusive ? engine::sql::OpenMode::kExclusive
-                                                        : engine::sql::OpenMode::kShared;
+    const auto mode =
+        core.session->Options().exclusive ? engine::sql::OpenMode::kExclusive : engine::sql::OpenMode::kShared;
     provider.BeginStatement();
     try {
         auto access = provider.OpenTable(table, mode);

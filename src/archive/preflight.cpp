@@ -44,8 +44,8 @@ bool WholeNumber(const engine::Value& value, int32_t& out) {
 // the key ("PtNum, LastNam").
 void ForEachRow(Connection& connection, std::string_view table, std::string_view key, const std::string& fields,
                 const PatientSet& patients, const RowVisitor& visit) {
-    const std::string select = "SELECT " + std::string(key) + (fields.empty() ? "" : ", " + fields) + " FROM " +
-                               std::string(table);
+    const std::string select =
+        "SELECT " + std::string(key) + (fields.empty() ? "" : ", " + fields) + " FROM " + std::string(table);
     Recordset rows;
     const auto visitAll = [&](std::optional<int32_t> known) {
         for (; !rows.Eof(); rows.MoveNext()) {
@@ -120,7 +120,8 @@ PatientSet InArchive(const std::string& archiveFolder, const PatientSet& patient
         for (int32_t patient : patients)
             if (!found.contains(patient)) notYet.insert(patient);
         if (notYet.empty()) break;
-        ForEachRow(*archive, table.table, table.key, "", notYet, [&](int32_t patient, Recordset&) { found.insert(patient); });
+        ForEachRow(*archive, table.table, table.key, "", notYet,
+                   [&](int32_t patient, Recordset&) { found.insert(patient); });
     }
     archive->Close();
     return found;
@@ -155,7 +156,8 @@ PreflightSheet ComputePreflight(const std::vector<int32_t>& asked, Connection& p
     sheet.today = DayText(today);
     sheet.archiveFolder = ArchiveFolderOf(dataFolder);
     std::error_code ec;
-    sheet.archiveExists = std::filesystem::is_directory(sheet.archiveFolder, ec) && !ArchiveNeedsCreating(sheet.archiveFolder);
+    sheet.archiveExists =
+        std::filesystem::is_directory(sheet.archiveFolder, ec) && !ArchiveNeedsCreating(sheet.archiveFolder);
 
     std::map<int32_t, std::string> names;
     for (const PatientTable& table : kPatientTables) {
@@ -173,7 +175,8 @@ PreflightSheet ComputePreflight(const std::vector<int32_t>& asked, Connection& p
     for (int32_t patient : patients) sheet.notInPractice += names.contains(patient) ? 0 : 1;
 
     const std::string notes = common::AddBackslash(common::RemoveBackslash(dataFolder)) + "Notes/";
-    for (int32_t patient : patients) sheet.notesFiles += std::filesystem::exists(notes + std::to_string(patient) + ".rtf", ec);
+    for (int32_t patient : patients)
+        sheet.notesFiles += std::filesystem::exists(notes + std::to_string(patient) + ".rtf", ec);
 
     const PatientSet future = FutureAppointments(practice, patients, today, sheet.appointmentDatesKnown);
     sheet.withFutureAppointments = static_cast<long>(future.size());
@@ -191,7 +194,8 @@ std::string PreflightText(const PreflightSheet& sheet) {
     std::ostringstream text;
     const auto list = [&](const std::vector<PatientLine>& lines, long count) {
         for (const PatientLine& line : lines) text << "  " << line.ptNum << "  " << line.name << "\n";
-        if (count > static_cast<long>(lines.size())) text << "  ... and " << count - static_cast<long>(lines.size()) << " more\n";
+        if (count > static_cast<long>(lines.size()))
+            text << "  ... and " << count - static_cast<long>(lines.size()) << " more\n";
     };
     text << "Patients to archive: " << sheet.patients << "\n";
     text << "Archive folder: " << sheet.archiveFolder << (sheet.archiveExists ? "" : " (will be created)") << "\n";

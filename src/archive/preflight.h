@@ -43,15 +43,15 @@ struct TableRows {
 };
 
 struct PreflightSheet {
-    long patients = 0;         // distinct patient numbers asked for
-    long notInPractice = 0;    // asked for but without a live IdentFil row: the run skips them
-    std::vector<TableRows> rows;  // the eight patient tables in copying order
-    long notesFiles = 0;       // Notes/<PtNum>.rtf files present in the data folder
+    long patients = 0;                  // distinct patient numbers asked for
+    long notInPractice = 0;             // asked for but without a live IdentFil row: the run skips them
+    std::vector<TableRows> rows;        // the eight patient tables in copying order
+    long notesFiles = 0;                // Notes/<PtNum>.rtf files present in the data folder
     bool appointmentDatesKnown = true;  // false when Appointment has no ApptDate field
     long withFutureAppointments = 0;    // patients with an appointment after today
     std::vector<PatientLine> futureAppointmentPatients;  // the first kListedPatients of them
-    long alreadyArchived = 0;  // patients with rows in the archive (marked deleted ones too)
-    std::vector<PatientLine> alreadyArchivedPatients;  // the first kListedPatients of them
+    long alreadyArchived = 0;                            // patients with rows in the archive (marked deleted ones too)
+    std::vector<PatientLine> alreadyArchivedPatients;    // the first kListedPatients of them
     std::string archiveFolder;
     bool archiveExists = false;  // false: the run creates the archive first
     std::string today;           // the day appointments are compared with, M/D/YYYY

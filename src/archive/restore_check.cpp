@@ -150,8 +150,7 @@ RestoreSheet ComputeRestoreSheet(const std::vector<int32_t>& patients, Connectio
     for (int32_t patient : distinct) {
         if (std::optional<std::string> blocker = checker.Blocker(patient))
             sheet.refused.push_back({patient, checker.ArchiveName(patient), *blocker});
-        else
-            sheet.toRestore.push_back(patient);
+        else sheet.toRestore.push_back(patient);
     }
     for (const PatientTable& t : kPatientTables) {
         TableRows counted{std::string(t.table), 0};

@@ -35,11 +35,11 @@ struct RestoreRefusal {
 };
 
 struct RestoreSheet {
-    long patients = 0;                      // distinct patient numbers asked for
-    std::vector<int32_t> toRestore;         // those that can be restored, ascending
-    std::vector<TableRows> rows;            // their archive rows, the eight tables in copying order
-    long notesFiles = 0;                    // their notes files in the archive's Notes folder
-    std::vector<RestoreRefusal> refused;    // the others, ascending
+    long patients = 0;                    // distinct patient numbers asked for
+    std::vector<int32_t> toRestore;       // those that can be restored, ascending
+    std::vector<TableRows> rows;          // their archive rows, the eight tables in copying order
+    long notesFiles = 0;                  // their notes files in the archive's Notes folder
+    std::vector<RestoreRefusal> refused;  // the others, ascending
     std::string archiveFolder;
 
     long TotalRows() const;

@@ -77,7 +77,8 @@ public:
         DeferredFlush practiceFlush(m_practice);
         DeferredFlush archiveFlush(m_archive);
         m_summary.requested = sheet.patients;
-        for (const RestoreRefusal& refusal : sheet.refused) m_summary.skipped.emplace_back(refusal.ptNum, refusal.reason);
+        for (const RestoreRefusal& refusal : sheet.refused)
+            m_summary.skipped.emplace_back(refusal.ptNum, refusal.reason);
         m_loopBegun = true;
         long counter = 0;
         for (int32_t patient : sheet.toRestore) {
@@ -216,7 +217,8 @@ private:
     void RejectCopies(const std::map<int32_t, std::string>& bad) {
         std::set<int32_t> patients;
         for (const auto& [patient, difference] : bad) {
-            Log("  The practice copy of patient " + std::to_string(patient) + " differs from the archive: " + difference);
+            Log("  The practice copy of patient " + std::to_string(patient) +
+                " differs from the archive: " + difference);
             m_summary.skipped.emplace_back(patient, "his practice copy differed from the archive");
             DeletePatient(m_practice, patient);
             patients.insert(patient);
@@ -279,14 +281,11 @@ std::string RestoreSummaryLine(const RestoreSummary& summary) {
                        (summary.requested == 1 ? " patient; " : " patients; ") +
                        std::to_string(summary.skipped.size()) + " skipped";
     switch (summary.ending) {
-        case RestoreSummary::Ending::Stopped:
-            return line + "; stopped by the user.";
+        case RestoreSummary::Ending::Stopped: return line + "; stopped by the user.";
         case RestoreSummary::Ending::Error:
-        case RestoreSummary::Ending::Refused:
-            return line + "; ended by an error (see above).";
+        case RestoreSummary::Ending::Refused: return line + "; ended by an error (see above).";
         case RestoreSummary::Ending::Cancelled:
-        case RestoreSummary::Ending::Complete:
-            break;
+        case RestoreSummary::Ending::Complete: break;
     }
     return line + ".";
 }
@@ -295,7 +294,8 @@ std::string RestoreCompleteText(const RestoreSummary& summary) {
     std::string text = RestoreSummaryLine(summary);
     if (!summary.skipped.empty()) {
         text += "\r\n\r\nLeft in the archive:";
-        for (const auto& [patient, why] : summary.skipped) text += "\r\n    Patient " + std::to_string(patient) + ": " + why;
+        for (const auto& [patient, why] : summary.skipped)
+            text += "\r\n    Patient " + std::to_string(patient) + ": " + why;
     }
     return text;
 }

@@ -26,8 +26,8 @@ constexpr std::chrono::milliseconds kRetryPause{100};
 std::string LockPath(const std::string& archiveFolder) { return common::AddBackslash(archiveFolder) + kRunLockFile; }
 
 [[noreturn]] void Fail(const std::string& what, const std::string& path, int code) {
-    throw engine::Error(engine::err::kFileAccess, "Cannot " + what + " the lock file '" + path + "': " +
-                                                      std::strerror(code) + ".");
+    throw engine::Error(engine::err::kFileAccess,
+                        "Cannot " + what + " the lock file '" + path + "': " + std::strerror(code) + ".");
 }
 
 std::string HostName() {
@@ -40,8 +40,8 @@ const char* PurposeName(LockPurpose purpose) { return purpose == LockPurpose::Pa
 
 std::string Describe(const LockHolder& holder) {
     std::ostringstream text;
-    text << "login=" << holder.login << "\nhost=" << holder.host << "\npid=" << holder.pid
-         << "\nsince=" << holder.since << "\npurpose=" << PurposeName(holder.purpose) << "\n";
+    text << "login=" << holder.login << "\nhost=" << holder.host << "\npid=" << holder.pid << "\nsince=" << holder.since
+         << "\npurpose=" << PurposeName(holder.purpose) << "\n";
     return text.str();
 }
 
@@ -105,8 +105,7 @@ std::string RefusalText(const LockHolder& holder) {
 
 RunLock::~RunLock() { Release(); }
 
-RunLock::RunLock(RunLock&& other) noexcept
-    : m_fd(std::exchange(other.m_fd, -1)), m_holder(std::move(other.m_holder)) {}
+RunLock::RunLock(RunLock&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)), m_holder(std::move(other.m_holder)) {}
 
 RunLock& RunLock::operator=(RunLock&& other) noexcept {
     if (this != &other) {
@@ -144,7 +143,8 @@ RunLock RunLock::TryAcquire(const std::string& archiveFolder, LockPurpose purpos
             lock.m_holder = {common::GetLoginName(), HostName(), static_cast<long>(::getpid()),
                              product::GeneralDateNow(), purpose};
             const std::string text = Describe(lock.m_holder);
-            if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, text.data(), text.size(), 0) != static_cast<ssize_t>(text.size()))
+            if (::ftruncate(fd, 0) != 0 ||
+                ::pwrite(fd, text.data(), text.size(), 0) != static_cast<ssize_t>(text.size()))
                 Fail("write", path, errno);
             return lock;
         }
@@ -184,7 +184,8 @@ PackLocks TakePackLocks(const std::string& folderGiven) {
     std::vector<std::string> folders;
     std::error_code ec;
     const std::string name = std::filesystem::path(folder).filename().string();
-    if (engine::AsciiLower(name) == "archive" || std::filesystem::exists(LockPath(folder), ec)) folders.push_back(folder);
+    if (engine::AsciiLower(name) == "archive" || std::filesystem::exists(LockPath(folder), ec))
+        folders.push_back(folder);
     const std::string own = ArchiveFolderOf(folder);
     if (std::filesystem::is_directory(own, ec)) folders.push_back(own);
 

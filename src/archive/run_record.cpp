@@ -71,8 +71,8 @@ void Append(engine::api::Connection& archive, const RunRecord& record) {
             if (e.Number() != engine::err::kBadArgument || !HasLogTable(archive)) throw;
         }
     }
-    const auto ended = record.ended == std::chrono::system_clock::time_point{} ? std::chrono::system_clock::now()
-                                                                                 : record.ended;
+    const auto ended =
+        record.ended == std::chrono::system_clock::time_point{} ? std::chrono::system_clock::now() : record.ended;
     engine::api::Recordset log;
     log.Open(kRunLogTable, archive, engine::api::kAdOpenStatic, engine::api::kAdLockOptimistic,
              engine::api::kAdCmdTable);
@@ -99,8 +99,8 @@ void Append(engine::api::Connection& archive, const RunRecord& record) {
 }
 
 void LogFailure() {
-    product::ReportError("ArchLog", "WriteRunRecord", "The run record could not be written:  " + common::CurrentErrorText(),
-                         false);
+    product::ReportError("ArchLog", "WriteRunRecord",
+                         "The run record could not be written:  " + common::CurrentErrorText(), false);
 }
 
 }  // namespace

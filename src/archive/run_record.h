@@ -39,7 +39,7 @@ struct RunRecord {
     std::chrono::system_clock::time_point ended{};  // set by WriteRunRecord when left empty
     std::string login;
     std::string host;
-    std::string startedBy;  // "window" or "batch"
+    std::string startedBy;           // "window" or "batch"
     std::string action = "archive";  // or "restore"
     long requested = 0;
     long archived = 0;

@@ -161,8 +161,8 @@ int RunBatch(const std::vector<std::string>& args) {
                 patients = PatientsWhere(*practice, *options->where);
             } catch (const engine::Error& e) {
                 ui::Install(nullptr);
-                return Failed("The condition " + *options->where + " cannot be used: " +
-                              product::ErrorText(e.Number(), e.Description()));
+                return Failed("The condition " + *options->where +
+                              " cannot be used: " + product::ErrorText(e.Number(), e.Description()));
             }
         }
 
@@ -185,12 +185,9 @@ int RunBatch(const std::vector<std::string>& args) {
         if (summary.ending == app::RunSummary::Ending::Cancelled) return kExitDone;
         PrintSummary(summary, seconds);
         switch (summary.ending) {
-            case app::RunSummary::Ending::Complete:
-                return kExitDone;
-            case app::RunSummary::Ending::Stopped:
-                return kExitStopped;
-            default:
-                return kExitError;
+            case app::RunSummary::Ending::Complete: return kExitDone;
+            case app::RunSummary::Ending::Stopped: return kExitStopped;
+            default: return kExitError;
         }
     } catch (...) {
         const std::string text = common::CurrentErrorText();
@@ -218,7 +215,8 @@ int RunConsoleJob(bool create, const std::string& value, int debugBits) {
             app::CreateArchiveDatabase(value, appPath, progress, connection);
         } else {
             const std::string failed = app::PackFolder(value);
-            if (!failed.empty()) ui::MsgBox("The following tables could not be packed:\r\n" + failed, ui::Icon::None, "Archive");
+            if (!failed.empty())
+                ui::MsgBox("The following tables could not be packed:\r\n" + failed, ui::Icon::None, "Archive");
         }
     } catch (...) {
         product::ReportError(kModule, "Form_Load", common::CurrentErrorText());

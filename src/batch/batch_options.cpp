@@ -101,7 +101,8 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
     else if (options.database.empty()) error = "The database (DATABASE.dbc) is missing.";
     else if (list && options.where) error = "Give either --patients or --where, not both.";
     else if (!list && !options.where) error = "Say which patients: --patients LIST or --where CONDITION.";
-    else if (options.where && options.where->find_first_not_of(" \t") == std::string::npos) error = "The condition is empty.";
+    else if (options.where && options.where->find_first_not_of(" \t") == std::string::npos)
+        error = "The condition is empty.";
     // A restore has no dry run yet: refusing the pair keeps "--dry-run" from ever writing.
     else if (options.restore && options.dryRun) error = "--dry-run cannot be used with --restore.";
     if (!error.empty()) return std::nullopt;

@@ -108,8 +108,8 @@ int RunBatchRestore(const BatchOptions& options) {
                 patients = ArchivedWhere(archiveFolder, *options.where);
             } catch (const engine::Error& e) {
                 ui::Install(nullptr);
-                return Failed("The condition " + *options.where + " cannot be used: " +
-                              product::ErrorText(e.Number(), e.Description()));
+                return Failed("The condition " + *options.where +
+                              " cannot be used: " + product::ErrorText(e.Number(), e.Description()));
             }
         }
         if (patients.empty()) {
@@ -123,7 +123,7 @@ int RunBatchRestore(const BatchOptions& options) {
         if (summary.ending == Ending::Refused) status = kExitError;
         else {
             PrintSummary(summary);
-            status = summary.ending == Ending::Complete ? kExitDone
+            status = summary.ending == Ending::Complete  ? kExitDone
                      : summary.ending == Ending::Stopped ? kExitStopped
                                                          : kExitError;
         }

@@ -46,15 +46,11 @@ ui::Answer ConsoleUi::MessageBox(const std::string& text, ui::Buttons buttons, u
     std::cerr << Lines(title.empty() ? text : title + ": " + text) << std::endl;
     switch (buttons) {
         case ui::Buttons::Ok:
-        case ui::Buttons::OkCancel:
-            return ui::Answer::Ok;
-        case ui::Buttons::AbortRetryIgnore:
-            return ui::Answer::Abort;
+        case ui::Buttons::OkCancel: return ui::Answer::Ok;
+        case ui::Buttons::AbortRetryIgnore: return ui::Answer::Abort;
         case ui::Buttons::YesNoCancel:
-        case ui::Buttons::YesNo:
-            return ui::Answer::Yes;
-        case ui::Buttons::RetryCancel:
-            return ui::Answer::Retry;
+        case ui::Buttons::YesNo: return ui::Answer::Yes;
+        case ui::Buttons::RetryCancel: return ui::Answer::Retry;
     }
     return ui::Answer::Ok;
 }
@@ -121,8 +117,7 @@ std::string ConsoleStatus::BarText(long handled, long total, double seconds, int
     if (rate > 0)
         std::snprintf(figures, sizeof figures, "  %.1f patients/s  %s left", rate,
                       Duration(static_cast<double>(total - handled) / rate).c_str());
-    else
-        std::snprintf(figures, sizeof figures, "  -- patients/s");
+    else std::snprintf(figures, sizeof figures, "  -- patients/s");
     return text + figures;
 }
 

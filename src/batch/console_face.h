@@ -19,7 +19,8 @@ namespace batch {
 // box answers its default text. No events to process, no screen.
 class ConsoleUi final : public ui::Ui {
 public:
-    ui::Answer MessageBox(const std::string& text, ui::Buttons buttons, ui::Icon icon, const std::string& title) override;
+    ui::Answer MessageBox(const std::string& text, ui::Buttons buttons, ui::Icon icon,
+                          const std::string& title) override;
     std::string InputBox(const std::string& prompt, const std::string& title, const std::string& defaultText) override;
     void SetBusyCursor(bool) override {}
     void ShowHelp(const std::string&, int) override {}

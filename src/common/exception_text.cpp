@@ -6,7 +6,8 @@
 namespace common {
 
 std::string ErrorTextOf(const std::exception& error) {
-    if (const auto* e = dynamic_cast<const engine::Error*>(&error)) return product::ErrorText(e->Number(), e->Description());
+    if (const auto* e = dynamic_cast<const engine::Error*>(&error))
+        return product::ErrorText(e->Number(), e->Description());
     return product::ErrorText(0, error.what());
 }
 

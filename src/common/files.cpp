@@ -45,8 +45,7 @@ bool SetFileAttributes(const std::string& file, int32_t attributes) {
     if (attributes & kAttrReadOnly)
         fs::permissions(file, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                         fs::perm_options::remove, ec);
-    else
-        fs::permissions(file, fs::perms::owner_write, fs::perm_options::add, ec);
+    else fs::permissions(file, fs::perms::owner_write, fs::perm_options::add, ec);
     return !ec;
 }
 

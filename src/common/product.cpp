@@ -23,12 +23,9 @@ std::string ComposeLogText(const Opt& module, const Opt& procedure, const Opt& t
         out += *procedure;
     }
     if (text) {
-        if (procedure)
-            out += ":  " + *text;
-        else if (module)
-            out += "/" + *text;
-        else
-            out = *text;
+        if (procedure) out += ":  " + *text;
+        else if (module) out += "/" + *text;
+        else out = *text;
     }
     return out;
 }
@@ -39,8 +36,8 @@ std::string GeneralDateNow() {
     localtime_r(&now, &local);
     const int hour12 = local.tm_hour % 12 == 0 ? 12 : local.tm_hour % 12;
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%d/%d/%d %d:%02d:%02d %s", local.tm_mon + 1, local.tm_mday,
-                  local.tm_year + 1900, hour12, local.tm_min, local.tm_sec, local.tm_hour < 12 ? "AM" : "PM");
+    std::snprintf(buf, sizeof buf, "%d/%d/%d %d:%02d:%02d %s", local.tm_mon + 1, local.tm_mday, local.tm_year + 1900,
+                  hour12, local.tm_min, local.tm_sec, local.tm_hour < 12 ? "AM" : "PM");
     return buf;
 }
 

@@ -19,7 +19,7 @@ struct Shown {
     std::string title;  // message or input title
     Icon icon = Icon::None;
     Buttons buttons = Buttons::Ok;
-    int number = 0;     // help context, or 1/0 for the busy cursor on/off
+    int number = 0;  // help context, or 1/0 for the busy cursor on/off
 };
 
 class RecordingUi final : public Ui {
@@ -46,7 +46,7 @@ public:
     std::function<void()> onDoEvents;  // runs inside DoEvents
     bool busy = false;
     ScreenSize screen{1920, 1080, 15.0, 15.0};
-    bool recordDoEvents = false;       // DoEvents calls are many; record them only when asked
+    bool recordDoEvents = false;  // DoEvents calls are many; record them only when asked
 };
 
 }  // namespace ui

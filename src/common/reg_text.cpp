@@ -174,8 +174,9 @@ bool ApplyValueLine(const std::string& line, Key& key) {
     }
     if (StartsWithNoCase(data, "dword:")) {
         const std::string digits = data.substr(6);
-        if (digits.empty() || digits.size() > 8 ||
-            !std::all_of(digits.begin(), digits.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); }))
+        if (digits.empty() || digits.size() > 8 || !std::all_of(digits.begin(), digits.end(), [](char c) {
+                return std::isxdigit(static_cast<unsigned char>(c));
+            }))
             return false;
         key.Set(name, DwordValue(uint32_t(std::stoul(digits, nullptr, 16))));
         return true;
@@ -188,8 +189,8 @@ bool ApplyValueLine(const std::string& line, Key& key) {
         const size_t close = data.find("):");
         if (close == std::string::npos || close == 4) return false;
         const std::string digits = data.substr(4, close - 4);
-        if (digits.size() > 8 ||
-            !std::all_of(digits.begin(), digits.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); }))
+        if (digits.size() > 8 || !std::all_of(digits.begin(), digits.end(),
+                                              [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); }))
             return false;
         type = uint32_t(std::stoul(digits, nullptr, 16));
         hex = data.substr(close + 2);
@@ -283,9 +284,16 @@ std::vector<uint8_t> Utf8ToUtf16Le(const std::string& text) {
         const uint8_t c = uint8_t(text[i]);
         uint32_t cp = c;
         size_t extra = 0;
-        if (c >= 0xF0) { cp = c & 0x07; extra = 3; }
-        else if (c >= 0xE0) { cp = c & 0x0F; extra = 2; }
-        else if (c >= 0xC0) { cp = c & 0x1F; extra = 1; }
+        if (c >= 0xF0) {
+            cp = c & 0x07;
+            extra = 3;
+        } else if (c >= 0xE0) {
+            cp = c & 0x0F;
+            extra = 2;
+        } else if (c >= 0xC0) {
+            cp = c & 0x1F;
+            extra = 1;
+        }
         ++i;
         for (size_t k = 0; k < extra && i < text.size(); ++k, ++i) cp = (cp << 6) | (uint8_t(text[i]) & 0x3F);
         if (cp >= 0x10000) {
@@ -379,7 +387,8 @@ std::vector<std::string> Document::SubKeys(const std::string& path) const {
 bool Document::RemoveTree(const std::string& path) {
     const std::string prefix = LowerName(path) + "\\";
     const size_t before = keys.size();
-    std::erase_if(keys, [&](const Key& k) { return (LowerName(k.path) + "\\").compare(0, prefix.size(), prefix) == 0; });
+    std::erase_if(keys,
+                  [&](const Key& k) { return (LowerName(k.path) + "\\").compare(0, prefix.size(), prefix) == 0; });
     return keys.size() != before;
 }
 

@@ -69,7 +69,7 @@ struct Document {
 };
 
 struct ParseResult {
-    Document document;           // every line that could be understood
+    Document document;             // every line that could be understood
     std::vector<size_t> badLines;  // 1-based numbers of lines that could not
     bool badHeader = false;
     bool Damaged() const { return badHeader || !badLines.empty(); }

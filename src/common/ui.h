@@ -28,7 +28,8 @@ public:
     // A modal message box; waits for the user and returns the button pressed.
     virtual Answer MessageBox(const std::string& text, Buttons buttons, Icon icon, const std::string& title) = 0;
     // A modal input box; returns what was typed, or an empty text when cancelled.
-    virtual std::string InputBox(const std::string& prompt, const std::string& title, const std::string& defaultText = {}) = 0;
+    virtual std::string InputBox(const std::string& prompt, const std::string& title,
+                                 const std::string& defaultText = {}) = 0;
     // The hourglass pointer (true) or the default pointer (false), for the whole program.
     virtual void SetBusyCursor(bool busy) = 0;
     // Whether the hourglass is showing, so that a step can put the pointer back as it found it.

@@ -15,10 +15,10 @@ namespace AdoTools {
 
 struct ConnectOptions {
     std::optional<long> CursorLocation;
-    std::optional<std::string> Exclusive;       // default "No"
-    std::optional<std::string> ProviderPrefix;  // replaces the provider piece, ending in a double quote
-    std::optional<std::string> Collate;         // replaces "Collate=Machine;"
-    std::optional<std::string> BackgroundFetch; // replaces "BackgroundFetch=Yes;"
+    std::optional<std::string> Exclusive;        // default "No"
+    std::optional<std::string> ProviderPrefix;   // replaces the provider piece, ending in a double quote
+    std::optional<std::string> Collate;          // replaces "Collate=Machine;"
+    std::optional<std::string> BackgroundFetch;  // replaces "BackgroundFetch=Yes;"
 };
 
 // The connection string for the container DbcName in DataPath. The separator put before

@@ -84,8 +84,7 @@ std::optional<std::string> DateText(const Value& value, int columnType) {
     int y, m, d;
     engine::YmdFromJulianDay(day, y, m, d);
     char buffer[40];
-    if (dateOnly)
-        std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", y, m, d);
+    if (dateOnly) std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", y, m, d);
     else
         std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", y, m, d, ms / 3600000, ms / 60000 % 60,
                       ms / 1000 % 60);
@@ -130,7 +129,8 @@ bool cBldInsert::Execute() {
     const std::string statement = StatementText();
     if (statement.empty()) return false;
     try {
-        if (!m_connection) throw engine::Error(engine::err::kNotOpen, "Operation is not allowed when the object is closed.");
+        if (!m_connection)
+            throw engine::Error(engine::err::kNotOpen, "Operation is not allowed when the object is closed.");
         m_connection->Execute(statement, -1);
         return true;
     } catch (const std::exception& e) {
@@ -175,15 +175,14 @@ std::optional<std::string> cBldInsert::Literal(const Value& value, const std::st
         case 4:  // single
         case api::kAdDouble:
         case api::kAdCurrency:  // a number too: quoted as text it would not be stored
-        case 14:  // decimal
-        case 20: {  // big integer
+        case 14:                // decimal
+        case 20: {              // big integer
             if (value.IsNull()) return std::string("Null");
             const auto number = AsNumber(value);
             if (!number) return std::nullopt;
             return AdoTools::VariantText(*number);
         }
-        case api::kAdBoolean:
-            return std::string(IsTrue(value) ? ".T." : ".F.");
+        case api::kAdBoolean: return std::string(IsTrue(value) ? ".T." : ".F.");
         case api::kAdDate:
         case 134:  // time
         case api::kAdDateTime: {

@@ -56,7 +56,8 @@ bool TryCommand(engine::api::FoxApplication& fox, const std::string& command) {
 }
 
 void ReportPackError(const std::string& dataPath) {
-    product::ReportError(kModule, kProcedure, "Error Packing database:  " + dataPath + "\r\n" + common::CurrentErrorText());
+    product::ReportError(kModule, kProcedure,
+                         "Error Packing database:  " + dataPath + "\r\n" + common::CurrentErrorText());
 }
 
 }  // namespace
@@ -75,9 +76,9 @@ int16_t PackDatabase(const std::string& dataPathGiven, std::string& failedTables
     }
 
     // The container: a failure here (no container, held elsewhere) still lets the tables be packed.
-    for (const std::string& command : {"ChDir \"" + dataPath + "\"", std::string("OPEN DATA CORVANE.DBC"),
-                                       std::string("PACK DATABASE"), std::string("CLOSE ALL"),
-                                       std::string("OPEN DATA CORVANE"), std::string("SET EXCLUSIVE ON")})
+    for (const std::string& command :
+         {"ChDir \"" + dataPath + "\"", std::string("OPEN DATA CORVANE.DBC"), std::string("PACK DATABASE"),
+          std::string("CLOSE ALL"), std::string("OPEN DATA CORVANE"), std::string("SET EXCLUSIVE ON")})
         TryCommand(*fox, command);
 
     std::vector<std::string> files;

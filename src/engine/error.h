@@ -51,10 +51,10 @@ inline constexpr long kArgumentCount = 1229;       // a function called with the
 inline constexpr long kValueTooLarge = 1881;       // numeric overflow for a field
 inline constexpr long kAutoIncrementField = 2088;  // a value assigned to a field the table numbers itself
 // API (connection, recordset).
-inline constexpr long kNotOpen = 3704;             // operation on a closed object
-inline constexpr long kNoCurrentRecord = 3021;     // BOF or EOF is true, or the row was deleted
-inline constexpr long kItemNotFound = 3265;        // no field of that name or position
-inline constexpr long kBadArgument = 3001;         // an argument of the wrong kind or out of range
+inline constexpr long kNotOpen = 3704;          // operation on a closed object
+inline constexpr long kNoCurrentRecord = 3021;  // BOF or EOF is true, or the row was deleted
+inline constexpr long kItemNotFound = 3265;     // no field of that name or position
+inline constexpr long kBadArgument = 3001;      // an argument of the wrong kind or out of range
 }  // namespace err
 
 }  // namespace engine

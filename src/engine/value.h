@@ -77,9 +77,18 @@ public:
     Value(Decimal d) : m_v(std::move(d)) {}
 
     bool IsNull() const { return std::holds_alternative<Null>(m_v); }
-    template <class T> bool Is() const { return std::holds_alternative<T>(m_v); }
-    template <class T> const T& As() const { return std::get<T>(m_v); }
-    template <class T> const T* If() const { return std::get_if<T>(&m_v); }
+    template <class T>
+    bool Is() const {
+        return std::holds_alternative<T>(m_v);
+    }
+    template <class T>
+    const T& As() const {
+        return std::get<T>(m_v);
+    }
+    template <class T>
+    const T* If() const {
+        return std::get_if<T>(&m_v);
+    }
     const Storage& Raw() const { return m_v; }
 
     friend bool operator==(const Value&, const Value&) = default;

@@ -20,7 +20,9 @@ engine::Value FieldValue(engine::api::Recordset& record, const std::string& name
     return record.Fields().Item(name).Value();
 }
 
-std::string Text(engine::api::Recordset& record, const std::string& name) { return ValueAsText(FieldValue(record, name)); }
+std::string Text(engine::api::Recordset& record, const std::string& name) {
+    return ValueAsText(FieldValue(record, name));
+}
 
 std::string Trimmed(engine::api::Recordset& record, const std::string& name) { return Trim(Text(record, name)); }
 
@@ -61,15 +63,17 @@ ItemValues SelectedItemValues(int32_t folderId, engine::api::Recordset& record, 
             values.Value = FieldValue(record, "Hsp");
             break;
         case kFindPlaceOfService:
-            values.Text = Trimmed(record, "newchar") + "; " + Trimmed(record, "newnum") + "; " + Trimmed(record, "oldchar") +
-                          "; " + Trimmed(record, "oldnum") + "; " + Trimmed(record, "User1");
+            values.Text = Trimmed(record, "newchar") + "; " + Trimmed(record, "newnum") + "; " +
+                          Trimmed(record, "oldchar") + "; " + Trimmed(record, "oldnum") + "; " +
+                          Trimmed(record, "User1");
             values.Value = bookmark();
             break;
         case kFindInsurance:
         case kFindInsuranceMru:
             values.Text = FieldValue(record, itemValueFieldName);
             values.Value = Trimmed(record, "InsNum") + ":" + Trimmed(record, "CorpName") + ":" +
-                           Trimmed(record, "Rec_Code2") + ":" + Text(record, "Ins_Type") + ":" + Text(record, "Sub_Code");
+                           Trimmed(record, "Rec_Code2") + ":" + Text(record, "Ins_Type") + ":" +
+                           Text(record, "Sub_Code");
             break;
         default:
             values.Text = FieldValue(record, itemValueFieldName);
@@ -81,13 +85,10 @@ ItemValues SelectedItemValues(int32_t folderId, engine::api::Recordset& record, 
 
 ItemValues EmptyItemValues(int32_t folderId) {
     switch (folderId) {
-        case kFindPlaceOfService:
-            return {engine::Value(";;;;"), engine::Value(int64_t{-1})};
+        case kFindPlaceOfService: return {engine::Value(";;;;"), engine::Value(int64_t{-1})};
         case kFindInsurance:
-        case kFindInsuranceMru:
-            return {engine::Value(""), engine::Value("::::")};
-        default:
-            return {engine::Value(""), engine::Value(int64_t{-1})};
+        case kFindInsuranceMru: return {engine::Value(""), engine::Value("::::")};
+        default: return {engine::Value(""), engine::Value(int64_t{-1})};
     }
 }
 

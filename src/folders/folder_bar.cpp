@@ -82,7 +82,8 @@ bool FolderBar::SameRows() const {
     for (int row = 0; row < m_list->count(); ++row) {
         const FolderBarItem& barItem = m_model.Items()[static_cast<size_t>(row)];
         const QListWidgetItem* item = m_list->item(row);
-        if (item->text() != QString::fromStdString(barItem.Caption) || item->data(kIndentRole).toInt() != barItem.Indent)
+        if (item->text() != QString::fromStdString(barItem.Caption) ||
+            item->data(kIndentRole).toInt() != barItem.Indent)
             return false;
     }
     return true;

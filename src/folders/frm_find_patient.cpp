@@ -80,8 +80,7 @@ void frmFindPatient::SettheItem(FindItem* item) {
             if (text.empty()) return;
             lookFor = PartBefore(text, ';');
             break;
-        default:
-            break;
+        default: break;
     }
     m_ui->txtLookFor->setText(QString::fromStdString(lookFor));
 }
@@ -177,17 +176,14 @@ bool frmFindPatient::Form_KeyDown(int key, Qt::KeyboardModifiers modifiers) {
     if (!ctrl) return false;
     switch (key) {
         case Qt::Key_Return:
-        case Qt::Key_Enter:
-            cmdOK_Click();
-            return true;
+        case Qt::Key_Enter: cmdOK_Click(); return true;
         case Qt::Key_L:
             if (m_ui->txtLookFor->isVisible()) m_ui->txtLookFor->setFocus(Qt::ShortcutFocusReason);
             return true;
         case Qt::Key_G:
             if (m_ui->grdFind->isVisible()) m_ui->grdFind->Table()->setFocus(Qt::ShortcutFocusReason);
             return true;
-        default:
-            return false;
+        default: return false;
     }
 }
 

@@ -264,7 +264,8 @@ void frmFindPatient::grdFind_DblClick() {
 void frmFindPatient::cmdCancel_Click() {
     m_cancelled = true;
     if (m_item && m_savedValue) m_item->SetValue(*m_savedValue);
-    if (m_clone && m_savedBookmark > 0) Skip([&] {
+    if (m_clone && m_savedBookmark > 0)
+        Skip([&] {
             if (m_clone->RecordCount() >= 1) m_clone->SetBookmark(m_savedBookmark);
         });
     if (m_item && m_savedText) m_item->SetText(*m_savedText);

@@ -99,12 +99,9 @@ public:
         const auto field1 = [&] { return m_reader.Text(sourceRow, m_field1); };
         const auto field2 = [&] { return m_reader.Text(sourceRow, m_field2); };
         switch (m_plan.mode) {
-            case SearchPlan::Mode::OneField:
-                return Prefix(field1(), m_text1);
-            case SearchPlan::Mode::Contains:
-                return Contains(field1(), m_text1);
-            case SearchPlan::Mode::And:
-                return Prefix(field1(), m_text1) && Prefix(field2(), m_text2);
+            case SearchPlan::Mode::OneField: return Prefix(field1(), m_text1);
+            case SearchPlan::Mode::Contains: return Contains(field1(), m_text1);
+            case SearchPlan::Mode::And: return Prefix(field1(), m_text1) && Prefix(field2(), m_text2);
             case SearchPlan::Mode::Or:
                 if (!m_text2.isEmpty()) return Prefix(field1(), m_text1) || Prefix(field2(), m_text2);
                 return Prefix(field1(), m_text1) || Prefix(field2(), m_text1);
@@ -237,7 +234,8 @@ void FindInGrid(views::RecordGrid& grid, int32_t& position, const std::string& q
         }
         if (found) {
             try {
-                if (const auto recordset = views::RecordsetOf(source)) recordset->SetBookmark(static_cast<double>(*found));
+                if (const auto recordset = views::RecordsetOf(source))
+                    recordset->SetBookmark(static_cast<double>(*found));
             } catch (...) {
             }
             try {

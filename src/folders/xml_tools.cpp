@@ -62,7 +62,6 @@ std::string Trim(const std::string& text) {
     return first < last ? std::string(first, last) : std::string();
 }
 
-
 // The look-for query of one folder: the titled entry's Query, else the first Query of the folder.
 pugi::xml_node QueryOf(Finder& finder, const std::string& folderName, const std::string& title) {
     pugi::xml_node query = finder.First(kTitledQueryPath, folderName, title);

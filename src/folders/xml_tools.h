@@ -17,11 +17,11 @@ namespace folders {
 
 // What LoadFolder reads for one folder.
 struct FolderDefinition {
-    std::string Name;          // the folder name asked for
-    std::string ViewType;      // trimmed ViewType text, or empty
-    std::string Layout;        // trimmed Layout text (a file in the application's etc folder), or empty
-    bool EnableLookFor = true; // the find function is offered for this folder
-    std::string LookInTitle;   // the look-for title preselected, or the folder's first title
+    std::string Name;           // the folder name asked for
+    std::string ViewType;       // trimmed ViewType text, or empty
+    std::string Layout;         // trimmed Layout text (a file in the application's etc folder), or empty
+    bool EnableLookFor = true;  // the find function is offered for this folder
+    std::string LookInTitle;    // the look-for title preselected, or the folder's first title
 };
 
 // Fills definition for folderName: the first Folder of that Name marked IsDefault "True", else

@@ -20,10 +20,10 @@ using RegVariant = std::variant<std::monostate, std::string, int32_t, double, bo
 
 class RegOp {
 public:
-    static constexpr uint32_t kNumbersAsText = 1;    // write numeric values as text
-    static constexpr uint32_t kMultiAsArray = 2;     // read multi-strings as arrays
-    static constexpr uint32_t kExpandOnRead = 4;     // expand environment references when reading
-    static constexpr uint32_t kShowErrors = 8;       // show errors in a message box
+    static constexpr uint32_t kNumbersAsText = 1;  // write numeric values as text
+    static constexpr uint32_t kMultiAsArray = 2;   // read multi-strings as arrays
+    static constexpr uint32_t kExpandOnRead = 4;   // expand environment references when reading
+    static constexpr uint32_t kShowErrors = 8;     // show errors in a message box
 
     uint32_t Root() const { return m_root; }
     // Anything but the three predefined roots becomes HKEY_CURRENT_USER.

@@ -6,7 +6,7 @@ namespace settings {
 namespace reg = common::reg;
 namespace {
 
-constexpr long kSpent = -1;  // the code isSuccess leaves behind
+constexpr long kSpent = -1;             // the code isSuccess leaves behind
 constexpr long kInvalidParameter = 87;  // ERROR_INVALID_PARAMETER
 
 // Data in the form DataType asks for; false when it has no such form.
@@ -24,8 +24,7 @@ bool ToRegistryValue(uint32_t type, const Registry::Data& data, reg::Value& out)
         case Registry::kNumber:
             if (const auto* n = std::get_if<uint32_t>(&data)) return out = reg::DwordValue(*n), true;
             return false;
-        default:
-            return false;
+        default: return false;
     }
 }
 

@@ -22,17 +22,13 @@ std::string SanitizeName(const std::string& name, bool keepSlash) {
     const std::string_view firstSet = keepSlash ? kFirstPath : kFirstPlain;
     const std::string_view dashSet = keepSlash ? kDashPath : kDashPlain;
     std::string out = name;
-    if (!out.empty() && out[0] >= '0' && out[0] <= '9')
-        out.insert(0, "n");
-    else if (out.empty() || firstSet.find(out[0]) != std::string_view::npos)
-        out.insert(0, "F");
+    if (!out.empty() && out[0] >= '0' && out[0] <= '9') out.insert(0, "n");
+    else if (out.empty() || firstSet.find(out[0]) != std::string_view::npos) out.insert(0, "F");
     std::string result;
     result.reserve(out.size());
     for (const char c : out) {
-        if (dashSet.find(c) != std::string_view::npos)
-            result += '-';
-        else if (kRemoved.find(c) == std::string_view::npos)
-            result += c;
+        if (dashSet.find(c) != std::string_view::npos) result += '-';
+        else if (kRemoved.find(c) == std::string_view::npos) result += c;
     }
     return result;
 }
@@ -43,8 +39,8 @@ bool IsXmlName(const std::string& name) {
     if (!IsAsciiLetter(first) && first != '_' && first != ':' && first < 0x80) return false;
     for (const char ch : name) {
         const auto c = static_cast<unsigned char>(ch);
-        const bool ok = IsAsciiLetter(c) || (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' ||
-                        c == ':' || c >= 0x80;
+        const bool ok =
+            IsAsciiLetter(c) || (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' || c == ':' || c >= 0x80;
         if (!ok) return false;
     }
     return true;

@@ -30,7 +30,6 @@ void AppendNames(std::vector<std::string>& path, const std::string& piece, bool 
     }
 }
 
-
 class StringWriter final : public pugi::xml_writer {
 public:
     void write(const void* data, size_t size) override { text.append(static_cast<const char*>(data), size); }
@@ -44,8 +43,7 @@ std::vector<std::string> BuildNodePath(const std::string& section, const std::st
     AppendNames(path, section, allowNested);
     if (!key.empty()) AppendNames(path, key, allowNested);
     for (const std::string& name : path)
-        if (!IsXmlName(name))
-            throw engine::Error(engine::err::kBadArgument, "Not an element name: " + name);
+        if (!IsXmlName(name)) throw engine::Error(engine::err::kBadArgument, "Not an element name: " + name);
     return path;
 }
 
@@ -83,8 +81,7 @@ void StoreValue(pugi::xml_node node, const std::string& value) {
     while (node.first_child()) node.remove_child(node.first_child());
     if (value.compare(0, kCdataMarker.size(), kCdataMarker) == 0)
         node.append_child(pugi::node_cdata).set_value(value.substr(kCdataMarker.size()).c_str());
-    else if (!value.empty())
-        node.append_child(pugi::node_pcdata).set_value(value.c_str());
+    else if (!value.empty()) node.append_child(pugi::node_pcdata).set_value(value.c_str());
 }
 
 std::string SerializeDocument(const pugi::xml_document& doc) {

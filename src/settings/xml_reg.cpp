@@ -17,8 +17,8 @@ constexpr const char* kCrLf = "\r\n";
 // What a new parameter file holds: three lines, each ended by CR LF.
 constexpr const char* kEmptyFile = "<?xml version=\"1.0\"?>\r\n<Data>\r\n</Data>\r\n";
 // Comments and processing instructions of other writers are kept; a lone blank value too.
-constexpr unsigned kParseOptions =
-    pugi::parse_default | pugi::parse_declaration | pugi::parse_comments | pugi::parse_pi | pugi::parse_ws_pcdata_single;
+constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_declaration | pugi::parse_comments |
+                                   pugi::parse_pi | pugi::parse_ws_pcdata_single;
 // Levels of elements (and their text) a parameter file may have below the document.
 constexpr int kMaxDepth = 100;
 
@@ -83,10 +83,8 @@ bool CXMLReg::ReadFileAsRequired(int depth) {
         } else {
             const std::optional<FileStamp> now = ReadStamp(m_loadedFile);
             if (!now) throw engine::Error(engine::err::kFileNotFound, "File not found: " + m_loadedFile);
-            if (*now != m_stamp)
-                StampFile();
-            else
-                reload = false;
+            if (*now != m_stamp) StampFile();
+            else reload = false;
         }
         if (reload) {
             try {
@@ -161,9 +159,9 @@ void CXMLReg::WriteSetting(const std::string& section, const std::string& key, c
         if (m_loadedFile.empty()) ReadFileAsRequired();
         const bool readable = ReadFileAsRequired();
         if (FileExists(m_loadedFile) && !readable) {
-            product::ReportError(kModule, "SaveSetting",
-                                 "Parameter file, " + m_loadedFile + " was not readable.  A copy has been renamed as *.bak",
-                                 true);
+            product::ReportError(
+                kModule, "SaveSetting",
+                "Parameter file, " + m_loadedFile + " was not readable.  A copy has been renamed as *.bak", true);
             MoveFile(m_loadedFile, m_loadedFile + ".bak");
         }
         CreateFileIfMissing();

@@ -84,8 +84,7 @@ private:
     void SetAsideDamagedFile(const std::string& fileName);
     std::string ReadSetting(const std::string& section, const std::string& key, const std::string& defaultValue,
                             bool allowNested);
-    void WriteSetting(const std::string& section, const std::string& key, const std::string& value,
-                      bool allowNested);
+    void WriteSetting(const std::string& section, const std::string& key, const std::string& value, bool allowNested);
     void SaveIfEnabled();
     std::string ResolveSection(const std::string& section) const;
 

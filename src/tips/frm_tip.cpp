@@ -53,8 +53,7 @@ protected:
     }
 };
 
-frmTip::frmTip(QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+frmTip::frmTip(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
     setObjectName(QStringLiteral("frmTip"));
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_QuitOnClose, false);  // a closing tip never ends the program
@@ -102,9 +101,9 @@ frmTip::frmTip(QWidget* parent)
     m_imgXUp = DrawCloseButton(false);
     m_imgXDn = DrawCloseButton(true);
 
-    for (QObject* part : {static_cast<QObject*>(m_lblTitle), static_cast<QObject*>(m_txtTip->viewport()),
-                          static_cast<QObject*>(m_imgDisplayIcon), static_cast<QObject*>(m_imgX),
-                          static_cast<QObject*>(m_lblX)})
+    for (QObject* part :
+         {static_cast<QObject*>(m_lblTitle), static_cast<QObject*>(m_txtTip->viewport()),
+          static_cast<QObject*>(m_imgDisplayIcon), static_cast<QObject*>(m_imgX), static_cast<QObject*>(m_lblX)})
         part->installEventFilter(this);
 
     LoadDesignState();
@@ -171,25 +170,21 @@ void frmTip::SetBalloon(const std::string& sTitle, const std::string& sText, Bal
 
     // Centring uses the size the window has now; the new size is applied further down.
     const ui::ScreenSize screen = ui::Current().Screen();
-    const double posX = args.lPosX ? *args.lPosX
-                                   : (screen.WidthTwips() - PixelsToTwips(width(), screen.twipsPerPixelX)) / 2.0;
-    const double posY = args.lPosY ? *args.lPosY
-                                   : (screen.HeightTwips() - PixelsToTwips(height(), screen.twipsPerPixelY)) / 2.0;
+    const double posX =
+        args.lPosX ? *args.lPosX : (screen.WidthTwips() - PixelsToTwips(width(), screen.twipsPerPixelX)) / 2.0;
+    const double posY =
+        args.lPosY ? *args.lPosY : (screen.HeightTwips() - PixelsToTwips(height(), screen.twipsPerPixelY)) / 2.0;
     move(TwipsToPixels(posX, screen.twipsPerPixelX), TwipsToPixels(posY, screen.twipsPerPixelY));
 
     args.sIcon = LowerIconName(args.sIcon);
     ShowIcon(IconFor(args.sIcon));
     ShowCloseButton(args.bShowClose);
 
-    if (args.lAutoCloseAfter < 0)
-        throw engine::Error(engine::err::kBadArgument, "Invalid property value");
-    if (args.lAutoCloseAfter != 0)
-        m_timAutoClose->start(args.lAutoCloseAfter);
-    else
-        m_timAutoClose->stop();
+    if (args.lAutoCloseAfter < 0) throw engine::Error(engine::err::kBadArgument, "Invalid property value");
+    if (args.lAutoCloseAfter != 0) m_timAutoClose->start(args.lAutoCloseAfter);
+    else m_timAutoClose->stop();
 
-    if (widthTwips < 0 || heightTwips < 0)
-        throw engine::Error(engine::err::kBadArgument, "Invalid property value");
+    if (widthTwips < 0 || heightTwips < 0) throw engine::Error(engine::err::kBadArgument, "Invalid property value");
     resize(std::max(1, TwipsToPixels(widthTwips, screen.twipsPerPixelX)),
            std::max(1, TwipsToPixels(heightTwips, screen.twipsPerPixelY)));
     ApplyLayout();
@@ -206,7 +201,8 @@ void frmTip::SetBalloon(const std::string& sTitle, const std::string& sText, Bal
 void frmTip::LoadRichTextFile(const std::string& fileName) {
     QFile file(QString::fromStdString(fileName));
     if (!file.exists()) throw engine::Error(engine::err::kFileNotFound, "File not found: " + fileName);
-    if (!file.open(QIODevice::ReadOnly)) throw engine::Error(engine::err::kFileAccess, "Path/File access error: " + fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        throw engine::Error(engine::err::kFileAccess, "Path/File access error: " + fileName);
     const QByteArray bytes = file.readAll();
     m_txtTip->setPlainText(RtfToPlainText(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size()))));
 }
@@ -332,8 +328,7 @@ bool frmTip::HandleTitleMouse(QEvent* event) {
     switch (event->type()) {
         case QEvent::MouseButtonPress: DragWindow(mouse); break;
         case QEvent::MouseMove:
-            if (m_dragging)
-                move(m_dragStartPos + (mouse->globalPosition().toPoint() - m_dragStartGlobal));
+            if (m_dragging) move(m_dragStartPos + (mouse->globalPosition().toPoint() - m_dragStartGlobal));
             break;
         case QEvent::MouseButtonRelease:
             if (mouse->buttons() == Qt::NoButton) m_dragging = false;

@@ -13,28 +13,50 @@ namespace tips {
 namespace {
 
 // Code page 1252 for 0x80..0x9F; every other byte is its Latin-1 code point.
-constexpr std::array<char16_t, 32> kCp1252High = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr std::array<char16_t, 32> kCp1252High = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                                  0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 // Destinations whose content is never shown.
 const std::unordered_set<std::string>& HiddenDestinations() {
-    static const std::unordered_set<std::string> kWords = {
-        "fonttbl",   "colortbl",  "stylesheet", "info",        "pict",       "object",
-        "header",    "headerl",   "headerr",    "headerf",     "footer",     "footerl",
-        "footerr",   "footerf",   "footnote",   "themedata",   "colorschememapping",
-        "datastore", "latentstyles", "listtable", "listoverridetable", "rsidtbl",
-        "generator", "xmlnstbl",  "filetbl",    "revtbl",      "fldinst",    "mmathPr"};
+    static const std::unordered_set<std::string> kWords = {"fonttbl",
+                                                           "colortbl",
+                                                           "stylesheet",
+                                                           "info",
+                                                           "pict",
+                                                           "object",
+                                                           "header",
+                                                           "headerl",
+                                                           "headerr",
+                                                           "headerf",
+                                                           "footer",
+                                                           "footerl",
+                                                           "footerr",
+                                                           "footerf",
+                                                           "footnote",
+                                                           "themedata",
+                                                           "colorschememapping",
+                                                           "datastore",
+                                                           "latentstyles",
+                                                           "listtable",
+                                                           "listoverridetable",
+                                                           "rsidtbl",
+                                                           "generator",
+                                                           "xmlnstbl",
+                                                           "filetbl",
+                                                           "revtbl",
+                                                           "fldinst",
+                                                           "mmathPr"};
     return kWords;
 }
 
 // Control words that stand for one character.
 const std::unordered_map<std::string, char16_t>& CharacterWords() {
     static const std::unordered_map<std::string, char16_t> kWords = {
-        {"par", u'\n'},      {"line", u'\n'},      {"sect", u'\n'},       {"page", u'\n'},
-        {"row", u'\n'},      {"tab", u'\t'},       {"cell", u'\t'},       {"emdash", 0x2014},
-        {"endash", 0x2013},  {"bullet", 0x2022},   {"lquote", 0x2018},    {"rquote", 0x2019},
+        {"par", u'\n'},        {"line", u'\n'},       {"sect", u'\n'},    {"page", u'\n'},
+        {"row", u'\n'},        {"tab", u'\t'},        {"cell", u'\t'},    {"emdash", 0x2014},
+        {"endash", 0x2013},    {"bullet", 0x2022},    {"lquote", 0x2018}, {"rquote", 0x2019},
         {"ldblquote", 0x201C}, {"rdblquote", 0x201D}, {"emspace", u' '},  {"enspace", u' '}};
     return kWords;
 }

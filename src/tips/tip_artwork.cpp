@@ -80,8 +80,9 @@ void DrawOlder(QPainter& p, IconKind kind, const QRectF& r, const Palette& c) {
     p.setBrush(QColor(128, 128, 128));
     p.drawPath(BodyPath(kind, r.translated(1, 1)));
     p.setPen(QPen(Qt::black, 1.0));
-    p.setBrush(kind == IconKind::Warning ? QColor(255, 255, 0) : kind == IconKind::Error ? QColor(255, 0, 0)
-                                                                                        : QColor(0, 0, 255));
+    p.setBrush(kind == IconKind::Warning ? QColor(255, 255, 0)
+               : kind == IconKind::Error ? QColor(255, 0, 0)
+                                         : QColor(0, 0, 255));
     p.drawPath(BodyPath(kind, r));
     DrawMark(p, kind, r, kind == IconKind::Warning ? QColor(Qt::black) : QColor(Qt::white));
 }
@@ -94,10 +95,8 @@ QPixmap DrawTipIcon(IconSet set, IconKind kind, QSize size) {
     if (set == IconSet::None) return pixmap;
     QPainter p(&pixmap);
     const Palette colours = ColoursFor(kind);
-    if (set == IconSet::Newer)
-        DrawNewer(p, kind, QRectF(0.5, 0.5, size.width() - 1.0, size.height() - 1.0), colours);
-    else
-        DrawOlder(p, kind, QRectF(0, 0, size.width() - 2.0, size.height() - 2.0), colours);
+    if (set == IconSet::Newer) DrawNewer(p, kind, QRectF(0.5, 0.5, size.width() - 1.0, size.height() - 1.0), colours);
+    else DrawOlder(p, kind, QRectF(0, 0, size.width() - 2.0, size.height() - 2.0), colours);
     return pixmap;
 }
 

@@ -41,9 +41,7 @@ double PixelsToTwips(int pixels, double twipsPerPixel) {
     return pixels * twipsPerPixel;
 }
 
-std::string LowerIconName(const std::string& name) {
-    return QString::fromStdString(name).toLower().toStdString();
-}
+std::string LowerIconName(const std::string& name) { return QString::fromStdString(name).toLower().toStdString(); }
 
 IconChoice IconFor(const std::string& loweredName) {
     if (loweredName == "i") return {IconSet::Newer, IconKind::Information};

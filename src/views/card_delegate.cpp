@@ -33,8 +33,9 @@ void CardDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, 
     painter->save();
     painter->fillRect(card, ToQColor(m_grid.BackColor(), palette));
     QRect head(card.left(), card.top(), card.width(), headLine);
-    painter->fillRect(head, selected ? palette.color(QPalette::Highlight)
-                                     : ToQColor(group ? m_grid.BackColorGroupRows() : m_grid.BackColorGroupBy(), palette));
+    painter->fillRect(head, selected
+                                ? palette.color(QPalette::Highlight)
+                                : ToQColor(group ? m_grid.BackColorGroupRows() : m_grid.BackColorGroupBy(), palette));
     painter->setFont(headFont);
     painter->setPen(selected ? palette.color(QPalette::HighlightedText) : ToQColor(m_grid.ForeColorHeader(), palette));
     const QString heading = m_model.CellText(index.row(), 0);

@@ -18,9 +18,9 @@ class GridViewModel;
 
 struct FormatDialogRequest {
     GridViewModel* grid = nullptr;
-    bool cards = false;                 // the card view format dialog, else the table view one
-    QWidget* parent = nullptr;          // the window the dialog belongs to
-    std::optional<QPoint> topLeft;      // where the dialog's top-left corner goes; else centred on the screen
+    bool cards = false;             // the card view format dialog, else the table view one
+    QWidget* parent = nullptr;      // the window the dialog belongs to
+    std::optional<QPoint> topLeft;  // where the dialog's top-left corner goes; else centred on the screen
 };
 
 using FormatDialogOpener = std::function<void(const FormatDialogRequest& request)>;

@@ -19,7 +19,8 @@ constexpr const char* kFirstArea = "Cell Area";
 QString FormatViewDialog::FontDescription(const GridFont& font) {
     // nearbyint rounds to the nearest whole number with halves to even (the default mode).
     const double points = std::nearbyint(font.Size);
-    return QString::number(static_cast<long long>(points)) + QStringLiteral(" pt. ") + QString::fromStdString(font.Name);
+    return QString::number(static_cast<long long>(points)) + QStringLiteral(" pt. ") +
+           QString::fromStdString(font.Name);
 }
 
 FormatViewDialog::FormatViewDialog(std::string helpFile, QWidget* parent)
@@ -138,7 +139,8 @@ void FormatViewDialog::PickAreaColor(AreaList& areas) {
 void FormatViewDialog::PickFont(int index) {
     if (!m_grid) return;
     const ColorArea colorArea = index == 1 ? ColorArea::ForeColor : ColorArea::ForeColorHeader;
-    const std::optional<FontChoice> chosen = m_pickers->PickFont(this, {m_working[index]->Value(), m_grid->Color(colorArea)});
+    const std::optional<FontChoice> chosen =
+        m_pickers->PickFont(this, {m_working[index]->Value(), m_grid->Color(colorArea)});
     if (!chosen) return;
     *m_working[index] = chosen->font;  // the grid's own font: it redraws at once
     m_grid->SetColor(colorArea, chosen->color);

@@ -50,8 +50,8 @@ protected:
         QLabel* swatch = nullptr;
         std::vector<ColorArea> areas;
         bool foreground = false;
-        int selected = -1;             // -1: nothing selected (acts as the first item)
-        std::vector<OleColor> saved;   // the areas' colours when the dialog opened
+        int selected = -1;            // -1: nothing selected (acts as the first item)
+        std::vector<OleColor> saved;  // the areas' colours when the dialog opened
         ColorArea Current() const { return areas.at(selected < 0 ? 0 : selected); }
     };
 

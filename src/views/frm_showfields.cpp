@@ -20,9 +20,11 @@ void SelectAt(QListWidget* list, int place) {
 }
 }  // namespace
 
-frmShowfields::frmShowfields(QWidget* parent) : ViewDialog(parent, kHelpContext), m_ui(std::make_unique<Ui::frmShowfields>()) {
+frmShowfields::frmShowfields(QWidget* parent)
+    : ViewDialog(parent, kHelpContext), m_ui(std::make_unique<Ui::frmShowfields>()) {
     m_ui->setupUi(this);
-    for (QListWidget* list : {m_ui->lstAvail, m_ui->lstVisible}) list->setSelectionMode(QAbstractItemView::SingleSelection);
+    for (QListWidget* list : {m_ui->lstAvail, m_ui->lstVisible})
+        list->setSelectionMode(QAbstractItemView::SingleSelection);
     connect(m_ui->cmdAdd, &QPushButton::clicked, this, [this] { cmdAdd_Click(); });
     connect(m_ui->cmdRemove, &QPushButton::clicked, this, [this] { cmdRemove_Click(); });
     connect(m_ui->cmdUp, &QPushButton::clicked, this, [this] { cmdUp_Click(); });

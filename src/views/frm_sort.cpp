@@ -5,7 +5,8 @@
 
 namespace views {
 
-frmSort::frmSort(QWidget* parent) : LevelDialog(parent, kHelpContext, tr("sort keys")), m_ui(std::make_unique<Ui::frmSort>()) {
+frmSort::frmSort(QWidget* parent)
+    : LevelDialog(parent, kHelpContext, tr("sort keys")), m_ui(std::make_unique<Ui::frmSort>()) {
     m_ui->setupUi(this);
     BindControls();
 }

@@ -33,7 +33,8 @@ void frmSummary::ShowSummary(GridViewModel& grid) {
     ShowGroupsLine();
     ShowSortLine();
     const bool cards = grid.View() == 1;
-    m_ui->lblformat->setText(QStringLiteral("Fonts and other ") + (cards ? QStringLiteral("Card") : QStringLiteral("Table")) +
+    m_ui->lblformat->setText(QStringLiteral("Fonts and other ") +
+                             (cards ? QStringLiteral("Card") : QStringLiteral("Table")) +
                              QStringLiteral(" View settings"));
     m_ui->cmdGroup->setEnabled(!cards);
     FitToContents();
@@ -42,8 +43,12 @@ void frmSummary::ShowSummary(GridViewModel& grid) {
 }
 
 void frmSummary::ShowFieldsLine() { m_ui->lblFields->setText(QString::fromStdString(DescribeVisibleFields(*m_grid))); }
-void frmSummary::ShowGroupsLine() { m_ui->lblGroups->setText(QString::fromStdString(DescribeKeys(*m_grid, m_grid->Groups()))); }
-void frmSummary::ShowSortLine() { m_ui->lblSort->setText(QString::fromStdString(DescribeKeys(*m_grid, m_grid->SortKeys()))); }
+void frmSummary::ShowGroupsLine() {
+    m_ui->lblGroups->setText(QString::fromStdString(DescribeKeys(*m_grid, m_grid->Groups())));
+}
+void frmSummary::ShowSortLine() {
+    m_ui->lblSort->setText(QString::fromStdString(DescribeKeys(*m_grid, m_grid->SortKeys())));
+}
 
 void frmSummary::cmdFields_Click() {
     if (!m_grid) return;

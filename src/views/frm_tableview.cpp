@@ -54,7 +54,8 @@ frmTableview::frmTableview(QWidget* parent, std::string helpFile)
         if (!m_filling) Skipping([&] { Grid().SetUseEvenOddColor(on); });
     });
     connect(m_ui->cboGridlines, &QComboBox::currentIndexChanged, this, [this](int index) {
-        if (!m_filling && index >= 0) Skipping([&] { Grid().SetGridLines(m_ui->cboGridlines->itemData(index).toInt()); });
+        if (!m_filling && index >= 0)
+            Skipping([&] { Grid().SetGridLines(m_ui->cboGridlines->itemData(index).toInt()); });
     });
     connect(m_ui->cmdResizeRows, &QPushButton::clicked, this, [this] {
         Skipping([&] {

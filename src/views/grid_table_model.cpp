@@ -13,7 +13,8 @@ void GridTableModel::ReadColumns() {
     m_visible = m_grid.Columns().VisibleInOrder();
     m_fields.clear();
     const auto source = m_grid.BoundRecordset();
-    for (const GridColumn* column : m_visible) m_fields.push_back(source ? source->FieldIndex(column->DataField()) : -1);
+    for (const GridColumn* column : m_visible)
+        m_fields.push_back(source ? source->FieldIndex(column->DataField()) : -1);
 }
 
 void GridTableModel::BeginRowsChange() {
@@ -66,7 +67,8 @@ int GridTableModel::columnCount(const QModelIndex& parent) const {
 QString GridTableModel::GroupCaption(int group) const {
     const RowArrangement& rows = m_grid.Arrangement();
     const RowArrangement::Group& g = rows.GroupAt(group);
-    QString caption = QString(g.level * 4, QLatin1Char(' ')) + (g.collapsed ? QStringLiteral("\u25B8 ") : QStringLiteral("\u25BE "));
+    QString caption =
+        QString(g.level * 4, QLatin1Char(' ')) + (g.collapsed ? QStringLiteral("\u25B8 ") : QStringLiteral("\u25BE "));
     const int colIndex = g.level < m_grid.Groups().Count() ? m_grid.Groups().Item(g.level + 1).ColIndex : 0;
     std::string value;
     if (colIndex >= 1 && colIndex <= m_grid.Columns().Count()) {
@@ -85,7 +87,8 @@ QString GridTableModel::CellText(int row, int modelColumn) const {
     const int field = m_fields[modelColumn];
     if (field < 0) return {};
     const int sourceRow = rows.SourceRow(rows.OrdinalOfDisplay(row));
-    return QString::fromStdString(ValueText(m_grid.BoundRecordset()->Value(sourceRow, field), m_visible[modelColumn]->Format()));
+    return QString::fromStdString(
+        ValueText(m_grid.BoundRecordset()->Value(sourceRow, field), m_visible[modelColumn]->Format()));
 }
 
 QVariant GridTableModel::data(const QModelIndex& index, int role) const {
@@ -101,8 +104,7 @@ QVariant GridTableModel::data(const QModelIndex& index, int role) const {
             const bool odd = index.row() % 2 == 0;  // the first row is row 1, an odd row
             return ToQColor(odd ? m_grid.OddRowsColor() : m_grid.EvenRowsColor(), m_palette);
         }
-        case Qt::ForegroundRole:
-            return ToQColor(group ? m_grid.ForeColorGroupRows() : m_grid.ForeColor(), m_palette);
+        case Qt::ForegroundRole: return ToQColor(group ? m_grid.ForeColorGroupRows() : m_grid.ForeColor(), m_palette);
         case Qt::FontRole: {
             QFont font = ToQFont(m_grid.Font());
             if (group) font.setBold(true);
@@ -114,7 +116,8 @@ QVariant GridTableModel::data(const QModelIndex& index, int role) const {
             const bool numeric = IsNumericValue(m_grid.BoundRecordset()->Value(sourceRow, m_fields[index.column()]));
             return QVariant((numeric ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
         }
-        case RowIndexRole: return group ? -rows.GroupOfDisplay(index.row()) - 1 : rows.OrdinalOfDisplay(index.row()) + 1;
+        case RowIndexRole:
+            return group ? -rows.GroupOfDisplay(index.row()) - 1 : rows.OrdinalOfDisplay(index.row()) + 1;
         case IsGroupRole: return group;
         default: return {};
     }

@@ -38,7 +38,8 @@ GroupByBox::GroupByBox(QWidget* parent) : QLabel(parent) {
 
 void GroupByBox::ShowGroups(const GridViewModel& grid) {
     QString text;
-    if (grid.Groups().Count() == 0) text = tr("Not grouped. Drag a column heading here, or use Group By..., to group the rows.");
+    if (grid.Groups().Count() == 0)
+        text = tr("Not grouped. Drag a column heading here, or use Group By..., to group the rows.");
     else text = tr("Grouped by: ") + QString::fromStdString(DescribeKeys(grid, grid.Groups()));
     setText(text);
     QPalette colours = palette();

@@ -25,7 +25,8 @@ QMimeData* HeaderDrag::MimeFor(int colIndex) {
 bool HeaderDrag::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonPress) {
         auto* mouse = static_cast<QMouseEvent*>(event);
-        m_pressedSection = mouse->button() == Qt::LeftButton ? m_header->logicalIndexAt(mouse->position().toPoint()) : -1;
+        m_pressedSection =
+            mouse->button() == Qt::LeftButton ? m_header->logicalIndexAt(mouse->position().toPoint()) : -1;
         m_pressAt = mouse->position().toPoint();
     } else if (event->type() == QEvent::MouseButtonRelease) {
         m_pressedSection = -1;
@@ -41,7 +42,8 @@ bool HeaderDrag::eventFilter(QObject* watched, QEvent* event) {
         if (colIndex <= 0) return false;
         auto* drag = new QDrag(m_header);
         drag->setMimeData(MimeFor(colIndex));
-        const QRect rect(m_header->sectionViewportPosition(section), 0, m_header->sectionSize(section), m_header->height());
+        const QRect rect(m_header->sectionViewportPosition(section), 0, m_header->sectionSize(section),
+                         m_header->height());
         drag->setPixmap(m_header->viewport()->grab(rect));
         drag->setHotSpot(m_pressAt - rect.topLeft());
         drag->exec(Qt::CopyAction);

@@ -171,7 +171,8 @@ void ReadLayout(GridViewModel& grid, const std::string& text) {
     // By position, then by index among columns that claim the same position.
     std::map<std::pair<int, int>, GridColumn*> byPosition;
     for (const auto& [index, node] : byIndex) {
-        GridColumn& column = grid.Columns().Add(node.attribute("Caption").as_string(), node.attribute("DataField").as_string());
+        GridColumn& column =
+            grid.Columns().Add(node.attribute("Caption").as_string(), node.attribute("DataField").as_string());
         column.SetVisible(node.attribute("Visible").as_bool(true));
         column.SetWidth(node.attribute("Width").as_int(column.Width()));
         column.SetFormat(node.attribute("Format").as_string());

@@ -27,7 +27,8 @@ void LevelDialog::BindControls() {
         m_levels[i] = Control<QComboBox>(this, QStringLiteral("cboGroups_%1").arg(i));
         connect(m_levels[i], &QComboBox::currentIndexChanged, this, [this, i] { cboGroups_Click(i); });
     }
-    for (int i = 0; i < 2 * kLevels; ++i) m_orders[i] = Control<QRadioButton>(this, QStringLiteral("optOrder_%1").arg(i));
+    for (int i = 0; i < 2 * kLevels; ++i)
+        m_orders[i] = Control<QRadioButton>(this, QStringLiteral("optOrder_%1").arg(i));
     m_lblTrimmed = Control<QLabel>(this, "lblTrimmed");
     connect(Control<QPushButton>(this, "cmdClearAll"), &QPushButton::clicked, this, [this] { cmdClearAll_Click(); });
     connect(Control<QPushButton>(this, "cmdOK"), &QPushButton::clicked, this, [this] { cmdOK_Click(); });

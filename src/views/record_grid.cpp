@@ -87,7 +87,8 @@ RecordGrid::RecordGrid(QWidget* parent) : QWidget(parent) {
     layout->addWidget(stack, 1);
     layout->addWidget(m_navigator);
 
-    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(m_table), static_cast<QAbstractItemView*>(m_cards)}) {
+    for (QAbstractItemView* view :
+         {static_cast<QAbstractItemView*>(m_table), static_cast<QAbstractItemView*>(m_cards)}) {
         view->viewport()->installEventFilter(this);
         view->installEventFilter(this);
         connect(view, &QAbstractItemView::clicked, this, &RecordGrid::Click);
@@ -203,15 +204,17 @@ void RecordGrid::ApplyLook() {
     m_table->setFont(rowFont);
     m_table->horizontalHeader()->setFont(headerFont);
     m_table->setShowGrid(GridLines() != 0);
-    const QString tableStyle = (QStringLiteral("QTableView { gridline-color: %1; background-color: %2; }"
-                                          "QHeaderView::section { background-color: %3; color: %4; padding: 1px 3px;"
-                                          " border: 0px; border-right: 1px solid %1; border-bottom: 1px solid %1; }"
-                                          "QHeaderView::section:vertical { background-color: %5; }")
-                               .arg(ColorName(GridLinesColor(), base), ColorName(BackColorNonCellArea(), base),
-                                    ColorName(BackColorHeader(), base), ColorName(ForeColorHeader(), base),
-                                    ColorName(MaskColor(), base)));
+    const QString tableStyle =
+        (QStringLiteral("QTableView { gridline-color: %1; background-color: %2; }"
+                        "QHeaderView::section { background-color: %3; color: %4; padding: 1px 3px;"
+                        " border: 0px; border-right: 1px solid %1; border-bottom: 1px solid %1; }"
+                        "QHeaderView::section:vertical { background-color: %5; }")
+             .arg(ColorName(GridLinesColor(), base), ColorName(BackColorNonCellArea(), base),
+                  ColorName(BackColorHeader(), base), ColorName(ForeColorHeader(), base),
+                  ColorName(MaskColor(), base)));
     if (m_table->styleSheet() != tableStyle) m_table->setStyleSheet(tableStyle);
-    const QString cardStyle = QStringLiteral("QListView { background-color: %1; }").arg(ColorName(BackColorNonCellArea(), base));
+    const QString cardStyle =
+        QStringLiteral("QListView { background-color: %1; }").arg(ColorName(BackColorNonCellArea(), base));
     if (m_cards->styleSheet() != cardStyle) m_cards->setStyleSheet(cardStyle);
 
     const int rowHeight = RowHeight() > 0 ? TwipsToPixels(RowHeight()) : QFontMetrics(rowFont).height() + 6;
@@ -221,8 +224,8 @@ void RecordGrid::ApplyLook() {
     rows->setDefaultSectionSize(rowHeight);
     rows->setSectionResizeMode(AllowRowSizing() ? QHeaderView::Interactive : QHeaderView::Fixed);
     m_applying = applying;
-    const int headerHeight = ColumnHeaderHeight() > 0 ? TwipsToPixels(ColumnHeaderHeight())
-                                                      : QFontMetrics(headerFont).height() + 6;
+    const int headerHeight =
+        ColumnHeaderHeight() > 0 ? TwipsToPixels(ColumnHeaderHeight()) : QFontMetrics(headerFont).height() + 6;
     m_table->horizontalHeader()->setFixedHeight(std::max(headerHeight, QFontMetrics(headerFont).height() + 2));
 
     const auto mode = MultiSelect() ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection;
@@ -277,7 +280,8 @@ void RecordGrid::MoveToRecord(int step) {
 void RecordGrid::MoveToBookmark(Bookmark bookmark) {
     const int rowIndex = RowIndexOfBookmark(bookmark);
     if (rowIndex < 1) {
-        throw engine::Error(engine::err::kBadArgument, "No row shows the record with bookmark " + std::to_string(bookmark) + ".");
+        throw engine::Error(engine::err::kBadArgument,
+                            "No row shows the record with bookmark " + std::to_string(bookmark) + ".");
     }
     if (Arrangement().DisplayOfOrdinal(rowIndex - 1) < 0) {
         RevealRow(rowIndex);
@@ -334,7 +338,8 @@ void RecordGrid::RightPressAt(QAbstractItemView* view, const QPoint& at) {
     if (!index.isValid()) return;
     QItemSelectionModel* selection = m_table->selectionModel();
     if (selection->isRowSelected(index.row())) return;
-    selection->setCurrentIndex(m_model->index(index.row(), 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    selection->setCurrentIndex(m_model->index(index.row(), 0),
+                               QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 bool RecordGrid::eventFilter(QObject* watched, QEvent* event) {

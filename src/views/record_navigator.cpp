@@ -26,8 +26,8 @@ RecordNavigatorBar::RecordNavigatorBar(QWidget* parent) : QWidget(parent) {
     m_label->setContentsMargins(6, 0, 6, 0);
     m_next = Button(this, QStringLiteral("\u25B6"), tr("Next record"));
     m_last = Button(this, QStringLiteral("\u25B6|"), tr("Last record"));
-    for (QWidget* w : {static_cast<QWidget*>(m_first), static_cast<QWidget*>(m_previous), static_cast<QWidget*>(m_label),
-                       static_cast<QWidget*>(m_next), static_cast<QWidget*>(m_last)}) {
+    for (QWidget* w : {static_cast<QWidget*>(m_first), static_cast<QWidget*>(m_previous),
+                       static_cast<QWidget*>(m_label), static_cast<QWidget*>(m_next), static_cast<QWidget*>(m_last)}) {
         layout->addWidget(w);
     }
     layout->addStretch(1);
@@ -40,7 +40,9 @@ RecordNavigatorBar::RecordNavigatorBar(QWidget* parent) : QWidget(parent) {
 
 void RecordNavigatorBar::Show(int current, int count) {
     if (count == 0) m_label->setText(tr("No records"));
-    else if (current < 1) m_label->setText(count == 1 ? tr("No current record (1 record)") : tr("No current record (%1 records)").arg(count));
+    else if (current < 1)
+        m_label->setText(count == 1 ? tr("No current record (1 record)")
+                                    : tr("No current record (%1 records)").arg(count));
     else m_label->setText(QStringLiteral("Record %1 of %2").arg(current).arg(count));
     m_first->setEnabled(count > 0 && current > 1);
     m_previous->setEnabled(count > 0 && current > 1);

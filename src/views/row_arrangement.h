@@ -21,9 +21,9 @@ public:
         int order = 1;   // 1 ascending, -1 descending
     };
     struct Group {
-        int level = 0;      // 0 is the outermost
-        int first = 0;      // first record ordinal
-        int end = 0;        // one past the last record ordinal
+        int level = 0;  // 0 is the outermost
+        int first = 0;  // first record ordinal
+        int end = 0;    // one past the last record ordinal
         bool collapsed = false;
         std::vector<int> children;  // sub-groups, for all but the innermost level
         int Size() const { return end - first; }
@@ -71,8 +71,8 @@ private:
     const RecordSource* m_source = nullptr;
     std::vector<Key> m_groupKeys;
     std::vector<const KeyColumn*> m_levelColumns;  // while building: the key column of each level
-    std::vector<int> m_order;    // ordinal -> source row
-    std::vector<Group> m_groups;  // in display (preorder) order
+    std::vector<int> m_order;                      // ordinal -> source row
+    std::vector<Group> m_groups;                   // in display (preorder) order
     std::vector<int> m_topGroups;
     std::vector<int> m_display;  // >= 0 ordinal, < 0 -(group + 1)
 };

@@ -46,8 +46,8 @@ public:
 uint32_t HeaderRecords(const fs::path& dbf) {
     const std::string bytes = testing_support::ReadFile(dbf);
     if (bytes.size() < 8) return ~0u;
-    return static_cast<uint8_t>(bytes[4]) | static_cast<uint8_t>(bytes[5]) << 8 |
-           static_cast<uint8_t>(bytes[6]) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(bytes[7])) << 24;
+    return static_cast<uint8_t>(bytes[4]) | static_cast<uint8_t>(bytes[5]) << 8 | static_cast<uint8_t>(bytes[6]) << 16 |
+           static_cast<uint32_t>(static_cast<uint8_t>(bytes[7])) << 24;
 }
 
 std::vector<std::string> Rows(Connection& connection, const std::string& table) {
@@ -67,7 +67,8 @@ protected:
     void SetUp() override {
         m_log.emplace(m_dir / "Corvane.log");
         sample::WriteSampleDatabase(m_data, {.patients = 6, .seed = 11, .blank = false, .deletePassword = "pw"});
-        sample::WriteSampleDatabase(m_dir / "app" / "BlankDbc", {.patients = 0, .seed = 1, .blank = true, .deletePassword = ""});
+        sample::WriteSampleDatabase(m_dir / "app" / "BlankDbc",
+                                    {.patients = 0, .seed = 1, .blank = true, .deletePassword = ""});
     }
     void TearDown() override { m_log.reset(); }
 
@@ -116,8 +117,7 @@ TEST_F(ArchiveCreationTest, CopiesThePracticeAndEmptiesOnlyThePatientTables) {
     ASSERT_TRUE(fs::exists(m_archive / "locked.txt"));
     for (const auto& entry : fs::directory_iterator(m_archive)) {
         if (entry.is_regular_file())
-            EXPECT_NE(fs::status(entry.path()).permissions() & fs::perms::owner_write, fs::perms::none)
-                << entry.path();
+            EXPECT_NE(fs::status(entry.path()).permissions() & fs::perms::owner_write, fs::perms::none) << entry.path();
     }
     EXPECT_TRUE(m_ui.Messages().empty());
     const std::vector<ui::Shown>& calls = m_ui.calls;
@@ -162,8 +162,9 @@ TEST_F(ArchiveCreationTest, AnIndependentReaderSeesEmptyPatientAndFullReferenceT
         "    print(len(list(t)), len(list(t.deleted)))\n";
     const fs::path scriptFile = m_dir / "count.py";
     testing_support::WriteFile(scriptFile, script);
-    const std::string command = "/usr/bin/python3 " + scriptFile.string() + " " + (m_archive / "IdentFil.dbf").string() +
-                                " " + (m_archive / "InsIdent.dbf").string() + " 2>&1";
+    const std::string command = "/usr/bin/python3 " + scriptFile.string() + " " +
+                                (m_archive / "IdentFil.dbf").string() + " " + (m_archive / "InsIdent.dbf").string() +
+                                " 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     ASSERT_NE(pipe, nullptr);
     std::string out;

@@ -139,7 +139,8 @@ inline void MakeArchiveLike(const fs::path& practiceFolder, const fs::path& arch
 
 // Copies a patient's practice rows into the archive, as an earlier run would have left them
 // (markDeleted: only as rows marked deleted).
-inline void CopyIntoArchive(const fs::path& practiceFolder, const fs::path& archiveFolder, int32_t patient, bool markDeleted) {
+inline void CopyIntoArchive(const fs::path& practiceFolder, const fs::path& archiveFolder, int32_t patient,
+                            bool markDeleted) {
     auto practice = AdoTools::Connect_DBC(practiceFolder.string(), "Corvane.dbc");
     auto archive = AdoTools::Connect_DBC(archiveFolder.string(), "Corvane.dbc");
     for (const auto& [table, key] : PatientTables()) {

@@ -156,15 +156,18 @@ TEST_F(ArchiveRunGuardTest, AFailedRunsRecordCountsWhatItDidAndNamesTheError) {
     const auto log = ArchLog(Archive());
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0].archived, 1);
-    EXPECT_EQ(log[0].outcome, "Archived 1 of 2 patients; 0 skipped; ended by an error (see above).\r\nError #: 2, Descr: "
-                              "Permission denied: " + notes.string() + "\r\nArchiving Patient #: 4");
+    EXPECT_EQ(log[0].outcome,
+              "Archived 1 of 2 patients; 0 skipped; ended by an error (see above).\r\nError #: 2, Descr: "
+              "Permission denied: " +
+                  notes.string() + "\r\nArchiving Patient #: 4");
 }
 
 TEST_F(ArchiveRunGuardTest, ASecondRunIsRefusedBeforeAnythingIsTouchedAndSaysWhoRuns) {
     FakeWindow& window = Generate(6, "Archive", "Secret");
     window.prompt.answer = "Secret";
     testing_support::HoldingChild other([&] {
-        return (new archive::RunLock(archive::RunLock::TryAcquire(Archive().string(), archive::LockPurpose::Run)))->Held();
+        return (new archive::RunLock(archive::RunLock::TryAcquire(Archive().string(), archive::LockPurpose::Run)))
+            ->Held();
     });
     ASSERT_TRUE(other.Took());
     const archive::LockHolder holder = *archive::RunLock::CurrentHolder(Archive().string());
@@ -177,7 +180,8 @@ TEST_F(ArchiveRunGuardTest, ASecondRunIsRefusedBeforeAnythingIsTouchedAndSaysWho
     const auto messages = Messages();
     ASSERT_EQ(messages.size(), 1u);  // no closing message
     EXPECT_EQ(messages[0].text, "An archive run by " + holder.login + " on " + holder.host +
-                                    " has been in progress since " + holder.since + ". Try again when it has finished.");
+                                    " has been in progress since " + holder.since +
+                                    ". Try again when it has finished.");
     EXPECT_EQ(messages[0].icon, ui::Icon::Exclamation);
     EXPECT_TRUE(window.stopButton.empty());
     EXPECT_EQ(Read(Data()), practice);
@@ -253,9 +257,8 @@ TEST_F(ArchiveRunGuardTest, AnArchiveCopyThatCannotBePackedAwayLeavesThePatientI
     CopyIntoArchive(Data(), Archive(), 3, false);
     const Snapshot before = Read(Data());
     const fs::path held = engine::Container::Open(Archive() / "Corvane.dbc")->FindTable("PatIns")->file;
-    testing_support::HoldingChild program([&] {
-        return (new std::unique_ptr<engine::Table>(engine::Table::Open(held)))->get() != nullptr;
-    });
+    testing_support::HoldingChild program(
+        [&] { return (new std::unique_ptr<engine::Table>(engine::Table::Open(held)))->get() != nullptr; });
     ASSERT_TRUE(program.Took());
     window.SelectPatients({3, 4});
 
@@ -299,15 +302,16 @@ TEST_F(ArchiveRunGuardTest, AnArchiveFolderWithoutItsContainerIsCreatedAgainOrNa
     EXPECT_EQ(app::cmdArchive_Click(window).ending, app::RunSummary::Ending::Refused);
     auto messages = Messages();
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text, "frmArchive/cmdArchive_Click:  Error #: 2, Descr: The archive database could not be created in '" +
-                                    Archive().string() + "': the copy of the practice database did not complete.");
+    EXPECT_EQ(messages[0].text,
+              "frmArchive/cmdArchive_Click:  Error #: 2, Descr: The archive database could not be created in '" +
+                  Archive().string() + "': the copy of the practice database did not complete.");
     EXPECT_EQ(Read(Data()), practice);
 
     // With -create doing its work, the run goes on into the archive it made.
     MakeArchiveLike(Data(), m_dir / "prepared");
     const auto program = m_dir / "Archive";
-    testing_support::WriteFile(program, "#!/bin/sh\ncp -r '" + (m_dir / "prepared").string() + "/.' '" +
-                                            Archive().string() + "'\n");
+    testing_support::WriteFile(
+        program, "#!/bin/sh\ncp -r '" + (m_dir / "prepared").string() + "/.' '" + Archive().string() + "'\n");
     fs::permissions(program, fs::perms::owner_all);
     window.programPath = program.string();
     m_ui.calls.clear();
@@ -353,8 +357,8 @@ TEST_F(ArchiveRunGuardTest, ReadOnlyFoldersAndFilesAreNamedWithTheSystemsReasonB
 
     // An archive folder that may not be written.
     chmod(Archive().c_str(), 0555);
-    EXPECT_EQ(ArchiveAsOtherUser(Data()), report + "The archive database cannot be changed: '" + Archive().string() +
-                                              "': Permission denied.");
+    EXPECT_EQ(ArchiveAsOtherUser(Data()),
+              report + "The archive database cannot be changed: '" + Archive().string() + "': Permission denied.");
     chmod(Archive().c_str(), 0777);
     EXPECT_EQ(Read(Data()), practice);
 }

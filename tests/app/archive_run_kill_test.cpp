@@ -50,8 +50,7 @@ TEST(ArchiveRunKill, DISABLED_ChildRun) {
     // any message but the closing one fails the child, and with it the kill test.
     ui::RecordingUi shown;
     app::cmdArchive_Click(window);
-    for (const auto& message : shown.Messages())
-        EXPECT_EQ(message.title, "Archive Complete") << message.text;
+    for (const auto& message : shown.Messages()) EXPECT_EQ(message.title, "Archive Complete") << message.text;
 }
 
 struct Child {
@@ -138,9 +137,9 @@ void ExpectNothingLost(const Snapshot& original, const fs::path& data, const std
         const auto rows = RowsOf(original, p, false);
         const bool inPractice = RowsOf(practice, p, false) == rows;
         const bool inArchive = RowsOf(archive, p, false) == rows;
-        EXPECT_TRUE(inPractice || inArchive) << "patient " << p << " practice " << CountOf(RowsOf(practice, p, false))
-                                             << " archive " << CountOf(RowsOf(archive, p, false)) << " of "
-                                             << CountOf(rows);
+        EXPECT_TRUE(inPractice || inArchive)
+            << "patient " << p << " practice " << CountOf(RowsOf(practice, p, false)) << " archive "
+            << CountOf(RowsOf(archive, p, false)) << " of " << CountOf(rows);
     }
 }
 

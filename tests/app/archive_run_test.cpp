@@ -74,12 +74,8 @@ Dump DumpWithDbfread(const fs::path& folder, const fs::path& script) {
 
 class ArchiveRunTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_log.emplace(m_dir / "Corvane.log");
-    }
-    void TearDown() override {
-        m_log.reset();
-    }
+    void SetUp() override { m_log.emplace(m_dir / "Corvane.log"); }
+    void TearDown() override { m_log.reset(); }
 
     fs::path Data() const { return m_dir / "data"; }
     fs::path Archive() const { return m_dir / "data" / "Archive"; }
@@ -128,8 +124,8 @@ protected:
         std::vector<std::string> events;
         for (const auto& [table, key] : PatientTables())
             events.push_back(kUpdating + "Record " + std::to_string(record) + " of " + std::to_string(of) +
-                             ".\r\n    Acct #:  " + std::to_string(patient) + "\r\nCopying patient data for table:  " +
-                             table);
+                             ".\r\n    Acct #:  " + std::to_string(patient) +
+                             "\r\nCopying patient data for table:  " + table);
         return events;
     }
 
@@ -144,7 +140,8 @@ TEST_F(ArchiveRunTest, ThreePatientsMoveWithTheirRowsAndNotesLastSelectedFirst) 
     const auto busy = BusyPatients(5);
     ASSERT_GE(busy.size(), 3u);
     const std::vector<int32_t> chosen = {busy[0], busy[1], busy[2]};
-    for (int32_t p : chosen) testing_support::WriteFile(Data() / "Notes" / (std::to_string(p) + ".rtf"), "notes " + std::to_string(p));
+    for (int32_t p : chosen)
+        testing_support::WriteFile(Data() / "Notes" / (std::to_string(p) + ".rtf"), "notes " + std::to_string(p));
     fs::remove(Data() / "Notes" / (std::to_string(chosen[1]) + ".rtf"));  // one without notes
     m_window->SelectPatients(chosen);
     const auto script = m_dir / "dump.py";
@@ -159,9 +156,9 @@ TEST_F(ArchiveRunTest, ThreePatientsMoveWithTheirRowsAndNotesLastSelectedFirst) 
     for (int32_t p : chosen) {
         SCOPED_TRACE("patient " + std::to_string(p));
         const auto& live = practiceBefore.at(p).at("L");
-        EXPECT_EQ(archiveAfter.at(p).at("L"), live);            // every row, values as they were
+        EXPECT_EQ(archiveAfter.at(p).at("L"), live);  // every row, values as they were
         EXPECT_EQ(archiveAfter.at(p).count("D"), 0u);
-        EXPECT_EQ(practiceAfter.at(p).count("L"), 0u);          // nothing left live in the practice
+        EXPECT_EQ(practiceAfter.at(p).count("L"), 0u);  // nothing left live in the practice
         for (const auto& [table, rows] : live)
             for (const auto& row : rows) {
                 const auto& deleted = practiceAfter.at(p).at("D").at(table);
@@ -253,9 +250,10 @@ TEST_F(ArchiveRunTest, APatientAlreadyInTheArchiveIsReplacedNotDuplicated) {
         EXPECT_EQ(RowsOf(archive, p, false), RowsOf(before, p, false));
         EXPECT_EQ(CountOf(RowsOf(archive, p, true)), 0u);  // packed away
     }
-    std::vector<std::string> expected = {kUpdating + "Updating Patient:  " + std::to_string(busy[1]),
-                                         kUpdating + "Deleting Patient (" + std::to_string(busy[1]) + ") from the archive.",
-                                         kUpdating + "Packing database."};
+    std::vector<std::string> expected = {
+        kUpdating + "Updating Patient:  " + std::to_string(busy[1]),
+        kUpdating + "Deleting Patient (" + std::to_string(busy[1]) + ") from the archive.",
+        kUpdating + "Packing database."};
     for (auto& e : CopyEvents(1, 2, busy[1])) expected.push_back(e);
     const auto events = PatientEvents();
     ASSERT_GE(events.size(), expected.size());
@@ -345,8 +343,8 @@ TEST_F(ArchiveRunTest, AMissingArchiveIsCreatedByTheProgramItselfFirst) {
     m_window = std::make_unique<FakeWindow>(Data());
     const auto program = m_dir / "Archive";
     testing_support::WriteFile(program, "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + (m_dir / "args").string() +
-                                            "'\ncp -r '" + (m_dir / "prepared").string() + "/.' '" + Archive().string() +
-                                            "'\n");
+                                            "'\ncp -r '" + (m_dir / "prepared").string() + "/.' '" +
+                                            Archive().string() + "'\n");
     fs::permissions(program, fs::perms::owner_all);
     m_window->programPath = program.string();
     const int32_t patient = m_window->rows[0];

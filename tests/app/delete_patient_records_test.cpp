@@ -35,7 +35,8 @@ Snapshot Read(const std::filesystem::path& folder) {
         auto table = engine::Table::Open(entry->file);
         const int index = table->FieldIndex(field);
         for (uint32_t r = 0; r < table->RecordCount(); ++r)
-            snapshot[name].push_back({table->ReadValue(r, static_cast<size_t>(index)).As<int64_t>(), table->IsDeleted(r)});
+            snapshot[name].push_back(
+                {table->ReadValue(r, static_cast<size_t>(index)).As<int64_t>(), table->IsDeleted(r)});
     }
     return snapshot;
 }

@@ -108,7 +108,8 @@ TEST_F(FindWindowTest, AcceptMovesThePatientGridToThePatientAndCloseLeavesItAsIt
 }
 
 TEST_F(FindWindowTest, FindCommandPrintsTheAcceptedDoctor) {
-    data.Connect()->Execute("INSERT INTO DocIdent (Typ, Hsp, Doc, Name, FirstName) VALUES ('A', '', 'D77', 'Zeller', 'Hanna')");
+    data.Connect()->Execute(
+        "INSERT INTO DocIdent (Typ, Hsp, Doc, Name, FirstName) VALUES ('A', '', 'D77', 'Zeller', 'Hanna')");
     std::ostringstream out, err;
     WhenTheDialogShows([](folders::frmFindPatient& dialog) {
         EXPECT_EQ(dialog.windowTitle(), "Find Doctor");

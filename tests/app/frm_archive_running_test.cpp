@@ -52,7 +52,8 @@ protected:
             if (StopRequested()) break;
             inHand = patient;
             for (int table = 1; table <= 8; ++table) {
-                ShowStatus("Updating Archive", "Patient " + std::to_string(patient) + " table " + std::to_string(table), true);
+                ShowStatus("Updating Archive", "Patient " + std::to_string(patient) + " table " + std::to_string(table),
+                           true);
                 m_clock.now += 5ms;
             }
             inHand = 0;
@@ -151,7 +152,7 @@ TEST_F(RunningWindowTest, CloseAnsweredYesStopsTheRunAfterTheCurrentPatientAndTh
     EXPECT_EQ(window.handled, 3);  // the patient in hand was finished, no other begun
     EXPECT_FALSE(window.hiddenDuringRun);
     EXPECT_FALSE(window.RunInProgress());
-    EXPECT_FALSE(window.isVisible());  // closed once the run had ended
+    EXPECT_FALSE(window.isVisible());        // closed once the run had ended
     EXPECT_EQ(window.StatusTip(), nullptr);  // unloaded
 }
 

@@ -106,7 +106,8 @@ TEST_F(FormLoadTest, PackNamesTheTablesThatCouldNotBePackedAndEnds) {
     EXPECT_FALSE(window.Form_Load());
     EXPECT_EQ(window.ExitCode(), 0);
     EXPECT_EQ(window.packedFolders, std::vector<std::string>{"/srv/data"});
-    EXPECT_EQ(window.statusWhilePacking, (std::vector<std::string>{"Packing Database", "Packing Database:  /srv/data"}));
+    EXPECT_EQ(window.statusWhilePacking,
+              (std::vector<std::string>{"Packing Database", "Packing Database:  /srv/data"}));
     EXPECT_EQ(window.StatusTip(), nullptr);  // released when the program ends
     const auto messages = rec.Messages();
     ASSERT_EQ(messages.size(), 1u);

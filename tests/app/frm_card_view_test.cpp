@@ -23,7 +23,9 @@ protected:
         dialog.SetPickers(&pickers);
     }
     template <typename T>
-    T* Control(const char* name) { return Find<T>(dialog, name); }
+    T* Control(const char* name) {
+        return Find<T>(dialog, name);
+    }
     void Format(std::function<void()> user, const char* closeWith) {
         WhenShown(dialog, [this, user, closeWith] {
             user();
@@ -40,28 +42,30 @@ TEST_F(FrmCardViewTest, ShowsTheCardWidthInPixelsAndOkStoresTwips) {
     grid->SetAllowEdit(true);
     grid->SetCardWidth(3000);
     pickers.fonts = {views::FontChoice{{"Courier New", 10, true}, 0x00000080}};
-    Format([this] {
-        EXPECT_EQ(dialog.windowTitle(), "Format Card View");
-        EXPECT_EQ(dialog.HelpContextID(), 740);
-        EXPECT_EQ(Control<QLineEdit>("txtCardWidth")->text(), "200");
-        EXPECT_TRUE(Control<QCheckBox>("chkAllowed")->isVisible());
-        EXPECT_TRUE(Control<QCheckBox>("chkAllowed")->isChecked());
-        EXPECT_TRUE(Control<QCheckBox>("chkRecordNav")->isChecked());
-        EXPECT_EQ(Control<QComboBox>("cboFgColors")->count(), 4);
-        EXPECT_EQ(Control<QComboBox>("cboBgColors")->count(), 4);
-        EXPECT_EQ(Control<QComboBox>("cboBgColors")->currentText(), "Cell Area");
-        EXPECT_EQ(Control<QLabel>("lblcurrfont_1")->text(), "8 pt. Tahoma");
+    Format(
+        [this] {
+            EXPECT_EQ(dialog.windowTitle(), "Format Card View");
+            EXPECT_EQ(dialog.HelpContextID(), 740);
+            EXPECT_EQ(Control<QLineEdit>("txtCardWidth")->text(), "200");
+            EXPECT_TRUE(Control<QCheckBox>("chkAllowed")->isVisible());
+            EXPECT_TRUE(Control<QCheckBox>("chkAllowed")->isChecked());
+            EXPECT_TRUE(Control<QCheckBox>("chkRecordNav")->isChecked());
+            EXPECT_EQ(Control<QComboBox>("cboFgColors")->count(), 4);
+            EXPECT_EQ(Control<QComboBox>("cboBgColors")->count(), 4);
+            EXPECT_EQ(Control<QComboBox>("cboBgColors")->currentText(), "Cell Area");
+            EXPECT_EQ(Control<QLabel>("lblcurrfont_1")->text(), "8 pt. Tahoma");
 
-        Control<QCheckBox>("chkAllowed")->click();
-        EXPECT_TRUE(grid->AllowEdit());  // only OK applies it
-        Control<QPushButton>("cmdfont_1")->click();
-        EXPECT_EQ(grid->Font().Name(), "Courier New");
-        EXPECT_EQ(grid->ForeColor(), 0x00000080u);
-        QLineEdit* width = Control<QLineEdit>("txtCardWidth");
-        width->clear();
-        QTest::keyClicks(width, "201");
-        EXPECT_EQ(grid->CardWidth(), 3000);
-    }, "cmdOK");
+            Control<QCheckBox>("chkAllowed")->click();
+            EXPECT_TRUE(grid->AllowEdit());  // only OK applies it
+            Control<QPushButton>("cmdfont_1")->click();
+            EXPECT_EQ(grid->Font().Name(), "Courier New");
+            EXPECT_EQ(grid->ForeColor(), 0x00000080u);
+            QLineEdit* width = Control<QLineEdit>("txtCardWidth");
+            width->clear();
+            QTest::keyClicks(width, "201");
+            EXPECT_EQ(grid->CardWidth(), 3000);
+        },
+        "cmdOK");
     EXPECT_EQ(grid->CardWidth(), 3015);
     EXPECT_FALSE(grid->AllowEdit());
     EXPECT_EQ(grid->Font().Name(), "Courier New");
@@ -74,11 +78,13 @@ TEST_F(FrmCardViewTest, ShowsTheCardWidthInPixelsAndOkStoresTwips) {
 
 TEST_F(FrmCardViewTest, LettersKeepTheOldWidthButOkStillAppliesFontsAndEditing) {
     pickers.fonts = {views::FontChoice{{"Courier New", 11}, 0}};
-    Format([this] {
-        Control<QLineEdit>("txtCardWidth")->setText("wide");
-        Control<QCheckBox>("chkAllowed")->click();
-        Control<QPushButton>("cmdfont_0")->click();
-    }, "cmdOK");
+    Format(
+        [this] {
+            Control<QLineEdit>("txtCardWidth")->setText("wide");
+            Control<QCheckBox>("chkAllowed")->click();
+            Control<QPushButton>("cmdfont_0")->click();
+        },
+        "cmdOK");
     EXPECT_EQ(grid->CardWidth(), 3000);
     EXPECT_TRUE(grid->AllowEdit());
     EXPECT_EQ(grid->ColumnHeaderFont().Size(), 11);
@@ -93,37 +99,39 @@ TEST_F(FrmCardViewTest, CancelPutsBackFontsTheEightColoursAndEditingButNotTheNav
     const GridFont bodyFont = grid->Font();
     pickers.colors = {0x00FF00FF, 0x0000FFFF, 0x00FFFF00, 0x00808080};
     pickers.fonts = {views::FontChoice{{"Courier New", 14}, 0x00FF0000}};
-    Format([&] {
-        auto* bg = Control<QComboBox>("cboBgColors");
-        bg->setCurrentIndex(2);  // "Header" is the group-by box colour: the card headings
-        Control<QPushButton>("cmdBackgroundColors")->click();
-        EXPECT_EQ(grid->BackColorGroupBy(), 0x00FF00FFu);
-        EXPECT_EQ(grid->BackColorHeader(), before[static_cast<int>(ColorArea::BackColorHeader)]);
-        bg->setCurrentIndex(3);
-        Control<QPushButton>("cmdBackgroundColors")->click();
-        EXPECT_EQ(grid->BackColorInfoText(), 0x0000FFFFu);
-        auto* fg = Control<QComboBox>("cboFgColors");
-        fg->setCurrentIndex(3);
-        Control<QPushButton>("cmdForegroundColors")->click();
-        EXPECT_EQ(grid->MaskColor(), 0x00FFFF00u);
-        fg->setCurrentIndex(2);
-        Control<QPushButton>("cmdForegroundColors")->click();
-        EXPECT_EQ(grid->ForeColorInfoText(), 0x00808080u);
-        Control<QPushButton>("cmdfont_1")->click();
-        EXPECT_EQ(grid->Font().Size(), 14);
+    Format(
+        [&] {
+            auto* bg = Control<QComboBox>("cboBgColors");
+            bg->setCurrentIndex(2);  // "Header" is the group-by box colour: the card headings
+            Control<QPushButton>("cmdBackgroundColors")->click();
+            EXPECT_EQ(grid->BackColorGroupBy(), 0x00FF00FFu);
+            EXPECT_EQ(grid->BackColorHeader(), before[static_cast<int>(ColorArea::BackColorHeader)]);
+            bg->setCurrentIndex(3);
+            Control<QPushButton>("cmdBackgroundColors")->click();
+            EXPECT_EQ(grid->BackColorInfoText(), 0x0000FFFFu);
+            auto* fg = Control<QComboBox>("cboFgColors");
+            fg->setCurrentIndex(3);
+            Control<QPushButton>("cmdForegroundColors")->click();
+            EXPECT_EQ(grid->MaskColor(), 0x00FFFF00u);
+            fg->setCurrentIndex(2);
+            Control<QPushButton>("cmdForegroundColors")->click();
+            EXPECT_EQ(grid->ForeColorInfoText(), 0x00808080u);
+            Control<QPushButton>("cmdfont_1")->click();
+            EXPECT_EQ(grid->Font().Size(), 14);
 
-        Control<QPushButton>("cmdDefaultColors")->click();
-        for (ColorArea area : {ColorArea::BackColor, ColorArea::BackColorNonCellArea, ColorArea::BackColorGroupBy,
-                               ColorArea::BackColorInfoText, ColorArea::ForeColor, ColorArea::ForeColorHeader,
-                               ColorArea::ForeColorInfoText, ColorArea::MaskColor}) {
-            EXPECT_EQ(grid->Color(area), views::kColorAreas[static_cast<int>(area)].defaultColor);
-        }
-        Control<QCheckBox>("chkRecordNav")->click();
-        EXPECT_FALSE(grid->RecordNavigator());
-        EXPECT_FALSE(grid->Navigator()->isVisibleTo(grid.get()));
-        Control<QCheckBox>("chkAllowed")->click();
-        Control<QLineEdit>("txtCardWidth")->setText("300");
-    }, "cmdCancel");
+            Control<QPushButton>("cmdDefaultColors")->click();
+            for (ColorArea area : {ColorArea::BackColor, ColorArea::BackColorNonCellArea, ColorArea::BackColorGroupBy,
+                                   ColorArea::BackColorInfoText, ColorArea::ForeColor, ColorArea::ForeColorHeader,
+                                   ColorArea::ForeColorInfoText, ColorArea::MaskColor}) {
+                EXPECT_EQ(grid->Color(area), views::kColorAreas[static_cast<int>(area)].defaultColor);
+            }
+            Control<QCheckBox>("chkRecordNav")->click();
+            EXPECT_FALSE(grid->RecordNavigator());
+            EXPECT_FALSE(grid->Navigator()->isVisibleTo(grid.get()));
+            Control<QCheckBox>("chkAllowed")->click();
+            Control<QLineEdit>("txtCardWidth")->setText("300");
+        },
+        "cmdCancel");
     for (int i = 0; i < views::kColorAreaCount; ++i) EXPECT_EQ(grid->Color(static_cast<ColorArea>(i)), before[i]) << i;
     EXPECT_EQ(grid->Font(), bodyFont);
     EXPECT_FALSE(grid->AllowEdit());
@@ -132,15 +140,17 @@ TEST_F(FrmCardViewTest, CancelPutsBackFontsTheEightColoursAndEditingButNotTheNav
 }
 
 TEST_F(FrmCardViewTest, EnterAndEscPressNothing) {
-    Format([this] {
-        QTest::keyClick(Control<QLineEdit>("txtCardWidth"), Qt::Key_Escape);
-        QTest::keyClick(Control<QLineEdit>("txtCardWidth"), Qt::Key_Return);
-        QTest::keyClick(&dialog, Qt::Key_Escape);
-        QTest::keyClick(&dialog, Qt::Key_Enter);
-        EXPECT_TRUE(dialog.isVisible());
-        QTest::keyClick(&dialog, Qt::Key_F1);
-        EXPECT_EQ(ui.calls.back().number, 740);
-    }, "cmdCancel");
+    Format(
+        [this] {
+            QTest::keyClick(Control<QLineEdit>("txtCardWidth"), Qt::Key_Escape);
+            QTest::keyClick(Control<QLineEdit>("txtCardWidth"), Qt::Key_Return);
+            QTest::keyClick(&dialog, Qt::Key_Escape);
+            QTest::keyClick(&dialog, Qt::Key_Enter);
+            EXPECT_TRUE(dialog.isVisible());
+            QTest::keyClick(&dialog, Qt::Key_F1);
+            EXPECT_EQ(ui.calls.back().number, 740);
+        },
+        "cmdCancel");
 }
 
 }  // namespace

@@ -22,7 +22,7 @@ namespace {
 archive::PreflightSheet Sheet() {
     archive::PreflightSheet sheet;
     sheet.patients = 3;
-    sheet.rows = {{"IdentFil", 3}, {"Appointment", 9}, {"Case", 4}, {"BillOthe", 1},
+    sheet.rows = {{"IdentFil", 3}, {"Appointment", 9}, {"Case", 4},   {"BillOthe", 1},
                   {"MngCare", 0},  {"PostFile", 12},   {"PatIns", 3}, {"PmtAndChrg", 20}};
     sheet.notesFiles = 2;
     sheet.today = "6/30/2021";

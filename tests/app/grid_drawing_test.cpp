@@ -59,15 +59,18 @@ TEST_F(GridDrawingTest, CellsHeadersRowsGroupRowsAndGridLinesCarryTheirColours) 
     EXPECT_EQ(CellPixel(image, 2), QColor(0xFF, 0xE6, 0xC8));  // the third row: odd
     EXPECT_EQ(CellPixel(image, 3), QColor(0xC8, 0xE6, 0xFF));  // the fourth: even
     QHeaderView* header = table->horizontalHeader();
-    EXPECT_EQ(image.pixelColor(At(header, QPoint(header->sectionViewportPosition(1) + 3, 3))), QColor(0x28, 0x3C, 0x8C));
+    EXPECT_EQ(image.pixelColor(At(header, QPoint(header->sectionViewportPosition(1) + 3, 3))),
+              QColor(0x28, 0x3C, 0x8C));
     const QRect cell = table->visualRect(grid->Model()->index(3, 1));
-    EXPECT_EQ(image.pixelColor(At(table->viewport(), QPoint(cell.right() + 1, cell.center().y()))), QColor(255, 0, 255));
+    EXPECT_EQ(image.pixelColor(At(table->viewport(), QPoint(cell.right() + 1, cell.center().y()))),
+              QColor(255, 0, 255));
     const QRect lastRow = table->visualRect(grid->Model()->index(grid->Model()->rowCount() - 1, 1));
     ASSERT_LT(lastRow.bottom() + 10, table->viewport()->height());
     EXPECT_EQ(image.pixelColor(At(table->viewport(), QPoint(5, lastRow.bottom() + 8))), QColor(0x5A, 0x5A, 0x5A));
     EXPECT_EQ(image.pixelColor(At(table->verticalHeader(), QPoint(5, cell.top() + 3))), QColor(0x0A, 0xC8, 0x0A));
     views::RecordNavigatorBar* navigator = grid->Navigator();
-    EXPECT_EQ(image.pixelColor(At(navigator, QPoint(navigator->width() - 4, navigator->height() / 2))), QColor(0x78, 0, 0));
+    EXPECT_EQ(image.pixelColor(At(navigator, QPoint(navigator->width() - 4, navigator->height() / 2))),
+              QColor(0x78, 0, 0));
 
     // Without alternating colours every cell is BackColor; without grid lines none are drawn.
     grid->SetBackColor(0x00E6FFE6);
@@ -86,7 +89,8 @@ TEST_F(GridDrawingTest, CellsHeadersRowsGroupRowsAndGridLinesCarryTheirColours) 
     ASSERT_TRUE(grid->Model()->index(0, 0).data(views::GridTableModel::IsGroupRole).toBool());
     image = Grab();
     const QRect group = table->visualRect(grid->Model()->index(0, 0));
-    EXPECT_EQ(image.pixelColor(At(table->viewport(), QPoint(group.right() - 4, group.center().y()))), QColor(0xFA, 0xFA, 0x78));
+    EXPECT_EQ(image.pixelColor(At(table->viewport(), QPoint(group.right() - 4, group.center().y()))),
+              QColor(0xFA, 0xFA, 0x78));
 }
 
 TEST_F(GridDrawingTest, CardsDrawTheirWidthHeadingAndFrameColours) {
@@ -99,8 +103,10 @@ TEST_F(GridDrawingTest, CardsDrawTheirWidthHeadingAndFrameColours) {
     EXPECT_EQ(first.width(), 160 + 8);
     const QRect card = first.adjusted(4, 4, -4, -4);
     EXPECT_EQ(image.pixelColor(At(cards->viewport(), card.topLeft() + QPoint(card.width() - 3, 3))), QColor(0, 0, 255));
-    EXPECT_EQ(image.pixelColor(At(cards->viewport(), QPoint(card.left(), card.center().y()))), QColor(0x0A, 0xC8, 0x0A));
-    EXPECT_EQ(image.pixelColor(At(cards->viewport(), QPoint(first.left() + 1, first.top() + 1))), QColor(0x5A, 0x5A, 0x5A));
+    EXPECT_EQ(image.pixelColor(At(cards->viewport(), QPoint(card.left(), card.center().y()))),
+              QColor(0x0A, 0xC8, 0x0A));
+    EXPECT_EQ(image.pixelColor(At(cards->viewport(), QPoint(first.left() + 1, first.top() + 1))),
+              QColor(0x5A, 0x5A, 0x5A));
 }
 
 // Pictures of the two dialogs and of the grid after "Defaults", after a picked colour and as

@@ -57,7 +57,8 @@ protected:
 TEST_F(GridPopupTest, TheMenuHoldsTheViewCommandsInOrder) {
     std::vector<std::pair<std::string, std::string>> entries;
     for (QAction* action : Menu()->actions()) {
-        entries.emplace_back(action->objectName().toStdString(), action->isSeparator() ? "-" : action->text().toStdString());
+        entries.emplace_back(action->objectName().toStdString(),
+                             action->isSeparator() ? "-" : action->text().toStdString());
     }
     EXPECT_EQ(entries, (std::vector<std::pair<std::string, std::string>>{
                            {"mnuPopShow", "Show Fields..."},

@@ -42,9 +42,9 @@ private:
 TEST_F(HelpTest, EveryHelpContextOpensItsOwnTopic) {
     ASSERT_FALSE(BookFolder().isEmpty());
     const std::map<int, QString> expected = {
-        {1910, "main_window.html"}, {780, "password.html"}, {770, "find.html"},  {740, "format_view.html"},
-        {730, "group_by.html"},     {720, "sort.html"},     {710, "fields.html"}, {750, "summary.html"},
-        {1920, "restoring.html"},
+        {1910, "main_window.html"}, {780, "password.html"}, {770, "find.html"},
+        {740, "format_view.html"},  {730, "group_by.html"}, {720, "sort.html"},
+        {710, "fields.html"},       {750, "summary.html"},  {1920, "restoring.html"},
     };
     std::set<QString> pages;
     for (int context : KnownContexts()) {
@@ -140,8 +140,7 @@ TEST(HelpBook, AHelpFolderInTheApplicationFolderComesFirst) {
     testing_support::TempDir app;
     std::filesystem::create_directories(app / "help");
     testing_support::WriteFile(app / "help" / "index.html", "<html><body>practice's own</body></html>");
-    EXPECT_EQ(BookFolder(QString::fromStdString(app.Str())),
-              QString::fromStdString((app / "help").string()));
+    EXPECT_EQ(BookFolder(QString::fromStdString(app.Str())), QString::fromStdString((app / "help").string()));
     // Without one the book beside the program (or in the source tree) is used.
     EXPECT_NE(BookFolder(QString::fromStdString((app / "nowhere").string())), QString());
 }

@@ -147,7 +147,8 @@ TEST_F(GroupByTest, ClearingTheTopLevelRemovesAllGroupsAndCancelChangesNothing) 
 TEST_F(GroupByTest, AGroupingTheListsCannotShowWholeIsShownInPartAndKeptUnlessChanged) {
     grid.Columns().Item(kTitle).SetColumnType(1);
     // Five levels, one of them on a column that cannot be grouped by.
-    for (int colIndex : {kInitial, kTitle, kLastName, kFirstName, 1, 4}) grid.Groups().Add(static_cast<int16_t>(colIndex), 1);
+    for (int colIndex : {kInitial, kTitle, kLastName, kFirstName, 1, 4})
+        grid.Groups().Add(static_cast<int16_t>(colIndex), 1);
     grid.Regroup(false);
     grid.regroups = 0;
     const auto before = Groups();

@@ -58,12 +58,8 @@ std::vector<std::string> Rows(Connection& connection, const std::string& query) 
 
 class MergeTablesTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_log.emplace(m_dir / "Corvane.log");
-    }
-    void TearDown() override {
-        m_log.reset();
-    }
+    void SetUp() override { m_log.emplace(m_dir / "Corvane.log"); }
+    void TearDown() override { m_log.reset(); }
 
     // Practice and archive generated from the same seed: equal reference tables.
     void Generate() {
@@ -135,8 +131,10 @@ TEST_F(MergeTablesTest, HospitalsAndDoctorsAreOverwrittenByKeyOrAddedOnce) {
               (std::vector<std::string>{"Lakeside Clinic|5550001111"}));
     EXPECT_EQ(Rows(*m_archive, "SELECT Name, FirstName FROM DocIdent WHERE Doc = 'D3'"),
               (std::vector<std::string>{"Renamed|Dana"}));
-    EXPECT_EQ(Rows(*m_archive, "SELECT Name FROM DocIdent WHERE Hsp = 'H9'"), (std::vector<std::string>{"Second Name"}));
-    EXPECT_EQ(Rows(*m_archive, "SELECT Typ, Name FROM DocIdent WHERE Doc = 'D99'"), (std::vector<std::string>{"A|Newman"}));
+    EXPECT_EQ(Rows(*m_archive, "SELECT Name FROM DocIdent WHERE Hsp = 'H9'"),
+              (std::vector<std::string>{"Second Name"}));
+    EXPECT_EQ(Rows(*m_archive, "SELECT Typ, Name FROM DocIdent WHERE Doc = 'D99'"),
+              (std::vector<std::string>{"A|Newman"}));
     EXPECT_EQ(Rows(*m_archive, "SELECT * FROM DocIdent").size(), before + 2);
 
     // An independent reader sees the same archive table.
@@ -146,7 +144,8 @@ TEST_F(MergeTablesTest, HospitalsAndDoctorsAreOverwrittenByKeyOrAddedOnce) {
         "    if r['HSP'].strip() in ('H2', 'H9'): print(r['HSP'].strip() + '|' + r['NAME'].strip())\n";
     const auto scriptFile = m_dir / "read.py";
     testing_support::WriteFile(scriptFile, script);
-    const std::string command = "/usr/bin/python3 " + scriptFile.string() + " " + (m_dir / "archive" / "DocIdent.dbf").string();
+    const std::string command =
+        "/usr/bin/python3 " + scriptFile.string() + " " + (m_dir / "archive" / "DocIdent.dbf").string();
     FILE* pipe = popen(command.c_str(), "r");
     ASSERT_NE(pipe, nullptr);
     std::string out;
@@ -233,14 +232,17 @@ TEST_F(MergeTablesTest, KeyValuesWithQuotesMatchTheirOwnRowsOnly) {
 
     Merge();
 
-    EXPECT_EQ(Rows(*m_archive, "SELECT Name FROM DocIdent WHERE Hsp = \"O'H\""), (std::vector<std::string>{"Quoted Hospital"}));
+    EXPECT_EQ(Rows(*m_archive, "SELECT Name FROM DocIdent WHERE Hsp = \"O'H\""),
+              (std::vector<std::string>{"Quoted Hospital"}));
     EXPECT_EQ(Rows(*m_archive, "SELECT * FROM DocIdent WHERE Typ = 'C'").size(), hospitals);
-    EXPECT_EQ(Rows(*m_archive, "SELECT Name FROM DocIdent WHERE Doc = 'D''\"1'"), (std::vector<std::string>{"Quoted Doctor"}));
+    EXPECT_EQ(Rows(*m_archive, "SELECT Name FROM DocIdent WHERE Doc = 'D''\"1'"),
+              (std::vector<std::string>{"Quoted Doctor"}));
     EXPECT_EQ(Rows(*m_archive, "SELECT Name FROM DocIdent WHERE Doc = \"D'9\""), (std::vector<std::string>{"Added"}));
     EXPECT_EQ(Rows(*m_archive, "SELECT ProvId FROM DocInsur WHERE Doc = 'D''\"1' AND InsNum = 3"),
               (std::vector<std::string>{"P'3"}));
-    EXPECT_EQ(Rows(*m_archive, "SELECT ProvId FROM DocInsur WHERE Doc = 'D2' AND InsNum = 1 AND ProvId = \"x' OR .T. OR '\""),
-              (std::vector<std::string>{"x' OR .T. OR '"}));
+    EXPECT_EQ(
+        Rows(*m_archive, "SELECT ProvId FROM DocInsur WHERE Doc = 'D2' AND InsNum = 1 AND ProvId = \"x' OR .T. OR '\""),
+        (std::vector<std::string>{"x' OR .T. OR '"}));
     EXPECT_EQ(Rows(*m_archive, "SELECT * FROM DocInsur").size(), numbers + 1);
 }
 
@@ -249,8 +251,8 @@ void WriteNumbersDatabase(const std::filesystem::path& folder, const std::vector
     std::filesystem::create_directories(folder);
     auto dbc = engine::Container::Create(folder / "Corvane.dbc");
     using F = engine::FieldSpec;
-    dbc->CreateTable("DocIdent", "DocIdent.dbf", {F{.name = "Typ", .length = 1}, F{.name = "Hsp", .length = 5},
-                                                  F{.name = "Doc", .length = 5}});
+    dbc->CreateTable("DocIdent", "DocIdent.dbf",
+                     {F{.name = "Typ", .length = 1}, F{.name = "Hsp", .length = 5}, F{.name = "Doc", .length = 5}});
     auto docInsur = dbc->CreateTable(
         "DocInsur", "DocInsur.dbf",
         {F{.name = "Doc", .length = 5}, F{.name = "InsNum", .type = 'I'}, F{.name = "ProvId", .length = 15},
@@ -263,10 +265,12 @@ void WriteNumbersDatabase(const std::filesystem::path& folder, const std::vector
 
 TEST_F(MergeTablesTest, DoctorsInsuranceNumbersEqualInAllSixKeysAreLeftAlone) {
     const auto row = [](bool group, bool fac, bool box, const char* note) {
-        return std::vector<Value>{Value("D1"), Value(4), Value("P123"), Value(group), Value(fac), Value(box), Value(note)};
+        return std::vector<Value>{Value("D1"), Value(4),   Value("P123"), Value(group),
+                                  Value(fac),  Value(box), Value(note)};
     };
-    WriteNumbersDatabase(m_dir / "practice", {row(true, false, true, "practice note"), row(true, false, false, "box differs"),
-                                              row(false, false, true, "group differs"), row(true, true, true, "fac differs")});
+    WriteNumbersDatabase(m_dir / "practice",
+                         {row(true, false, true, "practice note"), row(true, false, false, "box differs"),
+                          row(false, false, true, "group differs"), row(true, true, true, "fac differs")});
     WriteNumbersDatabase(m_dir / "archive", {row(true, false, true, "archive note")});
     Connect();
 

@@ -22,8 +22,8 @@ public:
     std::string Folder() const { return m_dir.Str(); }
     std::string Container() const { return m_dir.Str() + "/Corvane.dbc"; }
     std::string ConnectionString() const {
-        return "Provider=MSDASQL;Extended Properties=\"DRIVER={Microsoft Visual FoxPro Driver};SourceDB=" + Container() +
-               ";SourceType=DBC;\"";
+        return "Provider=MSDASQL;Extended Properties=\"DRIVER={Microsoft Visual FoxPro Driver};SourceDB=" +
+               Container() + ";SourceType=DBC;\"";
     }
     std::unique_ptr<engine::api::Connection> Connect() const {
         auto connection = std::make_unique<engine::api::Connection>();

@@ -11,8 +11,8 @@
 namespace {
 
 using app::RecordsetSource;
-using engine::api::Recordset;
 using engine::Value;
+using engine::api::Recordset;
 
 class RecordsetSourceTest : public ::testing::Test {
 protected:
@@ -84,8 +84,8 @@ TEST_F(RecordsetSourceTest, TheEngineOpenerRunsTheSelectAndReportsFailures) {
     } catch (const engine::Error& e) {
         EXPECT_EQ(e.Number(), engine::err::kUnknownField) << e.Description();
     }
-    const std::string missing = "Provider=MSDASQL;Extended Properties=\"SourceDB=" + data.Folder() +
-                                "/none/Corvane.dbc;SourceType=DBC;\"";
+    const std::string missing =
+        "Provider=MSDASQL;Extended Properties=\"SourceDB=" + data.Folder() + "/none/Corvane.dbc;SourceType=DBC;\"";
     try {
         app::OpenEngineRecordSource(missing, "SELECT PtNum FROM IdentFil");
         ADD_FAILURE() << "no error";

@@ -58,7 +58,8 @@ protected:
 TEST_F(RestoreRunTest, TwentyFivePatientsComeBackRowForRowWithTheirNotesAndLeaveTheArchive) {
     MakeDatabases(40, 31);
     const std::vector<int32_t> chosen(all.begin() + 5, all.begin() + 30);
-    for (int32_t p : chosen) testing_support::WriteFile(Data() / "Notes" / (std::to_string(p) + ".rtf"), "notes " + std::to_string(p));
+    for (int32_t p : chosen)
+        testing_support::WriteFile(Data() / "Notes" / (std::to_string(p) + ".rtf"), "notes " + std::to_string(p));
     ArchiveAndPack(Data(), chosen);
     for (int32_t p : chosen) ASSERT_EQ(RowsOf(Read(Archive()), p, false), RowsOf(original, p, false)) << p;
 
@@ -120,10 +121,12 @@ TEST_F(RestoreRunTest, PatientsLiveAgainOrWithATakenRecordNumberAreSkippedAndLis
         auto practice = AdoTools::Connect_DBC(Data().string(), "Corvane.dbc");
         practice->Execute("INSERT INTO IdentFil (PtNum, LastNam) VALUES (" + std::to_string(again) + ", 'NEWCOMER')");
         engine::api::Recordset cases;
-        cases.Open("SELECT CaseNum FROM Case WHERE PtNum = " + std::to_string(taken), *AdoTools::Connect_DBC(Archive().string(), "Corvane.dbc"));
+        cases.Open("SELECT CaseNum FROM Case WHERE PtNum = " + std::to_string(taken),
+                   *AdoTools::Connect_DBC(Archive().string(), "Corvane.dbc"));
         ASSERT_FALSE(cases.Eof());
         const std::string caseNum = AdoTools::VariantText(cases.Fields().Item(0L).Value());
-        practice->Execute("INSERT INTO Case (CaseNum, PtNum) VALUES (" + caseNum + ", " + std::to_string(all.back()) + ")");
+        practice->Execute("INSERT INTO Case (CaseNum, PtNum) VALUES (" + caseNum + ", " + std::to_string(all.back()) +
+                          ")");
     }
     const Snapshot archivedBefore = Read(Archive());
 
@@ -220,7 +223,8 @@ TEST_F(RestoreRunTest, StopEndsAfterThePatientInHand) {
     const Snapshot practice = Read(Data()), archived = Read(Archive());
     for (size_t i = 0; i < chosen.size(); ++i) {
         const bool back = i < 2;
-        EXPECT_EQ(RowsOf(back ? practice : archived, chosen[i], false), RowsOf(original, chosen[i], false)) << chosen[i];
+        EXPECT_EQ(RowsOf(back ? practice : archived, chosen[i], false), RowsOf(original, chosen[i], false))
+            << chosen[i];
         EXPECT_EQ(CountOf(RowsOf(back ? archived : practice, chosen[i], false)), 0u) << chosen[i];
     }
 }

@@ -124,7 +124,8 @@ TEST_F(ShowFieldsTest, OkWithoutAChangeStillWritesAndAllVisibleStartsWithAddDisa
         d.findChild<QPushButton*>("cmdOK")->click();
     }));
     EXPECT_EQ(grid.LayoutText(), layout);
-    for (int position = 1; position <= 10; ++position) EXPECT_EQ(grid.Columns().ItemByPosition(position).ColPosition(), position);
+    for (int position = 1; position <= 10; ++position)
+        EXPECT_EQ(grid.Columns().ItemByPosition(position).ColPosition(), position);
 }
 
 class SummaryTest : public app_testing::ViewGridTest {
@@ -137,7 +138,8 @@ protected:
 };
 
 TEST_F(SummaryTest, FourLinesDescribeFieldsGroupsSortAndFormat) {
-    for (int index = 1; index <= grid.Columns().Count(); ++index) grid.Columns().Item(index).SetVisible(index == 2 || index == 3);
+    for (int index = 1; index <= grid.Columns().Count(); ++index)
+        grid.Columns().Item(index).SetVisible(index == 2 || index == 3);
     grid.Groups().Add(kInitial, -1);
     grid.SortKeys().Clear();
     grid.Regroup(false);

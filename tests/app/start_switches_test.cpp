@@ -8,7 +8,9 @@ using app::StartSwitches;
 using Mode = StartSwitches::Mode;
 
 namespace {
-StartSwitches Parse(const std::string& commandLine) { return ParseStartSwitches(common::SplitCommandArgs(commandLine)); }
+StartSwitches Parse(const std::string& commandLine) {
+    return ParseStartSwitches(common::SplitCommandArgs(commandLine));
+}
 }  // namespace
 
 TEST(StartSwitches, DebugSwitchesAreRecognisedByTheirLastTwoCharactersInAnyCase) {

@@ -106,8 +106,8 @@ TEST_F(StartupDatabaseTest, TheArchiveIsPackedUnderTheBalloonAndTablesThatFailAr
     window.failedTables = "identfil.dbf, case.dbf";
     ASSERT_TRUE(window.Form_Load());
     EXPECT_EQ(window.packedFolders, std::vector<std::string>{DataFolder() + "/Archive"});
-    EXPECT_EQ(window.statusWhilePacking,
-              (std::vector<std::string>{"Packing Archive Database", "Packing Database:  " + DataFolder() + "/Archive"}));
+    EXPECT_EQ(window.statusWhilePacking, (std::vector<std::string>{"Packing Archive Database",
+                                                                   "Packing Database:  " + DataFolder() + "/Archive"}));
     const auto messages = rec.Messages();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, "The following archive tables could not be packed:\r\nidentfil.dbf, case.dbf");
@@ -148,8 +148,8 @@ TEST_F(StartupDatabaseTest, TheFolderBarListsTheShownSubFoldersAndOpensPatientsA
     const folders::FolderBar& bar = *window.suiFolders();
     EXPECT_EQ(bar.objectName(), "suiFolders");
     EXPECT_EQ(bar.Caption(), "Folder List");
-    EXPECT_EQ(BarRows(bar), (std::vector<BarRow>{
-                                {"Corvane", 0}, {"Patients", 1}, {"Active Patients", 2}, {"New Patients", 2}}));
+    EXPECT_EQ(BarRows(bar),
+              (std::vector<BarRow>{{"Corvane", 0}, {"Patients", 1}, {"Active Patients", 2}, {"New Patients", 2}}));
     const folders::FolderBarItem& heading = bar.Model().Item(1);
     EXPECT_EQ(heading.ImageKey, "Corvane");
     EXPECT_EQ(heading.Style, 901);
@@ -212,9 +212,10 @@ TEST_F(StartupDatabaseTest, AnErrorOpeningAFolderIsReportedAndTheProgramGoesOn) 
 }
 
 TEST_F(StartupDatabaseTest, AnUndefinedFolderLeavesTheGridAsItIs) {
-    WriteFile(root / "app" / "Folders.xml",
-              "<Data><Patients><SubFolder>Lost</SubFolder></Patients>"
-              "<Folder><Name>Patients</Name><Layout>patients.lyt</Layout><LookInTitle>Name</LookInTitle></Folder></Data>");
+    WriteFile(
+        root / "app" / "Folders.xml",
+        "<Data><Patients><SubFolder>Lost</SubFolder></Patients>"
+        "<Folder><Name>Patients</Name><Layout>patients.lyt</Layout><LookInTitle>Name</LookInTitle></Folder></Data>");
     TestWindow window(environment);
     ASSERT_TRUE(window.Form_Load());
     rec.calls.clear();
@@ -251,8 +252,8 @@ TEST_F(StartupDatabaseTest, AnArchiveInUseByARunOrAnotherConnectionIsNotPackedAn
         EXPECT_TRUE(rec.Messages().empty());
         EXPECT_EQ(window.connectedTo.size(), 1u);  // start-up goes on
         const auto lines = LogTexts();
-        const std::string expected = "frmArchive/LoadDatabase:  Archive not packed: An archive run by " +
-                                     common::GetLoginName() + " on ";
+        const std::string expected =
+            "frmArchive/LoadDatabase:  Archive not packed: An archive run by " + common::GetLoginName() + " on ";
         EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
                                 [&](const std::string& line) { return line.rfind(expected, 0) == 0; }),
                   1);
@@ -294,7 +295,8 @@ TEST_F(StartupDatabaseTest, DashPackOfAnArchiveOrItsDataFolderDuringARunSaysSoAn
         EXPECT_TRUE(window.packedFolders.empty()) << folder;
         const auto messages = rec.Messages();
         ASSERT_EQ(messages.size(), 1u);
-        EXPECT_EQ(messages[0].text.rfind("The database was not packed.\r\nAn archive run by ", 0), 0u) << messages[0].text;
+        EXPECT_EQ(messages[0].text.rfind("The database was not packed.\r\nAn archive run by ", 0), 0u)
+            << messages[0].text;
         EXPECT_NE(messages[0].text.find(". Try again when it has finished."), std::string::npos);
         EXPECT_EQ(messages[0].icon, ui::Icon::Exclamation);
         EXPECT_EQ(messages[0].title, "Archive");

@@ -104,7 +104,8 @@ TEST(ArchiveFaults, ADiskThatFillsUpAtAnyPointOfARunLosesNoPatient) {
         ASSERT_GT(run.faults.FaultsInjected(), 0);
         EXPECT_EQ(run.summary.ending, app::RunSummary::Ending::Error);
         const std::string report = run.report;
-        EXPECT_NE(report.find("Error #: 2, Descr: Cannot write file '" + run.Archive().string() + "/"), std::string::npos)
+        EXPECT_NE(report.find("Error #: 2, Descr: Cannot write file '" + run.Archive().string() + "/"),
+                  std::string::npos)
             << report;
         EXPECT_NE(report.find("': No space left on device."), std::string::npos) << report;
         EXPECT_LT(run.summary.archived, static_cast<long>(kPatients.size()));
@@ -141,9 +142,9 @@ TEST(ArchiveFaults, APracticeTableThatCannotBeWrittenWhileItsPatientsAreDeletedK
     ASSERT_GT(run.faults.FaultsInjected(), 0);
     EXPECT_EQ(run.summary.ending, app::RunSummary::Ending::Error);
     EXPECT_EQ(run.summary.archived, 0);
-    EXPECT_NE(run.report.find("Cannot write file '" + (run.Data() / "PmtAndChrg.dbf").string() +
-                              "': Input/output error."),
-              std::string::npos)
+    EXPECT_NE(
+        run.report.find("Cannot write file '" + (run.Data() / "PmtAndChrg.dbf").string() + "': Input/output error."),
+        std::string::npos)
         << run.report;
     // The next run finished the deletion of the patients whose copies were complete.
     EXPECT_GT(run.CheckNothingLost(), 0);
@@ -158,9 +159,8 @@ TEST(ArchiveFaults, AFailedFsyncOfTheArchiveLeavesTheGroupInThePractice) {
     for (long step = 0; step < 10; ++step) {
         const long nth = 1 + syncs * step / 10;
         SCOPED_TRACE("archive fsync " + std::to_string(nth) + " of " + std::to_string(syncs) + " fails");
-        const FaultyRun run([&](FaultyFileSystem& faults) {
-            faults.FailCall(FaultyFileSystem::Op::Sync, kArchiveFiles, nth, EIO);
-        });
+        const FaultyRun run(
+            [&](FaultyFileSystem& faults) { faults.FailCall(FaultyFileSystem::Op::Sync, kArchiveFiles, nth, EIO); });
         ASSERT_EQ(run.faults.FaultsInjected(), 1);
         const long archived = run.CheckNothingLost();
         EXPECT_EQ(archived, run.summary.archived);

@@ -51,7 +51,8 @@ TEST(MakeArchiveFolder, AMissingDataFolderIsNamedAndNotMade) {
         ADD_FAILURE() << "no error";
     } catch (const engine::Error& e) {
         EXPECT_EQ(e.Number(), engine::err::kFileAccess);
-        EXPECT_EQ(e.Description(), "Cannot create the archive folder '" + data + "/Archive': No such file or directory.");
+        EXPECT_EQ(e.Description(),
+                  "Cannot create the archive folder '" + data + "/Archive': No such file or directory.");
     }
     EXPECT_FALSE(fs::exists(data));
     EXPECT_EQ(archive::ArchiveNotCreatedText(data, data + "/Archive"),

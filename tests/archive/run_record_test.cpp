@@ -81,8 +81,10 @@ TEST_F(RunRecordTest, EachRunAppendsOneRowWithEveryFieldToATableOfTheContainer) 
         std::string value = field(name).As<std::string>();
         return value.substr(0, value.find_last_not_of(' ') + 1);
     };
-    EXPECT_EQ(field("Started"), engine::Value(engine::DateTime{engine::JulianDayFromYmd(2026, 12, 4), (19 * 3600 + 35 * 60 + 38) * 1000}));
-    EXPECT_EQ(field("Ended"), engine::Value(engine::DateTime{engine::JulianDayFromYmd(2026, 12, 4), (19 * 3600 + 41 * 60 + 2) * 1000}));
+    EXPECT_EQ(field("Started"), engine::Value(engine::DateTime{engine::JulianDayFromYmd(2026, 12, 4),
+                                                               (19 * 3600 + 35 * 60 + 38) * 1000}));
+    EXPECT_EQ(field("Ended"),
+              engine::Value(engine::DateTime{engine::JulianDayFromYmd(2026, 12, 4), (19 * 3600 + 41 * 60 + 2) * 1000}));
     EXPECT_EQ(text("Login"), record.login);
     EXPECT_EQ(text("Host"), record.host);
     EXPECT_FALSE(record.host.empty());
@@ -105,10 +107,11 @@ TEST_F(RunRecordTest, EachRunAppendsOneRowWithEveryFieldToATableOfTheContainer) 
     EXPECT_NE(foxsql.find("batch"), std::string::npos) << foxsql;
     EXPECT_NE(foxsql.find("(1 row)"), std::string::npos) << foxsql;
     EXPECT_EQ(testing_support::DbfreadCounts(Archive() + "/archlog.dbf"), "2 2 0");
-    EXPECT_EQ(testing_support::CommandOutput("/usr/bin/python3 -c \"import sys, dbfread; "
-                                             "r = list(dbfread.DBF(sys.argv[1]))[0]; "
-                                             "print(r['OUTCOME'], r['STARTED'].isoformat(), r['ROWSCOPIED'].split()[:2])\" '" +
-                                             Archive() + "/archlog.dbf'"),
+    EXPECT_EQ(testing_support::CommandOutput(
+                  "/usr/bin/python3 -c \"import sys, dbfread; "
+                  "r = list(dbfread.DBF(sys.argv[1]))[0]; "
+                  "print(r['OUTCOME'], r['STARTED'].isoformat(), r['ROWSCOPIED'].split()[:2])\" '" +
+                  Archive() + "/archlog.dbf'"),
               record.outcome + " 2026-12-04T19:35:38 ['IdentFil', '47']");
 }
 
@@ -117,7 +120,8 @@ TEST_F(RunRecordTest, ARecordThatCannotBeWrittenIsLoggedAndNeverThrown) {
     EXPECT_FALSE(archive::WriteRunRecord(Archive(), Sample()));
     const std::string log = testing_support::ReadFile(m_dir / "Corvane.log");
     EXPECT_NE(log.find("ArchLog/WriteRunRecord:  The run record could not be written:  Error #: 1, Descr: Cannot open "
-                       "database '" + Archive() + "/Corvane.dbc'"),
+                       "database '" +
+                       Archive() + "/Corvane.dbc'"),
               std::string::npos)
         << log;
 }
@@ -127,7 +131,8 @@ TEST_F(RunRecordTest, AReadOnlyArchiveGivesNoRecordAndNoError) {
     chmod(Archive().c_str(), 0555);
     for (const auto& entry : fs::directory_iterator(Archive())) chmod(entry.path().c_str(), 0444);
     product::LogFile.clear();
-    EXPECT_EQ(testing_support::AsOtherUser([&] { return archive::WriteRunRecord(Archive(), Sample()) ? "written" : "not written"; }),
+    EXPECT_EQ(testing_support::AsOtherUser(
+                  [&] { return archive::WriteRunRecord(Archive(), Sample()) ? "written" : "not written"; }),
               "not written");
     EXPECT_FALSE(fs::exists(Archive() + "/archlog.dbf"));
 }

@@ -21,7 +21,7 @@ TEST(AddSubFolder, CreatesNamedOrNewFolderAndIgnoresFailures) {
     AddSubFolder(dir.Str());
     EXPECT_TRUE(fs::is_directory(dir / "Notes"));
     EXPECT_TRUE(fs::is_directory(dir / "New Folder"));
-    AddSubFolder(dir.Str(), "Notes");                    // exists: no error
+    AddSubFolder(dir.Str(), "Notes");                   // exists: no error
     AddSubFolder((dir / "missing").string(), "Notes");  // parent missing: no error
     EXPECT_FALSE(fs::exists(dir / "missing"));
 }
@@ -56,8 +56,8 @@ TEST(SetFileAttributes, ReadOnlyClearsEveryWriteBitAndOtherBitsAreIgnored) {
     TempDir dir;
     const fs::path file = dir / "Folders.xml";
     WriteFile(file, "x");
-    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::group_write |
-                              fs::perms::others_read);
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                              fs::perms::group_write | fs::perms::others_read);
     EXPECT_TRUE(SetFileAttributes(file.string(), kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrArchive));
     EXPECT_EQ(Perms(file) & kAnyWrite, fs::perms::none);
     EXPECT_EQ(Perms(file), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);

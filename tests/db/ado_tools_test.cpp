@@ -23,11 +23,15 @@ engine::Date Ymd(int y, int m, int d) { return engine::Date{engine::JulianDayFro
 
 TEST(ConnectionStringFor, JoinsThePiecesCharacterForCharacter) {
     EXPECT_EQ(AdoTools::ConnectionStringFor("/data", "Corvane.dbc"),
-              kPrefix + kDriver + "Collate=Machine;BackgroundFetch=Yes;Exclusive = No;SourceDB=/data/Corvane.dbc;SourceType=DBC;\"");
+              kPrefix + kDriver +
+                  "Collate=Machine;BackgroundFetch=Yes;Exclusive = No;SourceDB=/data/Corvane.dbc;SourceType=DBC;\"");
     EXPECT_EQ(AdoTools::ConnectionStringFor("/data/", "corvane.dbc"),
-              kPrefix + kDriver + "Collate=Machine;BackgroundFetch=Yes;Exclusive = No;SourceDB=/data/corvane.dbc;SourceType=DBC;\"");
-    EXPECT_EQ(AdoTools::ConnectionStringFor("c:\\data\\", "Corvane.dbc"),
-              kPrefix + kDriver + "Collate=Machine;BackgroundFetch=Yes;Exclusive = No;SourceDB=c:\\data\\Corvane.dbc;SourceType=DBC;\"");
+              kPrefix + kDriver +
+                  "Collate=Machine;BackgroundFetch=Yes;Exclusive = No;SourceDB=/data/corvane.dbc;SourceType=DBC;\"");
+    EXPECT_EQ(
+        AdoTools::ConnectionStringFor("c:\\data\\", "Corvane.dbc"),
+        kPrefix + kDriver +
+            "Collate=Machine;BackgroundFetch=Yes;Exclusive = No;SourceDB=c:\\data\\Corvane.dbc;SourceType=DBC;\"");
     AdoTools::ConnectOptions o;
     o.Exclusive = "Yes";
     o.ProviderPrefix = "P=\"";
@@ -52,7 +56,8 @@ protected:
         const int32_t day = engine::JulianDayFromYmd(2024, 5, 6);
         source->Append({Value("plain"), Value(Ymd(2024, 5, 6)), Value(engine::DateTime{day, 0}), Value(), Value(1)});
         source->Append({Value("clock"), Value(), Value(engine::DateTime{day, 13 * 3600000}), Value("n"), Value(2)});
-        source->Append({Value("blank"), Value(engine::Date{}), Value(engine::DateTime{day, 3600000}), Value(), Value(3)});
+        source->Append(
+            {Value("blank"), Value(engine::Date{}), Value(engine::DateTime{day, 3600000}), Value(), Value(3)});
         container->CreateTable("Target", "target.dbf",
                                {{.name = "Name", .type = 'C', .length = 8},
                                 {.name = "Seen", .type = 'D', .nullable = true},
@@ -174,7 +179,8 @@ TEST_F(AdoToolsTest, CopyRecordKeepsTheSourceNumberOfAnAutoincrementField) {
 
 TEST(VariantText, ShowsDateTimesWithAClockAsAmOrPm) {
     const int32_t day = engine::JulianDayFromYmd(2026, 12, 4);
-    EXPECT_EQ(AdoTools::VariantText(Value(engine::DateTime{day, (19 * 3600 + 35 * 60 + 38) * 1000})), "12/4/2026 7:35:38 PM");
+    EXPECT_EQ(AdoTools::VariantText(Value(engine::DateTime{day, (19 * 3600 + 35 * 60 + 38) * 1000})),
+              "12/4/2026 7:35:38 PM");
     EXPECT_EQ(AdoTools::VariantText(Value(engine::DateTime{day, 0})), "12/4/2026");
     EXPECT_EQ(AdoTools::VariantText(Value(engine::Date{day})), "12/4/2026");
     EXPECT_EQ(AdoTools::VariantText(Value(true)), "True");

@@ -34,9 +34,11 @@ protected:
                                                {.name = "Rate", .type = 'B', .decimals = 2},
                                                {.name = "Fee", .type = 'Y'}});
         patient->Append({Value(1), Value("Adams"), Value(10.5), Value(true), Value(Ymd(1950, 1, 2)),
-                         Value(engine::DateTime{engine::JulianDayFromYmd(2024, 3, 4), 0}), Value(1.5), Value(engine::Currency{0})});
+                         Value(engine::DateTime{engine::JulianDayFromYmd(2024, 3, 4), 0}), Value(1.5),
+                         Value(engine::Currency{0})});
         patient->Append({Value(2), Value("Baker"), Value(20.0), Value(false), Value(Ymd(1960, 5, 6)),
-                         Value(engine::DateTime{engine::JulianDayFromYmd(2024, 7, 8), 0}), Value(2.5), Value(engine::Currency{0})});
+                         Value(engine::DateTime{engine::JulianDayFromYmd(2024, 7, 8), 0}), Value(2.5),
+                         Value(engine::Currency{0})});
         container->CreateTable("Note", "note.dbf", {{.name = "Text", .type = 'C', .length = 4}});
         container.reset();
         m_connection.SetConnectionString("SourceDB=" + (m_dir / "Corvane.dbc").string() + ";SourceType=DBC;");
@@ -63,7 +65,8 @@ TEST_F(BldInsertTest, AnInsertBuiltFieldByFieldAddsExactlyThatRow) {
     EXPECT_TRUE(m_builder.Add(Value(12.34), "Balance"));
     EXPECT_TRUE(m_builder.Add(Value(true), "Active"));
     EXPECT_TRUE(m_builder.Add(Value(Ymd(1970, 8, 9)), "Born"));
-    EXPECT_TRUE(m_builder.Add(Value(engine::DateTime{engine::JulianDayFromYmd(2025, 1, 2), 13 * 3600000 + 5000}), "Seen"));
+    EXPECT_TRUE(
+        m_builder.Add(Value(engine::DateTime{engine::JulianDayFromYmd(2025, 1, 2), 13 * 3600000 + 5000}), "Seen"));
     EXPECT_TRUE(m_builder.Add(Value(0.25), "Rate"));
     EXPECT_TRUE(m_builder.Add(Value(engine::Currency{123456}), "Fee"));
     EXPECT_EQ(m_builder.StatementText(),

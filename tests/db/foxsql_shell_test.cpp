@@ -66,7 +66,8 @@ TEST_F(Shell, AnswersEqualPythonOverAnIndependentReader) {
                                 " " + Quote(Data()) + " >" + (m_out / "cmp.txt").string() + " 2>&1";
     const int raw = std::system(command.c_str());
     EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 0) << ReadFile(m_out / "cmp.txt");
-    EXPECT_NE(ReadFile(m_out / "cmp.txt").find("queries compared: 18"), std::string::npos) << ReadFile(m_out / "cmp.txt");
+    EXPECT_NE(ReadFile(m_out / "cmp.txt").find("queries compared: 18"), std::string::npos)
+        << ReadFile(m_out / "cmp.txt");
 }
 
 TEST_F(Shell, AggregatesOnRealFoxProFilesEqualPythonOverAnIndependentReader) {
@@ -77,16 +78,18 @@ TEST_F(Shell, AggregatesOnRealFoxProFilesEqualPythonOverAnIndependentReader) {
                                 (m_out / "vfp.txt").string() + " 2>&1";
     const int raw = std::system(command.c_str());
     EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 0) << ReadFile(m_out / "vfp.txt");
-    EXPECT_NE(ReadFile(m_out / "vfp.txt").find("aggregates compared: "), std::string::npos) << ReadFile(m_out / "vfp.txt");
+    EXPECT_NE(ReadFile(m_out / "vfp.txt").find("aggregates compared: "), std::string::npos)
+        << ReadFile(m_out / "vfp.txt");
 }
 
 TEST_F(Shell, ScriptStatementsSpanLinesAndEachPrintsItsResult) {
-    const Result r = Run("--csv " + Dbc(),
-                         "* counts\n"
-                         "SELECT COUNT(*) AS n\n"
-                         "  FROM IdentFil  && every patient\n"
-                         "  WHERE PtNum <= 3;\n"
-                         "SELECT PtNum FROM IdentFil WHERE PtNum = 2; SELECT -0.0001 AS tiny FROM IdentFil WHERE PtNum = 1;\n");
+    const Result r =
+        Run("--csv " + Dbc(),
+            "* counts\n"
+            "SELECT COUNT(*) AS n\n"
+            "  FROM IdentFil  && every patient\n"
+            "  WHERE PtNum <= 3;\n"
+            "SELECT PtNum FROM IdentFil WHERE PtNum = 2; SELECT -0.0001 AS tiny FROM IdentFil WHERE PtNum = 1;\n");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "n\r\n3\r\nptnum\r\n2\r\ntiny\r\n-0.0001\r\n");
 }
@@ -118,9 +121,10 @@ TEST_F(Shell, DotCommandsWorkAsArgumentsAndInScripts) {
     EXPECT_NE(indexes.out.find("TAG PTNUM"), std::string::npos) << indexes.out;
 
     const std::string output = (m_out / "rows.md").string();
-    const Result script = Run(Dbc(), ".mode markdown\n.output " + output +
-                                         "\nSELECT PtNum FROM IdentFil WHERE PtNum = 4;\n.output\n.mode line\n"
-                                         ".headers off\nSELECT PtNum FROM IdentFil WHERE PtNum = 5;\n.quit\nSELECT 1;\n");
+    const Result script =
+        Run(Dbc(), ".mode markdown\n.output " + output +
+                       "\nSELECT PtNum FROM IdentFil WHERE PtNum = 4;\n.output\n.mode line\n"
+                       ".headers off\nSELECT PtNum FROM IdentFil WHERE PtNum = 5;\n.quit\nSELECT 1;\n");
     EXPECT_EQ(script.status, 0) << script.err;
     EXPECT_EQ(ReadFile(output), "| ptnum |\n| ---: |\n| 4 |\n");
     EXPECT_EQ(script.out, "ptnum = 5\n");

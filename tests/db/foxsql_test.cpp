@@ -29,8 +29,8 @@ std::string Quote(const std::string& s) {
 }
 
 Result Foxsql(const TempDir& dir, const std::string& arguments) {
-    const std::string command = std::string(FOXSQL_PATH) + " " + arguments + " >" + (dir / "out.txt").string() +
-                                " 2>" + (dir / "err.txt").string() + " </dev/null";
+    const std::string command = std::string(FOXSQL_PATH) + " " + arguments + " >" + (dir / "out.txt").string() + " 2>" +
+                                (dir / "err.txt").string() + " </dev/null";
     const int raw = std::system(command.c_str());
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(dir / "out.txt"), ReadFile(dir / "err.txt")};
 }
@@ -71,8 +71,8 @@ TEST_F(DemoData, AnswersAQueryByPatientNumberAsATableAndAsJson) {
 
 TEST_F(DemoData, BadStatementsGiveOneErrorLineStatusOneAndChangeNothing) {
     const fs::path data = s_dir->Path() / "data";
-    const std::string before = ReadFile(data / "IDENTFIL.DBF").empty() ? ReadFile(data / "identfil.dbf")
-                                                                       : ReadFile(data / "IDENTFIL.DBF");
+    const std::string before =
+        ReadFile(data / "IDENTFIL.DBF").empty() ? ReadFile(data / "identfil.dbf") : ReadFile(data / "IDENTFIL.DBF");
     struct Case {
         std::string statement;
         std::string expected;  // the start of the error line
@@ -93,8 +93,8 @@ TEST_F(DemoData, BadStatementsGiveOneErrorLineStatusOneAndChangeNothing) {
         EXPECT_NE(r.err.find(c.names), std::string::npos) << r.err;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     }
-    const std::string after = ReadFile(data / "IDENTFIL.DBF").empty() ? ReadFile(data / "identfil.dbf")
-                                                                      : ReadFile(data / "IDENTFIL.DBF");
+    const std::string after =
+        ReadFile(data / "IDENTFIL.DBF").empty() ? ReadFile(data / "identfil.dbf") : ReadFile(data / "IDENTFIL.DBF");
     EXPECT_EQ(before, after);
     Result missing = Foxsql(m_out, Quote((m_out.Path() / "none.dbc").string()) + " 'SELECT * FROM x'");
     EXPECT_EQ(missing.status, 1);

@@ -27,8 +27,7 @@ namespace fs = std::filesystem;
 
 // A table with rows 0..count-1 of which every third (1, 4, ...) is marked deleted.
 void FillTable(Table& table, int count) {
-    for (int i = 0; i < count; ++i)
-        table.Append({Value(int64_t{i}), Value("memo " + std::to_string(i))}, i % 3 == 1);
+    for (int i = 0; i < count; ++i) table.Append({Value(int64_t{i}), Value("memo " + std::to_string(i))}, i % 3 == 1);
 }
 
 const std::vector<FieldSpec> kFields = {{.name = "PtNum", .type = 'I'}, {.name = "Note", .type = 'M'}};
@@ -226,7 +225,6 @@ TEST_F(PackDatabaseTest, AFolderThatCannotBeListedIsReportedNotTakenForEmpty) {
     EXPECT_EQ(shown[0].text.substr(0, expected.size()), expected);
 }
 
-
 TEST_F(PackDatabaseTest, APackedSampleDatabaseKeepsEveryLiveRowAndReadsElsewhere) {
     sample::Options options;
     options.patients = 25;
@@ -248,12 +246,14 @@ TEST_F(PackDatabaseTest, APackedSampleDatabaseKeepsEveryLiveRowAndReadsElsewhere
     // Packed again with nothing left to drop, no file is written.
     std::map<std::string, std::pair<std::string, fs::file_time_type>> before;
     for (const auto& e : fs::directory_iterator(data))
-        if (e.is_regular_file()) before[e.path().filename().string()] = {testing_support::ReadFile(e.path()), e.last_write_time()};
+        if (e.is_regular_file())
+            before[e.path().filename().string()] = {testing_support::ReadFile(e.path()), e.last_write_time()};
     db::PackDatabase(data.string(), failed);
     EXPECT_EQ(failed, "");
     std::map<std::string, std::pair<std::string, fs::file_time_type>> after;
     for (const auto& e : fs::directory_iterator(data))
-        if (e.is_regular_file()) after[e.path().filename().string()] = {testing_support::ReadFile(e.path()), e.last_write_time()};
+        if (e.is_regular_file())
+            after[e.path().filename().string()] = {testing_support::ReadFile(e.path()), e.last_write_time()};
     for (const auto& [name, state] : before) {
         ASSERT_TRUE(after.count(name)) << name;
         EXPECT_EQ(after[name].first == state.first, true) << name << " changed";

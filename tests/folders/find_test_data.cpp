@@ -15,16 +15,18 @@ FindTestData::FindTestData() {
     fs::copy_file(fs::path(ARCHIVE_SOURCE_DIR) / "demo" / "Folders.xml", AppPath() / "Folders.xml");
     fs::copy(fs::path(ARCHIVE_SOURCE_DIR) / "demo" / "etc", AppPath() / "etc");
     const auto connection = Connect();
-    const char* patients[][2] = {{"Jones", "Smita"},  {"Smith", "John"},  {"Smithers", "Joanne"},
-                                 {"Brown", "Anna"},   {"Smith", "Jolene"}, {"Jordan", "Smithy"}};
+    const char* patients[][2] = {{"Jones", "Smita"}, {"Smith", "John"},   {"Smithers", "Joanne"},
+                                 {"Brown", "Anna"},  {"Smith", "Jolene"}, {"Jordan", "Smithy"}};
     int number = 0;
     for (const auto& [last, first] : patients) {
         connection->Execute("INSERT INTO IdentFil (PtNum, LastNam, FirstNam) VALUES (" + std::to_string(++number) +
                             ", '" + last + "', '" + first + "')");
     }
-    connection->Execute("INSERT INTO DocIdent (Typ, Hsp, Doc, Name, FirstName) VALUES ('A', '', 'D77', 'Zeller', 'Hanna')");
     connection->Execute(
-        "INSERT INTO InsIdent (InsNum, CorpName, Rec_Code2, Ins_Type, Sub_Code) VALUES (77, 'Zenith Mutual', 'R77', 'MC', 'S7')");
+        "INSERT INTO DocIdent (Typ, Hsp, Doc, Name, FirstName) VALUES ('A', '', 'D77', 'Zeller', 'Hanna')");
+    connection->Execute(
+        "INSERT INTO InsIdent (InsNum, CorpName, Rec_Code2, Ins_Type, Sub_Code) VALUES (77, 'Zenith Mutual', 'R77', "
+        "'MC', 'S7')");
 }
 
 std::unique_ptr<engine::api::Connection> FindTestData::Connect() const {

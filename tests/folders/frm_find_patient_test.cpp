@@ -51,7 +51,9 @@ protected:
         dialog.cmdFindNow()->click();
         dialog.cmdOK()->click();
     }
-    double PatientBookmark(const std::string& ptNum) { return folders_testing::BookmarkWhere(*patients, "PtNum", ptNum); }
+    double PatientBookmark(const std::string& ptNum) {
+        return folders_testing::BookmarkWhere(*patients, "PtNum", ptNum);
+    }
     std::string RememberedPatientMethod() { return settings::XMLReg->GetSetting("Look For", "LFPatient", "none"); }
     // The last name of the grid's selected patient.
     static std::string SelectedLastName(frmFindPatient& dialog) {

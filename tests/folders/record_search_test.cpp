@@ -111,7 +111,7 @@ protected:
 TEST_F(FindInGridTest, TwoFieldAndQueryMatchesTheTextBeforeTheCommaAgainstTheSecondField) {
     const std::string query = "[Last Name] = x and [First Name] = x";
     // "smi" alone searches the second field: the first First Name starting with smi.
-    EXPECT_EQ(Find(query, "smi", true), 1);  // Jones, Smita
+    EXPECT_EQ(Find(query, "smi", true), 1);   // Jones, Smita
     EXPECT_EQ(Find(query, "smi", false), 6);  // Jordan, Smithy
     // "smith, jo" needs First Name smith... and Last Name jo...
     EXPECT_EQ(Find(query, "smith, jo", true), 6);
@@ -137,7 +137,7 @@ TEST_F(FindInGridTest, FindNextGoesOnAfterTheLastMatchAndWrapsOnceToTheFirst) {
 }
 
 TEST_F(FindInGridTest, ContainsAndOrQueries) {
-    EXPECT_EQ(Find("Name in x", "ann", true), 3);  // Joanne Smithers
+    EXPECT_EQ(Find("Name in x", "ann", true), 3);   // Joanne Smithers
     EXPECT_EQ(Find("Name in x", "ann", false), 4);  // Anna Brown
     // OR with one word tries it on both fields; with two words each on its own field.
     EXPECT_EQ(Find("[First Name] = x or [Last Name] = x", "brown", true), 4);

@@ -100,7 +100,8 @@ TEST_F(RecentFilesTest, AddingAListedFileMovesItToTheTop) {
     EXPECT_EQ(menu.Shown(), expected);
     EXPECT_EQ(menu.entries["FILE1"].second, Name(3));
     EXPECT_EQ(menu.entries["FILE4"].second, Name(4));
-    for (int i = 1; i <= 4; ++i) EXPECT_EQ(ReadFresh("Recent Files", "RecentFile" + std::to_string(i)), expected[i - 1]);
+    for (int i = 1; i <= 4; ++i)
+        EXPECT_EQ(ReadFresh("Recent Files", "RecentFile" + std::to_string(i)), expected[i - 1]);
     EXPECT_EQ(ReadFresh("Recent Files", "RecentFile5"), "<none>");
     EXPECT_TRUE(reg.EnableSave());
 }
@@ -135,7 +136,8 @@ TEST_F(RecentFilesTest, TheListIsWrittenOnceWithAllEntries) {
 }
 
 TEST_F(RecentFilesTest, TheDemoParameterFileNamesItsDatabaseFirst) {
-    std::string text = testing_support::ReadFile(std::filesystem::path(ARCHIVE_SOURCE_DIR) / "demo" / "parameters.xml.in");
+    std::string text =
+        testing_support::ReadFile(std::filesystem::path(ARCHIVE_SOURCE_DIR) / "demo" / "parameters.xml.in");
     const std::string placeholder = "@DATABASE@";
     const size_t at = text.find(placeholder);
     ASSERT_NE(at, std::string::npos);

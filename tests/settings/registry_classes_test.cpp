@@ -10,8 +10,8 @@
 #include "support/registry_env.h"
 
 namespace reg = common::reg;
-using settings::RegOp;
 using settings::Registry;
+using settings::RegOp;
 using settings::RegVariant;
 
 namespace {

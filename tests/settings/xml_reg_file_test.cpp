@@ -64,7 +64,8 @@ TEST_F(StoreTest, DamagedFileIsSetAsideReportedOnceAndReplaced) {
     const std::string file = File().string();
     const std::string expected = "CXMLReg/ReadFileAsRequired:  \r\n\r\nXML error in file:  \r\n" + file +
                                  "\r\nLine:  3\r\nLine Pos: 12\r\nReason:  Start-end tags mismatch\r\n"
-                                 "A copy of the file has been renamed as:\r\n" + file + ".bak";
+                                 "A copy of the file has been renamed as:\r\n" +
+                                 file + ".bak";
     const auto shown = rec.Messages();
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].text, expected);
@@ -100,8 +101,7 @@ TEST_F(StoreTest, SavesReplaceTheFileAndKeepItsPermissions) {
     EXPECT_EQ(st.st_mode & 07777, 0640u);
     // Nothing but the parameter file (and the log) is left in the folder.
     for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
-        EXPECT_TRUE(entry.path().filename() == "jdoe.xml" || entry.path().filename() == "Corvane.log")
-            << entry.path();
+        EXPECT_TRUE(entry.path().filename() == "jdoe.xml" || entry.path().filename() == "Corvane.log") << entry.path();
 }
 
 TEST_F(StoreTest, ALinkedParameterFileStaysALink) {

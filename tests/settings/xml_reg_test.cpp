@@ -14,8 +14,7 @@ TEST(CXMLRegName, FileIsAppPathSlashAppNameXml) {
     reg.SetAppPath("/opt/corvane/");
     EXPECT_EQ(reg.FileName(), "/opt/corvane/jdoe.xml");
     reg.SetAppPath("");
-    EXPECT_EQ(reg.FileName(),
-              std::filesystem::read_symlink("/proc/self/exe").parent_path().string() + "/jdoe.xml");
+    EXPECT_EQ(reg.FileName(), std::filesystem::read_symlink("/proc/self/exe").parent_path().string() + "/jdoe.xml");
 }
 
 TEST_F(StoreTest, MissingFileIsCreatedAsThreeLinesWithoutAReport) {
@@ -42,7 +41,8 @@ TEST_F(StoreTest, SavedValuesAreFoundUnderTheCallersNames) {
 }
 
 TEST_F(StoreTest, AbsentOrEmptyElementGivesTheDefault) {
-    testing_support::WriteFile(File(), "<?xml version=\"1.0\"?>\r\n<Data><S><Empty></Empty><Closed/><Full>1</Full></S></Data>\r\n");
+    testing_support::WriteFile(
+        File(), "<?xml version=\"1.0\"?>\r\n<Data><S><Empty></Empty><Closed/><Full>1</Full></S></Data>\r\n");
     EXPECT_EQ(reg.GetSetting("S", "Empty", "d"), "d");
     EXPECT_EQ(reg.GetSetting("S", "Closed", "d"), "d");
     EXPECT_EQ(reg.GetSetting("S", "Missing", "d"), "d");

@@ -16,17 +16,19 @@ std::string CommandOutput(const std::string& command) {
 }
 
 std::string DbfreadCounts(const std::filesystem::path& file) {
-    return CommandOutput("/usr/bin/python3 -c \"import sys, dbfread; "
-                         "t = dbfread.DBF(sys.argv[1], ignore_missing_memofile=True); "
-                         "print(t.header.numrecords, len(list(t)), len(list(t.deleted)))\" '" +
-                         file.string() + "'");
+    return CommandOutput(
+        "/usr/bin/python3 -c \"import sys, dbfread; "
+        "t = dbfread.DBF(sys.argv[1], ignore_missing_memofile=True); "
+        "print(t.header.numrecords, len(list(t)), len(list(t.deleted)))\" '" +
+        file.string() + "'");
 }
 
 std::string DbfreadRows(const std::filesystem::path& file) {
-    return CommandOutput("/usr/bin/python3 -c \"import sys, dbfread; "
-                         "t = dbfread.DBF(sys.argv[1], ignore_missing_memofile=True); "
-                         "[print('|'.join(str(v) for k, v in r.items() if k != '_NullFlags')) for r in t]\" '" +
-                         file.string() + "'");
+    return CommandOutput(
+        "/usr/bin/python3 -c \"import sys, dbfread; "
+        "t = dbfread.DBF(sys.argv[1], ignore_missing_memofile=True); "
+        "[print('|'.join(str(v) for k, v in r.items() if k != '_NullFlags')) for r in t]\" '" +
+        file.string() + "'");
 }
 
 }  // namespace testing_support

@@ -23,7 +23,7 @@ std::filesystem::path SharedVfpData();
 
 // Each answers an empty text when the need is met, else why the test cannot run.
 std::string MissingVfpData();
-std::string MissingPythonModule(const std::string& module);             // for /usr/bin/python3
+std::string MissingPythonModule(const std::string& module);  // for /usr/bin/python3
 std::string MissingCommand(const std::string& command, const std::string& package);
 
 // True when missing needs fail tests instead of skipping them.
@@ -38,11 +38,11 @@ protected:
 }  // namespace testing_support
 
 // Skips the test (or fails it under ARCHIVE_TESTS_REQUIRE_ALL) when why is not empty.
-#define ARCHIVE_REQUIRE(missing)                                                   \
-    do {                                                                           \
-        const std::string archiveWhy_ = (missing);                                 \
-        if (!archiveWhy_.empty()) {                                                \
-            if (::testing_support::RequireAll()) FAIL() << archiveWhy_;            \
-            GTEST_SKIP() << archiveWhy_;                                           \
-        }                                                                          \
+#define ARCHIVE_REQUIRE(missing)                                        \
+    do {                                                                \
+        const std::string archiveWhy_ = (missing);                      \
+        if (!archiveWhy_.empty()) {                                     \
+            if (::testing_support::RequireAll()) FAIL() << archiveWhy_; \
+            GTEST_SKIP() << archiveWhy_;                                \
+        }                                                               \
     } while (false)

@@ -222,8 +222,8 @@ TEST_F(FrmTipTest, HidingReturnsTheTipToItsNewState) {
 
 TEST_F(FrmTipTest, AFailingStepSkipsTheRestButTheTipIsStillShown) {
     frmTip tip;
-    tip.DisplayMsg("Missing", "text", {.lPosX = 0, .lPosY = 0, .sIcon = "x", .lWidth = 9000,
-                                       .sRTFFilename = "/no/such/notes.rtf"});
+    tip.DisplayMsg("Missing", "text",
+                   {.lPosX = 0, .lPosY = 0, .sIcon = "x", .lWidth = 9000, .sRTFFilename = "/no/such/notes.rtf"});
     EXPECT_TRUE(tip.isVisible());
     EXPECT_EQ(Title(tip)->text(), "Missing");
     EXPECT_EQ(Text(tip)->toPlainText(), "text");

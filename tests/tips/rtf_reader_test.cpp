@@ -31,7 +31,8 @@ TEST(RtfReader, UnicodeCharactersSkipTheirFallbackCharacters) {
 }
 
 TEST(RtfReader, HexBytesAreCodePage1252) {
-    EXPECT_EQ(RtfToPlainText("{\\rtf1 \\'80\\'93x\\'94\\'e4\\'ff}"), QString::fromUtf8("\u20ac\u201cx\u201d\u00e4\u00ff"));
+    EXPECT_EQ(RtfToPlainText("{\\rtf1 \\'80\\'93x\\'94\\'e4\\'ff}"),
+              QString::fromUtf8("\u20ac\u201cx\u201d\u00e4\u00ff"));
     EXPECT_EQ(Cp1252ToUnicode(0x41), QChar(u'A'));
     EXPECT_EQ(Cp1252ToUnicode(0x8A), QChar(char16_t(0x0160)));
     EXPECT_EQ(Cp1252ToUnicode(0x81), QChar(char16_t(0x0081)));

@@ -106,7 +106,8 @@ TEST_F(GridInteractionTest, AClickOnAGroupRowsExpanderTogglesItAndElsewhereOnlyS
     ASSERT_EQ(grid.Model()->rowCount(), 11);
     const QRect groupRow = grid.Table()->visualRect(grid.Model()->index(0, 0));
     const QPoint expander(groupRow.left() + 8, groupRow.center().y());
-    QTest::mouseClick(grid.Table()->viewport(), Qt::LeftButton, {}, QPoint(groupRow.left() + 300, groupRow.center().y()));
+    QTest::mouseClick(grid.Table()->viewport(), Qt::LeftButton, {},
+                      QPoint(groupRow.left() + 300, groupRow.center().y()));
     EXPECT_EQ(grid.Model()->rowCount(), 11);
     QTest::mouseClick(grid.Table()->viewport(), Qt::LeftButton, {}, expander);
     EXPECT_EQ(grid.Model()->rowCount(), 7);

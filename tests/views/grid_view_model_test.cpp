@@ -42,7 +42,8 @@ protected:
 
 TEST_F(GridViewModelTest, RowsKeepTheSourceOrderUntilSorted) {
     EXPECT_EQ(grid.RowCount(), 8);
-    EXPECT_EQ(LastNames(grid), (std::vector<std::string>{"Baker", "Adams", "Clark", "Adams", "Baker", "Adams", "Alder", "Baxter"}));
+    EXPECT_EQ(LastNames(grid),
+              (std::vector<std::string>{"Baker", "Adams", "Clark", "Adams", "Baker", "Adams", "Alder", "Baxter"}));
     EXPECT_EQ(grid.RowBookmark(3), 3);
 }
 

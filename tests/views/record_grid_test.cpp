@@ -27,7 +27,8 @@ protected:
         views_test::AddPatientColumns(grid);
         grid.SetMultiSelect(true);
         grid.SetRecordNavigator(true);
-        tester = std::make_unique<QAbstractItemModelTester>(grid.Model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+        tester = std::make_unique<QAbstractItemModelTester>(grid.Model(),
+                                                            QAbstractItemModelTester::FailureReportingMode::Fatal);
         grid.SetBoundRecordset(views_test::SamplePatients());
         grid.resize(900, 400);
     }

@@ -107,7 +107,8 @@ int main(int argc, char** argv) {
         else if (a == "--csv") options.mode = foxsql::Mode::kCsv;
         else if (a == "--bail") options.bail = true;
         else if (a == "--noheader") options.headers = false;
-        else if (a == "--mode" && i + 1 < argc && foxsql::ModeByName(argv[i + 1])) options.mode = *foxsql::ModeByName(argv[++i]);
+        else if (a == "--mode" && i + 1 < argc && foxsql::ModeByName(argv[i + 1]))
+            options.mode = *foxsql::ModeByName(argv[++i]);
         else if (a == "--version") {
             std::cout << "foxsql " << FOXSQL_VERSION << "\n";
             return 0;

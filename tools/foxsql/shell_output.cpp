@@ -12,7 +12,8 @@ using engine::sql::FieldInfo;
 
 class TableWriter : public RowWriter {
 public:
-    TableWriter(const std::vector<FieldInfo>& fields, bool headers, std::ostream& out) : m_table(fields, out), m_out(out) {
+    TableWriter(const std::vector<FieldInfo>& fields, bool headers, std::ostream& out)
+        : m_table(fields, out), m_out(out) {
         if (headers) m_table.Header();
     }
     void Row(const std::vector<engine::Value>& row) override { m_table.Row(row); }
@@ -107,7 +108,8 @@ public:
     }
     void Row(const std::vector<engine::Value>& row) override {
         std::string line = "|";
-        for (size_t i = 0; i < m_fields.size() && i < row.size(); ++i) line += " " + MarkdownCell(Trimmed(row[i], m_fields[i])) + " |";
+        for (size_t i = 0; i < m_fields.size() && i < row.size(); ++i)
+            line += " " + MarkdownCell(Trimmed(row[i], m_fields[i])) + " |";
         m_out << line << "\n";
     }
     void End(long) override {}
@@ -137,7 +139,8 @@ std::string CsvField(const std::string& text) {
     return out + "\"";
 }
 
-std::unique_ptr<RowWriter> MakeWriter(Mode mode, bool headers, const std::vector<FieldInfo>& fields, std::ostream& out) {
+std::unique_ptr<RowWriter> MakeWriter(Mode mode, bool headers, const std::vector<FieldInfo>& fields,
+                                      std::ostream& out) {
     switch (mode) {
         case Mode::kJson: return std::make_unique<JsonWriter>(fields, out);
         case Mode::kCsv: return std::make_unique<CsvWriter>(fields, headers, out);

@@ -19,8 +19,11 @@ namespace fs = std::filesystem;
 std::string TypeText(const engine::FieldSpec& f) {
     std::string text(1, f.type);
     switch (f.type) {
-        case 'C': case 'V': case 'Q': text += "(" + std::to_string(f.length) + ")"; break;
-        case 'N': case 'F':
+        case 'C':
+        case 'V':
+        case 'Q': text += "(" + std::to_string(f.length) + ")"; break;
+        case 'N':
+        case 'F':
             text += "(" + std::to_string(f.length) + (f.decimals ? "," + std::to_string(f.decimals) : "") + ")";
             break;
         case 'B':
@@ -41,7 +44,8 @@ std::string TypeText(const engine::FieldSpec& f) {
 std::vector<std::string> Shell::TableNames() {
     std::vector<std::string> names;
     auto tables = m_connection.OpenSchema(engine::api::kAdSchemaTables, {"", "", "", "TABLE"});
-    for (; !tables->Eof(); tables->MoveNext()) names.push_back(tables->Fields().Item("TABLE_NAME").Value().As<std::string>());
+    for (; !tables->Eof(); tables->MoveNext())
+        names.push_back(tables->Fields().Item("TABLE_NAME").Value().As<std::string>());
     return names;
 }
 
@@ -91,12 +95,14 @@ bool Shell::Schema(const std::vector<std::string>& wanted, bool indexesOnly) {
             if (!indexesOnly) {
                 out << "CREATE TABLE " << longName << " (  && " << file.filename().string() << ", "
                     << table->RecordCount() << (table->RecordCount() == 1 ? " record" : " records")
-                    << (dbc ? std::string(", in ") + fs::path(m_dataPath).filename().string() : std::string(", free table"))
+                    << (dbc ? std::string(", in ") + fs::path(m_dataPath).filename().string()
+                            : std::string(", free table"))
                     << "\n";
                 for (size_t i = 0; i < fields.size(); ++i) {
                     const std::string fieldName =
                         i < longFields.size() && !longFields[i].empty() ? longFields[i] : fields[i].name;
-                    out << "  " << fieldName << " " << TypeText(fields[i]) << (i + 1 < fields.size() ? "," : "") << "\n";
+                    out << "  " << fieldName << " " << TypeText(fields[i]) << (i + 1 < fields.size() ? "," : "")
+                        << "\n";
                 }
                 out << ")\n";
             }

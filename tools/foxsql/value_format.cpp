@@ -77,7 +77,8 @@ std::string CurrencyText(const engine::Currency& c) {
     const int64_t v = c.tenThousandths;
     const uint64_t magnitude = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
     char buf[40];
-    std::snprintf(buf, sizeof buf, "%s%llu.%04llu", v < 0 ? "-" : "", static_cast<unsigned long long>(magnitude / 10000),
+    std::snprintf(buf, sizeof buf, "%s%llu.%04llu", v < 0 ? "-" : "",
+                  static_cast<unsigned long long>(magnitude / 10000),
                   static_cast<unsigned long long>(magnitude % 10000));
     return buf;
 }
@@ -98,7 +99,9 @@ std::string JsonValue(const engine::Value& value, const engine::sql::FieldInfo& 
             if constexpr (std::is_same_v<T, engine::Null>) return "null";
             else if constexpr (std::is_same_v<T, bool>) return v ? "true" : "false";
             else if constexpr (std::is_same_v<T, int64_t>) return std::to_string(v);
-            else if constexpr (std::is_same_v<T, double>) return std::isfinite(v) ? Number(v, field.type == 'B' && field.decimals == 0 ? 0 : field.decimals) : "null";
+            else if constexpr (std::is_same_v<T, double>)
+                return std::isfinite(v) ? Number(v, field.type == 'B' && field.decimals == 0 ? 0 : field.decimals)
+                                        : "null";
             else if constexpr (std::is_same_v<T, engine::Currency>) return CurrencyText(v);
             else if constexpr (std::is_same_v<T, std::string>) return Quoted(v);
             else if constexpr (std::is_same_v<T, engine::Decimal>) return v.text;
@@ -108,8 +111,7 @@ std::string JsonValue(const engine::Value& value, const engine::sql::FieldInfo& 
             } else if constexpr (std::is_same_v<T, engine::DateTime>) {
                 if (v.damaged) return "{\"damaged\": \"datetime\"}";
                 return v.IsEmpty() ? "null" : Quoted(Moment(v));
-            }
-            else return "{\"hex\": " + Quoted(Hex(v)) + "}";
+            } else return "{\"hex\": " + Quoted(Hex(v)) + "}";
         },
         value.Raw());
 }
@@ -136,7 +138,10 @@ std::string CellText(const engine::Value& value, const engine::sql::FieldInfo& f
 size_t ColumnWidth(const engine::sql::FieldInfo& field) {
     size_t width = 0;
     switch (field.type) {
-        case 'C': case 'V': case 'N': case 'F': width = static_cast<size_t>(std::max(field.length, 1)); break;
+        case 'C':
+        case 'V':
+        case 'N':
+        case 'F': width = static_cast<size_t>(std::max(field.length, 1)); break;
         case 'Q': width = 2 * static_cast<size_t>(std::max(field.length, 1)); break;
         case 'I': width = 11; break;
         case 'Y': width = 21; break;
@@ -183,7 +188,8 @@ void AlignedWriter::Row(const std::vector<engine::Value>& row) {
     std::vector<std::string> line;
     for (size_t i = 0; i < m_fields.size() && i < row.size(); ++i) {
         std::string text = CellText(row[i], m_fields[i]);
-        std::replace_if(text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r' || c == '\t'; }, ' ');
+        std::replace_if(
+            text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r' || c == '\t'; }, ' ');
         line.push_back(std::move(text));
     }
     Emit(line, false);

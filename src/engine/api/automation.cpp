@@ -105,12 +105,9 @@ void FoxApplication::DoCmd(const std::string& command) {
         CloseAll();
     } else if (Is(verb, "SET") && count >= 2 && Is(tokens[1], "EXCLUSIVE")) {
         if (count != 3) ThrowSyntax(command);
-        if (Is(tokens[2], "ON"))
-            m_exclusive = true;
-        else if (Is(tokens[2], "OFF"))
-            m_exclusive = false;
-        else
-            ThrowSyntax(command);
+        if (Is(tokens[2], "ON")) m_exclusive = true;
+        else if (Is(tokens[2], "OFF")) m_exclusive = false;
+        else ThrowSyntax(command);
     } else if (Is(verb, "USE")) {
         if (count == 1) {
             m_table.reset();
@@ -136,8 +133,7 @@ void FoxApplication::ChangeFolder(const std::string& argument) {
     fs::path folder(argument);
     if (folder.is_relative()) folder = m_folder / folder;
     std::error_code ec;
-    if (!fs::is_directory(folder, ec))
-        throw Error(err::kInvalidPath, "Invalid path or file name: '" + argument + "'.");
+    if (!fs::is_directory(folder, ec)) throw Error(err::kInvalidPath, "Invalid path or file name: '" + argument + "'.");
     m_folder = folder.lexically_normal();
 }
 
@@ -180,7 +176,8 @@ void FoxApplication::Use(const std::string& name, OpenMode mode) {
 void FoxApplication::PackTable() {
     if (!m_table) throw Error(err::kNoTableInUse, "No table is open in the current work area: PACK.");
     if (m_table->Mode() != OpenMode::Exclusive)
-        throw Error(err::kMustBeExclusive, "File must be opened exclusively: PACK '" + DisplayName(m_table->Path()) + "'.");
+        throw Error(err::kMustBeExclusive,
+                    "File must be opened exclusively: PACK '" + DisplayName(m_table->Path()) + "'.");
     m_table->Pack();
 }
 

@@ -51,17 +51,19 @@ void Connection::Open(const std::string&, const std::string&, const std::string&
     const ConnectionProperties properties(m_connectionString);
     const auto source = properties.Get("SourceDB");
     if (!source || source->empty())
-        throw Error(err::kBadConnectionString, "The connection string names no database (SourceDB): '" +
-                                                   m_connectionString + "'.");
+        throw Error(err::kBadConnectionString,
+                    "The connection string names no database (SourceDB): '" + m_connectionString + "'.");
     const std::string type = AsciiUpper(properties.Get("SourceType").value_or(""));
     if (!type.empty() && type != "DBC" && type != "DBF")
         throw Error(err::kBadConnectionString, "Unknown SourceType '" + type + "' in the connection string.");
     const fs::path path = DatabasePath(*source);
     std::error_code ec;
     if (type == "DBF" && !fs::is_directory(path, ec))
-        throw Error(engine::err::kFileNotFound, "Cannot open database folder '" + path.string() + "': it does not exist.");
+        throw Error(engine::err::kFileNotFound,
+                    "Cannot open database folder '" + path.string() + "': it does not exist.");
     if (type == "DBC" && fs::is_directory(path, ec))
-        throw Error(engine::err::kFileNotFound, "Cannot open database '" + path.string() + "': it is a folder, not a container.");
+        throw Error(engine::err::kFileNotFound,
+                    "Cannot open database '" + path.string() + "': it is a folder, not a container.");
     auto core = std::make_shared<ConnectionCore>();
     core->provider = std::make_unique<DbfTableProvider>(path);
     core->session = std::make_unique<sql::Session>(*core->provider);
@@ -145,7 +147,8 @@ void Connection::Flush() { Core()->provider->Flush(); }
 std::unique_ptr<Recordset> Connection::OpenSchema(int schema, const std::vector<std::string>& restrictions) {
     const auto& core = Core();
     if (schema != kAdSchemaTables)
-        throw Error(engine::err::kBadArgument, "Schema " + std::to_string(schema) + " is not offered; only tables (20).");
+        throw Error(engine::err::kBadArgument,
+                    "Schema " + std::to_string(schema) + " is not offered; only tables (20).");
     auto restriction = [&](size_t i) { return i < restrictions.size() ? restrictions[i] : std::string(); };
     const std::string wantedName = AsciiUpper(restriction(2));
     const std::string wantedType = AsciiUpper(restriction(3));
@@ -154,8 +157,8 @@ std::unique_ptr<Recordset> Connection::OpenSchema(int schema, const std::vector<
         rows.fields.push_back(sql::FieldInfo{name, 'C', 128, 0, true});
     const std::string catalog = core->provider->IsContainer() ? core->provider->ContainerPath().string() : "";
     if (wantedType.empty() || wantedType == "TABLE") {
-        const auto names = core->provider->IsContainer() ? core->provider->TableNames()
-                                                         : FreeTables(core->provider->Folder());
+        const auto names =
+            core->provider->IsContainer() ? core->provider->TableNames() : FreeTables(core->provider->Folder());
         for (const std::string& name : names) {
             if (!wantedName.empty() && AsciiUpper(name) != wantedName) continue;
             rows.rows.push_back({Value(catalog), Value(), Value(name), Value("TABLE")});

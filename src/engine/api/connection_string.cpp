@@ -34,7 +34,8 @@ void ConnectionProperties::Read(std::string_view text) {
         if (j < text.size() && (text[j] == '"' || text[j] == '\'')) {
             const char quote = text[j];
             const size_t close = text.find(quote, j + 1);
-            value = std::string(text.substr(j + 1, close == std::string_view::npos ? std::string_view::npos : close - j - 1));
+            value = std::string(
+                text.substr(j + 1, close == std::string_view::npos ? std::string_view::npos : close - j - 1));
             j = close == std::string_view::npos ? text.size() : close + 1;
             const size_t next = text.find(';', j);
             i = next == std::string_view::npos ? text.size() : next + 1;

@@ -49,7 +49,7 @@ public:
 
     std::mutex mutex;  // guards kept, mode and unflushed
     std::map<fs::path, std::shared_ptr<KeptTable>> kept;
-    std::optional<sql::OpenMode> mode;  // the mode the kept tables were opened in
+    std::optional<sql::OpenMode> mode;                // the mode the kept tables were opened in
     std::vector<std::weak_ptr<KeptTable>> unflushed;  // a table closed meanwhile synced itself
     uint64_t statement = 1;
     bool deferred = false;
@@ -278,7 +278,8 @@ DbfTableProvider::DbfTableProvider(const fs::path& database) : m_keeper(std::mak
                                                 folder.string() + "' does not exist.");
         const fs::path found = FindFileNoCase(folder, file.filename().string());
         if (found.empty())
-            throw Error(err::kFileNotFound, "Cannot open database '" + database.string() + "': the file does not exist.");
+            throw Error(err::kFileNotFound,
+                        "Cannot open database '" + database.string() + "': the file does not exist.");
         file = found;
     }
     m_container = file;
@@ -333,16 +334,16 @@ fs::path DbfTableProvider::Resolve(const std::string& nameOrPath) {
         if (auto it = m_files.find(AsciiUpper(name)); it != m_files.end()) {
             std::error_code ec;
             if (!it->second.empty() && fs::exists(it->second, ec)) return m_resolved[nameOrPath] = it->second;
-            throw Error(err::kFileNotFound, "The file of table '" + name + "' (" + it->second.string() +
-                                                ") does not exist.");
+            throw Error(err::kFileNotFound,
+                        "The file of table '" + name + "' (" + it->second.string() + ") does not exist.");
         }
     }
     fs::path given(name);
     if (given.is_relative()) given = m_folder / given;
     const fs::path folder = given.parent_path();
     const std::string file = given.filename().string();
-    for (const std::string& candidate : EndsWithDbf(file) ? std::vector<std::string>{file}
-                                                          : std::vector<std::string>{file + ".dbf", file}) {
+    for (const std::string& candidate :
+         EndsWithDbf(file) ? std::vector<std::string>{file} : std::vector<std::string>{file + ".dbf", file}) {
         fs::path found = FindFileNoCase(folder, candidate);
         std::error_code ec;
         if (!found.empty() && fs::is_regular_file(found, ec)) return m_resolved[nameOrPath] = found;

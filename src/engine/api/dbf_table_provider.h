@@ -46,8 +46,8 @@ namespace engine::api {
 struct KeptTable {
     std::unique_ptr<Table> table;
     std::vector<sql::FieldInfo> fields;
-    uint64_t checked = 0;   // the statement whose first use checked it for others' changes
-    bool listed = false;    // in the keeper's list of tables with unflushed writes
+    uint64_t checked = 0;  // the statement whose first use checked it for others' changes
+    bool listed = false;   // in the keeper's list of tables with unflushed writes
     // Syncs what is left unsynced (a failure cannot be reported here), then closes.
     ~KeptTable();
 };
@@ -136,9 +136,9 @@ private:
     uintmax_t m_containerSize = 0;
     bool m_loaded = false;
     std::vector<std::string> m_names;
-    std::map<std::string, std::filesystem::path> m_files;  // by upper-case name
+    std::map<std::string, std::filesystem::path> m_files;                   // by upper-case name
     std::map<std::filesystem::path, std::vector<std::string>> m_longNames;  // by table file
-    std::map<std::string, std::filesystem::path> m_resolved;  // names met so far, as given
+    std::map<std::string, std::filesystem::path> m_resolved;                // names met so far, as given
     std::shared_ptr<TableKeeper> m_keeper;
 };
 

@@ -35,8 +35,8 @@ const char* TypeName(char type) {
 [[noreturn]] void Fail(const Value& value, const sql::FieldInfo& field) {
     std::string shown = DisplayText(value);
     if (value.Is<Bytes>()) shown = "(" + std::to_string(value.As<Bytes>().size()) + " bytes)";
-    throw Error(err::kConversion, "Cannot convert '" + shown + "' to " + TypeName(field.type) + " for field '" +
-                                      field.name + "'.");
+    throw Error(err::kConversion,
+                "Cannot convert '" + shown + "' to " + TypeName(field.type) + " for field '" + field.name + "'.");
 }
 
 std::string Trim(std::string_view s) {
@@ -131,7 +131,8 @@ int AdoType(const sql::FieldInfo& f) {
         case 'C': return kAdChar;
         case 'V': return kAdVarChar;
         case 'M': return kAdLongVarChar;
-        case 'N': case 'F': return kAdNumeric;
+        case 'N':
+        case 'F': return kAdNumeric;
         case 'I': return kAdInteger;
         case 'Y': return kAdCurrency;
         case 'B': return kAdDouble;
@@ -145,9 +146,12 @@ int AdoType(const sql::FieldInfo& f) {
 
 long DefinedSize(const sql::FieldInfo& f) {
     switch (f.type) {
-        case 'M': case 'G': case 'W': return 2147483647L;
+        case 'M':
+        case 'G':
+        case 'W': return 2147483647L;
         case 'I': return 4;
-        case 'Y': case 'B': return 8;
+        case 'Y':
+        case 'B': return 8;
         case 'L': return 2;
         case 'D': return 6;
         case 'T': return 16;
@@ -157,7 +161,8 @@ long DefinedSize(const sql::FieldInfo& f) {
 
 int Precision(const sql::FieldInfo& f) {
     switch (f.type) {
-        case 'N': case 'F': return f.length;
+        case 'N':
+        case 'F': return f.length;
         case 'I': return 10;
         case 'Y': return 19;
         case 'B': return 15;
@@ -167,7 +172,9 @@ int Precision(const sql::FieldInfo& f) {
 
 int NumericScale(const sql::FieldInfo& f) {
     switch (f.type) {
-        case 'N': case 'F': case 'B': return f.decimals;
+        case 'N':
+        case 'F':
+        case 'B': return f.decimals;
         case 'Y': return 4;
         default: return 255;
     }
@@ -176,13 +183,18 @@ int NumericScale(const sql::FieldInfo& f) {
 Value ConvertForField(const Value& value, const sql::FieldInfo& field) {
     if (value.IsNull()) return value;
     switch (field.type) {
-        case 'C': case 'V': case 'M':
+        case 'C':
+        case 'V':
+        case 'M':
             if (value.Is<std::string>()) return value;
             if (auto* b = value.If<Bytes>()) return std::string(b->begin(), b->end());
             if (auto* l = value.If<bool>()) return std::string(*l ? "T" : "F");
             return DisplayText(value);
-        case 'N': case 'F': case 'I': case 'Y': case 'B':
-            return ToNumber(value, field);
+        case 'N':
+        case 'F':
+        case 'I':
+        case 'Y':
+        case 'B': return ToNumber(value, field);
         case 'L':
             if (value.Is<bool>()) return value;
             if (sql::IsNumber(value)) return sql::ToDouble(value) != 0;
@@ -190,7 +202,8 @@ Value ConvertForField(const Value& value, const sql::FieldInfo& field) {
                 if (auto b = ParseLogical(Trim(*s))) return *b;
             }
             Fail(value, field);
-        case 'D': case 'T': {
+        case 'D':
+        case 'T': {
             const bool date = field.type == 'D';
             if (auto* d = value.If<Date>()) return date ? value : Value(DateTime{d->julianDay, 0});
             if (auto* t = value.If<DateTime>()) return date ? Value(Date{t->julianDay}) : value;
@@ -199,7 +212,8 @@ Value ConvertForField(const Value& value, const sql::FieldInfo& field) {
                 const bool blank = text.empty() || text.find_first_not_of(" /:-") == std::string::npos;
                 if (blank) return date ? Value(Date{}) : Value(DateTime{});
                 bool hasTime = false;
-                if (auto moment = ParseMoment(text, hasTime)) return date ? Value(Date{moment->julianDay}) : Value(*moment);
+                if (auto moment = ParseMoment(text, hasTime))
+                    return date ? Value(Date{moment->julianDay}) : Value(*moment);
             }
             Fail(value, field);
         }

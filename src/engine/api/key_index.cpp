@@ -28,7 +28,8 @@ enum Tag : uint64_t { kLogical = 0x4C, kNumber = 0x4E, kText = 0x43, kMoment = 0
 uint64_t Tagged(Tag tag, uint64_t x) { return Mix(x ^ (uint64_t{tag} << 56)); }
 
 uint64_t NumberKey(double d) {
-    if (d == std::trunc(d) && std::fabs(d) < 9.2e18) return Tagged(kNumber, static_cast<uint64_t>(static_cast<int64_t>(d)));
+    if (d == std::trunc(d) && std::fabs(d) < 9.2e18)
+        return Tagged(kNumber, static_cast<uint64_t>(static_cast<int64_t>(d)));
     return Tagged(kNumber, std::bit_cast<uint64_t>(d) ^ 0x5555555555555555ull);
 }
 
@@ -144,7 +145,8 @@ std::optional<uint64_t> EqualityKey(const Value& value) {
                 if (std::isnan(v)) return std::nullopt;
                 return NumberKey(v);
             } else if constexpr (std::is_same_v<T, Currency>) {
-                if (v.tenThousandths % 10000 == 0) return Tagged(kNumber, static_cast<uint64_t>(v.tenThousandths / 10000));
+                if (v.tenThousandths % 10000 == 0)
+                    return Tagged(kNumber, static_cast<uint64_t>(v.tenThousandths / 10000));
                 return NumberKey(static_cast<double>(v.tenThousandths) / 10000.0);
             } else if constexpr (std::is_same_v<T, Decimal>) {
                 return NumberKey(sql::ToDouble(Value(v)));

@@ -214,7 +214,8 @@ void Recordset::Find(std::string_view criterion) {
     if (!start) return StandOn(std::nullopt, true);
     if (c.op == sql::Op::kEq) {
         if (auto candidates = m_rows->Candidates(index, c.value)) {
-            for (auto it = std::lower_bound(candidates->begin(), candidates->end(), *start); it != candidates->end(); ++it) {
+            for (auto it = std::lower_bound(candidates->begin(), candidates->end(), *start); it != candidates->end();
+                 ++it) {
                 if (sql::Matches(c, m_rows->Read(*it)[index])) return StandOn(*it, true);
             }
             return StandOn(std::nullopt, true);
@@ -247,7 +248,8 @@ void Recordset::SetFieldValue(size_t index, const engine::Value& value) {
     const engine::Value converted = ConvertForField(value, field);
     if (!m_buffer) {
         if (!m_rows->Updatable())
-            throw Error(err::kNotUpdatable, "The recordset cannot be updated: its rows do not come from the fields of one table.");
+            throw Error(err::kNotUpdatable,
+                        "The recordset cannot be updated: its rows do not come from the fields of one table.");
         m_buffer = Current();
         m_assigned.assign(m_buffer->size(), false);
         m_adding = false;
@@ -259,7 +261,8 @@ void Recordset::SetFieldValue(size_t index, const engine::Value& value) {
 void Recordset::AddNew() {
     Leave();
     if (!m_rows->Updatable())
-        throw Error(err::kNotUpdatable, "The recordset cannot be updated: its rows do not come from the fields of one table.");
+        throw Error(err::kNotUpdatable,
+                    "The recordset cannot be updated: its rows do not come from the fields of one table.");
     m_buffer = std::vector<engine::Value>(m_rows->Fields().size());
     m_assigned.assign(m_buffer->size(), false);
     m_adding = true;
@@ -295,8 +298,9 @@ api::Fields& Recordset::Fields() {
 
 std::unique_ptr<Recordset> Recordset::Clone() {
     auto clone = std::make_unique<Recordset>();
-    clone->Attach(m_rows ? m_rows : throw Error(engine::err::kNotOpen, "Operation is not allowed when the object is closed."),
-                  m_core);
+    clone->Attach(
+        m_rows ? m_rows : throw Error(engine::err::kNotOpen, "Operation is not allowed when the object is closed."),
+        m_core);
     return clone;
 }
 

@@ -9,7 +9,9 @@
 namespace engine::api {
 
 TableRows::TableRows(std::unique_ptr<DbfTableAccess> table, bool skipDeleted)
-    : m_table(std::move(table)), m_fields(m_table->Fields()), m_snapshot(m_table->RecordCount()),
+    : m_table(std::move(table)),
+      m_fields(m_table->Fields()),
+      m_snapshot(m_table->RecordCount()),
       m_skipDeleted(skipDeleted) {
     for (auto& f : m_fields) f.name = sql::LowerText(f.name);
 }
@@ -93,7 +95,8 @@ std::optional<std::vector<int64_t>> TableRows::Candidates(size_t field, const Va
 namespace {
 
 [[noreturn]] void ForwardOnly() {
-    throw Error(err::kForwardOnly, "The rowset is forward-only: it does not support fetching backward or changing rows.");
+    throw Error(err::kForwardOnly,
+                "The rowset is forward-only: it does not support fetching backward or changing rows.");
 }
 
 }  // namespace
@@ -134,7 +137,8 @@ int64_t ForwardRows::Append(const std::vector<Value>&) { ForwardOnly(); }
 void ForwardRows::Write(int64_t, const std::vector<std::pair<size_t, Value>>&) { ForwardOnly(); }
 
 QueryRows::QueryRows(sql::ResultSet rows, std::shared_ptr<ConnectionCore> core)
-    : m_rows(std::move(rows)), m_core(std::move(core)),
+    : m_rows(std::move(rows)),
+      m_core(std::move(core)),
       m_mode(m_core && m_core->session->Options().exclusive ? sql::OpenMode::kExclusive : sql::OpenMode::kShared) {}
 
 QueryRows::~QueryRows() {
@@ -165,7 +169,8 @@ bool QueryRows::Contains(int64_t row) { return row >= 0 && row < static_cast<int
 
 DbfTableAccess& QueryRows::Table() {
     if (!Updatable())
-        throw Error(err::kNotUpdatable, "The recordset cannot be updated: its rows do not come from the fields of one table.");
+        throw Error(err::kNotUpdatable,
+                    "The recordset cannot be updated: its rows do not come from the fields of one table.");
     if (!m_table) {
         auto table = m_core->provider->OpenTable(m_rows.sourceTable, m_mode);
         for (int source : m_rows.sourceFields) {

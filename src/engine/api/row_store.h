@@ -72,8 +72,8 @@ private:
     std::vector<sql::FieldInfo> m_fields;  // names in lower case, as a query shows them
     uint32_t m_snapshot;                   // records that existed at open
     bool m_skipDeleted;
-    std::vector<uint32_t> m_appended;      // records written through this cursor, ascending
-    std::optional<long> m_visibleBase;     // visible records below m_snapshot, once counted
+    std::vector<uint32_t> m_appended;   // records written through this cursor, ascending
+    std::optional<long> m_visibleBase;  // visible records below m_snapshot, once counted
 };
 
 class ForwardRows : public RowStore {

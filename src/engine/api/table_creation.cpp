@@ -13,9 +13,7 @@ namespace engine::api {
 void CreateTable(Connection& connection, const std::string& name, const std::vector<FieldSpec>& fields) {
     DbfTableProvider& provider = *connection.Core()->provider;
     const std::string fileName = AsciiLower(name) + ".dbf";
-    const auto taken = [&] {
-        return Error(err::kBadArgument, "Table '" + name + "' already exists in the database.");
-    };
+    const auto taken = [&] { return Error(err::kBadArgument, "Table '" + name + "' already exists in the database."); };
     // A file of that name, in any case, would answer to the name as a free table already.
     if (!FindFileNoCase(provider.Folder(), fileName).empty()) throw taken();
 

@@ -29,7 +29,7 @@ inline constexpr size_t kPoolSize = 512;
 
 // Options byte.
 inline constexpr uint8_t kOptUnique = 0x01;
-inline constexpr uint8_t kOptNullable = 0x02;   // keys carry a null-marker prefix byte
+inline constexpr uint8_t kOptNullable = 0x02;  // keys carry a null-marker prefix byte
 inline constexpr uint8_t kOptCandidate = 0x04;
 inline constexpr uint8_t kOptHasFor = 0x08;
 inline constexpr uint8_t kOptCompact = 0x20;

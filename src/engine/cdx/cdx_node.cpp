@@ -15,8 +15,8 @@ namespace fmt = engine::dbf::fmt;
 namespace {
 
 [[noreturn]] void Corrupt(const std::string& file, uint32_t offset, const std::string& what) {
-    throw Error(kCorruptIndex, "Index file '" + file + "' is corrupt: node at offset " + std::to_string(offset) +
-                                   " " + what + ".");
+    throw Error(kCorruptIndex,
+                "Index file '" + file + "' is corrupt: node at offset " + std::to_string(offset) + " " + what + ".");
 }
 
 // Bits for the duplicate and trailing counts: enough to hold the key length.
@@ -55,14 +55,15 @@ Packing PackingOf(const Node& node, size_t keyLength) {
     const int count = CountBits(keyLength);
     if (node.entries.empty()) return Packing{24 - 2 * count, count, 3};
     const Packing least = PackingFor(node.entries, 0, node.entries.size(), keyLength);
-    if (node.infoBytes >= least.bytes && node.infoBytes <= 8) return Packing{node.infoBytes * 8 - 2 * count, count, node.infoBytes};
+    if (node.infoBytes >= least.bytes && node.infoBytes <= 8)
+        return Packing{node.infoBytes * 8 - 2 * count, count, node.infoBytes};
     return least;
 }
 
 }  // namespace
 
 int CompareEntry(const std::string& keyA, uint32_t recA, const std::string& keyB, uint32_t recB) {
-    const int c = keyA.compare(keyB) ;
+    const int c = keyA.compare(keyB);
     if (c != 0) {
         // std::string compares char as unsigned via char_traits<char>::compare (memcmp).
         return c < 0 ? -1 : 1;

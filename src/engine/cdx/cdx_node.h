@@ -12,9 +12,9 @@
 namespace engine::cdx {
 
 struct Entry {
-    std::string key;     // keyLength bytes
-    uint32_t record = 0; // 1-based record number (in the tag directory: a tag header offset)
-    uint32_t child = 0;  // interior nodes: page offset of the child
+    std::string key;      // keyLength bytes
+    uint32_t record = 0;  // 1-based record number (in the tag directory: a tag header offset)
+    uint32_t child = 0;   // interior nodes: page offset of the child
 };
 
 // Orders entries as the tree does: key bytes unsigned, then record number.

@@ -94,7 +94,8 @@ std::vector<TagHeader> IndexFile::ReadTags() {
                 tags.push_back(ReadTagHeader(e.record, name));
             }
         } else {
-            for (auto it = node.entries.rbegin(); it != node.entries.rend(); ++it) stack.push_back({it->child, depth + 1});
+            for (auto it = node.entries.rbegin(); it != node.entries.rend(); ++it)
+                stack.push_back({it->child, depth + 1});
         }
     }
     return tags;

@@ -75,8 +75,8 @@ private:
     std::array<uint8_t, kPageSize> m_page{};
     bool m_batch = false;
     std::map<uint32_t, std::array<uint8_t, kPageSize>> m_pages;  // read or written in the batch
-    std::map<uint32_t, bool> m_written;                         // pages to write at EndBatch
-    std::map<uint32_t, uint32_t> m_roots;                       // tag roots read in the batch
+    std::map<uint32_t, bool> m_written;                          // pages to write at EndBatch
+    std::map<uint32_t, uint32_t> m_roots;                        // tag roots read in the batch
 };
 
 // A header's 1024 bytes for a tag (or, with an empty expression, for the directory).

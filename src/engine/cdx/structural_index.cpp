@@ -98,7 +98,8 @@ StructuralIndex::StructuralIndex(const std::filesystem::path& path, bool writabl
         } catch (const Error& e) {
             tag.problem = what + " cannot be evaluated: " + e.Description();
             const auto& base = shortFields.empty() ? fields : shortFields;
-            for (const auto& other : {base, WithLongNames(base, tag.header.keyExpression + " " + tag.header.forExpression)}) {
+            for (const auto& other :
+                 {base, WithLongNames(base, tag.header.keyExpression + " " + tag.header.forExpression)}) {
                 if (tag.key || other == fields) continue;
                 try {
                     tag.key = std::make_unique<TagKey>(tag.header, other, codePage);
@@ -281,7 +282,8 @@ void StructuralIndex::WriteNew(const std::filesystem::path& path, const std::vec
 
 void StructuralIndex::Rebuild(const std::vector<sql::FieldInfo>&, const dbf::CodePage&, const RowSource& rows) {
     if (!m_problem.empty())
-        throw Error(engine::err::kIndexNotMaintained, "Cannot rebuild index '" + m_file.Name() + "': " + m_problem + ".");
+        throw Error(engine::err::kIndexNotMaintained,
+                    "Cannot rebuild index '" + m_file.Name() + "': " + m_problem + ".");
     std::vector<TagHeader> headers;
     std::vector<const TagKey*> keys;
     for (const Tag& t : m_tags) {

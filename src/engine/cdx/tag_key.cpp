@@ -53,12 +53,21 @@ std::string DoubleKey(double value) {
 
 KeyKind KindOfType(const sql::TypeInfo& t) {
     switch (t.type) {
-        case 'C': case 'V': case 'M': case 'X': return KeyKind::kCharacter;
+        case 'C':
+        case 'V':
+        case 'M':
+        case 'X': return KeyKind::kCharacter;
         case 'I': return KeyKind::kInteger;
         case 'L': return KeyKind::kLogical;
-        case 'N': case 'F': case 'B': case 'Y': case 'D': case 'T': return KeyKind::kDouble;
+        case 'N':
+        case 'F':
+        case 'B':
+        case 'Y':
+        case 'D':
+        case 'T': return KeyKind::kDouble;
         default:
-            throw Error(engine::err::kTypeMismatch, std::string("an expression of type ") + t.type + " cannot be a key");
+            throw Error(engine::err::kTypeMismatch,
+                        std::string("an expression of type ") + t.type + " cannot be a key");
     }
 }
 
@@ -92,8 +101,8 @@ TagKey::TagKey(const TagHeader& tag, const std::vector<sql::FieldInfo>& fields, 
     const size_t body = m_keyLength - (m_nullPrefix ? 1 : 0);
     if (m_keyLength <= (m_nullPrefix ? 1u : 0u) ||
         (m_kind != KeyKind::kCharacter && body != KeyLengthOf(t, false) && !(m_kind == KeyKind::kDouble && body == 8)))
-        throw Error(engine::err::kTypeMismatch, "the key length " + std::to_string(m_keyLength) +
-                                                    " does not fit the expression's type");
+        throw Error(engine::err::kTypeMismatch,
+                    "the key length " + std::to_string(m_keyLength) + " does not fit the expression's type");
 }
 
 std::string TagKey::Encode(const Value& value) const {

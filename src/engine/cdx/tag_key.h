@@ -30,7 +30,9 @@ public:
     std::string Encode(const Value& value) const;
 
     KeyKind Kind() const { return m_kind; }
-    NodeFormat Format() const { return NodeFormat{m_keyLength, m_kind == KeyKind::kCharacter ? uint8_t(' ') : uint8_t(0)}; }
+    NodeFormat Format() const {
+        return NodeFormat{m_keyLength, m_kind == KeyKind::kCharacter ? uint8_t(' ') : uint8_t(0)};
+    }
     bool HasFor() const { return static_cast<bool>(m_for); }
     bool ForUsesDeleted() const { return m_forUsesDeleted; }
     // Fields the expressions read.

@@ -133,9 +133,9 @@ void TagTree::Insert(const std::string& key, uint32_t record) {
         leaf.node.entries.insert(leaf.node.entries.begin() + leaf.index, Entry{key, record, 0});
     }
     bool atEnd = path.back().index + 1 == path.back().node.entries.size();
-    Entry split;       // the new right sibling made at the level below: its greatest entry and page
+    Entry split;  // the new right sibling made at the level below: its greatest entry and page
     bool haveSplit = false;
-    Entry childMax;    // the greatest entry of the changed child after the change
+    Entry childMax;  // the greatest entry of the changed child after the change
     for (size_t level = path.size(); level-- > 0;) {
         Step& step = path[level];
         Node& node = step.node;
@@ -275,7 +275,8 @@ void TagTree::Verify() {
 uint32_t AppendTree(std::vector<uint8_t>& image, const std::vector<Entry>& entries, const NodeFormat& format) {
     auto place = [&](std::vector<Node>& nodes) {
         std::vector<uint32_t> offsets;
-        for (size_t i = 0; i < nodes.size(); ++i) offsets.push_back(static_cast<uint32_t>(image.size() + i * kPageSize));
+        for (size_t i = 0; i < nodes.size(); ++i)
+            offsets.push_back(static_cast<uint32_t>(image.size() + i * kPageSize));
         for (size_t i = 0; i < nodes.size(); ++i) {
             nodes[i].left = i ? offsets[i - 1] : kNone;
             nodes[i].right = i + 1 < nodes.size() ? offsets[i + 1] : kNone;
@@ -298,7 +299,8 @@ uint32_t AppendTree(std::vector<uint8_t>& image, const std::vector<Entry>& entri
         size_t last = first, stored = 0;
         uint32_t maxRecord = 1;
         while (last < entries.size()) {
-            const size_t more = StoredKeyBytes(last > first ? &entries[last - 1].key : nullptr, entries[last].key, format);
+            const size_t more =
+                StoredKeyBytes(last > first ? &entries[last - 1].key : nullptr, entries[last].key, format);
             const uint32_t max = std::max(maxRecord, entries[last].record);
             if ((last - first + 1) * InfoEntryBytes(max, format.keyLength) + stored + more > kLeafSpace) break;
             stored += more;

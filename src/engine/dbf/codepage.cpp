@@ -27,9 +27,7 @@ void AppendUtf8(char32_t c, std::string& out) {
 // Reads one UTF-8 sequence at text[i]; a malformed byte is returned as itself (0x80..0xFF).
 char32_t NextChar(std::string_view text, size_t& i) {
     const auto b0 = static_cast<uint8_t>(text[i]);
-    auto cont = [&](size_t k) {
-        return i + k < text.size() && (static_cast<uint8_t>(text[i + k]) & 0xC0) == 0x80;
-    };
+    auto cont = [&](size_t k) { return i + k < text.size() && (static_cast<uint8_t>(text[i + k]) & 0xC0) == 0x80; };
     auto at = [&](size_t k) { return static_cast<char32_t>(static_cast<uint8_t>(text[i + k]) & 0x3F); };
     if (b0 < 0x80) {
         ++i;

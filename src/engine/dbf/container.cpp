@@ -46,8 +46,8 @@ std::optional<std::string> FindProperty(const Bytes& list, uint8_t id, const std
         if (pos + 7 > list.size()) break;
         const uint32_t length = dbf::fmt::Le32(&list[pos]);
         if (length < 7 || pos + length > list.size())
-            throw Error(err::kCorruptContainer, "Database container '" + dbf::DisplayName(dbc) +
-                                                    "' is corrupt: a property list is broken.");
+            throw Error(err::kCorruptContainer,
+                        "Database container '" + dbf::DisplayName(dbc) + "' is corrupt: a property list is broken.");
         if (list[pos + 6] == id) {
             const char* text = reinterpret_cast<const char*>(&list[pos + 7]);
             const size_t max = length - 7;
@@ -97,11 +97,12 @@ std::unique_ptr<Container> Container::Open(const std::filesystem::path& dbcPath,
         table = Table::Open(dbcPath, mode);
     } catch (const Error& e) {
         if (e.Number() == err::kCorruptTable || e.Number() == err::kNotATable)
-            throw Error(err::kCorruptContainer, "Database container '" + dbf::DisplayName(dbcPath) +
-                                                    "' is corrupt: " + e.Description());
+            throw Error(err::kCorruptContainer,
+                        "Database container '" + dbf::DisplayName(dbcPath) + "' is corrupt: " + e.Description());
         throw;
     }
-    for (const char* name : {"OBJECTID", "PARENTID", "OBJECTTYPE", "OBJECTNAME", "PROPERTY"}) FieldIndexOf(*table, name);
+    for (const char* name : {"OBJECTID", "PARENTID", "OBJECTTYPE", "OBJECTNAME", "PROPERTY"})
+        FieldIndexOf(*table, name);
     return std::unique_ptr<Container>(new Container(std::move(table)));
 }
 
@@ -185,13 +186,14 @@ std::string Container::BackLinkFor(const std::filesystem::path& tableFile) const
 void Container::AddTable(const std::string& name, const std::filesystem::path& tableFile,
                          std::vector<std::string> longFieldNames) {
     if (FindTable(name))
-        throw Error(err::kBadArgument, "Table '" + name + "' already exists in database container '" +
-                                           dbf::DisplayName(Path()) + "'.");
+        throw Error(err::kBadArgument,
+                    "Table '" + name + "' already exists in database container '" + dbf::DisplayName(Path()) + "'.");
     std::vector<Field> fields;
     {
         auto table = Table::Open(tableFile, OpenMode::Exclusive);
         if (!table->ContainerLink().empty())
-            throw Error(err::kBadArgument, "Table '" + dbf::DisplayName(tableFile) + "' already belongs to a database.");
+            throw Error(err::kBadArgument,
+                        "Table '" + dbf::DisplayName(tableFile) + "' already belongs to a database.");
         table->SetContainerLink(BackLinkFor(tableFile));
         fields = table->Fields();
     }

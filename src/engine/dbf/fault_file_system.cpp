@@ -80,22 +80,23 @@ int FaultyFileSystem::Decide(Op op, const std::vector<std::string>& names, size_
             std::none_of(names.begin(), names.end(), [&](const std::string& n) { return Matches(rule.pattern, n); }))
             continue;
         switch (rule.kind) {
-        case Rule::Kind::Fail: {
-            const long n = ++rule.seen;
-            if (!error && n >= rule.nth && (rule.times == kEveryCall || n < rule.nth + rule.times)) error = rule.error;
-            break;
-        }
-        case Rule::Kind::DiskFull:
-            if (rule.bytesLeft == 0) {
-                if (!error) error = rule.error;
-            } else if (writable) {
-                *writable = static_cast<size_t>(std::min<uint64_t>(*writable, rule.bytesLeft));
-                rule.bytesLeft -= *writable;
+            case Rule::Kind::Fail: {
+                const long n = ++rule.seen;
+                if (!error && n >= rule.nth && (rule.times == kEveryCall || n < rule.nth + rule.times))
+                    error = rule.error;
+                break;
             }
-            break;
-        case Rule::Kind::Short:
-            if (++rule.seen == rule.nth && writable && *writable >= 2) *writable /= 2;
-            break;
+            case Rule::Kind::DiskFull:
+                if (rule.bytesLeft == 0) {
+                    if (!error) error = rule.error;
+                } else if (writable) {
+                    *writable = static_cast<size_t>(std::min<uint64_t>(*writable, rule.bytesLeft));
+                    rule.bytesLeft -= *writable;
+                }
+                break;
+            case Rule::Kind::Short:
+                if (++rule.seen == rule.nth && writable && *writable >= 2) *writable /= 2;
+                break;
         }
     }
     return error;

@@ -73,7 +73,7 @@ private:
 
     mutable std::mutex m_mutex;
     std::vector<Rule> m_rules;
-    mutable std::unordered_map<int, std::string> m_names;  // open descriptor -> path
+    mutable std::unordered_map<int, std::string> m_names;          // open descriptor -> path
     std::vector<std::pair<Op, std::vector<std::string>>> m_calls;  // each call and its paths
     long m_faults = 0;
 };

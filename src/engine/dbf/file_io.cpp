@@ -52,7 +52,8 @@ FolderListings& Listings() {
 std::vector<std::string> ReadFolder(const std::filesystem::path& folder) {
     std::vector<std::string> names;
     std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) names.push_back(entry.path().filename().string());
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
+        names.push_back(entry.path().filename().string());
     return names;
 }
 
@@ -87,9 +88,9 @@ std::string DisplayName(const std::filesystem::path& path) { return path.string(
 File::File(const std::filesystem::path& path, Access access) : m_path(path) {
     int flags = O_CLOEXEC;
     switch (access) {
-    case Access::Read: flags |= O_RDONLY; break;
-    case Access::ReadWrite: flags |= O_RDWR; break;
-    case Access::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+        case Access::Read: flags |= O_RDONLY; break;
+        case Access::ReadWrite: flags |= O_RDWR; break;
+        case Access::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
     }
     m_fd = CurrentFileSystem().Open(path, flags, 0644);
     if (m_fd < 0) ThrowOs("open", path);
@@ -212,7 +213,8 @@ std::pair<uint64_t, uint64_t> File::Identity() const {
 }
 
 bool File::StillAtPath() const {
-    struct stat a {}, b {};
+    struct stat a {
+    }, b{};
     FileSystem& fs = CurrentFileSystem();
     if (fs.Fstat(m_fd, &a) != 0 || fs.Stat(m_path, &b) != 0) return false;
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;

@@ -16,7 +16,9 @@ std::atomic<FileSystem*> g_current{nullptr};
 int PosixFileSystem::Open(const std::filesystem::path& path, int flags, mode_t mode) {
     return ::open(path.c_str(), flags, mode);
 }
-ssize_t PosixFileSystem::Pread(int fd, void* data, size_t size, off_t offset) { return ::pread(fd, data, size, offset); }
+ssize_t PosixFileSystem::Pread(int fd, void* data, size_t size, off_t offset) {
+    return ::pread(fd, data, size, offset);
+}
 ssize_t PosixFileSystem::Pwrite(int fd, const void* data, size_t size, off_t offset) {
     return ::pwrite(fd, data, size, offset);
 }

@@ -69,15 +69,16 @@ std::vector<LockRange> FoxRecordRanges(const TableHeader& h, uint32_t first, uin
     const uint64_t top = std::min<uint64_t>(lastNumber, kFoxHeaderLockOffset - 1);
     if (uint64_t(first) + 1 <= top) out.push_back({kFoxHeaderLockOffset - top, top - first});
     if (!Indexed(h))
-        out.push_back({kFoxFreeTableBase + h.RecordOffset(first), uint64_t(count) * std::max<uint16_t>(1, h.recordLength)});
+        out.push_back(
+            {kFoxFreeTableBase + h.RecordOffset(first), uint64_t(count) * std::max<uint16_t>(1, h.recordLength)});
     return out;
 }
 
 LockRange FoxTableRange(const TableHeader& h) {
     uint64_t low = kIndexedTableLow;
     // The other source's first byte: 2^31 - 1 - Int((2^31 - HeaderLen - 2) / (RecSize + 1)).
-    const uint64_t records = ((uint64_t(1) << 31) - std::min<uint64_t>(h.headerLength + 2u, 1u << 30)) /
-                             (uint64_t(h.recordLength) + 1);
+    const uint64_t records =
+        ((uint64_t(1) << 31) - std::min<uint64_t>(h.headerLength + 2u, 1u << 30)) / (uint64_t(h.recordLength) + 1);
     low = std::min(low, (uint64_t(1) << 31) - 1 - records);
     if (!Indexed(h)) low = std::min(low, kFoxFreeTableBase);
     return {low, kFoxHeaderLockOffset + 1 - low};

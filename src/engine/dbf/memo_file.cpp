@@ -71,7 +71,8 @@ MemoValue MemoFile::Read(uint32_t block) const {
     if (start + fmt::kMemoBlockHeader > size) Corrupt(m_file.Path(), where + " lies past the end of the file");
     // One read takes the block header with a short value; a longer value needs a second.
     uint8_t first[1024];
-    const size_t got = m_file.ReadSome(start, first, static_cast<size_t>(std::min<uint64_t>(sizeof first, size - start)));
+    const size_t got =
+        m_file.ReadSome(start, first, static_cast<size_t>(std::min<uint64_t>(sizeof first, size - start)));
     if (got < fmt::kMemoBlockHeader) Corrupt(m_file.Path(), where + " lies past the end of the file");
     value.type = fmt::Be32(first);
     const uint32_t length = fmt::Be32(first + 4);
@@ -82,12 +83,14 @@ MemoValue MemoFile::Read(uint32_t block) const {
     const size_t inFirst = std::min<size_t>(length, got - fmt::kMemoBlockHeader);
     std::copy(first + fmt::kMemoBlockHeader, first + fmt::kMemoBlockHeader + inFirst, value.data.begin());
     if (length > inFirst)
-        m_file.ReadAt(start + fmt::kMemoBlockHeader + inFirst, value.data.data() + inFirst, length - inFirst, err::kCorruptMemo);
+        m_file.ReadAt(start + fmt::kMemoBlockHeader + inFirst, value.data.data() + inFirst, length - inFirst,
+                      err::kCorruptMemo);
     return value;
 }
 
 uint32_t MemoFile::Append(uint32_t type, std::string_view data, bool reread) {
-    if (m_kind != Kind::Fpt) throw Error(err::kFileAccess, "Memo file '" + DisplayName(m_file.Path()) + "' is read-only.");
+    if (m_kind != Kind::Fpt)
+        throw Error(err::kFileAccess, "Memo file '" + DisplayName(m_file.Path()) + "' is read-only.");
     if (reread) ReadHeader();
     // A damaged header may name a free block inside the header or among the blocks in use;
     // writing there would overwrite the header or other records' memos.

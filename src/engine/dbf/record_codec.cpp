@@ -25,10 +25,8 @@ bool GetBit(const TableHeader& h, const uint8_t* record, int bit) {
 void SetBit(const TableHeader& h, uint8_t* record, int bit, bool on) {
     if (bit < 0 || h.nullFlagsOffset < 0) return;
     uint8_t& byte = record[h.nullFlagsOffset + bit / 8];
-    if (on)
-        byte |= static_cast<uint8_t>(1u << (bit % 8));
-    else
-        byte &= static_cast<uint8_t>(~(1u << (bit % 8)));
+    if (on) byte |= static_cast<uint8_t>(1u << (bit % 8));
+    else byte &= static_cast<uint8_t>(~(1u << (bit % 8)));
 }
 
 std::string_view Trimmed(const uint8_t* p, size_t n) {
@@ -163,53 +161,47 @@ Value DecodeField(const TableHeader& h, const Field& f, const uint8_t* record, c
     const uint8_t* p = record + f.offset;
     const CodePage& text = f.binary ? BinaryCodePage() : cp;
     switch (f.type) {
-    case 'C': {
-        std::string out;
-        text.Decode(p, static_cast<size_t>(f.length), out);
-        return Value(std::move(out));
-    }
-    case 'V':
-    case 'Q': {
-        size_t n = static_cast<size_t>(f.length);
-        if (GetBit(h, record, f.varLengthBit)) n = std::min<size_t>(p[f.length - 1], n - 1);
-        if (f.type == 'Q') return Value(Bytes(p, p + n));
-        std::string out;
-        text.Decode(p, n, out);
-        return Value(std::move(out));
-    }
-    case 'N':
-    case 'F':
-        return DecodeNumber(f, p);
-    case 'L':
-        return Value(p[0] == 'T' || p[0] == 't' || p[0] == 'Y' || p[0] == 'y');
-    case 'D':
-        return DecodeDate(p);
-    case 'T':
-        return DecodeDateTime(p);
-    case 'I':
-        return Value(int64_t{static_cast<int32_t>(fmt::Le32(p))});
-    case 'Y':
-        return Value(Currency{static_cast<int64_t>(fmt::Le64(p))});
-    case 'B':
-        if (f.length == 8) {
-            double d;
-            const uint64_t bits = fmt::Le64(p);
-            std::memcpy(&d, &bits, sizeof d);
-            return Value(d);
+        case 'C': {
+            std::string out;
+            text.Decode(p, static_cast<size_t>(f.length), out);
+            return Value(std::move(out));
         }
-        [[fallthrough]];
-    default: {  // memo kinds
-        const uint32_t block = MemoPointer(h, f, record);
-        const bool isText = f.type == 'M' && !f.binary;
-        if (block == 0) return isText ? Value(std::string()) : Value(Bytes());
-        if (!memo)
-            throw Error(err::kCorruptMemo, "Memo file for table '" + DisplayName(tableFile) + "' is missing.");
-        MemoValue mv = memo->Read(block);
-        if (!isText) return Value(std::move(mv.data));
-        std::string out;
-        text.Decode(mv.data.data(), mv.data.size(), out);
-        return Value(std::move(out));
-    }
+        case 'V':
+        case 'Q': {
+            size_t n = static_cast<size_t>(f.length);
+            if (GetBit(h, record, f.varLengthBit)) n = std::min<size_t>(p[f.length - 1], n - 1);
+            if (f.type == 'Q') return Value(Bytes(p, p + n));
+            std::string out;
+            text.Decode(p, n, out);
+            return Value(std::move(out));
+        }
+        case 'N':
+        case 'F': return DecodeNumber(f, p);
+        case 'L': return Value(p[0] == 'T' || p[0] == 't' || p[0] == 'Y' || p[0] == 'y');
+        case 'D': return DecodeDate(p);
+        case 'T': return DecodeDateTime(p);
+        case 'I': return Value(int64_t{static_cast<int32_t>(fmt::Le32(p))});
+        case 'Y': return Value(Currency{static_cast<int64_t>(fmt::Le64(p))});
+        case 'B':
+            if (f.length == 8) {
+                double d;
+                const uint64_t bits = fmt::Le64(p);
+                std::memcpy(&d, &bits, sizeof d);
+                return Value(d);
+            }
+            [[fallthrough]];
+        default: {  // memo kinds
+            const uint32_t block = MemoPointer(h, f, record);
+            const bool isText = f.type == 'M' && !f.binary;
+            if (block == 0) return isText ? Value(std::string()) : Value(Bytes());
+            if (!memo)
+                throw Error(err::kCorruptMemo, "Memo file for table '" + DisplayName(tableFile) + "' is missing.");
+            MemoValue mv = memo->Read(block);
+            if (!isText) return Value(std::move(mv.data));
+            std::string out;
+            text.Decode(mv.data.data(), mv.data.size(), out);
+            return Value(std::move(out));
+        }
     }
 }
 
@@ -218,13 +210,20 @@ void BlankRecord(const TableHeader& h, uint8_t* record) {
     for (const auto& f : h.fields) {
         uint8_t* p = record + f.offset;
         switch (f.type) {
-        case 'L': p[0] = 'F'; break;
-        case 'T': case 'I': case 'Y': case 'B': case 'M': case 'G': case 'W':
-            std::memset(p, 0, static_cast<size_t>(f.length));
-            if (h.asciiMemoPointers && f.IsMemo()) std::memset(p, ' ', static_cast<size_t>(f.length));
-            break;
-        case 'V': case 'Q': p[f.length - 1] = 0; break;
-        default: break;
+            case 'L': p[0] = 'F'; break;
+            case 'T':
+            case 'I':
+            case 'Y':
+            case 'B':
+            case 'M':
+            case 'G':
+            case 'W':
+                std::memset(p, 0, static_cast<size_t>(f.length));
+                if (h.asciiMemoPointers && f.IsMemo()) std::memset(p, ' ', static_cast<size_t>(f.length));
+                break;
+            case 'V':
+            case 'Q': p[f.length - 1] = 0; break;
+            default: break;
         }
     }
     if (h.nullFlagsOffset >= 0) std::memset(record + h.nullFlagsOffset, 0, static_cast<size_t>(h.nullFlagsLength));
@@ -239,110 +238,114 @@ void EncodeField(const TableHeader& h, const Field& f, const Value& value, uint8
     SetBit(h, record, f.nullBit, value.IsNull() && f.nullable);
     if (value.IsNull()) {
         switch (f.type) {
-        case 'C': case 'N': case 'F': case 'D': std::memset(p, ' ', len); break;
-        case 'V': case 'Q': std::memset(p, ' ', len), p[len - 1] = 0, SetBit(h, record, f.varLengthBit, true); break;
-        case 'L': p[0] = f.nullable ? ' ' : 'F'; break;
-        default: std::memset(p, 0, len); break;
+            case 'C':
+            case 'N':
+            case 'F':
+            case 'D': std::memset(p, ' ', len); break;
+            case 'V':
+            case 'Q': std::memset(p, ' ', len), p[len - 1] = 0, SetBit(h, record, f.varLengthBit, true); break;
+            case 'L': p[0] = f.nullable ? ' ' : 'F'; break;
+            default: std::memset(p, 0, len); break;
         }
         return;
     }
     std::string scratch;
     switch (f.type) {
-    case 'C': {
-        const std::string_view bytes = BytesOf(value, scratch, text, f);
-        std::memset(p, ' ', len);
-        std::copy_n(bytes.data(), std::min(len, bytes.size()), p);  // an empty value may have no buffer
-        return;
-    }
-    case 'V':
-    case 'Q': {
-        const std::string_view bytes = BytesOf(value, scratch, text, f);
-        std::memset(p, ' ', len);
-        if (bytes.size() >= len) {
-            std::memcpy(p, bytes.data(), len);
-            SetBit(h, record, f.varLengthBit, false);
-        } else {
-            std::copy_n(bytes.data(), bytes.size(), p);  // an empty value may have no buffer
-            p[len - 1] = static_cast<uint8_t>(bytes.size());
-            SetBit(h, record, f.varLengthBit, true);
-        }
-        return;
-    }
-    case 'N':
-    case 'F':
-        EncodeNumber(f, value, p);
-        return;
-    case 'L':
-        if (auto* b = value.If<bool>()) p[0] = *b ? 'T' : 'F';
-        else if (auto* i = value.If<int64_t>()) p[0] = *i ? 'T' : 'F';
-        else Mismatch(f);
-        return;
-    case 'D': {
-        int32_t day = 0;
-        if (auto* d = value.If<Date>()) day = d->julianDay;
-        else if (auto* t = value.If<DateTime>()) day = t->julianDay;
-        else Mismatch(f);
-        if (day == 0) {
-            std::memset(p, ' ', 8);
+        case 'C': {
+            const std::string_view bytes = BytesOf(value, scratch, text, f);
+            std::memset(p, ' ', len);
+            std::copy_n(bytes.data(), std::min(len, bytes.size()), p);  // an empty value may have no buffer
             return;
         }
-        int y, m, d;
-        YmdFromJulianDay(day, y, m, d);
-        if (y < 1 || y > 9999) TooLarge(f);
-        char buf[16];
-        std::snprintf(buf, sizeof buf, "%04d%02d%02d", y, m, d);
-        std::memcpy(p, buf, 8);
-        return;
-    }
-    case 'T': {
-        DateTime t;
-        if (auto* dt = value.If<DateTime>()) t = *dt;
-        else if (auto* d = value.If<Date>()) t = DateTime{d->julianDay, 0};
-        else Mismatch(f);
-        if (t.julianDay == 0) t.milliseconds = 0;
-        fmt::PutLe32(p, static_cast<uint32_t>(t.julianDay));
-        fmt::PutLe32(p + 4, static_cast<uint32_t>(t.milliseconds));
-        return;
-    }
-    case 'I': {
-        int64_t v = 0;
-        double d = 0;
-        if (auto* i = value.If<int64_t>()) v = *i;
-        else if (value.Is<Decimal>()) TooLarge(f);  // a Decimal is never a 32-bit whole number
-        else if (AsDouble(value, d)) {
-            if (!std::isfinite(d) || std::fabs(d) > 4e9) TooLarge(f);
-            v = std::llround(d);
-        } else Mismatch(f);
-        if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max()) TooLarge(f);
-        fmt::PutLe32(p, static_cast<uint32_t>(static_cast<int32_t>(v)));
-        return;
-    }
-    case 'Y': {
-        if (!(value.Is<int64_t>() || value.Is<double>() || value.Is<Currency>() || value.Is<Decimal>())) Mismatch(f);
-        const std::optional<Currency> amount = CurrencyOf(value);
-        if (!amount) TooLarge(f);
-        fmt::PutLe64(p, static_cast<uint64_t>(amount->tenThousandths));
-        return;
-    }
-    case 'B': {
-        double d = 0;
-        if (!AsDouble(value, d)) Mismatch(f);
-        uint64_t bits;
-        std::memcpy(&bits, &d, sizeof d);
-        fmt::PutLe64(p, bits);
-        return;
-    }
-    default: {  // M G W
-        const std::string_view bytes = BytesOf(value, scratch, text, f);
-        uint32_t block = 0;
-        if (!bytes.empty()) {
-            const uint32_t type = f.type == 'G' ? fmt::kMemoTypeObject : f.type == 'W' ? fmt::kMemoTypePicture
-                                                                                       : fmt::kMemoTypeText;
-            block = appendMemo(type, bytes);
+        case 'V':
+        case 'Q': {
+            const std::string_view bytes = BytesOf(value, scratch, text, f);
+            std::memset(p, ' ', len);
+            if (bytes.size() >= len) {
+                std::memcpy(p, bytes.data(), len);
+                SetBit(h, record, f.varLengthBit, false);
+            } else {
+                std::copy_n(bytes.data(), bytes.size(), p);  // an empty value may have no buffer
+                p[len - 1] = static_cast<uint8_t>(bytes.size());
+                SetBit(h, record, f.varLengthBit, true);
+            }
+            return;
         }
-        fmt::PutLe32(p, block);
-        return;
-    }
+        case 'N':
+        case 'F': EncodeNumber(f, value, p); return;
+        case 'L':
+            if (auto* b = value.If<bool>()) p[0] = *b ? 'T' : 'F';
+            else if (auto* i = value.If<int64_t>()) p[0] = *i ? 'T' : 'F';
+            else Mismatch(f);
+            return;
+        case 'D': {
+            int32_t day = 0;
+            if (auto* d = value.If<Date>()) day = d->julianDay;
+            else if (auto* t = value.If<DateTime>()) day = t->julianDay;
+            else Mismatch(f);
+            if (day == 0) {
+                std::memset(p, ' ', 8);
+                return;
+            }
+            int y, m, d;
+            YmdFromJulianDay(day, y, m, d);
+            if (y < 1 || y > 9999) TooLarge(f);
+            char buf[16];
+            std::snprintf(buf, sizeof buf, "%04d%02d%02d", y, m, d);
+            std::memcpy(p, buf, 8);
+            return;
+        }
+        case 'T': {
+            DateTime t;
+            if (auto* dt = value.If<DateTime>()) t = *dt;
+            else if (auto* d = value.If<Date>()) t = DateTime{d->julianDay, 0};
+            else Mismatch(f);
+            if (t.julianDay == 0) t.milliseconds = 0;
+            fmt::PutLe32(p, static_cast<uint32_t>(t.julianDay));
+            fmt::PutLe32(p + 4, static_cast<uint32_t>(t.milliseconds));
+            return;
+        }
+        case 'I': {
+            int64_t v = 0;
+            double d = 0;
+            if (auto* i = value.If<int64_t>()) v = *i;
+            else if (value.Is<Decimal>()) TooLarge(f);  // a Decimal is never a 32-bit whole number
+            else if (AsDouble(value, d)) {
+                if (!std::isfinite(d) || std::fabs(d) > 4e9) TooLarge(f);
+                v = std::llround(d);
+            } else Mismatch(f);
+            if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max()) TooLarge(f);
+            fmt::PutLe32(p, static_cast<uint32_t>(static_cast<int32_t>(v)));
+            return;
+        }
+        case 'Y': {
+            if (!(value.Is<int64_t>() || value.Is<double>() || value.Is<Currency>() || value.Is<Decimal>()))
+                Mismatch(f);
+            const std::optional<Currency> amount = CurrencyOf(value);
+            if (!amount) TooLarge(f);
+            fmt::PutLe64(p, static_cast<uint64_t>(amount->tenThousandths));
+            return;
+        }
+        case 'B': {
+            double d = 0;
+            if (!AsDouble(value, d)) Mismatch(f);
+            uint64_t bits;
+            std::memcpy(&bits, &d, sizeof d);
+            fmt::PutLe64(p, bits);
+            return;
+        }
+        default: {  // M G W
+            const std::string_view bytes = BytesOf(value, scratch, text, f);
+            uint32_t block = 0;
+            if (!bytes.empty()) {
+                const uint32_t type = f.type == 'G'   ? fmt::kMemoTypeObject
+                                      : f.type == 'W' ? fmt::kMemoTypePicture
+                                                      : fmt::kMemoTypeText;
+                block = appendMemo(type, bytes);
+            }
+            fmt::PutLe32(p, block);
+            return;
+        }
     }
 }
 

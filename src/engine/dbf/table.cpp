@@ -61,7 +61,7 @@ struct WriteLock {
 
 void StampHeader(std::vector<uint8_t>& raw, uint32_t count) {
     const std::time_t now = std::time(nullptr);
-    std::tm tm {};
+    std::tm tm{};
     localtime_r(&now, &tm);
     raw[dbf::fmt::kOffUpdateDate] = static_cast<uint8_t>(tm.tm_year % 100);
     raw[dbf::fmt::kOffUpdateDate + 1] = static_cast<uint8_t>(tm.tm_mon + 1);
@@ -129,8 +129,8 @@ void TableState::ReloadCounters() {
     const uint32_t count = fmt::Le32(&rawHeader[fmt::kOffRecordCount]);
     // In shared use the file only grows, so a count seen before needs no new look at its size.
     if (count != header.recordCount && header.RecordOffset(count) > file.Size())
-        throw Error(err::kCorruptTable, "Table '" + DisplayName(path) +
-                                            "' is corrupt: the record count goes beyond the end of the file.");
+        throw Error(err::kCorruptTable,
+                    "Table '" + DisplayName(path) + "' is corrupt: the record count goes beyond the end of the file.");
     if (count != header.recordCount) DropCache();
     header.recordCount = count;
     for (auto& f : header.fields) {
@@ -174,7 +174,8 @@ void TableState::DowngradeToShared() noexcept {
 
 void TableState::LockForWriting() {
     if (file.LockWithin(kWriteLockOffset, 1, true, lockWait.count() > 0 ? lockWait : kDefaultWriteWait)) return;
-    throw Error(err::kFileInUse, "Table '" + DisplayName(path) + "' is in use by another connection: it is being "
+    throw Error(err::kFileInUse, "Table '" + DisplayName(path) +
+                                     "' is in use by another connection: it is being "
                                      "written and stayed so longer than the wait allows.");
 }
 
@@ -194,8 +195,8 @@ void TableState::CheckWritable() const {
 
 void TableState::CheckIndexRange(uint32_t index) const {
     if (index >= header.recordCount)
-        throw Error(err::kBadArgument, "Record " + std::to_string(index + 1) + " is out of range in table '" +
-                                           DisplayName(path) + "'.");
+        throw Error(err::kBadArgument,
+                    "Record " + std::to_string(index + 1) + " is out of range in table '" + DisplayName(path) + "'.");
 }
 
 }  // namespace dbf
@@ -218,7 +219,8 @@ bool TakeUse(TableState& st, bool exclusive) {
 
 }  // namespace
 
-std::unique_ptr<Table> Table::Open(const std::filesystem::path& given, OpenMode mode, std::chrono::milliseconds lockWait) {
+std::unique_ptr<Table> Table::Open(const std::filesystem::path& given, OpenMode mode,
+                                   std::chrono::milliseconds lockWait) {
     std::filesystem::path path = given;
     std::error_code ec;
     if (!std::filesystem::exists(path, ec)) {
@@ -238,7 +240,8 @@ std::unique_ptr<Table> Table::Open(const std::filesystem::path& given, OpenMode 
             if (e.Number() != err::kFileAccess) throw;
             st->file = File(path, File::Access::Read);
             if (mode == OpenMode::Exclusive)
-                throw Error(err::kFileAccess, "Table '" + dbf::DisplayName(path) + "' is read-only; it cannot be used exclusively.");
+                throw Error(err::kFileAccess,
+                            "Table '" + dbf::DisplayName(path) + "' is read-only; it cannot be used exclusively.");
         }
         if (!TakeUse(*st, mode == OpenMode::Exclusive)) ThrowInUse(path);
         if (!st->file.StillAtPath()) continue;  // replaced by a pack meanwhile: open the new file
@@ -266,7 +269,8 @@ std::unique_ptr<Table> Table::Open(const std::filesystem::path& given, OpenMode 
         if (st->header.flags & dbf::fmt::kFlagStructuralIndex) {
             const bool container = IsContainerFile(path, st->header);
             const auto folder = path.parent_path();
-            st->indexPath = FindFileNoCase(folder.empty() ? "." : folder, path.stem().string() + (container ? ".dcx" : ".cdx"));
+            st->indexPath =
+                FindFileNoCase(folder.empty() ? "." : folder, path.stem().string() + (container ? ".dcx" : ".cdx"));
             if (st->indexPath.empty())  // reads go on; writes are refused until the file is back
                 st->missingIndex = Companion(path, container ? ".dcx" : ".cdx");
             st->OpenIndex();
@@ -289,8 +293,7 @@ std::unique_ptr<Table> Table::Create(const std::filesystem::path& path, const st
         std::vector<uint8_t> bytes = header.Serialize();
         bytes.push_back(dbf::fmt::kEndOfFile);
         file.WriteAt(0, bytes.data(), bytes.size());
-        if (header.HasMemoFields())
-            dbf::MemoFile::Create(dbf::MemoPathFor(path, header), options.memoBlockSize);
+        if (header.HasMemoFields()) dbf::MemoFile::Create(dbf::MemoPathFor(path, header), options.memoBlockSize);
     }
     return Open(path, OpenMode::Exclusive);
 }
@@ -308,8 +311,8 @@ int Table::FieldIndex(std::string_view name) const {
     const auto& fields = m_state->header.fields;
     for (size_t i = 0; i < fields.size(); ++i) {
         const std::string& n = fields[i].name;
-        if (n.size() == name.size() &&
-            std::equal(n.begin(), n.end(), name.begin(), [](char a, char b) { return std::tolower(a) == std::tolower(b); }))
+        if (n.size() == name.size() && std::equal(n.begin(), n.end(), name.begin(),
+                                                  [](char a, char b) { return std::tolower(a) == std::tolower(b); }))
             return static_cast<int>(i);
     }
     return -1;
@@ -324,7 +327,8 @@ Value Table::ReadValue(uint32_t index, size_t field) const {
     const Field& f = st.header.fields[field];
     // A marked record's memo blocks may have been reused; its memo pointers are never followed.
     if (f.IsMemo() && bytes[0] == dbf::fmt::kDeleted) {
-        const bool isNull = f.nullBit >= 0 && (bytes[st.header.nullFlagsOffset + f.nullBit / 8] & (1u << (f.nullBit % 8)));
+        const bool isNull =
+            f.nullBit >= 0 && (bytes[st.header.nullFlagsOffset + f.nullBit / 8] & (1u << (f.nullBit % 8)));
         if (isNull) return Value();
         return (f.type == 'M' && !f.binary) ? Value(std::string()) : Value(Bytes());
     }
@@ -479,7 +483,8 @@ void Table::Overwrite(uint32_t index, const std::vector<Value>& values) {
         if (f.IsMemo() && old[0] != dbf::fmt::kDeleted) {
             const bool wasNull = f.nullBit >= 0 && (old[h.nullFlagsOffset + f.nullBit / 8] & (1u << (f.nullBit % 8)));
             if (!wasNull && !values[i].IsNull() &&
-                dbf::DecodeField(h, f, old.data(), st.codePage, st.memo.IsOpen() ? &st.memo : nullptr, st.path) == values[i])
+                dbf::DecodeField(h, f, old.data(), st.codePage, st.memo.IsOpen() ? &st.memo : nullptr, st.path) ==
+                    values[i])
                 continue;  // unchanged memo keeps its block
         }
         dbf::EncodeField(h, f, values[i], record.data(), st.codePage, appendMemo);

@@ -73,8 +73,8 @@ namespace engine {
 enum class OpenMode { Shared, Exclusive };
 
 struct TableOptions {
-    uint8_t codePageMark = 0x03;    // 0x03 = Windows-1252
-    std::string containerLink;      // relative path of the owning .dbc, empty for a free table
+    uint8_t codePageMark = 0x03;  // 0x03 = Windows-1252
+    std::string containerLink;    // relative path of the owning .dbc, empty for a free table
     uint16_t memoBlockSize = 64;
 };
 

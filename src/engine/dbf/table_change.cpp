@@ -22,8 +22,8 @@ std::vector<uint8_t> TableState::ChangedRecord(const std::vector<uint8_t>& old,
     };
     for (const auto& [index, value] : fields) {
         if (index >= h.fields.size())
-            throw Error(err::kBadArgument, "Field " + std::to_string(index + 1) + " does not exist in table '" +
-                                               DisplayName(path) + "'.");
+            throw Error(err::kBadArgument,
+                        "Field " + std::to_string(index + 1) + " does not exist in table '" + DisplayName(path) + "'.");
         const Field& f = h.fields[index];
         if (f.IsMemo() && old[0] != fmt::kDeleted) {
             const bool wasNull = f.nullBit >= 0 && (old[h.nullFlagsOffset + f.nullBit / 8] & (1u << (f.nullBit % 8)));

@@ -20,11 +20,14 @@ namespace {
 
 bool KnownVersion(uint8_t v) {
     switch (v) {
-    case fmt::kVfp: case fmt::kVfpAutoInc: case fmt::kVfpVarchar:
-    case fmt::kDbase3: case fmt::kDbase3Memo: case fmt::kFoxPro2Memo: case fmt::kFoxBase:
-        return true;
-    default:
-        return false;
+        case fmt::kVfp:
+        case fmt::kVfpAutoInc:
+        case fmt::kVfpVarchar:
+        case fmt::kDbase3:
+        case fmt::kDbase3Memo:
+        case fmt::kFoxPro2Memo:
+        case fmt::kFoxBase: return true;
+        default: return false;
     }
 }
 
@@ -32,10 +35,16 @@ bool KnownType(char t) { return std::string_view("CVQNFLDTIYBMGWP").find(t) != s
 
 int FixedLength(char type) {
     switch (type) {
-    case 'L': return 1;
-    case 'D': case 'T': case 'Y': case 'B': return 8;
-    case 'I': case 'M': case 'G': case 'W': return 4;
-    default: return 0;
+        case 'L': return 1;
+        case 'D':
+        case 'T':
+        case 'Y':
+        case 'B': return 8;
+        case 'I':
+        case 'M':
+        case 'G':
+        case 'W': return 4;
+        default: return 0;
     }
 }
 
@@ -44,10 +53,12 @@ int FixedLength(char type) {
 // damaged. dBase and FoxPro 2 tables keep memo pointers (and B, their binary memo) as digits.
 int StoredLength(char type, bool visualFoxPro) {
     switch (type) {
-    case 'B': case 'M': case 'G': case 'W': case 'P':
-        return visualFoxPro ? (type == 'B' ? 8 : 4) : 0;
-    default:
-        return FixedLength(type);
+        case 'B':
+        case 'M':
+        case 'G':
+        case 'W':
+        case 'P': return visualFoxPro ? (type == 'B' ? 8 : 4) : 0;
+        default: return FixedLength(type);
     }
 }
 
@@ -70,7 +81,8 @@ bool TableHeader::HasMemoFields() const {
 
 uint16_t TableHeader::HeaderLengthOf(const uint8_t* first32) { return fmt::Le16(first32 + fmt::kOffHeaderLength); }
 
-TableHeader TableHeader::Parse(const std::vector<uint8_t>& bytes, uint64_t fileSize, const std::filesystem::path& file) {
+TableHeader TableHeader::Parse(const std::vector<uint8_t>& bytes, uint64_t fileSize,
+                               const std::filesystem::path& file) {
     if (bytes.size() < fmt::kHeaderSize) Corrupt(file, "the header is truncated");
     TableHeader h;
     h.version = bytes[fmt::kOffVersion];
@@ -115,7 +127,8 @@ TableHeader TableHeader::Parse(const std::vector<uint8_t>& bytes, uint64_t fileS
             h.nullFlagsLength = f.length;
             continue;
         }
-        if (!KnownType(f.type)) Corrupt(file, "field '" + f.name + "' has unknown type '" + std::string(1, f.type) + "'");
+        if (!KnownType(f.type))
+            Corrupt(file, "field '" + f.name + "' has unknown type '" + std::string(1, f.type) + "'");
         if (f.length == 0) Corrupt(file, "field '" + f.name + "' has length 0");
         if (const int need = StoredLength(f.type, h.IsVisualFoxPro()); need && f.length != need)
             Corrupt(file, "field '" + f.name + "' of type " + std::string(1, f.type) + " has length " +
@@ -147,7 +160,9 @@ TableHeader TableHeader::Parse(const std::vector<uint8_t>& bytes, uint64_t fileS
 }
 
 TableHeader TableHeader::Build(const std::vector<FieldSpec>& specs, uint8_t codePageMark, const std::string& backLink) {
-    auto bad = [](const std::string& what) { throw Error(err::kBadArgument, "Invalid table definition: " + what + "."); };
+    auto bad = [](const std::string& what) {
+        throw Error(err::kBadArgument, "Invalid table definition: " + what + ".");
+    };
     if (specs.empty()) bad("a table needs at least one field");
     if (backLink.size() >= fmt::kBackLinkSize) bad("the container path is too long");
     TableHeader h;
@@ -159,7 +174,8 @@ TableHeader TableHeader::Build(const std::vector<FieldSpec>& specs, uint8_t code
         Field f;
         static_cast<FieldSpec&>(f) = fieldSpec;
         std::transform(f.name.begin(), f.name.end(), f.name.begin(), [](unsigned char c) { return std::toupper(c); });
-        if (f.name.empty() || f.name.size() > 10) bad("field name '" + fieldSpec.name + "' must have 1 to 10 characters");
+        if (f.name.empty() || f.name.size() > 10)
+            bad("field name '" + fieldSpec.name + "' must have 1 to 10 characters");
         if (!names.insert(f.name).second) bad("field name '" + fieldSpec.name + "' appears twice");
         if (!KnownType(f.type) || f.type == 'P') bad("field '" + fieldSpec.name + "' has an unknown type");
         if (const int fixed = FixedLength(f.type)) {
@@ -182,9 +198,8 @@ TableHeader TableHeader::Build(const std::vector<FieldSpec>& specs, uint8_t code
     }
     h.version = varchar ? fmt::kVfpVarchar : autoInc ? fmt::kVfpAutoInc : fmt::kVfp;
     const int bits = AssignNullBits(h.fields);
-    const bool needsNullFlags = std::any_of(h.fields.begin(), h.fields.end(), [](const Field& f) {
-        return f.nullable || f.type == 'V' || f.type == 'Q';
-    });
+    const bool needsNullFlags = std::any_of(
+        h.fields.begin(), h.fields.end(), [](const Field& f) { return f.nullable || f.type == 'V' || f.type == 'Q'; });
     uint32_t offset = 1;
     for (auto& f : h.fields) {
         f.offset = offset;
@@ -198,7 +213,8 @@ TableHeader TableHeader::Build(const std::vector<FieldSpec>& specs, uint8_t code
     if (offset > 65500) bad("the record is too long");
     const size_t descriptors = h.fields.size() + (needsNullFlags ? 1 : 0);
     h.recordLength = static_cast<uint16_t>(offset);
-    h.headerLength = static_cast<uint16_t>(fmt::kHeaderSize + fmt::kDescriptorSize * descriptors + 1 + fmt::kBackLinkSize);
+    h.headerLength =
+        static_cast<uint16_t>(fmt::kHeaderSize + fmt::kDescriptorSize * descriptors + 1 + fmt::kBackLinkSize);
     h.flags = h.HasMemoFields() ? fmt::kFlagMemo : 0;
     return h;
 }
@@ -207,7 +223,7 @@ std::vector<uint8_t> TableHeader::Serialize() const {
     std::vector<uint8_t> out(headerLength, 0);
     out[fmt::kOffVersion] = version;
     const std::time_t now = std::time(nullptr);
-    std::tm tm {};
+    std::tm tm{};
     localtime_r(&now, &tm);
     out[fmt::kOffUpdateDate] = static_cast<uint8_t>(tm.tm_year % 100);
     out[fmt::kOffUpdateDate + 1] = static_cast<uint8_t>(tm.tm_mon + 1);

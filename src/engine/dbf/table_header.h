@@ -12,12 +12,12 @@ namespace engine {
 // One field as a caller declares it when creating a table. Lengths of the fixed-size types
 // (L 1, D/T/Y/B 8, I 4, M/G/W 4) are filled in when left 0; C, V, Q, N and F need a length.
 struct FieldSpec {
-    std::string name;         // at most 10 characters; stored upper-case
-    char type = 'C';          // C V Q N F L D T I Y B M G W
+    std::string name;  // at most 10 characters; stored upper-case
+    char type = 'C';   // C V Q N F L D T I Y B M G W
     int length = 0;
     int decimals = 0;
     bool nullable = false;
-    bool binary = false;      // no code-page translation (C, V, M)
+    bool binary = false;         // no code-page translation (C, V, M)
     bool autoIncrement = false;  // I only
     int32_t autoIncNext = 1;
     int autoIncStep = 1;
@@ -25,9 +25,9 @@ struct FieldSpec {
 
 // A field of an open table: its declaration plus where it sits in the record.
 struct Field : FieldSpec {
-    uint32_t offset = 0;   // from the start of the record (byte 0 is the deletion flag)
-    int nullBit = -1;      // bit in _NullFlags that marks the value null, or -1
-    int varLengthBit = -1; // bit in _NullFlags set when a V/Q value is shorter than the field
+    uint32_t offset = 0;    // from the start of the record (byte 0 is the deletion flag)
+    int nullBit = -1;       // bit in _NullFlags that marks the value null, or -1
+    int varLengthBit = -1;  // bit in _NullFlags set when a V/Q value is shorter than the field
     int descriptorIndex = 0;
     bool IsMemo() const {
         return type == 'M' || type == 'G' || type == 'W' || type == 'P' || (type == 'B' && length == 10);
@@ -43,10 +43,10 @@ struct TableHeader {
     uint32_t recordCount = 0;
     uint16_t headerLength = 0;
     uint16_t recordLength = 0;
-    std::vector<Field> fields;     // user fields in descriptor order, without _NullFlags
-    int nullFlagsOffset = -1;      // offset of _NullFlags inside the record, or -1
+    std::vector<Field> fields;  // user fields in descriptor order, without _NullFlags
+    int nullFlagsOffset = -1;   // offset of _NullFlags inside the record, or -1
     int nullFlagsLength = 0;
-    std::string backLink;          // relative path of the owning container; empty for a free table
+    std::string backLink;            // relative path of the owning container; empty for a free table
     bool asciiMemoPointers = false;  // dBase/FoxPro 2 tables store memo block numbers as 10 digits
 
     bool IsVisualFoxPro() const { return version == 0x30 || version == 0x31 || version == 0x32; }
@@ -57,7 +57,7 @@ struct TableHeader {
     // the file when the header, the descriptors or the record count are broken.
     static TableHeader Parse(const std::vector<uint8_t>& bytes, uint64_t fileSize, const std::filesystem::path& file);
     // The number of bytes to read to hold the whole header, from its first 32 bytes.
-    static uint16_t HeaderLengthOf(const uint8_t* first32) ;
+    static uint16_t HeaderLengthOf(const uint8_t* first32);
 
     // Lays out a new Visual FoxPro table: version byte, _NullFlags bits, offsets, lengths.
     // Throws engine::Error (kBadArgument) for an invalid declaration.

@@ -14,8 +14,8 @@
 namespace engine::dbf {
 
 // Values as the index computes keys from them: date-times keep their milliseconds.
-static Value KeyValueOf(const TableHeader& h, const Field& f, const uint8_t* record, const CodePage& cp, const MemoFile* memo,
-               const std::filesystem::path& path) {
+static Value KeyValueOf(const TableHeader& h, const Field& f, const uint8_t* record, const CodePage& cp,
+                        const MemoFile* memo, const std::filesystem::path& path) {
     Value v = DecodeField(h, f, record, cp, memo, path);
     if (f.type == 'T' && v.Is<DateTime>()) {
         const uint8_t* p = record + f.offset;
@@ -69,7 +69,8 @@ void TableState::OpenIndex() {
         if (!index->WriteProblem().empty() && longNames.empty() && !header.backLink.empty()) {
             longNames = LongNamesFromContainer(path, header.backLink);
             if (!longNames.empty())
-                index = std::make_unique<cdx::StructuralIndex>(indexPath, writable, SqlFields(), codePage, SqlFields(true));
+                index =
+                    std::make_unique<cdx::StructuralIndex>(indexPath, writable, SqlFields(), codePage, SqlFields(true));
         }
     } catch (const Error& e) {
         index.reset();
@@ -94,15 +95,17 @@ void TableState::CheckIndex(const char* what, bool rebuilds) const {
                                                   "': its structural index '" + missingIndex +
                                                   "' is not found. Nothing was changed.");
     if (indexPath.empty()) return;
-    const std::string head = "Cannot " + std::string(what) + " table '" + DisplayName(path) + "': its structural index '" +
-                             DisplayName(indexPath) + "' ";
+    const std::string head = "Cannot " + std::string(what) + " table '" + DisplayName(path) +
+                             "': its structural index '" + DisplayName(indexPath) + "' ";
     if (!index) throw Error(cdx::kCorruptIndex, head + "cannot be read (" + indexError + "). Nothing was changed.");
-    if (!index->TreeError().empty() && !rebuilds) throw Error(cdx::kCorruptIndex, index->TreeError() + " Nothing was changed.");
+    if (!index->TreeError().empty() && !rebuilds)
+        throw Error(cdx::kCorruptIndex, index->TreeError() + " Nothing was changed.");
     if (!index->WriteProblem().empty())
-        throw Error(err::kIndexNotMaintained, head + "cannot be kept up to date: " + index->WriteProblem() +
-                                                  ". Nothing was changed.");
+        throw Error(err::kIndexNotMaintained,
+                    head + "cannot be kept up to date: " + index->WriteProblem() + ". Nothing was changed.");
     if (indexStale && !rebuilds)
-        throw Error(err::kIndexNotMaintained, head + "does not match the table; rebuild it with REINDEX. Nothing was changed.");
+        throw Error(err::kIndexNotMaintained,
+                    head + "does not match the table; rebuild it with REINDEX. Nothing was changed.");
 }
 
 void TableState::BeginIndexWrite() {
@@ -126,7 +129,8 @@ void TableState::RebuildIndex() {
         for (size_t f : used) {
             const Field& field = header.fields[f];
             // A marked record's memo pointers are never followed (its blocks may be reused).
-            values[f] = field.IsMemo() && deleted ? Value(std::string()) : KeyValueOf(header, field, bytes, codePage, m, path);
+            values[f] =
+                field.IsMemo() && deleted ? Value(std::string()) : KeyValueOf(header, field, bytes, codePage, m, path);
         }
         row.values = &values;
         row.deleted = deleted;

@@ -50,7 +50,7 @@ std::filesystem::path FolderOf(const std::filesystem::path& p) {
 // by two records, which a pack copies apart).
 bool PackHasWork(TableState& st, bool withMemo) {
     const TableHeader& h = st.header;
-    std::vector<uint32_t> blocks;  // memo values the records point to
+    std::vector<uint32_t> blocks;       // memo values the records point to
     std::vector<uint32_t> memoOffsets;  // where the records hold memo block numbers
     if (withMemo) {
         for (const auto& f : h.fields)

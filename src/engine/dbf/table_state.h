@@ -43,24 +43,24 @@ public:
     bool writable = false;
     std::chrono::milliseconds lockWait{0};  // how long to wait for other processes' locks
     File file;
-    FileIdentity identity{};          // of file, counted in the process's holders while held
+    FileIdentity identity{};  // of file, counted in the process's holders while held
     bool held = false;
-    bool foxTable = false;            // holds FoxPro's whole-table range (foxpro_locks.h)
+    bool foxTable = false;  // holds FoxPro's whole-table range (foxpro_locks.h)
     // Files written since they were last synced.
     bool dirtyTable = false;
     bool dirtyMemo = false;
     bool dirtyIndex = false;
     MemoFile memo;
-    std::filesystem::path memoPath;   // where the memo file is or would be
-    std::filesystem::path indexPath;  // structural index beside the table, or empty
+    std::filesystem::path memoPath;               // where the memo file is or would be
+    std::filesystem::path indexPath;              // structural index beside the table, or empty
     std::unique_ptr<cdx::StructuralIndex> index;  // null when there is none or it cannot be read
-    std::string indexError;           // why the index could not be read, or empty
-    std::string missingIndex;         // the structural index the header names but that is not there
-    bool indexStale = false;          // the index does not match the table and was not rebuilt
-    bool markedWriter = false;        // this connection counts in the table's index marker
-    bool indexDamaged = false;        // an index change failed half-way: leave the marker set
+    std::string indexError;                       // why the index could not be read, or empty
+    std::string missingIndex;                     // the structural index the header names but that is not there
+    bool indexStale = false;                      // the index does not match the table and was not rebuilt
+    bool markedWriter = false;                    // this connection counts in the table's index marker
+    bool indexDamaged = false;                    // an index change failed half-way: leave the marker set
     TableHeader header;
-    std::vector<uint8_t> rawHeader;   // header bytes as read, rewritten verbatim by Pack
+    std::vector<uint8_t> rawHeader;  // header bytes as read, rewritten verbatim by Pack
     CodePage codePage;
 
     // Cache of consecutive records for fast sequential reading.
@@ -86,7 +86,8 @@ public:
     cdx::RowKeys KeysOf(const uint8_t* record, uint32_t index) const;
     void BeginIndexWrite();
     // Runs change on the index; a failure leaves the index marked for rebuilding.
-    template <class Fn> void ChangeIndex(Fn&& change) {
+    template <class Fn>
+    void ChangeIndex(Fn&& change) {
         dirtyIndex = true;
         try {
             change();

@@ -45,14 +45,15 @@ FieldInfo ResultOf(const AggregateSpec& spec, const std::string& name, size_t po
     const TypeInfo& t = spec.arg->type;
     const Kind k = t.GetKind();
     if (spec.fn == Fn::kMin || spec.fn == Fn::kMax) {
-        if (k == Kind::kBinary) throw Error(engine::err::kTypeMismatch, "MIN and MAX cannot compare binary values" + At(pos));
+        if (k == Kind::kBinary)
+            throw Error(engine::err::kTypeMismatch, "MIN and MAX cannot compare binary values" + At(pos));
         FieldInfo f{name, t.type == 'X' ? 'C' : t.type, std::max(1, t.length), t.decimals, true};
         if (f.type == 'M') f.length = 4;
         return f;
     }
     if (k != Kind::kNumber && k != Kind::kAny)
-        throw Error(engine::err::kTypeMismatch, std::string(spec.fn == Fn::kSum ? "SUM" : "AVG") +
-                                                    " needs a number, not " + KindName(k) + At(pos));
+        throw Error(engine::err::kTypeMismatch,
+                    std::string(spec.fn == Fn::kSum ? "SUM" : "AVG") + " needs a number, not " + KindName(k) + At(pos));
     if (t.type == 'Y') return FieldInfo{name, 'Y', 8, 4, true};
     if (spec.fn == Fn::kSum) return FieldInfo{name, 'N', 20, t.type == 'B' ? 6 : t.decimals, true};
     return FieldInfo{name, 'N', 20, std::max(t.decimals, 4), true};

@@ -17,7 +17,7 @@ struct AggregateSpec {
     enum class Fn { kCountAll, kCount, kSum, kAvg, kMin, kMax };
     Fn fn = Fn::kCountAll;
     bool distinct = false;
-    NodePtr arg;  // over the source row; null for COUNT(*)
+    NodePtr arg;      // over the source row; null for COUNT(*)
     FieldInfo field;  // the hidden field holding the result
 };
 
@@ -41,7 +41,7 @@ private:
     int64_t m_count = 0;
     int64_t m_wholeSum = 0;
     double m_sum = 0;
-    Value m_best;  // MIN, MAX
+    Value m_best;                                             // MIN, MAX
     std::unique_ptr<std::unordered_set<std::string>> m_seen;  // DISTINCT
 };
 

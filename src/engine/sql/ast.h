@@ -14,13 +14,28 @@ namespace engine::sql {
 
 enum class Op {
     // comparison
-    kEq, kExactEq, kNe, kLt, kGt, kLe, kGe,
+    kEq,
+    kExactEq,
+    kNe,
+    kLt,
+    kGt,
+    kLe,
+    kGe,
     // arithmetic and string joining
-    kAdd, kSub, kMul, kDiv, kMod, kPow, kNeg,
+    kAdd,
+    kSub,
+    kMul,
+    kDiv,
+    kMod,
+    kPow,
+    kNeg,
     // logic
-    kAnd, kOr, kNot,
+    kAnd,
+    kOr,
+    kNot,
     // text: a $ b (a occurs in b), a LIKE pattern
-    kContains, kLike,
+    kContains,
+    kLike,
 };
 
 struct Expr;
@@ -29,18 +44,18 @@ struct SelectStmt;
 
 struct Expr {
     enum class Kind {
-        kLiteral,   // value (decimals for numbers); quote set for strings
-        kName,      // name, optionally qualifier.name
-        kBracket,   // [name]: a field when one has that name, else a string literal
-        kUnary,     // op, args[0]
-        kBinary,    // op, args[0], args[1]
-        kCall,      // name(args...)
-        kIsNull,    // args[0] IS [NOT] NULL
-        kIn,        // args[0] [NOT] IN (args[1..])
-        kBetween,   // args[0] [NOT] BETWEEN args[1] AND args[2]
-        kInQuery,   // args[0] [NOT] IN (query)
-        kExists,    // [NOT] EXISTS (query)
-        kCase,      // CASE WHEN args[0] THEN args[1] ... [ELSE args[last]] END; hasElse
+        kLiteral,  // value (decimals for numbers); quote set for strings
+        kName,     // name, optionally qualifier.name
+        kBracket,  // [name]: a field when one has that name, else a string literal
+        kUnary,    // op, args[0]
+        kBinary,   // op, args[0], args[1]
+        kCall,     // name(args...)
+        kIsNull,   // args[0] IS [NOT] NULL
+        kIn,       // args[0] [NOT] IN (args[1..])
+        kBetween,  // args[0] [NOT] BETWEEN args[1] AND args[2]
+        kInQuery,  // args[0] [NOT] IN (query)
+        kExists,   // [NOT] EXISTS (query)
+        kCase,     // CASE WHEN args[0] THEN args[1] ... [ELSE args[last]] END; hasElse
     };
     Kind kind = Kind::kLiteral;
     Op op = Op::kEq;
@@ -52,10 +67,10 @@ struct Expr {
     std::string qualifier;
     std::vector<ExprPtr> args;
     size_t pos = 0;
-    int depth = 1;  // levels of the tree from this node down
-    bool star = false;      // COUNT(*)
-    bool distinct = false;  // COUNT(DISTINCT x)
-    bool hasElse = false;   // CASE ... ELSE
+    int depth = 1;                      // levels of the tree from this node down
+    bool star = false;                  // COUNT(*)
+    bool distinct = false;              // COUNT(DISTINCT x)
+    bool hasElse = false;               // CASE ... ELSE
     std::shared_ptr<SelectStmt> query;  // kInQuery, kExists
 };
 
@@ -68,9 +83,9 @@ struct TableRef {
 };
 
 struct SelectItem {
-    ExprPtr expr;       // null for * (all fields)
-    std::string starOf; // alias.*: the table whose fields * stands for
-    std::string alias;  // AS name
+    ExprPtr expr;        // null for * (all fields)
+    std::string starOf;  // alias.*: the table whose fields * stands for
+    std::string alias;   // AS name
 };
 
 struct OrderItem {
@@ -156,6 +171,7 @@ struct ReindexStmt {
 // CLOSE ALL (or CLOSE TABLES [ALL]): lets go of the tables the connection keeps open.
 struct CloseStmt {};
 
-using Statement = std::variant<SelectStmt, DeleteStmt, InsertStmt, UpdateStmt, SetStmt, PackStmt, ReindexStmt, CloseStmt>;
+using Statement =
+    std::variant<SelectStmt, DeleteStmt, InsertStmt, UpdateStmt, SetStmt, PackStmt, ReindexStmt, CloseStmt>;
 
 }  // namespace engine::sql

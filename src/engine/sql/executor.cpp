@@ -42,8 +42,8 @@ NodePtr BindCondition(const ExprPtr& where, const Scope& scope) {
     NodePtr node = Bind(*where, scope);
     const Kind k = node->type.GetKind();
     if (k != Kind::kLogical && k != Kind::kAny)
-        throw Error(engine::err::kTypeMismatch, std::string("The WHERE condition must be logical, not ") + KindName(k) +
-                                                    At(where->pos));
+        throw Error(engine::err::kTypeMismatch,
+                    std::string("The WHERE condition must be logical, not ") + KindName(k) + At(where->pos));
     return node;
 }
 
@@ -117,8 +117,8 @@ BoundSelect BindSelect(const SelectStmt& s, const Settings& settings, Session& s
             const bool isField = node.shape == Node::Shape::kField;
             const int source = isField ? static_cast<int>(static_cast<const FieldNode&>(node).index) : -1;
             std::string name = !item.alias.empty() ? item.alias
-                               : isField ? LowerText(b.table.fields[source].name)
-                                         : "Exp_" + std::to_string(itemColumn + 1);
+                               : isField           ? LowerText(b.table.fields[source].name)
+                                                   : "Exp_" + std::to_string(itemColumn + 1);
             if (isField) {
                 FieldInfo f = b.table.fields[source];
                 f.name = std::move(name);
@@ -137,8 +137,8 @@ BoundSelect BindSelect(const SelectStmt& s, const Settings& settings, Session& s
         if (e.kind == Expr::Kind::kLiteral && e.value.Is<int64_t>()) {
             const int64_t n = e.value.As<int64_t>();
             if (n < 1 || n > static_cast<int64_t>(b.fields.size()))
-                throw Error(engine::err::kSyntax, "ORDER BY column number " + std::to_string(n) + " is out of range" +
-                                                      At(e.pos));
+                throw Error(engine::err::kSyntax,
+                            "ORDER BY column number " + std::to_string(n) + " is out of range" + At(e.pos));
             key.column = static_cast<int>(n - 1);
         } else if (e.kind == Expr::Kind::kName && e.qualifier.empty()) {
             key.column = FindField(b.fields, e.name);
@@ -175,7 +175,8 @@ Value Coerce(const Value& v, const FieldInfo& field) {
         case 'I': {
             if (v.Is<int64_t>()) return v;
             const double d = ToDouble(v);
-            if (!(std::fabs(d) < 3e9)) throw Error(engine::err::kValueTooLarge, "Numeric overflow for field '" + field.name + "'");
+            if (!(std::fabs(d) < 3e9))
+                throw Error(engine::err::kValueTooLarge, "Numeric overflow for field '" + field.name + "'");
             return Value(static_cast<int64_t>(std::llround(d)));
         }
         case 'Y': {
@@ -184,7 +185,8 @@ Value Coerce(const Value& v, const FieldInfo& field) {
             return *amount;
         }
         case 'B': return ToDouble(v);
-        case 'N': case 'F': return v;  // stored from its exact digits
+        case 'N':
+        case 'F': return v;  // stored from its exact digits
         case 'D': return v.Is<DateTime>() ? Value(Date{v.As<DateTime>().julianDay}) : v;
         case 'T': return v.Is<Date>() ? Value(DateTime{v.As<Date>().julianDay, 0}) : v;
         default: return v;
@@ -238,12 +240,14 @@ struct Binder {
             // Without a field list the values go to every field but those the table numbers
             // itself (when it refuses values for them).
             for (size_t i = 0; i < b.table.fields.size(); ++i) {
-                if (!b.table.fields[i].autoIncrement || !settings.autoIncError) b.targets.push_back(static_cast<int>(i));
+                if (!b.table.fields[i].autoIncrement || !settings.autoIncError)
+                    b.targets.push_back(static_cast<int>(i));
             }
         }
         for (const NamePos& name : s.fields) {
             const int i = FindField(b.table.fields, name.name);
-            if (i < 0) throw Error(engine::err::kUnknownField, "Column '" + name.name + "' is not found" + At(name.pos));
+            if (i < 0)
+                throw Error(engine::err::kUnknownField, "Column '" + name.name + "' is not found" + At(name.pos));
             CheckNotAutoIncrement(b.table.fields[i], settings, name.pos);
             b.targets.push_back(i);
         }
@@ -462,8 +466,11 @@ struct Runner {
 class SelectCursor : public RowCursor {
 public:
     SelectCursor(BoundSelect select, Session& session)
-        : m_select(std::move(select)), m_table(Reopen(m_select.table, session)), m_settings(session.Options()),
-          m_count(m_table->RecordCount()), m_candidates(CandidateRecords(*m_table, m_select.where.get())) {}
+        : m_select(std::move(select)),
+          m_table(Reopen(m_select.table, session)),
+          m_settings(session.Options()),
+          m_count(m_table->RecordCount()),
+          m_candidates(CandidateRecords(*m_table, m_select.where.get())) {}
 
     const std::vector<FieldInfo>& Fields() const override { return m_select.fields; }
 

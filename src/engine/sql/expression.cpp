@@ -114,7 +114,8 @@ bool Compatible(Kind a, Kind b) {
 int Digits(const TypeInfo& t) {
     switch (t.type) {
         case 'I': return 11;
-        case 'B': case 'Y': return 20;
+        case 'B':
+        case 'Y': return 20;
         default: return std::max(1, t.length);
     }
 }
@@ -133,7 +134,13 @@ TypeInfo BinaryType(Op op, const TypeInfo& a, const TypeInfo& b, size_t pos) {
             if ((ka != Kind::kLogical && ka != Kind::kAny) || (kb != Kind::kLogical && kb != Kind::kAny))
                 MismatchAt(pos, op == Op::kAnd ? "AND" : "OR", ka, kb);
             return TypeInfo{'L', 1, 0, nullable};
-        case Op::kEq: case Op::kExactEq: case Op::kNe: case Op::kLt: case Op::kGt: case Op::kLe: case Op::kGe:
+        case Op::kEq:
+        case Op::kExactEq:
+        case Op::kNe:
+        case Op::kLt:
+        case Op::kGt:
+        case Op::kLe:
+        case Op::kGe:
             if (!Compatible(ka, kb)) MismatchAt(pos, "comparison", ka, kb);
             return TypeInfo{'L', 1, 0, nullable};
         case Op::kContains:
@@ -162,7 +169,8 @@ TypeInfo BinaryType(Op op, const TypeInfo& a, const TypeInfo& b, size_t pos) {
     if (x == Kind::kNumber && y == Kind::kNumber) {
         if (a.type == 'Y' || b.type == 'Y') return TypeInfo{'Y', 8, 4, nullable};
         switch (op) {
-            case Op::kAdd: case Op::kSub:
+            case Op::kAdd:
+            case Op::kSub:
                 return Numeric(std::max(Digits(a), Digits(b)) + 1, std::max(a.decimals, b.decimals), nullable);
             case Op::kMul: return Numeric(Digits(a) + Digits(b), a.decimals + b.decimals, nullable);
             case Op::kMod: return Numeric(Digits(typed), std::max(a.decimals, b.decimals), nullable);
@@ -185,8 +193,9 @@ TypeInfo LiteralType(const Expr& e) {
     if (v.Is<Date>()) return TypeInfo{'D', 8, 0, false};
     if (v.Is<DateTime>()) return TypeInfo{'T', 8, 0, false};
     const std::string text = NumberText(v);
-    return Numeric(static_cast<int>(text.size()) + (e.decimals > 0 && text.find('.') == std::string::npos ? 1 + e.decimals : 0),
-                   e.decimals, false);
+    return Numeric(
+        static_cast<int>(text.size()) + (e.decimals > 0 && text.find('.') == std::string::npos ? 1 + e.decimals : 0),
+        e.decimals, false);
 }
 
 NodePtr Constant(Value v, TypeInfo type, size_t pos) {
@@ -201,7 +210,8 @@ bool QualifierMatches(const Scope& scope, std::string_view qualifier) {
     if (!scope.alias.empty() && EqualsNoCase(qualifier, scope.alias)) return true;
     // A table named by its path answers to its file name without folder and extension.
     std::string_view table = scope.tableName;
-    if (const size_t slash = table.find_last_of("/\\"); slash != std::string_view::npos) table = table.substr(slash + 1);
+    if (const size_t slash = table.find_last_of("/\\"); slash != std::string_view::npos)
+        table = table.substr(slash + 1);
     if (table.size() > 4 && EqualsNoCase(table.substr(table.size() - 4), ".dbf")) table.remove_suffix(4);
     return EqualsNoCase(qualifier, table);
 }
@@ -223,8 +233,8 @@ NodePtr BindField(const Expr& e, const Scope& scope) {
         const int i = t->fields ? FindField(*t->fields, e.name) : -1;
         if (i < 0) continue;
         if (table)
-            throw Error(engine::err::kUnknownField, "Column '" + e.name + "' is ambiguous" + At(e.pos) +
-                                                        ": name its table (alias.field)");
+            throw Error(engine::err::kUnknownField,
+                        "Column '" + e.name + "' is ambiguous" + At(e.pos) + ": name its table (alias.field)");
         table = t;
         index = i;
     }
@@ -280,8 +290,8 @@ NodePtr BindCall(const Expr& e, const Scope& scope) {
         throw Error(engine::err::kSyntax, "The aggregate function " + UpperAscii(e.name) + "() is not allowed here" +
                                               At(e.pos) + " (only in the SELECT list, HAVING and ORDER BY)");
     if (e.star || e.distinct)
-        throw Error(engine::err::kSyntax, "Syntax error near '" + e.name + "'" + At(e.pos) +
-                                              ": * and DISTINCT are for aggregate functions");
+        throw Error(engine::err::kSyntax,
+                    "Syntax error near '" + e.name + "'" + At(e.pos) + ": * and DISTINCT are for aggregate functions");
     std::vector<NodePtr> args;
     for (const ExprPtr& a : e.args) args.push_back(Bind(*a, scope));
     const std::string upper = UpperAscii(e.name);
@@ -336,7 +346,13 @@ Value BinaryNode::Eval(const RowView& row) const {
             if (IsTrue(b)) return true;
             return a.IsNull() || b.IsNull() ? Value() : Value(false);
         }
-        case Op::kEq: case Op::kExactEq: case Op::kNe: case Op::kLt: case Op::kGt: case Op::kLe: case Op::kGe: {
+        case Op::kEq:
+        case Op::kExactEq:
+        case Op::kNe:
+        case Op::kLt:
+        case Op::kGt:
+        case Op::kLe:
+        case Op::kGe: {
             const auto c = Compare(left->Eval(row), right->Eval(row), op == Op::kExactEq);
             if (!c) return Value();
             switch (op) {
@@ -358,8 +374,7 @@ Value BinaryNode::Eval(const RowView& row) const {
             if (a.IsNull() || b.IsNull()) return Value();
             return LikeMatch(TrimRight(a.As<std::string>()), TrimRight(b.As<std::string>()));
         }
-        default:
-            return Arithmetic(op, left->Eval(row), right->Eval(row));
+        default: return Arithmetic(op, left->Eval(row), right->Eval(row));
     }
 }
 

@@ -18,9 +18,10 @@ FindCriterion ParseFindCriterion(std::string_view text) {
     const std::vector<Token> tokens = Tokenize(text);
     FindCriterion c;
     size_t i = 0;
-    if (tokens[i].kind != TokenKind::kName && tokens[i].kind != TokenKind::kBracket) Fail(tokens[i], "expected a field name");
+    if (tokens[i].kind != TokenKind::kName && tokens[i].kind != TokenKind::kBracket)
+        Fail(tokens[i], "expected a field name");
     c.field = tokens[i++].text;
-    static const std::pair<std::string_view, Op> kOps[] = {{"=", Op::kEq}, {"==", Op::kEq}, {"<>", Op::kNe},
+    static const std::pair<std::string_view, Op> kOps[] = {{"=", Op::kEq},  {"==", Op::kEq}, {"<>", Op::kNe},
                                                            {"!=", Op::kNe}, {"#", Op::kNe},  {"<", Op::kLt},
                                                            {">", Op::kGt},  {"<=", Op::kLe}, {">=", Op::kGe}};
     bool found = false;

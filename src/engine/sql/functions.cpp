@@ -195,8 +195,10 @@ const FunctionDef kFunctions[] = {
          Require(a, 1, Kind::kNumber, "BINTOC", pos);
          const int size = ConstInt(a, 1, 4);
          if (size != 1 && size != 2 && size != 4)
-             throw Error(engine::err::kTypeMismatch, "Function argument value, type, or count is invalid: BINTOC size "
-                                                     "must be 1, 2 or 4 (at position " + std::to_string(pos + 1) + ")");
+             throw Error(engine::err::kTypeMismatch,
+                         "Function argument value, type, or count is invalid: BINTOC size "
+                         "must be 1, 2 or 4 (at position " +
+                             std::to_string(pos + 1) + ")");
          return Text(size, a);
      },
      [](const Value* a, size_t n, const RowView&) -> Value {
@@ -209,7 +211,10 @@ const FunctionDef kFunctions[] = {
      }},
     {"DELETED", 0, 1, [](const Args&, size_t) { return Logical(); },
      [](const Value*, size_t, const RowView& row) -> Value { return row.deleted; }, true},
-    {"RECNO", 0, 1, [](const Args&, size_t) { return TypeInfo{'N', 10, 0, false}; },
+    {"RECNO", 0, 1,
+     [](const Args&, size_t) {
+         return TypeInfo{'N', 10, 0, false};
+     },
      [](const Value*, size_t, const RowView& row) -> Value { return int64_t{row.record} + 1; }, true},
     {"INT", 1, 1,
      [](const Args& a, size_t pos) {
@@ -237,7 +242,8 @@ const FunctionDef kFunctions[] = {
      },
      [](const Value* a, size_t, const RowView&) -> Value {
          if (auto* i = a[0].If<int64_t>()) return *i < 0 ? -*i : *i;
-         if (auto* c = a[0].If<Currency>()) return Currency{c->tenThousandths < 0 ? -c->tenThousandths : c->tenThousandths};
+         if (auto* c = a[0].If<Currency>())
+             return Currency{c->tenThousandths < 0 ? -c->tenThousandths : c->tenThousandths};
          return std::fabs(ToDouble(a[0]));
      }},
 };

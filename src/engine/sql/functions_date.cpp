@@ -25,7 +25,8 @@ Date MakeDate(int y, int m, int d) {
 std::tm LocalNow(int& milliseconds) {
     const auto now = std::chrono::system_clock::now();
     const std::time_t t = std::chrono::system_clock::to_time_t(now);
-    milliseconds = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000);
+    milliseconds =
+        static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000);
     std::tm local{};
     localtime_r(&t, &local);
     return local;
@@ -104,7 +105,8 @@ const FunctionDef kDate[] = {
          if (n >= 3) {
              const Date d = MakeDate(Int(a[0]), Int(a[1]), Int(a[2]));
              if (d.IsEmpty()) return DateTime{};
-             const int seconds = (n > 3 ? Int(a[3]) : 0) * 3600 + (n > 4 ? Int(a[4]) : 0) * 60 + (n > 5 ? Int(a[5]) : 0);
+             const int seconds =
+                 (n > 3 ? Int(a[3]) : 0) * 3600 + (n > 4 ? Int(a[4]) : 0) * 60 + (n > 5 ? Int(a[5]) : 0);
              return DateTime{d.julianDay, seconds * 1000};
          }
          int ms;
@@ -168,7 +170,8 @@ const FunctionDef kDate[] = {
          const int ny = months / 12, nm = months % 12 + 1;
          if (ny < 1 || ny > 9999) return a[0].Is<Date>() ? Value(Date{}) : Value(DateTime{});
          Date out;
-         for (int nd = d; nd >= 28 && (out = MakeDate(ny, nm, nd)).IsEmpty(); --nd) {}
+         for (int nd = d; nd >= 28 && (out = MakeDate(ny, nm, nd)).IsEmpty(); --nd) {
+         }
          if (out.IsEmpty()) out = MakeDate(ny, nm, d);
          if (auto* t = a[0].If<DateTime>()) return DateTime{out.julianDay, t->milliseconds};
          return out;

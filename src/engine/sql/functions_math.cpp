@@ -15,11 +15,12 @@ TypeInfo SameKinds(const Args& a, size_t pos, const char* name) {
     for (const NodePtr& arg : a) {
         const Kind k = arg->type.GetKind();
         if (k == Kind::kAny) continue;
-        const bool time = (k == Kind::kDate || k == Kind::kDateTime) && (kind == Kind::kDate || kind == Kind::kDateTime);
+        const bool time =
+            (k == Kind::kDate || k == Kind::kDateTime) && (kind == Kind::kDate || kind == Kind::kDateTime);
         if (kind != Kind::kAny && k != kind && !time)
-            throw Error(engine::err::kTypeMismatch, std::string("Function argument value, type, or count is invalid: ") +
-                                                        name + " with " + KindName(kind) + " and " + KindName(k) +
-                                                        " (at position " + std::to_string(pos + 1) + ")");
+            throw Error(engine::err::kTypeMismatch,
+                        std::string("Function argument value, type, or count is invalid: ") + name + " with " +
+                            KindName(kind) + " and " + KindName(k) + " (at position " + std::to_string(pos + 1) + ")");
         if (kind == Kind::kAny) kind = k;
     }
     return TypeInfo{'L', 1, 0, AnyNullable(a)};

@@ -20,7 +20,8 @@ inline void Require(const Args& args, size_t i, Kind kind, const char* fn, size_
     if ((kind == Kind::kDate && k == Kind::kDateTime) || (kind == Kind::kDateTime && k == Kind::kDate)) return;
     throw Error(engine::err::kTypeMismatch, std::string("Function argument value, type, or count is invalid: ") + fn +
                                                 " argument " + std::to_string(i + 1) + " must be " + KindName(kind) +
-                                                ", not " + KindName(k) + " (at position " + std::to_string(pos + 1) + ")");
+                                                ", not " + KindName(k) + " (at position " + std::to_string(pos + 1) +
+                                                ")");
 }
 
 // The value of a constant whole-number argument, or `fallback` when it is not a constant.
@@ -35,9 +36,13 @@ inline bool AnyNullable(const Args& args) {
     return std::any_of(args.begin(), args.end(), [](const NodePtr& a) { return a->type.nullable; });
 }
 
-inline TypeInfo Text(int length, const Args& args) { return TypeInfo{'C', std::clamp(length, 1, 254), 0, AnyNullable(args)}; }
+inline TypeInfo Text(int length, const Args& args) {
+    return TypeInfo{'C', std::clamp(length, 1, 254), 0, AnyNullable(args)};
+}
 inline TypeInfo Logical() { return TypeInfo{'L', 1, 0, false}; }
-inline TypeInfo Number(int length, int decimals, const Args& args) { return TypeInfo{'N', length, decimals, AnyNullable(args)}; }
+inline TypeInfo Number(int length, int decimals, const Args& args) {
+    return TypeInfo{'N', length, decimals, AnyNullable(args)};
+}
 
 // Keeps the first argument's character type (memo stays memo).
 inline TypeInfo SameText(const Args& args, const char* fn, size_t pos) {
@@ -61,7 +66,6 @@ inline std::string AnyText(const Value& v) {
     return {};
 }
 
-
 // The longest character string Visual FoxPro makes; a wider result is refused rather than
 // allocated for every row.
 inline constexpr int kMaxStringLength = 16'777'184;
@@ -70,8 +74,8 @@ inline constexpr int kMaxStringLength = 16'777'184;
 inline int Width(const Value& v, const char* fn) {
     const int width = Int(v);
     if (width > kMaxStringLength)
-        throw Error(engine::err::kValueTooLarge,
-                    std::string("String is too long to fit: ") + fn + " asks for " + std::to_string(width) + " characters");
+        throw Error(engine::err::kValueTooLarge, std::string("String is too long to fit: ") + fn + " asks for " +
+                                                     std::to_string(width) + " characters");
     return width;
 }
 }  // namespace engine::sql::fn

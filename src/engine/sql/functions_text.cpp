@@ -184,7 +184,9 @@ const FunctionDef kText[] = {
          Require(a, 0, Kind::kNumber, "SPACE", pos);
          return Text(ConstInt(a, 0, 254), a);
      },
-     [](const Value* a, size_t, const RowView&) -> Value { return std::string(std::max(0, Width(a[0], "SPACE")), ' '); }},
+     [](const Value* a, size_t, const RowView&) -> Value {
+         return std::string(std::max(0, Width(a[0], "SPACE")), ' ');
+     }},
     {"REPLICATE", 2, 2,
      [](const Args& a, size_t pos) {
          Require(a, 0, Kind::kChar, "REPLICATE", pos);
@@ -194,7 +196,8 @@ const FunctionDef kText[] = {
      [](const Value* a, size_t, const RowView&) -> Value {
          const std::string& unit = Str(a[0]);
          const int times = std::max(0, Int(a[1]));
-         if (static_cast<double>(CharCount(unit)) * times > kMaxStringLength) Width(Value(int64_t{kMaxStringLength} + 1), "REPLICATE");
+         if (static_cast<double>(CharCount(unit)) * times > kMaxStringLength)
+             Width(Value(int64_t{kMaxStringLength} + 1), "REPLICATE");
          std::string out;
          out.reserve(unit.size() * static_cast<size_t>(times));
          for (int i = 0; i < times; ++i) out += unit;
@@ -207,7 +210,8 @@ const FunctionDef kText[] = {
          bool start = true;
          for (int i = 0, n = CharCount(lower); i < n; ++i) {
              const std::string c(CharSub(lower, i, 1));
-             const bool letter = IsLetter(static_cast<unsigned char>(c[0])) || std::isdigit(static_cast<unsigned char>(c[0]));
+             const bool letter =
+                 IsLetter(static_cast<unsigned char>(c[0])) || std::isdigit(static_cast<unsigned char>(c[0]));
              out += start && letter ? UpperText(c) : c;
              start = !letter;
          }

@@ -83,7 +83,8 @@ JoinedSource::JoinedSource(const SelectStmt& s, const Settings& settings, Sessio
     auto upTo = [&](size_t n) {
         Scope scope{&m_tables[0]->fields, m_tables[0]->ref.name, m_tables[0]->ref.alias, {}, &session};
         for (size_t i = 1; i < n; ++i)
-            scope.more.push_back({&m_tables[i]->fields, m_tables[i]->ref.name, m_tables[i]->ref.alias, m_tables[i]->offset});
+            scope.more.push_back(
+                {&m_tables[i]->fields, m_tables[i]->ref.name, m_tables[i]->ref.alias, m_tables[i]->offset});
         return scope;
     };
     auto alone = [&](size_t i) {
@@ -100,7 +101,8 @@ JoinedSource::JoinedSource(const SelectStmt& s, const Settings& settings, Sessio
             NodePtr right = left ? TryBind(*c.args[1 - side], alone(k)) : nullptr;
             if (!left || !right) continue;
             const Kind a = left->type.GetKind(), b = right->type.GetKind();
-            if (a != b && !((a == Kind::kDate || a == Kind::kDateTime) && (b == Kind::kDate || b == Kind::kDateTime))) return;
+            if (a != b && !((a == Kind::kDate || a == Kind::kDateTime) && (b == Kind::kDate || b == Kind::kDateTime)))
+                return;
             m_steps[k - 1]->leftKeys.push_back(std::move(left));
             m_steps[k - 1]->rightKeys.push_back(std::move(right));
             return;
@@ -118,8 +120,9 @@ JoinedSource::JoinedSource(const SelectStmt& s, const Settings& settings, Sessio
         NodePtr on = Bind(*j.on, upTo(k + 1));
         const Kind kind = on->type.GetKind();
         if (kind != Kind::kLogical && kind != Kind::kAny)
-            throw Error(engine::err::kTypeMismatch, std::string("The ON condition must be logical, not ") + KindName(kind) +
-                                                        " at position " + std::to_string(j.on->pos + 1));
+            throw Error(engine::err::kTypeMismatch, std::string("The ON condition must be logical, not ") +
+                                                        KindName(kind) + " at position " +
+                                                        std::to_string(j.on->pos + 1));
         m_steps[k - 1]->conditions.push_back(std::move(on));
         std::vector<const Expr*> parts;
         Conjuncts(*j.on, parts);
@@ -234,7 +237,8 @@ std::optional<std::vector<std::vector<Value>>> JoinedSource::ReadByIndex(
     return rows;
 }
 
-void JoinedSource::ForEachRow(Session& session, const Node* where, const std::function<void(const RowView&)>& fn) const {
+void JoinedSource::ForEachRow(Session& session, const Node* where,
+                              const std::function<void(const RowView&)>& fn) const {
     if (m_tables.size() == 1) {
         const Table& t = *m_tables[0];
         auto table = session.Provider().Open(t.ref.name, t.mode);

@@ -138,7 +138,8 @@ void ReadNumber(std::string_view text, size_t& i, Token& token) {
     const size_t start = i;
     while (i < text.size() && IsDigit(text[i])) ++i;
     bool isDouble = false;
-    if (i < text.size() && text[i] == '.' && (i + 1 >= text.size() || !std::isalpha(static_cast<unsigned char>(text[i + 1])))) {
+    if (i < text.size() && text[i] == '.' &&
+        (i + 1 >= text.size() || !std::isalpha(static_cast<unsigned char>(text[i + 1])))) {
         isDouble = true;
         ++i;
         const size_t fraction = i;
@@ -189,7 +190,8 @@ std::vector<Token> Tokenize(std::string_view text) {
         while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
         // Comments run to the end of the line: && anywhere, * at the start of a line that
         // begins a statement (elsewhere * multiplies or stands for all fields).
-        const bool statementStart = tokens.empty() || (tokens.back().kind == TokenKind::kSymbol && tokens.back().text == ";");
+        const bool statementStart =
+            tokens.empty() || (tokens.back().kind == TokenKind::kSymbol && tokens.back().text == ";");
         const bool lineStart = i == 0 || text.find_last_not_of(" \t", i - 1) == std::string_view::npos ||
                                text[text.find_last_not_of(" \t", i - 1)] == '\n';
         if (i + 1 < text.size() && text[i] == '&' && text[i + 1] == '&' ||
@@ -234,8 +236,8 @@ std::vector<Token> Tokenize(std::string_view text) {
         } else if (c == '[') {
             const size_t close = text.find(']', i + 1);
             if (close == std::string_view::npos)
-                throw Error(engine::err::kSyntax, "Unterminated [ starting at position " +
-                                                      std::to_string(token.pos + 1) + ": missing ]");
+                throw Error(engine::err::kSyntax,
+                            "Unterminated [ starting at position " + std::to_string(token.pos + 1) + ": missing ]");
             token.kind = TokenKind::kBracket;
             token.text = std::string(text.substr(i + 1, close - i - 1));
             i = close + 1;
@@ -258,8 +260,7 @@ std::vector<Token> Tokenize(std::string_view text) {
                 if (text.substr(i, 2) == two) token.text = std::string(two);
             }
             if (token.text.empty()) {
-                if (kOne.find(c) == std::string_view::npos)
-                    ThrowSyntax("unexpected character", std::string(1, c), i);
+                if (kOne.find(c) == std::string_view::npos) ThrowSyntax("unexpected character", std::string(1, c), i);
                 token.text = std::string(1, c);
             }
             i += token.text.size();

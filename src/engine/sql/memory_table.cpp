@@ -9,7 +9,8 @@ namespace {
 
 class MemoryTable : public TableAccess {
 public:
-    MemoryTable(std::shared_ptr<MemoryTableData> data, bool exclusive) : m_data(std::move(data)), m_exclusive(exclusive) {
+    MemoryTable(std::shared_ptr<MemoryTableData> data, bool exclusive)
+        : m_data(std::move(data)), m_exclusive(exclusive) {
         ++m_data->openHandles;
         if (m_exclusive) m_data->openedExclusive = true;
     }
@@ -38,7 +39,8 @@ public:
         for (const RecordChange& c : changes) {
             m_data->records.at(c.record);
             for (const auto& [field, value] : c.fields) {
-                if (field >= m_data->fields.size()) throw Error(engine::err::kBadArgument, "No such field in the record");
+                if (field >= m_data->fields.size())
+                    throw Error(engine::err::kBadArgument, "No such field in the record");
             }
         }
         for (const RecordChange& c : changes) {

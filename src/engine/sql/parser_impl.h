@@ -10,11 +10,10 @@
 
 namespace engine::sql::parsing {
 
-
 // Words that end a table reference instead of being read as its local alias.
-constexpr std::string_view kClauseWords[] = {"WHERE", "ORDER", "GROUP", "HAVING", "INTO", "UNION",
-                                             "SET", "VALUES", "JOIN", "INNER", "LEFT", "RIGHT",
-                                             "FULL", "OUTER", "ON", "FROM", "CROSS", "NATURAL"};
+constexpr std::string_view kClauseWords[] = {"WHERE", "ORDER",  "GROUP", "HAVING", "INTO",  "UNION",
+                                             "SET",   "VALUES", "JOIN",  "INNER",  "LEFT",  "RIGHT",
+                                             "FULL",  "OUTER",  "ON",    "FROM",   "CROSS", "NATURAL"};
 
 // Binding, evaluating and freeing an expression recurse once per level of its tree, and
 // parsing once per parenthesis or prefix operator; texts nested deeper than any real query
@@ -50,10 +49,10 @@ public:
 
     [[noreturn]] void Fail(const std::string& what) const {
         const Token& t = Peek();
-        std::string near = t.kind == TokenKind::kEnd ? "end of text"
-                           : t.kind == TokenKind::kString ? std::string(1, t.quote) + t.text + t.quote
+        std::string near = t.kind == TokenKind::kEnd       ? "end of text"
+                           : t.kind == TokenKind::kString  ? std::string(1, t.quote) + t.text + t.quote
                            : t.kind == TokenKind::kBracket ? "[" + t.text + "]"
-                                                             : t.text;
+                                                           : t.text;
         ThrowSyntax(what, near, t.pos);
     }
 
@@ -140,9 +139,9 @@ public:
             else if (!AcceptWord("ALL")) Fail("expected ALL or TABLES");
             return CloseStmt{};
         }
-        static constexpr std::string_view kOtherCommands[] = {"CREATE", "ALTER", "DROP", "USE", "APPEND", "REPLACE",
-                                                              "ZAP", "INDEX", "BROWSE", "LIST", "COPY", "MODIFY",
-                                                              "WITH", "MERGE", "TRUNCATE", "CALCULATE", "SCAN"};
+        static constexpr std::string_view kOtherCommands[] = {
+            "CREATE", "ALTER", "DROP",   "USE",  "APPEND", "REPLACE",  "ZAP",       "INDEX", "BROWSE",
+            "LIST",   "COPY",  "MODIFY", "WITH", "MERGE",  "TRUNCATE", "CALCULATE", "SCAN"};
         for (std::string_view word : kOtherCommands) {
             if (IsWord(word)) NotSupported("The " + std::string(word) + " command");
         }
@@ -444,8 +443,7 @@ public:
                     return inner;
                 }
                 break;
-            case TokenKind::kEnd:
-                break;
+            case TokenKind::kEnd: break;
         }
         Fail("expected a value, a name or (");
     }

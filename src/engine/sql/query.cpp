@@ -64,7 +64,8 @@ int ColumnByName(const std::vector<FieldInfo>& fields, const Expr& e) {
     if (e.kind == Expr::Kind::kLiteral && e.value.Is<int64_t>()) {
         const int64_t n = e.value.As<int64_t>();
         if (n < 1 || n > static_cast<int64_t>(fields.size()))
-            throw Error(engine::err::kSyntax, "ORDER BY column number " + std::to_string(n) + " is out of range" + At(e.pos));
+            throw Error(engine::err::kSyntax,
+                        "ORDER BY column number " + std::to_string(n) + " is out of range" + At(e.pos));
         return static_cast<int>(n - 1);
     }
     if (e.kind == Expr::Kind::kName && e.qualifier.empty()) return FindField(fields, e.name);
@@ -83,7 +84,8 @@ std::unique_ptr<Core> BindCore(const SelectStmt& s, const Settings& settings, Se
         for (const OrderItem& o : s.order) c.grouped |= HasAggregate(*o.expr);
     }
     bool outer = false;
-    for (const JoinClause& j : s.joins) outer |= j.kind != JoinClause::Kind::kInner && j.kind != JoinClause::Kind::kComma;
+    for (const JoinClause& j : s.joins)
+        outer |= j.kind != JoinClause::Kind::kInner && j.kind != JoinClause::Kind::kComma;
 
     // The scope of grouped expressions: the group's row, then the aggregates' hidden fields.
     Scope post = scope;
@@ -126,8 +128,8 @@ std::unique_ptr<Core> BindCore(const SelectStmt& s, const Settings& settings, Se
             continue;
         }
         NodePtr node = bindColumn(*item.expr);
-        const bool field = node->shape == Node::Shape::kField &&
-                           static_cast<const FieldNode&>(*node).index < allFields.size();
+        const bool field =
+            node->shape == Node::Shape::kField && static_cast<const FieldNode&>(*node).index < allFields.size();
         std::string name = item.alias;
         if (name.empty() && field) name = LowerText(allFields[static_cast<const FieldNode&>(*node).index].first.name);
         if (name.empty()) name = AggregateColumnName(*item.expr);
@@ -158,7 +160,8 @@ std::unique_ptr<Core> BindCore(const SelectStmt& s, const Settings& settings, Se
         if (e->kind == Expr::Kind::kLiteral && e->value.Is<int64_t>()) {
             const int64_t n = e->value.As<int64_t>();
             if (n < 1 || n > static_cast<int64_t>(s.items.size()) || !s.items[n - 1].expr)
-                throw Error(engine::err::kSyntax, "GROUP BY column number " + std::to_string(n) + " is out of range" + At(e->pos));
+                throw Error(engine::err::kSyntax,
+                            "GROUP BY column number " + std::to_string(n) + " is out of range" + At(e->pos));
             e = s.items[n - 1].expr.get();
         } else if (e->kind == Expr::Kind::kName && e->qualifier.empty()) {
             for (const SelectItem& item : s.items) {
@@ -171,8 +174,8 @@ std::unique_ptr<Core> BindCore(const SelectStmt& s, const Settings& settings, Se
         NodePtr having = bindPost(*s.having);
         const Kind k = having->type.GetKind();
         if (k != Kind::kLogical && k != Kind::kAny)
-            throw Error(engine::err::kTypeMismatch, std::string("The HAVING condition must be logical, not ") + KindName(k) +
-                                                        At(s.having->pos));
+            throw Error(engine::err::kTypeMismatch,
+                        std::string("The HAVING condition must be logical, not ") + KindName(k) + At(s.having->pos));
         c.having = std::move(having);
     }
     if (ordered) {
@@ -321,7 +324,8 @@ std::shared_ptr<BoundQuery> BindQuery(const SelectStmt& s, const Settings& setti
     q->sourceTable = s.table.name;
     for (const UnionPart& part : s.unions) {
         if (part.select->top)
-            throw Error(engine::err::kSyntax, "TOP in a query after UNION is not supported" + At(part.select->top->pos));
+            throw Error(engine::err::kSyntax,
+                        "TOP in a query after UNION is not supported" + At(part.select->top->pos));
         auto core = BindCore(*part.select, settings, session, false);
         if (core->fields.size() != q->fields.size())
             throw Error(engine::err::kSyntax, "The queries of a UNION must give the same number of columns (" +
@@ -347,13 +351,14 @@ std::shared_ptr<BoundQuery> BindQuery(const SelectStmt& s, const Settings& setti
             key.descending = o.descending;
             key.column = ColumnByName(q->fields, *o.expr);
             if (key.column < 0)
-                throw Error(engine::err::kSyntax, "ORDER BY of a UNION must name a result column, by number or name" +
-                                                      At(o.expr->pos));
+                throw Error(engine::err::kSyntax,
+                            "ORDER BY of a UNION must name a result column, by number or name" + At(o.expr->pos));
             q->first->order.push_back(std::move(key));
         }
     }
     if (s.top) {
-        if (s.order.empty()) throw Error(engine::err::kSyntax, "TOP without ORDER BY is not supported" + At(s.top->pos));
+        if (s.order.empty())
+            throw Error(engine::err::kSyntax, "TOP without ORDER BY is not supported" + At(s.top->pos));
         q->top = s.top->value.As<int64_t>();
         q->topPercent = s.topPercent;
     }
@@ -381,19 +386,21 @@ ResultSet RunQuery(const BoundQuery& q, Session& session) {
     auto compare = [&](size_t x, size_t y) {
         size_t e = 0;
         for (const SortKey& k : order) {
-            int c = k.column >= 0 ? OrderCompare(rows[x][k.column], rows[y][k.column]) : OrderCompare(keys[x][e], keys[y][e]);
+            int c = k.column >= 0 ? OrderCompare(rows[x][k.column], rows[y][k.column])
+                                  : OrderCompare(keys[x][e], keys[y][e]);
             if (k.column < 0) ++e;
             if (c != 0) return k.descending ? -c : c;
         }
         return 0;
     };
-    if (!order.empty()) std::stable_sort(index.begin(), index.end(), [&](size_t x, size_t y) { return compare(x, y) < 0; });
+    if (!order.empty())
+        std::stable_sort(index.begin(), index.end(), [&](size_t x, size_t y) { return compare(x, y) < 0; });
     size_t keep = index.size();
     if (q.top > 0) {
-        const size_t wanted = q.topPercent
-                                  ? static_cast<size_t>(std::ceil(static_cast<double>(index.size()) *
-                                                                  static_cast<double>(std::min<int64_t>(q.top, 100)) / 100))
-                                  : static_cast<size_t>(q.top);
+        const size_t wanted =
+            q.topPercent ? static_cast<size_t>(std::ceil(static_cast<double>(index.size()) *
+                                                         static_cast<double>(std::min<int64_t>(q.top, 100)) / 100))
+                         : static_cast<size_t>(q.top);
         keep = std::min(wanted, index.size());
         // Rows that tie with the last one kept are kept too.
         while (keep > 0 && keep < index.size() && compare(index[keep - 1], index[keep]) == 0) ++keep;

@@ -7,9 +7,7 @@
 namespace engine::sql {
 namespace {
 
-void AppendBytes(std::string& key, const void* data, size_t size) {
-    key.append(static_cast<const char*>(data), size);
-}
+void AppendBytes(std::string& key, const void* data, size_t size) { key.append(static_cast<const char*>(data), size); }
 
 void AppendSized(std::string& key, std::string_view bytes) {
     const uint32_t size = static_cast<uint32_t>(bytes.size());

@@ -10,10 +10,10 @@
 namespace engine::sql {
 
 namespace err {
-inline constexpr long kMustBeExclusive = 110;   // PACK or REINDEX without exclusive use
-inline constexpr long kDivisionByZero = 1307;   // a division or MOD by zero
-inline constexpr long kNullNotAllowed = 1581;   // null stored into a field that takes none
-inline constexpr long kInvalidDate = 2034;      // a date or date-time literal that is no day
+inline constexpr long kMustBeExclusive = 110;  // PACK or REINDEX without exclusive use
+inline constexpr long kDivisionByZero = 1307;  // a division or MOD by zero
+inline constexpr long kNullNotAllowed = 1581;  // null stored into a field that takes none
+inline constexpr long kInvalidDate = 2034;     // a date or date-time literal that is no day
 }  // namespace err
 
 // Throws engine::Error kSyntax: "Syntax error near '<near>' at position <pos + 1>: <what>".

@@ -62,8 +62,8 @@ NodePtr BindSubquery(const Expr& e, const Scope& scope) {
     const auto& fields = QueryFields(*node->query);
     if (node->test) {
         if (fields.size() != 1)
-            throw Error(engine::err::kSyntax, "The subquery of IN must give one column, not " +
-                                                  std::to_string(fields.size()) + At(e.pos));
+            throw Error(engine::err::kSyntax,
+                        "The subquery of IN must give one column, not " + std::to_string(fields.size()) + At(e.pos));
         const Kind a = node->test->type.GetKind(), b = KindOfType(fields[0].type);
         const bool time = (a == Kind::kDate || a == Kind::kDateTime) && (b == Kind::kDate || b == Kind::kDateTime);
         if (a != b && a != Kind::kAny && !time)

@@ -12,12 +12,20 @@ namespace engine::sql {
 
 Kind KindOfType(char type) {
     switch (type) {
-        case 'C': case 'V': case 'M': return Kind::kChar;
-        case 'N': case 'F': case 'I': case 'B': case 'Y': return Kind::kNumber;
+        case 'C':
+        case 'V':
+        case 'M': return Kind::kChar;
+        case 'N':
+        case 'F':
+        case 'I':
+        case 'B':
+        case 'Y': return Kind::kNumber;
         case 'L': return Kind::kLogical;
         case 'D': return Kind::kDate;
         case 'T': return Kind::kDateTime;
-        case 'G': case 'W': case 'Q': return Kind::kBinary;
+        case 'G':
+        case 'W':
+        case 'Q': return Kind::kBinary;
         default: return Kind::kAny;
     }
 }
@@ -64,11 +72,14 @@ double ToDouble(const Value& v) {
 namespace {
 
 [[noreturn]] void Mismatch(const Value& a, const Value& b) {
-    throw Error(engine::err::kTypeMismatch, std::string("Operator/operand type mismatch: ") +
-                                                KindName(KindOfValue(a)) + " and " + KindName(KindOfValue(b)));
+    throw Error(engine::err::kTypeMismatch, std::string("Operator/operand type mismatch: ") + KindName(KindOfValue(a)) +
+                                                " and " + KindName(KindOfValue(b)));
 }
 
-template <class T> int Sign(const T& a, const T& b) { return a < b ? -1 : (b < a ? 1 : 0); }
+template <class T>
+int Sign(const T& a, const T& b) {
+    return a < b ? -1 : (b < a ? 1 : 0);
+}
 
 // A date-time as milliseconds since day 0, to compare dates with date-times.
 int64_t Moment(const Value& v) {
@@ -105,8 +116,8 @@ std::optional<int> Compare(const Value& a, const Value& b, bool exact) {
 int OrderCompare(const Value& a, const Value& b) {
     if (a.IsNull() || b.IsNull()) return Sign(!a.IsNull(), !b.IsNull());
     const Kind ka = KindOfValue(a), kb = KindOfValue(b);
-    const bool comparable = ka == kb || ((ka == Kind::kDate || ka == Kind::kDateTime) &&
-                                         (kb == Kind::kDate || kb == Kind::kDateTime));
+    const bool comparable =
+        ka == kb || ((ka == Kind::kDate || ka == Kind::kDateTime) && (kb == Kind::kDate || kb == Kind::kDateTime));
     if (!comparable) return Sign(static_cast<int>(ka), static_cast<int>(kb));
     return *Compare(a, b, false);
 }
@@ -158,8 +169,7 @@ Value Arithmetic(Op op, const Value& a, const Value& b) {
         return AddDays(a, op == Op::kAdd ? ToDouble(b) : -ToDouble(b));
     if (ka == Kind::kNumber && bTime && op == Op::kAdd) return AddDays(b, ToDouble(a));
     if (aTime && bTime && op == Op::kSub) {
-        if (ka == Kind::kDate && kb == Kind::kDate)
-            return int64_t{a.As<Date>().julianDay} - b.As<Date>().julianDay;
+        if (ka == Kind::kDate && kb == Kind::kDate) return int64_t{a.As<Date>().julianDay} - b.As<Date>().julianDay;
         return static_cast<double>(Moment(a) - Moment(b)) / 1000.0;  // seconds
     }
     if (ka != Kind::kNumber || kb != Kind::kNumber) Mismatch(a, b);

@@ -36,7 +36,7 @@ bool IsNumber(const Value& v);
 
 // UTF-8 character helpers.
 int CharCount(std::string_view s);
-size_t ByteOffset(std::string_view s, int chars);  // of character `chars` (0-based), or s.size()
+size_t ByteOffset(std::string_view s, int chars);                    // of character `chars` (0-based), or s.size()
 std::string_view CharSub(std::string_view s, int start, int count);  // 0-based start
 std::string_view TrimRight(std::string_view s);
 std::string_view TrimLeft(std::string_view s);

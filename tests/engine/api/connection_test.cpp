@@ -92,8 +92,9 @@ TEST_F(PracticeDatabase, OpenSchemaListsTheContainersTables) {
 TEST_F(PracticeDatabase, QuotedNamesAndPathsResolveAsFilesWithoutRegardToCase) {
     auto c = Connect();
     const std::string folder = m_dir.Str();
-    for (const std::string& name : std::vector<std::string>{"IDENTFIL", "\"identfil\"", "\"IdentFil.dbf\"", "\"" + folder + "/identfil\"",
-                                    "\"" + folder + "/IDENTFIL.DBF\"", "\"" + folder + "\\identfil\""}) {
+    for (const std::string& name :
+         std::vector<std::string>{"IDENTFIL", "\"identfil\"", "\"IdentFil.dbf\"", "\"" + folder + "/identfil\"",
+                                  "\"" + folder + "/IDENTFIL.DBF\"", "\"" + folder + "\\identfil\""}) {
         auto outcome = c->Execute("SELECT * FROM " + name + " WHERE PtNum = 1");
         ASSERT_TRUE(outcome.rows) << name;
         EXPECT_EQ(outcome.rows->rows.size(), 1u) << name;

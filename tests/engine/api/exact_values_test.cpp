@@ -26,14 +26,13 @@ using testing_support::TempDir;
 class ExactValues : public ::testing::Test {
 protected:
     void SetUp() override {
-        auto t = engine::Table::Create(m_dir / "vals.dbf",
-                                       {{.name = "ID", .type = 'I'},
-                                        {.name = "WIDE", .type = 'N', .length = 20},
-                                        {.name = "FRAC", .type = 'N', .length = 20, .decimals = 4},
-                                        {.name = "AMOUNT", .type = 'Y'},
-                                        {.name = "DAY", .type = 'D'},
-                                        {.name = "STAMP", .type = 'T'},
-                                        {.name = "NOTE", .type = 'C', .length = 4}});
+        auto t = engine::Table::Create(m_dir / "vals.dbf", {{.name = "ID", .type = 'I'},
+                                                            {.name = "WIDE", .type = 'N', .length = 20},
+                                                            {.name = "FRAC", .type = 'N', .length = 20, .decimals = 4},
+                                                            {.name = "AMOUNT", .type = 'Y'},
+                                                            {.name = "DAY", .type = 'D'},
+                                                            {.name = "STAMP", .type = 'T'},
+                                                            {.name = "NOTE", .type = 'C', .length = 4}});
         t->Append({Value(1)});
         m_connection.SetConnectionString("SourceDB=" + m_dir.Str() + ";SourceType=DBF;");
         m_connection.Open();
@@ -54,8 +53,9 @@ protected:
 // Field offsets in a record of vals: ID 1, WIDE 5, FRAC 25, AMOUNT 45, DAY 53, STAMP 61, NOTE 69.
 
 TEST_F(ExactValues, WideNumbersAndCurrencyExtremesKeepEveryDigit) {
-    m_connection.Execute("UPDATE vals SET wide = 99999999999999999999, frac = -12345678901234.5678, "
-                         "amount = -922337203685477.5808");
+    m_connection.Execute(
+        "UPDATE vals SET wide = 99999999999999999999, frac = -12345678901234.5678, "
+        "amount = -922337203685477.5808");
     EXPECT_EQ(Stored(5, 20), "99999999999999999999");
     EXPECT_EQ(Stored(25, 20), "-12345678901234.5678");
     auto row = Row();
@@ -142,8 +142,8 @@ TEST_F(ExactValues, ForwardOnlyRowsComeOneAtATime) {
     engine::api::Recordset sorted;
     sorted.Open("SELECT id FROM vals ORDER BY id DESC", m_connection, engine::api::kAdOpenForwardOnly);
     EXPECT_EQ(sorted.Fields().Item("id").Value(), Value(5));
-    testing_support::ExpectError([&] { sorted.Fields().Item("id").SetValue(Value(9)); }, engine::api::err::kNotUpdatable,
-                                 "cannot be updated");
+    testing_support::ExpectError([&] { sorted.Fields().Item("id").SetValue(Value(9)); },
+                                 engine::api::err::kNotUpdatable, "cannot be updated");
 }
 
 }  // namespace

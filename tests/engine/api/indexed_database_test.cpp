@@ -120,9 +120,12 @@ void BreakTagRoot(const fs::path& index, const std::string& field) {
     bool broken = false;
     for (size_t off = 0; off + 1024 <= bytes.size() && !broken; off += 512) {
         const std::string expr = bytes.substr(off + 512, field.size() + 1);
-        if (!std::equal(field.begin(), field.end(), expr.begin(), [](char a, char b) {
-                return std::toupper(static_cast<unsigned char>(a)) == std::toupper(static_cast<unsigned char>(b));
-            }) || expr.back() != '\0' || static_cast<uint8_t>(bytes[off + 12]) != 4)
+        if (!std::equal(field.begin(), field.end(), expr.begin(),
+                        [](char a, char b) {
+                            return std::toupper(static_cast<unsigned char>(a)) ==
+                                   std::toupper(static_cast<unsigned char>(b));
+                        }) ||
+            expr.back() != '\0' || static_cast<uint8_t>(bytes[off + 12]) != 4)
             continue;
         uint32_t root = 0;
         std::memcpy(&root, bytes.data() + off, 4);
@@ -242,12 +245,14 @@ TEST_F(IndexedDatabase, ArchiveRunLeavesEveryTagRightAndTheRowsWhereTheyBelong) 
         }
         const std::string count =
             "/usr/bin/python3 -c \"import sys, dbfread\n"
-            "rows = [dict((k.upper(), v) for k, v in r.items()) for r in dbfread.DBF(sys.argv[1], load=False, ignore_missing_memofile=True)]\n"
+            "rows = [dict((k.upper(), v) for k, v in r.items()) for r in dbfread.DBF(sys.argv[1], load=False, "
+            "ignore_missing_memofile=True)]\n"
             "print(len(rows), sum(1 for r in rows if r[sys.argv[2]] == int(sys.argv[3])))\" ";
         const std::string key = t.key;
         std::string upperKey(key.size(), ' ');
         std::transform(key.begin(), key.end(), upperKey.begin(), [](unsigned char ch) { return std::toupper(ch); });
-        const auto liveRows = dbf_test::RunCommand(count + "'" + liveFile.string() + "' " + upperKey + " " + std::to_string(n));
+        const auto liveRows =
+            dbf_test::RunCommand(count + "'" + liveFile.string() + "' " + upperKey + " " + std::to_string(n));
         EXPECT_EQ(liveRows.output, std::to_string(remaining[t.name]) + " 0\n");
         const auto archived =
             dbf_test::RunCommand(count + "'" + archiveFile.string() + "' " + upperKey + " " + std::to_string(n));

@@ -260,13 +260,20 @@ TEST_F(PracticeDatabase, FieldsDescribeEveryTypeAsAdoDoes) {
         int precision;
         int scale;
     };
-    const Expect expected[] = {{"chr", 129, 8, 255, 255},       {"vch", 200, 10, 255, 255},
-                               {"mem", 201, 2147483647, 255, 255}, {"num", 131, 8, 8, 3},
-                               {"flt", 131, 12, 12, 4},         {"int", 3, 4, 10, 255},
-                               {"cur", 6, 8, 19, 4},            {"dbl", 5, 8, 15, 2},
-                               {"lgc", 11, 2, 255, 255},        {"dat", 133, 6, 255, 255},
-                               {"dtm", 135, 16, 255, 255},      {"gen", 205, 2147483647, 255, 255},
-                               {"blb", 205, 2147483647, 255, 255}, {"vbn", 204, 6, 255, 255}};
+    const Expect expected[] = {{"chr", 129, 8, 255, 255},
+                               {"vch", 200, 10, 255, 255},
+                               {"mem", 201, 2147483647, 255, 255},
+                               {"num", 131, 8, 8, 3},
+                               {"flt", 131, 12, 12, 4},
+                               {"int", 3, 4, 10, 255},
+                               {"cur", 6, 8, 19, 4},
+                               {"dbl", 5, 8, 15, 2},
+                               {"lgc", 11, 2, 255, 255},
+                               {"dat", 133, 6, 255, 255},
+                               {"dtm", 135, 16, 255, 255},
+                               {"gen", 205, 2147483647, 255, 255},
+                               {"blb", 205, 2147483647, 255, 255},
+                               {"vbn", 204, 6, 255, 255}};
     ASSERT_EQ(rs.Fields().Count(), 14);
     for (long i = 0; i < 14; ++i) {
         auto& f = rs.Fields().Item(i);
@@ -278,8 +285,7 @@ TEST_F(PracticeDatabase, FieldsDescribeEveryTypeAsAdoDoes) {
     }
     EXPECT_EQ(rs.Fields().Item("VCH").Value(), Value("vc"));
     EXPECT_EQ(rs.Fields().Item("Cur").Value(), Value(engine::Currency{12345}));
-    EXPECT_EQ(rs.Fields().Item("Dtm").Value(),
-              Value(engine::DateTime{engine::JulianDayFromYmd(2024, 2, 29), 3600000}));
+    EXPECT_EQ(rs.Fields().Item("Dtm").Value(), Value(engine::DateTime{engine::JulianDayFromYmd(2024, 2, 29), 3600000}));
     ExpectError([&] { rs.Fields().Item("Nope"); }, err::kItemNotFound, "Nope");
     ExpectError([&] { rs.Fields().Item(14); }, err::kItemNotFound, "14");
 }

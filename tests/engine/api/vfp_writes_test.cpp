@@ -25,15 +25,16 @@ using testing_support::ExpectError;
 using testing_support::ReadFile;
 using testing_support::TempDir;
 
-#define SKIP_WITHOUT_VFP_FILES()                                                                  \
-    if (!fs::exists(testing_support::SharedVfpData()))                                            \
+#define SKIP_WITHOUT_VFP_FILES()                       \
+    if (!fs::exists(testing_support::SharedVfpData())) \
     GTEST_SKIP() << "the Visual FoxPro sample files are not at " << testing_support::SharedVfpData()
 
 // Copies a folder of the shared data into dir, writable, and returns the copy.
 fs::path CopyOf(const std::string& folder, const TempDir& dir) {
     const fs::path to = dir.Path() / folder;
     fs::copy(testing_support::SharedVfpData() / folder, to, fs::copy_options::recursive);
-    for (const auto& e : fs::directory_iterator(to)) fs::permissions(e.path(), fs::perms::owner_write, fs::perm_options::add);
+    for (const auto& e : fs::directory_iterator(to))
+        fs::permissions(e.path(), fs::perms::owner_write, fs::perm_options::add);
     return to;
 }
 
@@ -143,7 +144,8 @@ TEST(VfpWrites, RecordsetAddNewNumbersTheRow) {
     const fs::path folder = CopyOf("vfpef-decimaltable", dir);
     auto c = Connect(folder);
     engine::api::Recordset target;
-    target.Open("decimaltable", *c, engine::api::kAdOpenStatic, engine::api::kAdLockOptimistic, engine::api::kAdCmdTable);
+    target.Open("decimaltable", *c, engine::api::kAdOpenStatic, engine::api::kAdLockOptimistic,
+                engine::api::kAdCmdTable);
     target.AddNew();
     ExpectError([&] { target.Fields().Item("ipk").SetValue(Value(int64_t{50})); }, engine::err::kAutoIncrementField,
                 "ipk");

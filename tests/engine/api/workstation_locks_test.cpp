@@ -34,8 +34,8 @@ TEST_F(PracticeDatabase, AWorkstationsLocksMakeStatementsWaitThenFailChangingNot
     {
         FoxWorkstation station(file, {FoxHeaderByte()});
         ASSERT_TRUE(station.Took());
-        ExpectError([&] { c->Execute("INSERT INTO IdentFil (PtNum, LastNam) VALUES (10, 'Late')"); },
-                    err::kRecordInUse, "IDENTFIL.DBF': its header (record 0) is in use");
+        ExpectError([&] { c->Execute("INSERT INTO IdentFil (PtNum, LastNam) VALUES (10, 'Late')"); }, err::kRecordInUse,
+                    "IDENTFIL.DBF': its header (record 0) is in use");
         // Other records and tables are not held up.
         c->Execute("UPDATE InsIdent SET Carrier = 'Free' WHERE InsNum = 1");
     }

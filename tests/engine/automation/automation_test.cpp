@@ -37,7 +37,6 @@ void MakeDatabase(const fs::path& folder) {
 
 uint32_t Rows(const fs::path& file) { return Table::Open(file)->RecordCount(); }
 
-
 TEST(FoxApplication, ChangesFolderOpensTheContainerAndTakesTablesByNameOrFile) {
     testing_support::TempDir dir;
     MakeDatabase(dir / "practice data");

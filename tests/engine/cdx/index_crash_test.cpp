@@ -32,7 +32,8 @@ TEST(IndexCrash, AWriterKilledAtAnyInstantLeavesTableAndIndexConsistentAfterOpen
         if (child == 0) {
             close(started[0]);
             try {
-                auto table = engine::Table::Open(path, round % 2 ? engine::OpenMode::Shared : engine::OpenMode::Exclusive);
+                auto table =
+                    engine::Table::Open(path, round % 2 ? engine::OpenMode::Shared : engine::OpenMode::Exclusive);
                 std::mt19937 rng(1000 + round);
                 index_testing::RandomChange(*table, rng, round % 5 == 0);
                 if (write(started[1], "w", 1) != 1) _exit(1);

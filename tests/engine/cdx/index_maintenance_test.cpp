@@ -51,8 +51,9 @@ TEST(IndexMaintenance, RandomChangesKeepEveryTagEqualToTheRows) {
 TEST(IndexMaintenance, RandomChangesOnCopiesOfVisualFoxProTables) {
     ARCHIVE_REQUIRE(testing_support::MissingVfpData());
     const fs::path data = testing_support::SharedVfpData();
-    for (const char* name : {"northwind/orders", "northwind/customers", "northwind/orderdetails", "northwind/employees",
-                             "xsource-time-billing/foxref_ref", "expenses/expense reports", "foxpro-db-test/contacts"}) {
+    for (const char* name :
+         {"northwind/orders", "northwind/customers", "northwind/orderdetails", "northwind/employees",
+          "xsource-time-billing/foxref_ref", "expenses/expense reports", "foxpro-db-test/contacts"}) {
         SCOPED_TRACE(name);
         testing_support::TempDir dir;
         const fs::path folder = data / fs::path(name).parent_path();
@@ -104,7 +105,8 @@ TEST(IndexMaintenance, RandomChangesOnCopiesOfVisualFoxProTables) {
             for (size_t t = 0; t < tags.size(); ++t) {
                 std::vector<uint32_t> ours;
                 for (const auto& e : table->IndexEntries(t)) ours.push_back(e.record + 1);
-                EXPECT_EQ(index_testing::IndexDumpRecords(table->StructuralIndex(), tags[t].name), ours) << tags[t].name;
+                EXPECT_EQ(index_testing::IndexDumpRecords(table->StructuralIndex(), tags[t].name), ours)
+                    << tags[t].name;
             }
         }
     }
@@ -113,7 +115,8 @@ TEST(IndexMaintenance, RandomChangesOnCopiesOfVisualFoxProTables) {
 TEST(IndexMaintenance, SeekEqualAgreesWithAScan) {
     testing_support::TempDir dir;
     auto table = index_testing::MakeIndexedTable(dir / "p.dbf", 2000, 5);
-    const int last = table->FieldIndex("LASTNAME"), birth = table->FieldIndex("BIRTH"), num = table->FieldIndex("PTNUM");
+    const int last = table->FieldIndex("LASTNAME"), birth = table->FieldIndex("BIRTH"),
+              num = table->FieldIndex("PTNUM");
     std::mt19937 rng(2);
     for (int i = 0; i < 40; ++i) {
         const uint32_t r = rng() % table->RecordCount();
@@ -139,9 +142,9 @@ TEST(IndexMaintenance, SeekEqualAgreesWithAScan) {
     const auto folded = table->SeekEqual(last, engine::Value(lower.substr(0, lower.find_last_not_of(' ') + 1)));
     ASSERT_TRUE(folded);
     EXPECT_NE(std::find(folded->begin(), folded->end(), 0u), folded->end());
-    EXPECT_TRUE(table->SeekEqual(num, engine::Value())->empty());           // null equals nothing
-    EXPECT_TRUE(table->SeekEqual(num, engine::Value(2.5))->empty());        // no integer is 2.5
-    EXPECT_FALSE(table->SeekEqual(num, engine::Value("12")));               // wrong family: scan
+    EXPECT_TRUE(table->SeekEqual(num, engine::Value())->empty());                        // null equals nothing
+    EXPECT_TRUE(table->SeekEqual(num, engine::Value(2.5))->empty());                     // no integer is 2.5
+    EXPECT_FALSE(table->SeekEqual(num, engine::Value("12")));                            // wrong family: scan
     EXPECT_FALSE(table->SeekEqual(table->FieldIndex("FIRSTNAME"), engine::Value("x")));  // no tag
 }
 
@@ -167,9 +170,7 @@ TEST(IndexMaintenance, RefusedWritesChangeNothing) {
 
 TEST(IndexMaintenance, ATagTheEngineCannotEvaluateKeepsWritesRefused) {
     testing_support::TempDir dir;
-    {
-        auto table = index_testing::MakeIndexedTable(dir / "p.dbf", 20, 1);
-    }
+    { auto table = index_testing::MakeIndexedTable(dir / "p.dbf", 20, 1); }
     // Rename a function inside a tag's key expression to one that does not exist.
     std::string bytes = testing_support::ReadFile(dir / "p.cdx");
     const size_t at = bytes.find("DTOS(birth)");
@@ -198,9 +199,7 @@ TEST(IndexMaintenance, ATagTheEngineCannotEvaluateKeepsWritesRefused) {
 
 TEST(IndexMaintenance, AnIndexOfATableChangedByAnotherProgramIsRebuiltAtOpen) {
     testing_support::TempDir dir;
-    {
-        auto table = index_testing::MakeIndexedTable(dir / "p.dbf", 40, 1);
-    }
+    { auto table = index_testing::MakeIndexedTable(dir / "p.dbf", 40, 1); }
     // Append a row as a program would that does not know the index: record count and bytes only.
     {
         auto table = engine::Table::Open(dir / "p.dbf");

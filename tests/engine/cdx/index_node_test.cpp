@@ -41,9 +41,10 @@ void CheckTree(const std::string& file, const uint8_t* bytes, size_t size, uint3
         const size_t info = node.entries.size() * page[kLeafInfoBytes];
         const size_t keysFrom = kLeafData + info + engine::dbf::fmt::Le16(page + kLeafFree);
         EXPECT_EQ(0, std::memcmp(page, again, kLeafData + info)) << file << " leaf at " << offset << "\n"
-                                                                   << Hex(page, kLeafData + info) << "\n"
-                                                                   << Hex(again, kLeafData + info);
-        EXPECT_EQ(0, std::memcmp(page + keysFrom, again + keysFrom, kPageSize - keysFrom)) << file << " leaf at " << offset;
+                                                                 << Hex(page, kLeafData + info) << "\n"
+                                                                 << Hex(again, kLeafData + info);
+        EXPECT_EQ(0, std::memcmp(page + keysFrom, again + keysFrom, kPageSize - keysFrom))
+            << file << " leaf at " << offset;
         return;
     }
     const size_t used = kInteriorData + node.entries.size() * (format.keyLength + 8);
@@ -71,11 +72,13 @@ TEST(IndexNodes, VisualFoxProNodesEncodeBackToTheSameBytes) {
             const uint8_t* h = data + tag.record;
             const size_t keyLength = engine::dbf::fmt::Le16(h + kHdrKeyLength);
             // Character keys drop blanks, others zeros; the expression decides, as the engine does.
-            const auto tagSpec = std::find_if(tags.begin(), tags.end(), [&](const auto& s) { return tag.key.starts_with(s.name); });
+            const auto tagSpec =
+                std::find_if(tags.begin(), tags.end(), [&](const auto& s) { return tag.key.starts_with(s.name); });
             ASSERT_NE(tagSpec, tags.end());
-            const bool numeric = t->Fields()[std::max(0, t->FieldIndex(tagSpec->expression))].type != 'C' &&
-                                 t->FieldIndex(tagSpec->expression) >= 0 &&
-                                 std::string("VC").find(t->Fields()[t->FieldIndex(tagSpec->expression)].type) == std::string::npos;
+            const bool numeric =
+                t->Fields()[std::max(0, t->FieldIndex(tagSpec->expression))].type != 'C' &&
+                t->FieldIndex(tagSpec->expression) >= 0 &&
+                std::string("VC").find(t->Fields()[t->FieldIndex(tagSpec->expression)].type) == std::string::npos;
             CheckTree(entry.path().string(), data, bytes.size(), engine::dbf::fmt::Le32(h),
                       NodeFormat{keyLength, numeric ? uint8_t(0) : uint8_t(' ')}, nodes);
         }

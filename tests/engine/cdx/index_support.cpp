@@ -25,16 +25,21 @@ std::string RandomWord(std::mt19937& rng, int length) {
 engine::Value RandomValue(const engine::Field& f, std::mt19937& rng) {
     if (f.nullable && rng() % 8 == 0) return engine::Value();
     switch (f.type) {
-        case 'C': case 'V': return RandomWord(rng, std::min(f.length, 12));
+        case 'C':
+        case 'V': return RandomWord(rng, std::min(f.length, 12));
         case 'I': return engine::Value(int64_t(rng() % 2000) - 300);
-        case 'N': case 'F':
+        case 'N':
+        case 'F':
             return f.decimals ? engine::Value(double(int64_t(rng() % 200000) - 50000) / 100.0)
                               : engine::Value(int64_t(rng() % 100000));
         case 'B': return engine::Value(double(int64_t(rng() % 200000) - 100000) / 7.0);
         case 'Y': return engine::Value(engine::Currency{int64_t(rng() % 10000000) - 5000000});
         case 'L': return engine::Value(rng() % 2 == 0);
-        case 'D': return rng() % 20 == 0 ? engine::Value(engine::Date{}) : engine::Value(engine::Date{2440000 + int32_t(rng() % 30000)});
-        case 'T': return engine::Value(engine::DateTime{2450000 + int32_t(rng() % 9000), int32_t(rng() % 86400) * 1000});
+        case 'D':
+            return rng() % 20 == 0 ? engine::Value(engine::Date{})
+                                   : engine::Value(engine::Date{2440000 + int32_t(rng() % 30000)});
+        case 'T':
+            return engine::Value(engine::DateTime{2450000 + int32_t(rng() % 9000), int32_t(rng() % 86400) * 1000});
         default: return engine::Value();
     }
 }
@@ -90,7 +95,8 @@ void RandomChange(engine::Table& table, std::mt19937& rng, bool packs) {
     for (const auto& f : table.Fields()) values.push_back(f.IsMemo() ? engine::Value("memo") : RandomValue(f, rng));
     // Candidate tags get a mostly fresh key; now and then a taken one, which must be refused.
     const int key = table.FieldIndex("PTNUM");
-    if (key >= 0) values[key] = engine::Value(int64_t(rng() % 8 == 0 ? rng() % (count + 1) : 100000 + rng() % 900000000));
+    if (key >= 0)
+        values[key] = engine::Value(int64_t(rng() % 8 == 0 ? rng() % (count + 1) : 100000 + rng() % 900000000));
     try {
         if (packs && pick == 0) {
             table.Pack();
@@ -133,7 +139,8 @@ std::vector<uint32_t> IndexDumpRecords(const std::filesystem::path& index, const
     for (size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', end + 1)) {
         size_t start = end;
         while (start > 0 && std::isdigit(static_cast<unsigned char>(text[start - 1]))) --start;
-        if (start < end && start > 0 && text[start - 1] == ' ') out.push_back(std::stoul(text.substr(start, end - start)));
+        if (start < end && start > 0 && text[start - 1] == ' ')
+            out.push_back(std::stoul(text.substr(start, end - start)));
     }
     return out;
 }

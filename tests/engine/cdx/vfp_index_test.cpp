@@ -4,7 +4,6 @@
 // list the same keys in the same order.
 #include <gtest/gtest.h>
 
-
 #include "engine/dbf/find_file.h"
 #include "engine/dbf/table.h"
 #include "index_support.h"
@@ -70,7 +69,8 @@ TEST_F(VfpIndexTest, SeekEqualFindsRowsThroughTags) {
     EXPECT_FALSE(found->empty());
     for (uint32_t r : *found) EXPECT_EQ(table->ReadValue(r, customer), engine::Value("VINET"));
     size_t scanned = 0;
-    for (uint32_t r = 0; r < table->RecordCount(); ++r) scanned += table->ReadValue(r, customer) == engine::Value("VINET");
+    for (uint32_t r = 0; r < table->RecordCount(); ++r)
+        scanned += table->ReadValue(r, customer) == engine::Value("VINET");
     EXPECT_EQ(found->size(), scanned);
     const auto byId = table->SeekEqual(order, engine::Value(int64_t{10248}));
     ASSERT_TRUE(byId);

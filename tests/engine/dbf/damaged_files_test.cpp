@@ -30,9 +30,9 @@ void MakeTable(const fs::path& file) {
                                   {.name = "NOTE", .type = 'M'}});
     for (int i = 0; i < 12; ++i)
         t->Append({Value(int64_t{i}), Value("name" + std::to_string(i)), Value(i * 1.25),
-                   Value(Date{JulianDayFromYmd(1960 + i, 1 + i % 12, 1 + i)}), i % 3 ? Value(DateTime{2460000 + i, 1000}) : Value(),
-                   Value(Currency{i * 10000}), Value(i % 2 == 0), Value("n" + std::to_string(i)),
-                   Value(std::string(30 + 17 * i, 'm'))},
+                   Value(Date{JulianDayFromYmd(1960 + i, 1 + i % 12, 1 + i)}),
+                   i % 3 ? Value(DateTime{2460000 + i, 1000}) : Value(), Value(Currency{i * 10000}), Value(i % 2 == 0),
+                   Value("n" + std::to_string(i)), Value(std::string(30 + 17 * i, 'm'))},
                   i % 5 == 4);
     t->CreateIndex({{.name = "ID", .expression = "ID"},
                     {.name = "NAME", .expression = "UPPER(NAME)", .forExpression = "!DELETED()"},
@@ -207,8 +207,7 @@ TEST(DamagedFiles, SeededFlipsAndCutsOfTableMemoAndIndexGiveErrorsNeverCrashes) 
                 } else {
                     // Mostly the headers and descriptors, where lengths and counts live.
                     const size_t span = round % 2 ? bytes.size() : std::min<size_t>(bytes.size(), 1024);
-                    for (int i = 0, n = 1 + int(rng() % 6); i < n; ++i)
-                        bytes[rng() % span] = static_cast<char>(rng());
+                    for (int i = 0, n = 1 + int(rng() % 6); i < n; ++i) bytes[rng() % span] = static_cast<char>(rng());
                 }
             }
             WriteFile(dir / names[f], bytes);

@@ -39,9 +39,9 @@ std::string Note(int i) { return i % 5 == 0 ? std::string() : std::string(i % 3 
 
 // A table with a memo and an index, every third row marked deleted: a pack has work to do.
 void MakeTable(const fs::path& file) {
-    auto t = Table::Create(file, {{.name = "Id", .type = 'I'},
-                                  {.name = "Name", .type = 'C', .length = 12},
-                                  {.name = "Note", .type = 'M'}});
+    auto t = Table::Create(
+        file,
+        {{.name = "Id", .type = 'I'}, {.name = "Name", .type = 'C', .length = 12}, {.name = "Note", .type = 'M'}});
     t->CreateIndex({{.name = "ID", .expression = "Id", .forExpression = ""}});
     for (int i = 0; i < 40; ++i)
         t->Append({Value(int64_t{i}), Value("name" + std::to_string(i)), Value(Note(i))}, i % 3 == 0);

@@ -24,6 +24,7 @@ namespace {
 using namespace engine;
 namespace fs = std::filesystem;
 using dbf::LockRange;
+using std::chrono::milliseconds;
 using testing_support::ByteRange;
 using testing_support::ExpectError;
 using testing_support::FoxHeaderByte;
@@ -31,7 +32,6 @@ using testing_support::FoxRecordByte;
 using testing_support::FoxWorkstation;
 using testing_support::LockedForOthers;
 using testing_support::ReadFile;
-using std::chrono::milliseconds;
 
 // Patients: ten rows, PtNum 1 to 10, with a structural index when indexed.
 fs::path MakePatients(const testing_support::TempDir& dir, bool indexed = true) {
@@ -85,8 +85,11 @@ TEST(FoxProLocks, AWorkstationsRecordLockMakesChangesWaitThenFailNamingTheRecord
     {
         FoxWorkstation station(file, {FoxRecordByte(7)});
         ASSERT_TRUE(station.Took());
-        ExpectError([&] { t->Overwrite(6, {Value(int64_t{70}), Value("changed")}); }, err::kRecordInUse,
-                    "Patients.dbf': record 7 is in use");
+        ExpectError(
+            [&] {
+                t->Overwrite(6, {Value(int64_t{70}), Value("changed")});
+            },
+            err::kRecordInUse, "Patients.dbf': record 7 is in use");
         ExpectError([&] { t->SetDeleted(6, true); }, err::kRecordInUse, "record 7");
         // A batch names the locked record and writes none of the others.
         std::vector<sql::RecordChange> batch;
@@ -115,13 +118,20 @@ TEST(FoxProLocks, AHeldHeaderOrIndexByteMakesAnAppendFailWithNothingWritten) {
     {
         FoxWorkstation station(file, {FoxHeaderByte()});
         ASSERT_TRUE(station.Took());
-        ExpectError([&] { t->Append({Value(int64_t{11}), Value("late")}); }, err::kRecordInUse,
-                    "Patients.dbf': its header (record 0) is in use");
+        ExpectError(
+            [&] {
+                t->Append({Value(int64_t{11}), Value("late")});
+            },
+            err::kRecordInUse, "Patients.dbf': its header (record 0) is in use");
     }
     {
         FoxWorkstation station(dir / "Patients.cdx", {FoxHeaderByte()});
         ASSERT_TRUE(station.Took());
-        ExpectError([&] { t->Append({Value(int64_t{11}), Value("late")}); }, err::kFileInUse, "Patients.cdx' is in use");
+        ExpectError(
+            [&] {
+                t->Append({Value(int64_t{11}), Value("late")});
+            },
+            err::kFileInUse, "Patients.cdx' is in use");
     }
     t->Flush();
     EXPECT_EQ(Files(dir.Path()), before);

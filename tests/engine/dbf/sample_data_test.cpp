@@ -15,7 +15,8 @@ namespace fs = std::filesystem;
 
 std::string Decode(const std::string& stored) {
     std::string plain;
-    for (size_t i = 0; i < stored.size(); i += 2) plain.push_back(static_cast<char>(std::stoi(stored.substr(i, 2)) + 30));
+    for (size_t i = 0; i < stored.size(); i += 2)
+        plain.push_back(static_cast<char>(std::stoi(stored.substr(i, 2)) + 30));
     return plain;
 }
 

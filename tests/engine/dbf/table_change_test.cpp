@@ -40,10 +40,16 @@ TEST(TableChange, KeysMayMoveBetweenRecordsOfOneChangeButNeverDouble) {
     EXPECT_EQ(t->ReadValue(0, 0), Value(Key(1) + "      "));
     EXPECT_EQ(t->ReadValue(1, 0), Value(Key(0) + "      "));
     const std::string before = ReadFile(path);
-    testing_support::ExpectError([&] { t->Change({Set(0, Key(7)), Set(2, Key(7))}); }, engine::err::kUniqueViolated,
-                                 "CODE");
-    testing_support::ExpectError([&] { t->Change({Set(0, Key(9)), Set(1, Key(2))}); }, engine::err::kUniqueViolated,
-                                 "CODE");
+    testing_support::ExpectError(
+        [&] {
+            t->Change({Set(0, Key(7)), Set(2, Key(7))});
+        },
+        engine::err::kUniqueViolated, "CODE");
+    testing_support::ExpectError(
+        [&] {
+            t->Change({Set(0, Key(9)), Set(1, Key(2))});
+        },
+        engine::err::kUniqueViolated, "CODE");
     EXPECT_EQ(ReadFile(path), before);
     for (size_t tag = 0; tag < 2; ++tag) EXPECT_EQ(t->IndexEntries(tag), t->ExpectedIndexEntries(tag));
 }
@@ -65,7 +71,8 @@ TEST(TableChange, AWriteFailingPartWayPutsBackTheRecordsAlreadyWritten) {
         try {
             auto t = engine::Table::Open(path, engine::OpenMode::Exclusive);
             std::vector<engine::sql::RecordChange> changes;
-            for (uint32_t r = 0; r < 400; ++r) changes.push_back(Set(r, "new" + std::to_string(r) + std::string(30, '+')));
+            for (uint32_t r = 0; r < 400; ++r)
+                changes.push_back(Set(r, "new" + std::to_string(r) + std::string(30, '+')));
             t->Change(changes);
         } catch (const engine::Error&) {
             status = ReadFile(path) == before ? 0 : 3;

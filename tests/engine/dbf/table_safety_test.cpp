@@ -24,9 +24,9 @@ using testing_support::ReadFile;
 using testing_support::WriteFile;
 
 void MakeTable(const fs::path& file, int rows, int deletedEvery = 3) {
-    auto t = Table::Create(file, {{.name = "PtNum", .type = 'I'},
-                                  {.name = "Name", .type = 'C', .length = 10},
-                                  {.name = "Note", .type = 'M'}});
+    auto t = Table::Create(
+        file,
+        {{.name = "PtNum", .type = 'I'}, {.name = "Name", .type = 'C', .length = 10}, {.name = "Note", .type = 'M'}});
     for (int i = 0; i < rows; ++i)
         t->Append({Value(int64_t{i}), Value("row" + std::to_string(i)), Value(std::string(40 + i % 90, 'a' + i % 26))},
                   i % deletedEvery == 1);

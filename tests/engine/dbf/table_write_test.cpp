@@ -43,10 +43,21 @@ std::vector<FieldSpec> AllTypes() {
 
 TEST(TableWrite, EveryTypeRoundTripsWithNullsBlanksAndCounters) {
     testing_support::TempDir dir;
-    const std::vector<Value> full = {Value(), Value("Zoë Müller"), Value("Renée"), Value(Bytes{0, 1, 2, 0xFF}),
-                                     Value(int64_t{-42}), Value(1234.5), Value(0.125), Value(true), Value(Ymd(1961, 2, 28)),
-                                     Value(At(2024, 12, 31, 23, 59, 59)), Value(Currency{123456789}), Value(-2.5),
-                                     Value("A note\r\nwith two lines ½"), Value(Bytes{7, 8, 9}), Value(Bytes{1, 2})};
+    const std::vector<Value> full = {Value(),
+                                     Value("Zoë Müller"),
+                                     Value("Renée"),
+                                     Value(Bytes{0, 1, 2, 0xFF}),
+                                     Value(int64_t{-42}),
+                                     Value(1234.5),
+                                     Value(0.125),
+                                     Value(true),
+                                     Value(Ymd(1961, 2, 28)),
+                                     Value(At(2024, 12, 31, 23, 59, 59)),
+                                     Value(Currency{123456789}),
+                                     Value(-2.5),
+                                     Value("A note\r\nwith two lines ½"),
+                                     Value(Bytes{7, 8, 9}),
+                                     Value(Bytes{1, 2})};
     {
         auto t = Table::Create(dir / "All.dbf", AllTypes());
         EXPECT_EQ(t->Version(), 0x32);
@@ -111,20 +122,26 @@ TEST(TableWrite, OverwriteKeepsUnchangedMemosAndRejectsOverflow) {
 }
 
 std::vector<FieldSpec> PlainTypes() {
-    return {{.name = "PtNum", .type = 'I'},           {.name = "LastNam", .type = 'C', .length = 20},
-            {.name = "Balance", .type = 'N', .length = 10, .decimals = 2}, {.name = "Score", .type = 'F', .length = 8, .decimals = 3},
-            {.name = "Active", .type = 'L'},          {.name = "Birthday", .type = 'D'},
-            {.name = "Seen", .type = 'T'},            {.name = "Fee", .type = 'Y'},
-            {.name = "Weight", .type = 'B', .decimals = 2}, {.name = "Notes", .type = 'M'}};
+    return {{.name = "PtNum", .type = 'I'},
+            {.name = "LastNam", .type = 'C', .length = 20},
+            {.name = "Balance", .type = 'N', .length = 10, .decimals = 2},
+            {.name = "Score", .type = 'F', .length = 8, .decimals = 3},
+            {.name = "Active", .type = 'L'},
+            {.name = "Birthday", .type = 'D'},
+            {.name = "Seen", .type = 'T'},
+            {.name = "Fee", .type = 'Y'},
+            {.name = "Weight", .type = 'B', .decimals = 2},
+            {.name = "Notes", .type = 'M'}};
 }
 
 void FillPlain(Table& t, int rows) {
     for (int i = 0; i < rows; ++i) {
-        t.Append({Value(int64_t{i + 1}), Value(i % 3 ? "Ñúñez" : "O'Brien"), Value(i * 10.25), Value(i / 8.0),
-                  Value(i % 2 == 0), Value(i % 5 ? Ymd(1950 + i, 1 + i % 12, 1 + i % 28) : Date{}),
-                  Value(At(2020, 1 + i % 12, 1 + i % 28, i % 24, i % 60, 0)), Value(Currency{i * 12345}),
-                  Value(i * 1.5), Value(i % 4 ? std::string(static_cast<size_t>(i * 37 % 300), 'x') + "é" : std::string())},
-                 i % 7 == 3);
+        t.Append(
+            {Value(int64_t{i + 1}), Value(i % 3 ? "Ñúñez" : "O'Brien"), Value(i * 10.25), Value(i / 8.0),
+             Value(i % 2 == 0), Value(i % 5 ? Ymd(1950 + i, 1 + i % 12, 1 + i % 28) : Date{}),
+             Value(At(2020, 1 + i % 12, 1 + i % 28, i % 24, i % 60, 0)), Value(Currency{i * 12345}), Value(i * 1.5),
+             Value(i % 4 ? std::string(static_cast<size_t>(i * 37 % 300), 'x') + "é" : std::string())},
+            i % 7 == 3);
     }
 }
 
@@ -197,9 +214,11 @@ TEST(TableWrite, CopyingRowsBetweenTablesOfOneCodePageIsByteExact) {
                    Value(cp.Decode(all.substr(56, 199))), Value(cp.Decode(all))});
         b->Append(a->ReadRecord(0).values);
         const auto recA = b->ReadRecord(0);
-        for (size_t i = 0; i < 4; ++i) EXPECT_EQ(cp.Encode(recA.values[i].As<std::string>()),
-                                                 i == 0 ? all.substr(0, 128) : i == 1 ? all.substr(128)
-                                                 : i == 2 ? all.substr(56, 199) : all);
+        for (size_t i = 0; i < 4; ++i)
+            EXPECT_EQ(cp.Encode(recA.values[i].As<std::string>()), i == 0   ? all.substr(0, 128)
+                                                                   : i == 1 ? all.substr(128)
+                                                                   : i == 2 ? all.substr(56, 199)
+                                                                            : all);
         a->Close();
         b->Close();
         const std::string fa = testing_support::ReadFile(dir / ("a" + std::to_string(mark) + ".dbf"));
@@ -245,7 +264,8 @@ TEST(TableWrite, ContainerGetsTablesWithBackLinksAndPacks) {
         auto t = dbc->CreateTable("Case", "CASE.DBF", {{.name = "PtNum", .type = 'I'}, {.name = "Memo", .type = 'M'}});
         EXPECT_EQ(t->ContainerLink(), "corvane.dbc");
         t->Append({Value(int64_t{7}), Value("kept")});
-        dbc->CreateTable("Ref", "Ref.dbf", {{.name = "RefNum", .type = 'I'}, {.name = "Ref_Last", .type = 'C', .length = 20}});
+        dbc->CreateTable("Ref", "Ref.dbf",
+                         {{.name = "RefNum", .type = 'I'}, {.name = "Ref_Last", .type = 'C', .length = 20}});
     }
     auto dbc = Container::Open(dir / "corvane.dbc", OpenMode::Exclusive);
     const auto tables = dbc->Tables();

@@ -112,7 +112,8 @@ TEST_F(VfpFiles, AutoincrementCodePageAndMemoBlockSizeOne) {
     const auto rec = cyrillic->ReadRecord(0);
     bool cyr = false;
     for (const auto& v : rec.values)
-        if (auto* s = v.If<std::string>()) cyr = cyr || s->find("\xD0") != std::string::npos || s->find("\xD1") != std::string::npos;
+        if (auto* s = v.If<std::string>())
+            cyr = cyr || s->find("\xD0") != std::string::npos || s->find("\xD1") != std::string::npos;
     EXPECT_TRUE(cyr);
 
     auto bs1 = engine::Table::Open(Vfp("dbffile-vfp9/vfp9_memo_bs1.dbf"));

@@ -141,12 +141,14 @@ TEST(SqlExpressions, ConversionFunctions) {
 
 TEST(SqlExpressions, ResultTypesFollowTheExpression) {
     OneRow t;
-    const auto r = *engine::sql::Execute(
-        "SELECT Name + 'xy', Num * 2, Day + 1, Stamp, Money * 2, Count = 1, STR(Num, 7, 2), LEFT(Name, 2), "
-        "PADL(Name, 9), IIF(Flag, Name, 'q') FROM T",
-        t.session).rows;
+    const auto r =
+        *engine::sql::Execute(
+             "SELECT Name + 'xy', Num * 2, Day + 1, Stamp, Money * 2, Count = 1, STR(Num, 7, 2), LEFT(Name, 2), "
+             "PADL(Name, 9), IIF(Flag, Name, 'q') FROM T",
+             t.session)
+             .rows;
     const std::vector<std::pair<char, int>> expected = {{'C', 8}, {'N', 9}, {'D', 8}, {'T', 8}, {'Y', 8},
-                                                        {'L', 1}, {'C', 7},  {'C', 2}, {'C', 9}, {'C', 6}};
+                                                        {'L', 1}, {'C', 7}, {'C', 2}, {'C', 9}, {'C', 6}};
     ASSERT_EQ(r.fields.size(), expected.size());
     for (size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(r.fields[i].type, expected[i].first) << i;
@@ -157,8 +159,8 @@ TEST(SqlExpressions, ResultTypesFollowTheExpression) {
 
 TEST(SqlExpressions, WidthsBeyondTheLongestStringAreRefusedAndHugeDecimalsStayQuick) {
     OneRow t;
-    for (const char* expr : {"PADL(Name, 2000000000)", "PADR(Name, 16777185, '*')", "PADC('x', 1e12)",
-                             "STR(Num, 1000000000)"}) {
+    for (const char* expr :
+         {"PADL(Name, 2000000000)", "PADR(Name, 16777185, '*')", "PADC('x', 1e12)", "STR(Num, 1000000000)"}) {
         try {
             t.Eval(expr);
             ADD_FAILURE() << expr;

@@ -28,8 +28,9 @@ TEST(SqlLookup, KeyEqualityReadsOnlyTheCandidatesFromTheIndex) {
 
     // Key on the right, inside a conjunction, with further conditions checked on the candidates.
     t.reads = 0;
-    EXPECT_EQ(db.Rows("SELECT * FROM Appointment WHERE When > {^2023-01-01} AND 7 = PId AND DELETED() = .F.")
-                  .rows.size(), 2u);
+    EXPECT_EQ(
+        db.Rows("SELECT * FROM Appointment WHERE When > {^2023-01-01} AND 7 = PId AND DELETED() = .F.").rows.size(),
+        2u);
     EXPECT_EQ(t.lookups, 2);
     EXPECT_EQ(t.reads, 2);
 

@@ -60,12 +60,12 @@ struct PracticeTables {
                                                      {"BIRTHDAY", 'D', 8, 0, true}});
         Add(ident, {5, "Smith               ", "John           ", "A", "Mr  ", "5551234567", "5559876543", "123456789",
                     Ymd(1960, 4, 2)});
-        Add(ident, {7, "Adams               ", "Mary           ", " ", "Mrs ", "5550001111", Value(), "987654321",
-                    Value()});
+        Add(ident,
+            {7, "Adams               ", "Mary           ", " ", "Mrs ", "5550001111", Value(), "987654321", Value()});
         Add(ident, {9, "Jones               ", "Ann            ", "B", "Ms  ", "5552223333", "5554445555", "111223333",
                     Ymd(1975, 12, 31)});
-        Add(ident, {5, "Smith               ", "Old John       ", "A", "Mr  ", "5551234567", Value(), "123456789",
-                    Value()},
+        Add(ident,
+            {5, "Smith               ", "Old John       ", "A", "Mr  ", "5551234567", Value(), "123456789", Value()},
             true);
 
         auto& appointment = provider.AddTable("Appointment", {{"PID", 'I', 4, 0, false}, {"WHEN", 'T', 8, 0, false}});

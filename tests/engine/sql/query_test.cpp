@@ -23,8 +23,10 @@ struct Tables {
     engine::sql::MemoryTableData* post;
 
     Tables() {
-        pat = &provider.AddTable("Pat", {{"ID", 'I', 4, 0, false}, {"NAME", 'C', 10, 0, false}, {"CITY", 'C', 8, 0, true}});
-        post = &provider.AddTable("Post", {{"ID", 'I', 4, 0, false}, {"AMOUNT", 'N', 10, 2, true}, {"CODE", 'C', 5, 0, false}});
+        pat = &provider.AddTable("Pat",
+                                 {{"ID", 'I', 4, 0, false}, {"NAME", 'C', 10, 0, false}, {"CITY", 'C', 8, 0, true}});
+        post = &provider.AddTable("Post",
+                                  {{"ID", 'I', 4, 0, false}, {"AMOUNT", 'N', 10, 2, true}, {"CODE", 'C', 5, 0, false}});
         Add(*pat, {1, "Adams", "Bern"});
         Add(*pat, {2, "Brown", Value()});
         Add(*pat, {3, "Clark", "Bern    "});
@@ -40,7 +42,8 @@ struct Tables {
 
 TEST(SqlQuery, AggregatesSkipNullsAndNoRowsGiveOneRow) {
     Tables t;
-    auto r = t.Rows("SELECT COUNT(*), COUNT(Amount), SUM(Amount), MIN(Amount), MAX(Amount), COUNT(DISTINCT Amount) FROM Post");
+    auto r = t.Rows(
+        "SELECT COUNT(*), COUNT(Amount), SUM(Amount), MIN(Amount), MAX(Amount), COUNT(DISTINCT Amount) FROM Post");
     ASSERT_EQ(r.size(), 1u);
     EXPECT_EQ(r[0][0], Value(int64_t{5}));
     EXPECT_EQ(r[0][1], Value(int64_t{4}));
@@ -58,7 +61,8 @@ TEST(SqlQuery, AggregatesSkipNullsAndNoRowsGiveOneRow) {
 
 TEST(SqlQuery, GroupsComeInKeyOrderWithHavingAndNamedColumns) {
     Tables t;
-    const auto out = Execute("SELECT Code, COUNT(*) AS n, SUM(Amount) FROM Post GROUP BY Code HAVING COUNT(*) > 1", t.session);
+    const auto out =
+        Execute("SELECT Code, COUNT(*) AS n, SUM(Amount) FROM Post GROUP BY Code HAVING COUNT(*) > 1", t.session);
     ASSERT_EQ(out.rows->rows.size(), 1u);  // "A" and "A  " are one group
     EXPECT_EQ(out.rows->rows[0][1], Value(int64_t{3}));
     EXPECT_EQ(out.rows->fields[1].name, "n");
@@ -76,14 +80,16 @@ TEST(SqlQuery, DistinctTopWithTiesAndPercent) {
     EXPECT_EQ(t.Rows("SELECT TOP 2 Id FROM Post ORDER BY Amount DESC").size(), 3u);  // 10.5, then 4.25 twice
     EXPECT_EQ(t.Rows("SELECT TOP 1 Id FROM Post ORDER BY Id DESC")[0][0], Value(int64_t{9}));
     EXPECT_EQ(t.Rows("SELECT TOP 40 PERCENT Id FROM Post ORDER BY Id DESC").size(), 2u);
-    testing_support::ExpectError([&] { Execute("SELECT TOP 2 Id FROM Post", t.session); }, engine::err::kSyntax, "TOP without ORDER BY");
+    testing_support::ExpectError([&] { Execute("SELECT TOP 2 Id FROM Post", t.session); }, engine::err::kSyntax,
+                                 "TOP without ORDER BY");
 }
 
 TEST(SqlQuery, JoinsMatchKeysWithoutTrailingBlanksAndKeepUnmatchedRows) {
     Tables t;
     auto r = t.Rows("SELECT a.Id, b.Id FROM Pat a JOIN Pat b ON a.City = b.City ORDER BY 1, 2");
     ASSERT_EQ(r.size(), 4u);  // Bern pairs 1-1, 1-3, 3-1, 3-3; the null city matches nothing
-    r = t.Rows("SELECT p.Id, s.Amount FROM Pat p LEFT JOIN Post s ON s.Id = p.Id WHERE p.Id = 2 OR p.Id = 3 ORDER BY 1");
+    r = t.Rows(
+        "SELECT p.Id, s.Amount FROM Pat p LEFT JOIN Post s ON s.Id = p.Id WHERE p.Id = 2 OR p.Id = 3 ORDER BY 1");
     ASSERT_EQ(r.size(), 2u);
     r = t.Rows("SELECT p.Name, s.Id FROM Pat p RIGHT JOIN Post s ON s.Id = p.Id WHERE s.Id = 9");
     ASSERT_EQ(r.size(), 1u);
@@ -93,7 +99,8 @@ TEST(SqlQuery, JoinsMatchKeysWithoutTrailingBlanksAndKeepUnmatchedRows) {
     const auto names = Execute("SELECT a.Id, b.Id FROM Pat a, Pat b WHERE a.Id = b.Id", t.session).rows->fields;
     EXPECT_EQ(names[0].name, "id_a");
     EXPECT_EQ(names[1].name, "id_b");
-    testing_support::ExpectError([&] { Execute("SELECT Id FROM Pat a, Post b", t.session); }, engine::err::kUnknownField, "ambiguous");
+    testing_support::ExpectError([&] { Execute("SELECT Id FROM Pat a, Post b", t.session); },
+                                 engine::err::kUnknownField, "ambiguous");
 }
 
 TEST(SqlQuery, SubqueriesUnionsAndInsertSelect) {
@@ -104,11 +111,13 @@ TEST(SqlQuery, SubqueriesUnionsAndInsertSelect) {
     EXPECT_EQ(t.Rows("SELECT Id FROM Pat UNION ALL SELECT Id FROM Post").size(), 8u);
     EXPECT_EQ(Execute("DELETE FROM Post WHERE Id NOT IN (SELECT Id FROM Pat)", t.session).recordsAffected, 1);
     EXPECT_TRUE(t.post->records.back().deleted);
-    EXPECT_EQ(Execute("INSERT INTO Pat (Id, Name) SELECT Id + 10, Code FROM Post WHERE Amount > 4", t.session).recordsAffected, 3);
+    EXPECT_EQ(Execute("INSERT INTO Pat (Id, Name) SELECT Id + 10, Code FROM Post WHERE Amount > 4", t.session)
+                  .recordsAffected,
+              3);
     EXPECT_EQ(t.pat->records.size(), 7u);
     EXPECT_EQ(t.pat->records.back().values[0], Value(int64_t{13}));
-    testing_support::ExpectError([&] { Execute("INSERT INTO Pat (Id) SELECT Id, Code FROM Post", t.session); }, engine::err::kSyntax,
-                        "2 columns for 1 fields");
+    testing_support::ExpectError([&] { Execute("INSERT INTO Pat (Id) SELECT Id, Code FROM Post", t.session); },
+                                 engine::err::kSyntax, "2 columns for 1 fields");
 }
 
 TEST(SqlQuery, CountByKeyReadsOnlyTheIndexedCandidates) {
@@ -136,7 +145,8 @@ TEST(SqlQuery, AJoinOfFewRowsReadsTheOtherTableThroughItsIndex) {
 TEST(SqlQuery, FunctionsAtTheirEdges) {
     Tables t;
     const auto r = t.Rows(
-        "SELECT GOMONTH({^2024-01-31}, 1), GOMONTH({^2024-03-31}, -13), CTOD('02/30/2024'), TRANSFORM(-1234.5, '99,999.99'), "
+        "SELECT GOMONTH({^2024-01-31}, 1), GOMONTH({^2024-03-31}, -13), CTOD('02/30/2024'), TRANSFORM(-1234.5, "
+        "'99,999.99'), "
         "TRANSFORM(0, '@Z 999'), TRANSFORM(12, '@L 9999'), INLIST(NULL, 1, 2), MAX(3, NULL), RAT('x', 'abc'), "
         "STRTRAN('aaaa', 'a', 'b', 2, 2), PROPER('o''neil mc-donald'), DOW({^2024-03-17}, 2) FROM Pat WHERE Id = 1");
     ASSERT_EQ(r.size(), 1u);
@@ -157,16 +167,17 @@ TEST(SqlQuery, FunctionsAtTheirEdges) {
 TEST(SqlQuery, RefusedConstructsSayTheyAreNotSupported) {
     Tables t;
     testing_support::ExpectError([&] { Execute("SELECT * FROM Pat INTO CURSOR x", t.session); }, engine::err::kSyntax,
-                        "SELECT ... INTO is not supported");
+                                 "SELECT ... INTO is not supported");
     testing_support::ExpectError(
         [&] { Execute("SELECT * FROM Pat a JOIN Post b JOIN Pat c ON a.Id = c.Id ON a.Id = b.Id", t.session); },
         engine::err::kSyntax, "nested JOIN");
-    testing_support::ExpectError([&] { Execute("SELECT Id FROM Pat WHERE COUNT(*) > 1", t.session); }, engine::err::kSyntax,
-                        "COUNT() is not allowed here");
+    testing_support::ExpectError([&] { Execute("SELECT Id FROM Pat WHERE COUNT(*) > 1", t.session); },
+                                 engine::err::kSyntax, "COUNT() is not allowed here");
     testing_support::ExpectError([&] { Execute("ALTER TABLE Pat ADD COLUMN x I", t.session); }, engine::err::kSyntax,
-                        "ALTER command is not supported");
-    testing_support::ExpectError([&] { Execute("SELECT Id FROM Pat WHERE Id IN (SELECT Id, Code FROM Post)", t.session); },
-                        engine::err::kSyntax, "one column");
+                                 "ALTER command is not supported");
+    testing_support::ExpectError(
+        [&] { Execute("SELECT Id FROM Pat WHERE Id IN (SELECT Id, Code FROM Post)", t.session); }, engine::err::kSyntax,
+        "one column");
 }
 
 }  // namespace

@@ -13,7 +13,9 @@ std::vector<Value> Column(const ResultSet& r, size_t column) {
     return out;
 }
 
-std::vector<Value> Ints(std::initializer_list<int64_t> values) { return std::vector<Value>(values.begin(), values.end()); }
+std::vector<Value> Ints(std::initializer_list<int64_t> values) {
+    return std::vector<Value>(values.begin(), values.end());
+}
 
 }  // namespace
 
@@ -37,8 +39,7 @@ TEST(SqlStatements, SetDeletedOffInTheSameTextShowsMarkedRowsAndStaysForTheConne
     EXPECT_EQ(r.sourceRecords, (std::vector<engine::sql::RecordNumber>{0, 3}));
     EXPECT_FALSE(db.session.Options().deleted);
     EXPECT_EQ(db.Rows("SELECT PtNum, DELETED() AS gone FROM IdentFil WHERE PtNum = 5").rows.size(), 2u);
-    EXPECT_EQ(Column(db.Rows("SELECT DELETED() FROM IdentFil WHERE PtNum = 5"), 0),
-              (std::vector<Value>{false, true}));
+    EXPECT_EQ(Column(db.Rows("SELECT DELETED() FROM IdentFil WHERE PtNum = 5"), 0), (std::vector<Value>{false, true}));
 
     PracticeTables other;  // another connection keeps the default
     EXPECT_TRUE(other.session.Options().deleted);
@@ -183,8 +184,8 @@ TEST(SqlStatements, InsertWithAndWithoutFieldList) {
     db.Run("INSERT INTO IdentFil (PtNum, LastNam) VALUES (12, 'New')");
     const auto& added = db.Table("IdentFil").records.back().values;
     EXPECT_EQ(added[1], Value("New"));
-    EXPECT_EQ(added[2], Value(""));       // not nullable: blank
-    EXPECT_EQ(added[6], Value());         // nullable: null
+    EXPECT_EQ(added[2], Value(""));  // not nullable: blank
+    EXPECT_EQ(added[6], Value());    // nullable: null
     EXPECT_EQ(added[8], Value());
 
     db.Run("INSERT INTO Case VALUES (12, 10.5)");
