@@ -4,7 +4,10 @@
 #include <array>
 #include <cctype>
 #include <filesystem>
+#include <memory>
+#include <string>
 #include <system_error>
+#include <vector>
 
 #include "archive/archive_paths.h"
 #include "common/files.h"
@@ -82,35 +85,41 @@ bool IsPatientTable(Recordset& table, const std::string& name) {
     return AdoTools::GetField(table, "PtNum") != nullptr || engine::AsciiLower(name) == "appointment";
 }
 
-// Marks every row of the archive's patient tables deleted. The table list comes from
-// connection, the deletions act on the archive through the automation server. Every
-// recordset and the server itself are released before returning, so nothing of ours keeps
-// an archive table open when the folder is packed.
-void MarkPatientRowsDeleted(Connection& connection, const std::string& archiveFolder, StatusServices& status) {
+// The patient tables among the tables connection lists, in its order. Every recordset is
+// closed before returning.
+std::vector<std::string> PatientTablesOf(Connection& connection) {
     std::unique_ptr<Recordset> tables = connection.OpenSchema(engine::api::kAdSchemaTables, {"", "", "", "TABLE"});
+    std::vector<std::string> patientTables;
     Recordset work;
-    engine::api::FoxApplication fox;
-    fox.DoCmd("ChDir \"" + archiveFolder + "\"");
-    fox.DoCmd("OPEN DATA CORVANE");
-
     if (!tables->Eof()) tables->MoveFirst();
     for (; !tables->Eof(); tables->MoveNext()) {
         const std::string name = AdoTools::VariantText(tables->Fields().Item("Table_Name").Value());
         if (work.State() != 0) work.Close();
         work.Open(name, connection, engine::api::kAdOpenStatic, engine::api::kAdLockOptimistic,
                   engine::api::kAdCmdTable);
-        if (IsPatientTable(work, name)) {
-            status.ShowStatus("Emptying Table.", "Removing pre-existing patient data from:  " + name, true);
-            product::WriteLog(kModule, "EmptyPatientTables", "Deleting patient information from table:  " + name);
-            fox.DoCmd("USE " + name);
-            fox.DoCmd("DELETE ALL");
-        }
+        if (IsPatientTable(work, name)) patientTables.push_back(name);
     }
-
-    status.HideStatus();
-    fox.DoCmd("CLOSE ALL");
     if (work.State() != 0) work.Close();
     if (tables->State() != 0) tables->Close();
+    return patientTables;
+}
+
+// Marks every row of the named archive tables deleted through the automation server, which
+// is released before returning, so nothing of ours keeps an archive table open when the
+// folder is packed.
+void MarkPatientRowsDeleted(const std::vector<std::string>& patientTables, const std::string& archiveFolder,
+                            StatusServices& status) {
+    engine::api::FoxApplication fox;
+    fox.DoCmd("ChDir \"" + archiveFolder + "\"");
+    fox.DoCmd("OPEN DATA CORVANE");
+    for (const std::string& name : patientTables) {
+        status.ShowStatus("Emptying Table.", "Removing pre-existing patient data from:  " + name, true);
+        product::WriteLog(kModule, "EmptyPatientTables", "Deleting patient information from table:  " + name);
+        fox.DoCmd("USE " + name);
+        fox.DoCmd("DELETE ALL");
+    }
+    status.HideStatus();
+    fox.DoCmd("CLOSE ALL");
 }
 
 }  // namespace
@@ -125,10 +134,24 @@ bool EmptyPatientTables(const std::string& databasePath, const std::string& appP
                         std::unique_ptr<Connection>& connection) {
     try {
         product::WriteLog(kModule, "EmptyPatientTables");
-        if (!connection) connection = AdoTools::Connect_DBC(common::AddBackslash(appPath) + "BlankDbc", "corvane.dbc");
-
         const std::string archiveFolder = archive::ArchiveFolderOfDatabase(databasePath);
-        MarkPatientRowsDeleted(*connection, archiveFolder, status);
+
+        // The blank template lists the tables. Without it the archive would stay a full copy
+        // of the practice, every later run would find each patient already archived, and the
+        // archive would hold every live patient; so the archive's own container, a copy of the
+        // practice's, lists them instead, through a connection closed before any deletion.
+        std::vector<std::string> patientTables;
+        if (!connection) {
+            try {
+                connection = AdoTools::Connect_DBC(common::AddBackslash(appPath) + "BlankDbc", "corvane.dbc");
+            } catch (const engine::Error&) {
+                std::unique_ptr<Connection> ownContainer = AdoTools::Connect_DBC(archiveFolder, "Corvane.dbc");
+                patientTables = PatientTablesOf(*ownContainer);
+                ownContainer->Close();
+            }
+        }
+        if (connection) patientTables = PatientTablesOf(*connection);
+        MarkPatientRowsDeleted(patientTables, archiveFolder, status);
 
         status.ShowStatus("Packing Database", "Packing Database:  " + archiveFolder, true);
         const std::string failed = PackFolder(archiveFolder);

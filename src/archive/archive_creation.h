@@ -26,7 +26,8 @@ void CreateArchiveDatabase(const std::string& databasePath, const std::string& a
 // Marks every row of the archive's patient tables deleted (a table is a patient table when it
 // has a PtNum field or is named Appointment) and packs the archive folder. The table list
 // comes from connection; when it is null, the blank template appPath/BlankDbc/corvane.dbc is
-// connected and stored there. Tables that cannot be packed are listed in a message box.
+// connected and stored there, and when the template cannot be opened (its failure is
+// logged), the archive's own container lists them and connection stays null. Tables that cannot be packed are listed in a message box.
 // True when all patient tables were emptied and the pack ran; any error ends it at once,
 // is written to the log, and gives false (no message box).
 bool EmptyPatientTables(const std::string& databasePath, const std::string& appPath, StatusServices& status,

@@ -7,6 +7,7 @@
 #include <optional>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -236,6 +237,19 @@ TEST_F(ArchiveCreationTest, TablesHeldOpenElsewhereAreListedAfterEmptying) {
     EXPECT_EQ(messages[0].icon, ui::Icon::None);
     EXPECT_EQ(messages[0].buttons, ui::Buttons::Ok);
     EXPECT_EQ(m_status.events.back(), "hide");
+}
+
+TEST_F(ArchiveCreationTest, WithoutTheBlankTemplateTheArchiveListsItsOwnTablesAndIsStillEmptied) {
+    fs::remove_all(m_dir / "app" / "BlankDbc");
+
+    EXPECT_FALSE(Create()) << "no template connection to hand back";
+
+    ExpectEmptiedArchive();
+    EXPECT_TRUE(m_ui.Messages().empty());
+    const auto lines = m_log->Lines();
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+        return line.starts_with("AdoTools/Connect_DBC:  Error #: ");
+    })) << "the missing template is logged";
 }
 
 TEST_F(ArchiveCreationTest, AFailureEndsTheEmptyingWithALogLineAndNoBox) {
