@@ -322,11 +322,11 @@ struct Binder {
 
 // Calls fn(record number, record) for every record that is visible and meets the condition,
 // in record order. Uses the table's index for a "field = constant" part of the condition.
-// When orderTag names a tag and the condition gives no candidates, goes through the records
-// in the tag's order instead and sets *inTagOrder.
+// When orderTag names a tag and every record is read (no candidates), *tagOrder receives the
+// records in the tag's order (when the tag lists each once), for the caller to order by.
 template <class Fn>
 void ForEachMatch(TableAccess& table, const Node* where, const Settings& settings, Fn fn,
-                  const std::string& orderTag = {}, bool* inTagOrder = nullptr) {
+                  const std::string& orderTag = {}, std::optional<std::vector<RecordNumber>>* tagOrder = nullptr) {
     Record record;
     auto visit = [&](RecordNumber n) {
         table.Read(n, record);
@@ -341,13 +341,7 @@ void ForEachMatch(TableAccess& table, const Node* where, const Settings& setting
         }
         return;
     }
-    if (!orderTag.empty()) {
-        if (auto records = RecordsInOrder(table, orderTag)) {
-            *inTagOrder = true;
-            for (RecordNumber n : *records) visit(n);
-            return;
-        }
-    }
+    if (!orderTag.empty()) *tagOrder = RecordsInOrder(table, orderTag);
     for (RecordNumber n = 0; n < count; ++n) visit(n);
 }
 
@@ -363,7 +357,7 @@ struct Runner {
         result.sourceTable = b.table.ref.name;
         std::vector<RecordNumber> records;
         std::vector<std::vector<Value>> keys;  // sort keys computed from the source record
-        bool inTagOrder = false;
+        std::optional<std::vector<RecordNumber>> tagOrder;
         ForEachMatch(
             *table, b.where.get(), session.Options(),
             [&](RecordNumber n, const Record& record) {
@@ -379,17 +373,20 @@ struct Runner {
                 result.rows.push_back(std::move(values));
                 records.push_back(n);
             },
-            b.orderTag, &inTagOrder);
+            b.orderTag, &tagOrder);
         if (!b.order.empty()) {
-            // Rows read in a tag's order need no sort once the order checks out.
+            // The rows of a whole table take a tag's order instead of a sort once it checks out.
             std::optional<std::vector<size_t>> settled;
-            if (inTagOrder) {
-                if (b.order[0].descending) {
-                    std::reverse(result.rows.begin(), result.rows.end());
-                    std::reverse(keys.begin(), keys.end());
-                    std::reverse(records.begin(), records.end());
+            if (tagOrder) {
+                std::vector<uint32_t> row(table->RecordCount(), UINT32_MAX);
+                for (size_t i = 0; i < records.size(); ++i) row[records[i]] = static_cast<uint32_t>(i);
+                std::vector<size_t> order;
+                order.reserve(records.size());
+                for (RecordNumber n : *tagOrder) {
+                    if (n < row.size() && row[n] != UINT32_MAX) order.push_back(row[n]);
                 }
-                settled = SettleTagOrder(keys, records, b.order[0].descending);
+                if (b.order[0].descending) std::reverse(order.begin(), order.end());
+                settled = SettleTagOrder(keys, records, b.order[0].descending, std::move(order));
             }
             std::vector<size_t> index(result.rows.size());
             std::iota(index.begin(), index.end(), 0);

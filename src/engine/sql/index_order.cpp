@@ -1,7 +1,6 @@
 #include "engine/sql/index_order.h"
 
 #include <algorithm>
-#include <numeric>
 
 #include "engine/error.h"
 #include "engine/sql/lexer.h"
@@ -69,14 +68,13 @@ std::optional<std::vector<RecordNumber>> RecordsInOrder(TableAccess& table, cons
 }
 
 std::optional<std::vector<size_t>> SettleTagOrder(const std::vector<std::vector<Value>>& keys,
-                                                  const std::vector<RecordNumber>& records, bool descending) {
-    std::vector<size_t> order(keys.size());
-    std::iota(order.begin(), order.end(), 0);
+                                                  const std::vector<RecordNumber>& records, bool descending,
+                                                  std::vector<size_t> order) {
+    if (order.size() != keys.size()) return std::nullopt;
     size_t runStart = 0;
-    for (size_t i = 1; i <= keys.size(); ++i) {
-        int cmp = 0;
-        if (i < keys.size()) {
-            cmp = OrderCompare(keys[i - 1][0], keys[i][0]);
+    for (size_t i = 1; i <= order.size(); ++i) {
+        if (i < order.size()) {
+            int cmp = OrderCompare(keys[order[i - 1]][0], keys[order[i]][0]);
             if (descending) cmp = -cmp;
             if (cmp > 0) return std::nullopt;  // out of order: the tag does not sort as the values do
             if (cmp == 0) continue;
