@@ -2,8 +2,12 @@
 # Query times of foxsql over a generated practice database (default 100,000 patients, about
 # 1.1 million PostFile rows): a full scan of PostFile (a condition no row meets), the grouped
 # totals per patient (the goal: within 2x of that scan), COUNT(*) of one patient's rows
-# (answered from the index: flat in the table's size), and a join of IdentFil and PostFile,
-# whole and for one patient.
+# (answered from the index: flat in the table's size), a join of IdentFil and PostFile, whole
+# (looked up through PostFile's tag on PtNum) and for one patient, and PostFile in the order of
+# its PostDate and PtNum tags (put in the tag's order) beside the same orders by an expression
+# no tag has (sorted). Each line
+# gives foxsql's own run time and the process's CPU seconds and peak memory, as a loaded machine
+# stretches the run time.
 #   bench/engine/foxsql_queries.sh BUILD_DIR [DATA_FOLDER] [PATIENTS]
 # Makes the database into DATA_FOLDER (default /tmp/foxsql-queries-db) when it has no
 # Corvane.dbc yet.
@@ -17,7 +21,10 @@ fi
 foxsql="$build/tools/foxsql/foxsql"
 run() {
     printf '%-90s ' "$1"
-    printf '.timer on\n%s;\n' "$1" | "$foxsql" --csv --noheader "$data/Corvane.dbc" | grep 'Run time' | sed 's/Run time: //'
+    printf '.timer on\n%s;\n' "$1" |
+        /usr/bin/time -f 'cpu %U+%S s, %M KB' -o /tmp/foxsql-bench-time "$foxsql" --csv --noheader "$data/Corvane.dbc" |
+        grep 'Run time' | sed 's/Run time: //' | tr '\n' ' '
+    cat /tmp/foxsql-bench-time
 }
 run "SELECT COUNT(*) FROM PostFile"
 run "SELECT PtNum, Amount FROM PostFile WHERE Amount < -1000000"
@@ -25,3 +32,7 @@ run "SELECT PtNum, COUNT(*), SUM(Amount) FROM PostFile GROUP BY PtNum HAVING COU
 run "SELECT COUNT(*) FROM PostFile WHERE PtNum = 777"
 run "SELECT COUNT(*) FROM IdentFil i JOIN PostFile p ON p.PtNum = i.PtNum"
 run "SELECT COUNT(*) FROM IdentFil i JOIN PostFile p ON p.PtNum = i.PtNum WHERE i.PtNum = 777"
+run "SELECT PtNum, Amount FROM PostFile ORDER BY PostDate"
+run "SELECT PtNum, Amount FROM PostFile ORDER BY PostDate + 0"
+run "SELECT PtNum, Amount FROM PostFile ORDER BY PtNum"
+run "SELECT PtNum, Amount FROM PostFile ORDER BY PtNum + 0"

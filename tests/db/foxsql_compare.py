@@ -3,7 +3,9 @@
 compares its rows with what python3-dbfread reads from the same file, after decoding nulls and
 varchar lengths from _NullFlags (dbfread leaves that field raw). Tables dbfread cannot open are
 skipped. Usage: foxsql_compare.py FOXSQL VFPDIR. Exit 0 equal, 1 differences, 2 no dbfread."""
-import datetime, decimal, json, os, struct, subprocess, sys
+import datetime, decimal, os, sys
+
+from foxsql_reading import descriptors, foxsql_json
 
 try:
     import dbfread
@@ -12,21 +14,6 @@ except ImportError as e:
     sys.exit(2)
 
 foxsql, root = sys.argv[1:3]
-
-
-def descriptors(path):
-    """(name, type, length, flags) of each field, _NullFlags included, from the header."""
-    with open(path, 'rb') as f:
-        head = f.read(32)
-        header_length = struct.unpack('<H', head[8:10])[0]
-        rest = f.read(header_length - 32)
-    out = []
-    for i in range(0, len(rest) - 31, 32):
-        d = rest[i:i + 32]
-        if d[0] == 0x0D:
-            break
-        out.append((d[:11].split(b'\0')[0].decode('ascii', 'replace'), chr(d[11]), d[16], d[18]))
-    return out
 
 
 def bit(flags, k):
@@ -42,7 +29,7 @@ def reader_rows(path):
         flags = r.get('_NullFlags', b'')
         k = 0
         row = {}
-        for name, ftype, length, fflags in fields:
+        for name, ftype, length, _, fflags in fields:
             if name == '_NullFlags':
                 continue
             value = p[name]
@@ -95,11 +82,10 @@ for folder, _, files in sorted(os.walk(root)):
         except Exception as e:  # the reader cannot read it: nothing to compare with
             skipped.append('%s (%s)' % (name, type(e).__name__))
             continue
-        run = subprocess.run([foxsql, '--json', folder, 'SELECT * FROM "%s"' % name], capture_output=True)
-        if run.returncode != 0:
-            problems.append('%s: foxsql failed: %s' % (path, run.stderr.decode(errors='replace').strip()))
+        ours = foxsql_json(foxsql, folder, 'SELECT * FROM "%s"' % name)
+        if isinstance(ours, str):
+            problems.append('%s: foxsql failed: %s' % (path, ours))
             continue
-        ours = [json.loads(line) for line in run.stdout.decode('utf-8').splitlines()]
         compared += 1
         if len(ours) != len(theirs):
             problems.append('%s: %d rows, reader %d' % (path, len(ours), len(theirs)))

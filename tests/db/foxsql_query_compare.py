@@ -3,8 +3,10 @@ answer with the same computation done in Python over python3-dbfread's reading o
 aggregates, GROUP BY/HAVING, DISTINCT, TOP, each JOIN form, IN (SELECT), EXISTS, UNION and
 functions. Usage: foxsql_query_compare.py FOXSQL DATADIR. Prints one line per failure and
 "queries compared: N"; exits 1 when any differed."""
-import collections, datetime, json, os, subprocess, sys
+import collections, datetime, os, sys
 from dbfread import DBF
+
+from foxsql_reading import foxsql_json
 
 foxsql, data = sys.argv[1], sys.argv[2]
 
@@ -17,10 +19,7 @@ def table(name):
 
 
 def run(sql):
-    out = subprocess.run([foxsql, '--json', os.path.join(data, 'Corvane.dbc'), sql], capture_output=True)
-    if out.returncode != 0:
-        return 'error: ' + out.stderr.decode()
-    return [json.loads(line) for line in out.stdout.decode('utf-8').splitlines()]
+    return foxsql_json(foxsql, os.path.join(data, 'Corvane.dbc'), sql)
 
 
 def norm(v):

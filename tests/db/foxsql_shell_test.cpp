@@ -1,85 +1,32 @@
 // The foxsql shell as a program: query answers compared with python3-dbfread over the same
 // generated tables, statements spanning lines in a script, dot-commands as arguments and in
 // scripts, output modes, numbers with their field's decimals, --bail and exit statuses.
-#include <gtest/gtest.h>
-#include <sys/wait.h>
-
-#include <cstdio>
-#include <fstream>
 #include <string>
 
-#include "support/requirements.h"
-#include "support/temp_dir.h"
+#include "foxsql_fixture.h"
 
 namespace {
 
+using foxsql_test::Quote;
+using foxsql_test::Result;
 using testing_support::ReadFile;
-using testing_support::TempDir;
 
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-class Shell : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        s_dir = new TempDir;
-        const std::string command = std::string(MAKE_SAMPLE_DATA_PATH) + " --patients 40 --seed 7 " +
-                                    (s_dir->Path() / "data").string() + " >/dev/null";
-        ASSERT_EQ(std::system(command.c_str()), 0);
-    }
-    static void TearDownTestSuite() {
-        delete s_dir;
-        s_dir = nullptr;
-    }
-    static std::string Data() { return (s_dir->Path() / "data").string(); }
-    static std::string Dbc() { return Quote(Data() + "/Corvane.dbc"); }
-
-    // Runs foxsql with arguments, standard input from the text script.
-    Result Run(const std::string& arguments, const std::string& script = "") {
-        {
-            std::ofstream in(m_out / "in.txt", std::ios::binary);
-            in << script;
-        }
-        const std::string command = std::string(FOXSQL_PATH) + " " + arguments + " <" + (m_out / "in.txt").string() +
-                                    " >" + (m_out / "out.txt").string() + " 2>" + (m_out / "err.txt").string();
-        const int raw = std::system(command.c_str());
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(m_out / "out.txt"), ReadFile(m_out / "err.txt")};
-    }
-
-    static TempDir* s_dir;
-    TempDir m_out;
-};
-TempDir* Shell::s_dir = nullptr;
+class Shell : public foxsql_test::SampleDatabase<40, 7> {};
 
 TEST_F(Shell, AnswersEqualPythonOverAnIndependentReader) {
     ARCHIVE_REQUIRE(testing_support::MissingPythonModule("dbfread"));
-    const std::string command = "/usr/bin/python3 " + std::string(FOXSQL_QUERY_COMPARE_SCRIPT) + " " + FOXSQL_PATH +
-                                " " + Quote(Data()) + " >" + (m_out / "cmp.txt").string() + " 2>&1";
-    const int raw = std::system(command.c_str());
-    EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 0) << ReadFile(m_out / "cmp.txt");
-    EXPECT_NE(ReadFile(m_out / "cmp.txt").find("queries compared: 18"), std::string::npos)
-        << ReadFile(m_out / "cmp.txt");
+    const Result r = foxsql_test::RunCompareScript(m_out, FOXSQL_QUERY_COMPARE_SCRIPT, Data());
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("queries compared: 18"), std::string::npos) << r.out;
 }
 
 TEST_F(Shell, AggregatesOnRealFoxProFilesEqualPythonOverAnIndependentReader) {
     ARCHIVE_REQUIRE(testing_support::MissingVfpData());
     ARCHIVE_REQUIRE(testing_support::MissingPythonModule("dbfread"));
-    const std::string command = "/usr/bin/python3 " + std::string(FOXSQL_VFP_AGGREGATE_SCRIPT) + " " + FOXSQL_PATH +
-                                " " + Quote(testing_support::SharedVfpData().string()) + " >" +
-                                (m_out / "vfp.txt").string() + " 2>&1";
-    const int raw = std::system(command.c_str());
-    EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 0) << ReadFile(m_out / "vfp.txt");
-    EXPECT_NE(ReadFile(m_out / "vfp.txt").find("aggregates compared: "), std::string::npos)
-        << ReadFile(m_out / "vfp.txt");
+    const Result r =
+        foxsql_test::RunCompareScript(m_out, FOXSQL_VFP_AGGREGATE_SCRIPT, testing_support::SharedVfpData().string());
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("aggregates compared: "), std::string::npos) << r.out;
 }
 
 TEST_F(Shell, ScriptStatementsSpanLinesAndEachPrintsItsResult) {

@@ -5,7 +5,9 @@ python3-dbfread's reading: COUNT(*); SUM, MIN and MAX of each numeric field; GRO
 whole-number field with COUNT(*); COUNT(DISTINCT) of a character field. Fields that take
 nulls are left out (dbfread does not decode them). Usage: SCRIPT FOXSQL VFPDIR; prints
 "aggregates compared: N" and exits 1 when any differed, 2 without dbfread."""
-import collections, json, os, struct, subprocess, sys
+import collections, os, sys
+
+from foxsql_reading import descriptors, foxsql_json
 
 try:
     import dbfread
@@ -16,24 +18,9 @@ except ImportError as e:
 foxsql, root = sys.argv[1:3]
 
 
-def descriptors(path):
-    with open(path, 'rb') as f:
-        head = f.read(32)
-        rest = f.read(struct.unpack('<H', head[8:10])[0] - 32)
-    out = []
-    for i in range(0, len(rest) - 31, 32):
-        d = rest[i:i + 32]
-        if d[0] == 0x0D:
-            break
-        out.append((d[:11].split(b'\0')[0].decode('ascii', 'replace'), chr(d[11]), d[17], d[18]))
-    return out
-
-
 def ask(folder, sql):
-    run = subprocess.run([foxsql, '--json', folder, sql], capture_output=True)
-    if run.returncode != 0:
-        return 'error: ' + run.stderr.decode(errors='replace').strip()
-    return [list(json.loads(line).values()) for line in run.stdout.decode('utf-8').splitlines()]
+    rows = foxsql_json(foxsql, folder, sql)
+    return rows if isinstance(rows, str) else [list(r.values()) for r in rows]
 
 
 def close(a, b):
@@ -59,7 +46,7 @@ for folder, _, files in sorted(os.walk(root)):
         if got != [[len(rows)]]:
             problems.append('%s COUNT(*): ours %r, reader %d' % (path, got, len(rows)))
             continue
-        plain = [(n, t, d) for n, t, d, flags in fields if not flags & 0x02 and n != '_NullFlags']
+        plain = [(n, t, d) for n, t, _, d, flags in fields if not flags & 0x02 and n != '_NullFlags']
         for n, t, d in plain:
             values = [r[n] for r in rows if r[n] is not None]
             if t not in 'NFIYB' or len(values) != len(rows) or not values:

@@ -244,6 +244,35 @@ std::optional<std::vector<sql::RecordNumber>> DbfTableAccess::LookupEqual(size_t
     return key_index::Lookup(table, field, key);
 }
 
+std::vector<std::string> DbfTableAccess::OrderTags() {
+    std::vector<std::string> out;
+    try {
+        for (const cdx::TagSpec& tag : m_kept->table->IndexTags()) {
+            if (tag.forExpression.empty() && !tag.descending) out.push_back(tag.expression);
+        }
+    } catch (const Error&) {
+        return {};  // an index that cannot be read orders nothing; the query sorts
+    }
+    return out;
+}
+
+std::optional<std::vector<sql::RecordNumber>> DbfTableAccess::RecordsInTagOrder(const std::string& keyExpression) {
+    Table& table = *m_kept->table;
+    try {
+        const std::vector<cdx::TagSpec> tags = table.IndexTags();
+        for (size_t t = 0; t < tags.size(); ++t) {
+            if (tags[t].expression != keyExpression || !tags[t].forExpression.empty() || tags[t].descending) continue;
+            std::vector<sql::RecordNumber> records;
+            const std::vector<IndexEntry> entries = table.IndexEntries(t);
+            records.reserve(entries.size());
+            for (const IndexEntry& e : entries) records.push_back(e.record);
+            return records;
+        }
+    } catch (const Error&) {
+    }
+    return std::nullopt;
+}
+
 void DbfTableAccess::CommitQuietly() noexcept {
     if (m_keeper->deferred || !m_kept->table->Unflushed()) return;
     try {

@@ -70,6 +70,8 @@ public:
     void Change(const std::vector<sql::RecordChange>& changes) override;
     void SetDeleted(const std::vector<sql::RecordNumber>& records, bool deleted) override;
     std::optional<std::vector<sql::RecordNumber>> LookupEqual(size_t field, const Value& key) override;
+    std::vector<std::string> OrderTags() override;
+    std::optional<std::vector<sql::RecordNumber>> RecordsInTagOrder(const std::string& keyExpression) override;
 
     // The deletion mark alone, without decoding the record.
     bool IsDeleted(sql::RecordNumber record) const;

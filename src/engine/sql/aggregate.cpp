@@ -30,21 +30,21 @@ ExprPtr Copy(const Expr& e) {
     return out;
 }
 
-AggregateSpec::Fn FnOf(const Expr& e) {
+AggregateCall::Fn FnOf(const Expr& e) {
     const std::string upper = UpperAscii(e.name);
-    if (upper == "COUNT" || upper == "CNT") return e.star ? AggregateSpec::Fn::kCountAll : AggregateSpec::Fn::kCount;
-    if (upper == "SUM") return AggregateSpec::Fn::kSum;
-    if (upper == "AVG") return AggregateSpec::Fn::kAvg;
-    if (upper == "MIN") return AggregateSpec::Fn::kMin;
-    return AggregateSpec::Fn::kMax;
+    if (upper == "COUNT" || upper == "CNT") return e.star ? AggregateCall::Fn::kCountAll : AggregateCall::Fn::kCount;
+    if (upper == "SUM") return AggregateCall::Fn::kSum;
+    if (upper == "AVG") return AggregateCall::Fn::kAvg;
+    if (upper == "MIN") return AggregateCall::Fn::kMin;
+    return AggregateCall::Fn::kMax;
 }
 
-FieldInfo ResultOf(const AggregateSpec& spec, const std::string& name, size_t pos) {
-    using Fn = AggregateSpec::Fn;
-    if (spec.fn == Fn::kCountAll || spec.fn == Fn::kCount) return FieldInfo{name, 'N', 10, 0, false};
-    const TypeInfo& t = spec.arg->type;
+FieldInfo ResultOf(const AggregateCall& call, const std::string& name, size_t pos) {
+    using Fn = AggregateCall::Fn;
+    if (call.fn == Fn::kCountAll || call.fn == Fn::kCount) return FieldInfo{name, 'N', 10, 0, false};
+    const TypeInfo& t = call.arg->type;
     const Kind k = t.GetKind();
-    if (spec.fn == Fn::kMin || spec.fn == Fn::kMax) {
+    if (call.fn == Fn::kMin || call.fn == Fn::kMax) {
         if (k == Kind::kBinary)
             throw Error(engine::err::kTypeMismatch, "MIN and MAX cannot compare binary values" + At(pos));
         FieldInfo f{name, t.type == 'X' ? 'C' : t.type, std::max(1, t.length), t.decimals, true};
@@ -53,9 +53,9 @@ FieldInfo ResultOf(const AggregateSpec& spec, const std::string& name, size_t po
     }
     if (k != Kind::kNumber && k != Kind::kAny)
         throw Error(engine::err::kTypeMismatch,
-                    std::string(spec.fn == Fn::kSum ? "SUM" : "AVG") + " needs a number, not " + KindName(k) + At(pos));
+                    std::string(call.fn == Fn::kSum ? "SUM" : "AVG") + " needs a number, not " + KindName(k) + At(pos));
     if (t.type == 'Y') return FieldInfo{name, 'Y', 8, 4, true};
-    if (spec.fn == Fn::kSum) return FieldInfo{name, 'N', 20, t.type == 'B' ? 6 : t.decimals, true};
+    if (call.fn == Fn::kSum) return FieldInfo{name, 'N', 20, t.type == 'B' ? 6 : t.decimals, true};
     return FieldInfo{name, 'N', 20, std::max(t.decimals, 4), true};
 }
 
@@ -69,15 +69,15 @@ bool HasAggregate(const Expr& e) {
     return false;
 }
 
-ExprPtr ExtractAggregates(const Expr& e, const Scope& source, std::vector<AggregateSpec>& specs) {
+ExprPtr ExtractAggregates(const Expr& e, const Scope& source, std::vector<AggregateCall>& calls) {
     if (IsAggregateCall(e)) {
-        AggregateSpec spec;
-        spec.fn = FnOf(e);
-        spec.distinct = e.distinct;
-        if (!e.star) spec.arg = Bind(*e.args[0], source);
-        const std::string name = "\x01" + std::to_string(specs.size());
-        spec.field = ResultOf(spec, name, e.pos);
-        specs.push_back(std::move(spec));
+        AggregateCall call;
+        call.fn = FnOf(e);
+        call.distinct = e.distinct;
+        if (!e.star) call.arg = Bind(*e.args[0], source);
+        const std::string name = "\x01" + std::to_string(calls.size());
+        call.field = ResultOf(call, name, e.pos);
+        calls.push_back(std::move(call));
         auto ref = std::make_unique<Expr>();
         ref->kind = Expr::Kind::kName;
         ref->name = name;
@@ -85,14 +85,14 @@ ExprPtr ExtractAggregates(const Expr& e, const Scope& source, std::vector<Aggreg
         return ref;
     }
     ExprPtr out = Copy(e);
-    for (const ExprPtr& a : e.args) out->args.push_back(ExtractAggregates(*a, source, specs));
+    for (const ExprPtr& a : e.args) out->args.push_back(ExtractAggregates(*a, source, calls));
     return out;
 }
 
 std::string AggregateColumnName(const Expr& e) {
     if (!IsAggregateCall(e)) return {};
-    const AggregateSpec::Fn fn = FnOf(e);
-    if (fn == AggregateSpec::Fn::kCountAll) return "cnt";
+    const AggregateCall::Fn fn = FnOf(e);
+    if (fn == AggregateCall::Fn::kCountAll) return "cnt";
     const Expr& arg = *e.args[0];
     if (arg.kind != Expr::Kind::kName) return {};
     static const char* kPrefix[] = {"cnt", "cnt", "sum", "avg", "min", "max"};
@@ -100,21 +100,21 @@ std::string AggregateColumnName(const Expr& e) {
 }
 
 void Accumulator::Add(const RowView& row) {
-    using Fn = AggregateSpec::Fn;
-    if (m_spec->fn == Fn::kCountAll) {
+    using Fn = AggregateCall::Fn;
+    if (m_call->fn == Fn::kCountAll) {
         ++m_count;
         return;
     }
-    Value v = m_spec->arg->Eval(row);
+    Value v = m_call->arg->Eval(row);
     if (v.IsNull()) return;
-    if (m_spec->distinct) {
+    if (m_call->distinct) {
         if (!m_seen) m_seen = std::make_unique<std::unordered_set<std::string>>();
         std::string key;
         AppendKey(key, v);
         if (!m_seen->insert(std::move(key)).second) return;
     }
     ++m_count;
-    switch (m_spec->fn) {
+    switch (m_call->fn) {
         case Fn::kSum:
         case Fn::kAvg:
             if (auto* i = v.If<int64_t>()) m_wholeSum += *i;
@@ -128,7 +128,7 @@ void Accumulator::Add(const RowView& row) {
                 break;
             }
             const int c = OrderCompare(v, m_best);
-            if (m_spec->fn == Fn::kMin ? c < 0 : c > 0) m_best = std::move(v);
+            if (m_call->fn == Fn::kMin ? c < 0 : c > 0) m_best = std::move(v);
             break;
         }
         default: break;
@@ -136,8 +136,8 @@ void Accumulator::Add(const RowView& row) {
 }
 
 Value Accumulator::Result() const {
-    using Fn = AggregateSpec::Fn;
-    switch (m_spec->fn) {
+    using Fn = AggregateCall::Fn;
+    switch (m_call->fn) {
         case Fn::kCountAll:
         case Fn::kCount: return m_count;
         case Fn::kMin:
@@ -145,10 +145,10 @@ Value Accumulator::Result() const {
         default: break;
     }
     if (m_count == 0) return Value();
-    const bool currency = m_spec->field.type == 'Y';
-    if (m_spec->fn == Fn::kSum) {
+    const bool currency = m_call->field.type == 'Y';
+    if (m_call->fn == Fn::kSum) {
         if (currency) return Currency{m_wholeSum};
-        if (m_sum == 0 && m_spec->field.decimals == 0) return m_wholeSum;
+        if (m_sum == 0 && m_call->field.decimals == 0) return m_wholeSum;
         return m_sum + static_cast<double>(m_wholeSum);
     }
     const double whole = currency ? static_cast<double>(m_wholeSum) / 10000 : static_cast<double>(m_wholeSum);

@@ -13,7 +13,7 @@
 
 namespace engine::sql {
 
-struct AggregateSpec {
+struct AggregateCall {
     enum class Fn { kCountAll, kCount, kSum, kAvg, kMin, kMax };
     Fn fn = Fn::kCountAll;
     bool distinct = false;
@@ -24,20 +24,20 @@ struct AggregateSpec {
 // True when the expression holds an aggregate call anywhere but in a subquery.
 bool HasAggregate(const Expr& e);
 // A deep copy of e with every aggregate call replaced by the name of a hidden field; the
-// aggregates are bound against source and added to specs. Throws as Bind does.
-ExprPtr ExtractAggregates(const Expr& e, const Scope& source, std::vector<AggregateSpec>& specs);
+// aggregates are bound against source and added to calls. Throws as Bind does.
+ExprPtr ExtractAggregates(const Expr& e, const Scope& source, std::vector<AggregateCall>& calls);
 // The column name FoxPro gives an aggregate of a plain field (cnt, sum_amount, ...), or "".
 std::string AggregateColumnName(const Expr& e);
 
 // The running state of one aggregate for one group.
 class Accumulator {
 public:
-    explicit Accumulator(const AggregateSpec* spec) : m_spec(spec) {}
+    explicit Accumulator(const AggregateCall* call) : m_call(call) {}
     void Add(const RowView& row);
     Value Result() const;
 
 private:
-    const AggregateSpec* m_spec;
+    const AggregateCall* m_call;
     int64_t m_count = 0;
     int64_t m_wholeSum = 0;
     double m_sum = 0;

@@ -5,6 +5,7 @@
 #include <numeric>
 
 #include "engine/sql/expression.h"
+#include "engine/sql/index_order.h"
 #include "engine/sql/lookup.h"
 #include "engine/sql/parser.h"
 #include "engine/sql/query.h"
@@ -60,6 +61,7 @@ struct BoundSelect {
     std::vector<int> sourceFields;
     NodePtr where;
     std::vector<SortKey> order;
+    std::string orderTag;  // the key expression of a tag that gives the order, or empty
 };
 
 struct BoundDelete {
@@ -145,6 +147,12 @@ BoundSelect BindSelect(const SelectStmt& s, const Settings& settings, Session& s
         }
         if (key.column < 0) key.expr = Bind(e, scope);
         b.order.push_back(std::move(key));
+    }
+    if (b.order.size() == 1) {
+        const SortKey& key = b.order[0];
+        auto table = Reopen(b.table, session);
+        b.orderTag = MatchingOrderTag(*table, scope, key.expr ? *key.expr : *b.columns[key.column],
+                                      key.expr ? s.order[0].expr.get() : nullptr);
     }
     return b;
 }
@@ -314,8 +322,11 @@ struct Binder {
 
 // Calls fn(record number, record) for every record that is visible and meets the condition,
 // in record order. Uses the table's index for a "field = constant" part of the condition.
+// When orderTag names a tag and every record is read (no candidates), *tagOrder receives the
+// records in the tag's order (when the tag lists each once), for the caller to order by.
 template <class Fn>
-void ForEachMatch(TableAccess& table, const Node* where, const Settings& settings, Fn fn) {
+void ForEachMatch(TableAccess& table, const Node* where, const Settings& settings, Fn fn,
+                  const std::string& orderTag = {}, std::optional<std::vector<RecordNumber>>* tagOrder = nullptr) {
     Record record;
     auto visit = [&](RecordNumber n) {
         table.Read(n, record);
@@ -330,6 +341,7 @@ void ForEachMatch(TableAccess& table, const Node* where, const Settings& setting
         }
         return;
     }
+    if (!orderTag.empty()) *tagOrder = RecordsInOrder(table, orderTag);
     for (RecordNumber n = 0; n < count; ++n) visit(n);
 }
 
@@ -345,29 +357,51 @@ struct Runner {
         result.sourceTable = b.table.ref.name;
         std::vector<RecordNumber> records;
         std::vector<std::vector<Value>> keys;  // sort keys computed from the source record
-        ForEachMatch(*table, b.where.get(), session.Options(), [&](RecordNumber n, const Record& record) {
-            const RowView row{&record.values, record.deleted, n};
-            std::vector<Value> values;
-            values.reserve(b.columns.size());
-            for (const NodePtr& c : b.columns) values.push_back(c->Eval(row));
-            if (!b.order.empty()) {
-                std::vector<Value> key;
-                for (const SortKey& k : b.order) key.push_back(k.expr ? k.expr->Eval(row) : values[k.column]);
-                keys.push_back(std::move(key));
-            }
-            result.rows.push_back(std::move(values));
-            records.push_back(n);
-        });
+        std::optional<std::vector<RecordNumber>> tagOrder;
+        ForEachMatch(
+            *table, b.where.get(), session.Options(),
+            [&](RecordNumber n, const Record& record) {
+                const RowView row{&record.values, record.deleted, n};
+                std::vector<Value> values;
+                values.reserve(b.columns.size());
+                for (const NodePtr& c : b.columns) values.push_back(c->Eval(row));
+                if (!b.order.empty()) {
+                    std::vector<Value> key;
+                    for (const SortKey& k : b.order) key.push_back(k.expr ? k.expr->Eval(row) : values[k.column]);
+                    keys.push_back(std::move(key));
+                }
+                result.rows.push_back(std::move(values));
+                records.push_back(n);
+            },
+            b.orderTag, &tagOrder);
         if (!b.order.empty()) {
+            // The rows of a whole table take a tag's order instead of a sort once it checks out.
+            std::optional<std::vector<size_t>> settled;
+            if (tagOrder) {
+                std::vector<uint32_t> row(table->RecordCount(), UINT32_MAX);
+                for (size_t i = 0; i < records.size(); ++i) row[records[i]] = static_cast<uint32_t>(i);
+                std::vector<size_t> order;
+                order.reserve(records.size());
+                for (RecordNumber n : *tagOrder) {
+                    if (n < row.size() && row[n] != UINT32_MAX) order.push_back(row[n]);
+                }
+                if (b.order[0].descending) std::reverse(order.begin(), order.end());
+                settled = SettleTagOrder(keys, records, b.order[0].descending, std::move(order));
+            }
             std::vector<size_t> index(result.rows.size());
             std::iota(index.begin(), index.end(), 0);
-            std::stable_sort(index.begin(), index.end(), [&](size_t x, size_t y) {
-                for (size_t k = 0; k < b.order.size(); ++k) {
-                    const int c = OrderCompare(keys[x][k], keys[y][k]);
-                    if (c != 0) return b.order[k].descending ? c > 0 : c < 0;
-                }
-                return false;
-            });
+            if (settled) {
+                index = std::move(*settled);
+            } else {
+                // Equal keys keep record order (the rows may have come in a tag's order).
+                std::sort(index.begin(), index.end(), [&](size_t x, size_t y) {
+                    for (size_t k = 0; k < b.order.size(); ++k) {
+                        const int c = OrderCompare(keys[x][k], keys[y][k]);
+                        if (c != 0) return b.order[k].descending ? c > 0 : c < 0;
+                    }
+                    return records[x] < records[y];
+                });
+            }
             std::vector<std::vector<Value>> rows;
             std::vector<RecordNumber> sorted;
             rows.reserve(index.size());

@@ -1,9 +1,11 @@
 #include "engine/sql/join.h"
 
 #include <algorithm>
+#include <numeric>
 #include <unordered_map>
 
 #include "engine/sql/lexer.h"
+#include "engine/sql/parser.h"
 #include "engine/sql/sql_errors.h"
 #include "engine/sql/lookup.h"
 #include "engine/sql/row_key.h"
@@ -49,6 +51,31 @@ bool AllTrue(const std::vector<NodePtr>& conditions, const RowView& row) {
         if (!IsTrue(c->Eval(row))) return false;
     }
     return true;
+}
+
+// Looking a key up in a tag costs about as much as reading this many records in order: a join
+// looks up the rows of its first table in the second's tag only when they are fewer than the
+// second's records divided by this.
+constexpr size_t kLookupCost = 4;
+
+std::unique_ptr<TableAccess> OpenBound(Session& session, const TableRef& ref, OpenMode mode,
+                                       const std::vector<FieldInfo>& fields) {
+    auto table = session.Provider().Open(ref.name, mode);
+    if (table->Fields() != fields)
+        throw Error(engine::err::kCorruptTable, "The structure of table '" + ref.name + "' changed");
+    return table;
+}
+
+// Whether a tag of the table's index (one that holds every record) has field alone as its key.
+bool TagOnField(TableAccess& table, const Scope& scope, size_t field) {
+    for (const std::string& tag : table.OrderTags()) {
+        try {
+            const NodePtr key = Bind(*ParseExpression(tag), scope);
+            if (key->shape == Node::Shape::kField && static_cast<const FieldNode&>(*key).index == field) return true;
+        } catch (const Error&) {
+        }
+    }
+    return false;
 }
 
 // The key of the row under keys, or false when a part is null (null equals nothing).
@@ -237,8 +264,77 @@ std::optional<std::vector<std::vector<Value>>> JoinedSource::ReadByIndex(
     return rows;
 }
 
+bool JoinedSource::IndexNestedLoop(Session& session, const Node* where,
+                                   const std::function<void(const RowView&)>& fn) const {
+    if (m_tables.size() != 2) return false;
+    const Step& step = *m_steps[0];
+    if (step.kind == JoinClause::Kind::kRight || step.kind == JoinClause::Kind::kFull) return false;
+    if (step.rightKeys.size() != 1 || step.rightKeys[0]->shape != Node::Shape::kField) return false;
+    const Table& lt = *m_tables[0];
+    const Table& rt = *m_tables[1];
+    auto left = OpenBound(session, lt.ref, lt.mode, lt.fields);
+    auto right = OpenBound(session, rt.ref, rt.mode, rt.fields);
+    const size_t field = static_cast<const FieldNode&>(*step.rightKeys[0]).index;
+    if (!TagOnField(*right, Scope{&rt.fields, rt.ref.name, rt.ref.alias, {}, &session}, field)) return false;
+    std::optional<std::vector<RecordNumber>> leftRecords;
+    for (const NodePtr& f : lt.filters) {
+        if ((leftRecords = CandidateRecords(*left, f.get()))) break;
+    }
+    const RecordNumber leftCount = left->RecordCount(), rightCount = right->RecordCount();
+    const size_t leftRows = leftRecords ? leftRecords->size() : leftCount;
+    if (leftRows * kLookupCost >= rightCount) return false;
+
+    const bool hideDeleted = session.Options().deleted;
+    const bool keepLeft = step.kind == JoinClause::Kind::kLeft;
+    const size_t leftWidth = rt.offset;
+    std::vector<Value> pair(leftWidth + rt.fields.size());
+    std::vector<RecordNumber> everyRecord;  // partners when the tag cannot answer: all of them
+    Record l, r;
+    auto visit = [&](RecordNumber n) {
+        left->Read(n, l);
+        if (l.deleted && hideDeleted) return;
+        if (!AllTrue(lt.filters, RowView{&l.values, l.deleted, n})) return;
+        std::copy(l.values.begin(), l.values.end(), pair.begin());
+        bool matched = false;
+        const Value key = step.leftKeys[0]->Eval(RowView{&l.values, false, 0});
+        if (!key.IsNull()) {
+            std::optional<std::vector<RecordNumber>> found = right->LookupEqual(field, key);
+            if (!found && everyRecord.empty()) {
+                everyRecord.resize(rightCount);
+                std::iota(everyRecord.begin(), everyRecord.end(), RecordNumber{0});
+            }
+            for (RecordNumber m : found ? *found : everyRecord) {
+                if (m >= rightCount) continue;
+                right->Read(m, r);
+                if (r.deleted && hideDeleted) continue;
+                if (!AllTrue(rt.filters, RowView{&r.values, r.deleted, m})) continue;
+                std::copy(r.values.begin(), r.values.end(), pair.begin() + static_cast<std::ptrdiff_t>(leftWidth));
+                const RowView view{&pair, false, 0};
+                if (!AllTrue(step.conditions, view)) continue;
+                matched = true;
+                if (where && !IsTrue(where->Eval(view))) continue;
+                fn(view);
+            }
+        }
+        if (!matched && keepLeft) {
+            std::fill(pair.begin() + static_cast<std::ptrdiff_t>(leftWidth), pair.end(), Value());
+            const RowView view{&pair, false, 0};
+            if (!where || IsTrue(where->Eval(view))) fn(view);
+        }
+    };
+    if (leftRecords) {
+        for (RecordNumber n : *leftRecords) {
+            if (n < leftCount) visit(n);
+        }
+    } else {
+        for (RecordNumber n = 0; n < leftCount; ++n) visit(n);
+    }
+    return true;
+}
+
 void JoinedSource::ForEachRow(Session& session, const Node* where,
                               const std::function<void(const RowView&)>& fn) const {
+    if (IndexNestedLoop(session, where, fn)) return;
     if (m_tables.size() == 1) {
         const Table& t = *m_tables[0];
         auto table = session.Provider().Open(t.ref.name, t.mode);

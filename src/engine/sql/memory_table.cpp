@@ -63,6 +63,20 @@ public:
         return found;
     }
 
+    std::vector<std::string> OrderTags() override {
+        std::vector<std::string> out;
+        for (const auto& tag : m_data->tags) out.push_back(tag.first);
+        return out;
+    }
+    std::optional<std::vector<RecordNumber>> RecordsInTagOrder(const std::string& keyExpression) override {
+        for (const auto& [expression, records] : m_data->tags) {
+            if (expression != keyExpression) continue;
+            ++m_data->tagWalks;
+            return records;
+        }
+        return std::nullopt;
+    }
+
 private:
     void Check(const std::vector<Value>& values) const {
         if (values.size() != m_data->fields.size())

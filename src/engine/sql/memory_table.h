@@ -16,9 +16,13 @@ struct MemoryTableData {
     std::vector<FieldInfo> fields;
     std::vector<Record> records;
     std::vector<bool> indexed;  // per field: LookupEqual answers for it
+    // Tags that order the table: key expression and the records in the order the tag holds
+    // them (as a test sets them, right or wrong).
+    std::vector<std::pair<std::string, std::vector<RecordNumber>>> tags;
     // Use counters.
     int opens = 0;
     int lookups = 0;
+    int tagWalks = 0;  // RecordsInTagOrder answered
     long reads = 0;
     int openHandles = 0;
     bool openedExclusive = false;

@@ -29,7 +29,7 @@ struct Core {
     NodePtr where;
     bool grouped = false;
     std::vector<NodePtr> groupKeys;
-    std::vector<AggregateSpec> aggregates;
+    std::vector<AggregateCall> aggregates;
     std::vector<FieldInfo> hidden;  // the aggregates' fields, after the source row
     std::vector<NodePtr> columns;
     NodePtr having;
@@ -95,7 +95,7 @@ std::unique_ptr<Core> BindCore(const SelectStmt& s, const Settings& settings, Se
     auto bindPost = [&](const Expr& e) {
         ExprPtr rewritten = ExtractAggregates(e, scope, c.aggregates);
         c.hidden.clear();
-        for (const AggregateSpec& spec : c.aggregates) c.hidden.push_back(spec.field);
+        for (const AggregateCall& call : c.aggregates) c.hidden.push_back(call.field);
         return Bind(*rewritten, post);
     };
     auto bindColumn = [&](const Expr& e) { return c.grouped ? bindPost(e) : Bind(e, scope); };
@@ -221,7 +221,7 @@ void RunCore(const Core& c, Session& session, std::vector<std::vector<Value>>& r
     std::string key;
     auto newGroup = [&](std::vector<Value> row, std::vector<Value> groupKey) {
         Group g{std::move(row), std::move(groupKey), {}};
-        for (const AggregateSpec& spec : c.aggregates) g.totals.emplace_back(&spec);
+        for (const AggregateCall& call : c.aggregates) g.totals.emplace_back(&call);
         groups.push_back(std::move(g));
         return groups.size() - 1;
     };

@@ -2,6 +2,7 @@
 
 #include <unordered_set>
 
+#include "engine/sql/lexer.h"
 #include "engine/sql/query.h"
 #include "engine/sql/sql_errors.h"
 #include "engine/sql/row_key.h"
@@ -43,6 +44,51 @@ private:
     mutable std::unordered_set<std::string> m_keys;
 };
 
+// A name in the subquery that no table of the subquery has but the query around it does: a
+// reference to the outer query (a correlated subquery), or null.
+const Expr* OuterReference(const Expr& e, const SelectStmt& query, const Scope& outer) {
+    if (e.kind == Expr::Kind::kName) {
+        bool inner = false;
+        auto check = [&](const TableRef& t) {
+            std::string name = t.name;
+            if (const size_t slash = name.find_last_of("/\\"); slash != std::string::npos) name.erase(0, slash + 1);
+            if (!e.qualifier.empty()) {
+                inner |= EqualsNoCase(e.qualifier, t.alias) || EqualsNoCase(e.qualifier, name);
+                return;
+            }
+            try {
+                inner |= FindField(outer.session->Provider().Open(t.name, OpenMode::kShared)->Fields(), e.name) >= 0;
+            } catch (const Error&) {
+            }
+        };
+        check(query.table);
+        for (const JoinClause& j : query.joins) check(j.table);
+        if (inner) return nullptr;
+        try {
+            Bind(e, outer);
+            return &e;
+        } catch (const Error&) {
+            return nullptr;
+        }
+    }
+    for (const ExprPtr& a : e.args) {
+        if (const Expr* found = OuterReference(*a, query, outer)) return found;
+    }
+    return nullptr;
+}
+
+const Expr* OuterReference(const SelectStmt& q, const Scope& outer) {
+    std::vector<const Expr*> parts{q.where.get(), q.having.get()};
+    for (const SelectItem& item : q.items) parts.push_back(item.expr.get());
+    for (const JoinClause& j : q.joins) parts.push_back(j.on.get());
+    for (const ExprPtr& g : q.groupBy) parts.push_back(g.get());
+    for (const Expr* part : parts) {
+        if (!part) continue;
+        if (const Expr* found = OuterReference(*part, q, outer)) return found;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 NodePtr BindSubquery(const Expr& e, const Scope& scope) {
@@ -56,8 +102,12 @@ NodePtr BindSubquery(const Expr& e, const Scope& scope) {
         node->query = BindQuery(*e.query, scope.session->Options(), *scope.session);
     } catch (const Error& error) {
         if (error.Number() != engine::err::kUnknownField) throw;
-        throw Error(error.Number(), error.Description() + " in the subquery" + At(e.pos) +
-                                        " (a subquery that refers to the query around it is not supported)");
+        if (const Expr* outer = OuterReference(*e.query, scope)) {
+            const std::string name = outer->qualifier.empty() ? outer->name : outer->qualifier + "." + outer->name;
+            throw Error(engine::err::kSyntax, "Correlated subqueries are not supported: the subquery" + At(e.pos) +
+                                                  " refers to '" + name + "' of the query around it" + At(outer->pos));
+        }
+        throw Error(error.Number(), error.Description() + " in the subquery" + At(e.pos));
     }
     const auto& fields = QueryFields(*node->query);
     if (node->test) {

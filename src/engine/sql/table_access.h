@@ -77,6 +77,16 @@ public:
     virtual std::optional<std::vector<RecordNumber>> LookupEqual(size_t field, const Value& key) {
         return std::nullopt;
     }
+    // The key expressions of the index tags that put the whole table in order: ascending tags
+    // without a FOR condition, as the index spells them; empty when the table has no index.
+    virtual std::vector<std::string> OrderTags() { return {}; }
+    // The records of the table (deleted ones among them) in the order of the first such tag
+    // with that key expression, equal keys in record order; nullopt when there is none or it
+    // cannot be read. The executor checks the order against the records' values before it
+    // relies on it.
+    virtual std::optional<std::vector<RecordNumber>> RecordsInTagOrder(const std::string& keyExpression) {
+        return std::nullopt;
+    }
 };
 
 enum class OpenMode { kShared, kExclusive };

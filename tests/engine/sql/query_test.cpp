@@ -178,6 +178,14 @@ TEST(SqlQuery, RefusedConstructsSayTheyAreNotSupported) {
     testing_support::ExpectError(
         [&] { Execute("SELECT Id FROM Pat WHERE Id IN (SELECT Id, Code FROM Post)", t.session); }, engine::err::kSyntax,
         "one column");
+    // A subquery that reads a field of the query around it is refused by name; a plain
+    // unknown name inside a subquery is reported as such.
+    testing_support::ExpectError(
+        [&] { Execute("SELECT Id FROM Pat p WHERE EXISTS (SELECT * FROM Post WHERE Post.Id = p.Id)", t.session); },
+        engine::err::kSyntax, "Correlated subqueries are not supported: the subquery at position 28 refers to 'p.Id'");
+    testing_support::ExpectError(
+        [&] { Execute("SELECT Id FROM Pat WHERE Id IN (SELECT Id FROM Post WHERE Nothing = 1)", t.session); },
+        engine::err::kUnknownField, "'Nothing' is not found at position 59 in the subquery at position 29");
 }
 
 }  // namespace
