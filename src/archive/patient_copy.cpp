@@ -305,6 +305,7 @@ std::map<int32_t, PatientCopy> ReadPatientCopies(engine::api::Connection& practi
                 CopiedTable& copied = copy.tables[t];
                 copied.fields = names;
                 copy.sourceRecords[t] = PatientRows(access, keyField, {patient}, false);
+                copy.sourceCount[t] = access.RecordCount();
                 for (engine::sql::RecordNumber r : copy.sourceRecords[t]) {
                     access.Read(r, record);
                     Expected row;
@@ -329,16 +330,35 @@ std::map<int32_t, PatientCopy> ReadPatientCopies(engine::api::Connection& practi
 std::map<int32_t, std::string> ChangedInPractice(engine::api::Connection& practice,
                                                  const std::vector<PatientCopy>& copies) {
     std::map<int32_t, std::string> changed;
+    if (copies.empty()) return changed;
     for (size_t t = 0; t < kPatientTables.size(); ++t) {
         const auto& [table, key] = kPatientTables[t];
         OnTable(practice, table, [&](engine::api::DbfTableAccess& access) {
             const size_t keyField = FieldNamed(access.Fields(), table, key);
+            const auto holds = [&](engine::sql::RecordNumber r, int32_t patient) {
+                const auto same = engine::sql::Compare(access.ReadValue(r, keyField),
+                                                       engine::Value(static_cast<int64_t>(patient)), false);
+                return same && *same == 0;
+            };
+            uint32_t oldest = copies.front().sourceCount[t];
+            for (const PatientCopy& copy : copies) oldest = std::min(oldest, copy.sourceCount[t]);
+            const engine::sql::RecordNumber count = access.RecordCount();
             for (const PatientCopy& copy : copies) {
                 if (changed.count(copy.patient)) continue;
-                const auto now = PatientRows(access, keyField, {copy.patient}, false);
-                if (now == copy.sourceRecords[t]) continue;
-                changed[copy.patient] = std::string(table) + ": " + std::to_string(now.size()) + " rows now, " +
-                                        std::to_string(copy.sourceRecords[t].size()) + " copied";
+                for (engine::sql::RecordNumber r : copy.sourceRecords[t]) {
+                    if (r < count && !access.IsDeleted(r) && holds(r, copy.patient)) continue;
+                    changed[copy.patient] =
+                        std::string(table) + ": row " + std::to_string(r + 1) + " deleted or changed since it was read";
+                    break;
+                }
+            }
+            for (engine::sql::RecordNumber r = oldest; r < count; ++r) {
+                if (access.IsDeleted(r)) continue;
+                for (const PatientCopy& copy : copies) {
+                    if (r < copy.sourceCount[t] || changed.count(copy.patient) || !holds(r, copy.patient)) continue;
+                    changed[copy.patient] = std::string(table) + ": row " + std::to_string(r + 1) +
+                                            " added since the patient's rows were read";
+                }
             }
         });
     }

@@ -46,11 +46,13 @@ struct CopiedTable {
 };
 
 // One patient's copy: every table in copying order, and per table the practice records the
-// rows were read from (ReadPatientCopies; empty for a copy made by CopyPatientTable).
+// rows were read from and the table's record count then (ReadPatientCopies; empty for a copy
+// made by CopyPatientTable).
 struct PatientCopy {
     int32_t patient = 0;
     std::array<CopiedTable, kPatientTableCount> tables;
     std::array<std::vector<uint32_t>, kPatientTableCount> sourceRecords;
+    std::array<uint32_t, kPatientTableCount> sourceCount{};
 };
 
 // Reads the rows of patient in table number tableIndex of kPatientTables from practice, in
@@ -68,8 +70,9 @@ std::map<int32_t, PatientCopy> ReadPatientCopies(engine::api::Connection& practi
                                                  const std::vector<int32_t>& patients);
 
 // The patients, of those read by ReadPatientCopies, whose live rows in the practice are no
-// longer the rows read (a row added, deleted or moved to another patient since), one statement
-// per table; for each, what changed.
+// longer the rows read, one statement per table; for each, what changed. Without an index
+// lookup: a row read must still be live and the patient's, and no row appended since may be
+// the patient's (a row taken over from another patient by a change of its number is not seen).
 std::map<int32_t, std::string> ChangedInPractice(engine::api::Connection& practice,
                                                  const std::vector<PatientCopy>& copies);
 
