@@ -1,6 +1,6 @@
 // archive_run_bench [PATIENTS...] [--archive N] [--peer FILE]: for each practice size (default
-// 10,000 and 100,000 patients) generates a practice database with an emptied archive beside
-// it and archives the last N patients by PtNum (default 1,000) four ways, each on its own copy
+// 10,000 and 100,000 patients) generates a practice database with its archive made as the
+// -create run makes it, and archives the last N patients by PtNum (default 1,000) four ways, each on its own copy
 // of the files:
 //   - batch: the run of `Archive --batch` (batch::ArchivePatients), copies checked;
 //   - batch, unchecked: the same with the read-back check of the copies switched off;
@@ -26,6 +26,7 @@
 #include "../support/resident_memory.h"
 #include "app/frm_archive.h"
 #include "app/qt_ui.h"
+#include "archive/archive_creation.h"
 #include "archive/archive_run.h"
 #include "batch/batch_archive.h"
 #include "db/ado_tools.h"
@@ -61,9 +62,6 @@ void QuietMessages(QtMsgType type, const QMessageLogContext& context, const QStr
     std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
 }
 
-const char* const kTables[] = {"IdentFil", "Appointment", "Case",   "BillOthe",
-                               "MngCare",  "PostFile",    "PatIns", "PmtAndChrg"};
-
 class NoPrompt : public deletion::PasswordPrompt {
 public:
     std::string AskPassword() override { return {}; }
@@ -98,18 +96,21 @@ private:
     NoPrompt m_prompt;
 };
 
-void MakeArchive(const fs::path& data) {
-    const fs::path archive = data / "Archive";
-    fs::create_directories(archive / "Notes");
-    for (const auto& entry : fs::directory_iterator(data))
-        if (entry.is_regular_file()) fs::copy_file(entry.path(), archive / entry.path().filename());
-    auto connection = AdoTools::Connect_DBC(archive.string(), "Corvane.dbc");
-    connection->Execute("SET EXCLUSIVE ON");
-    for (const char* table : kTables) {
-        connection->Execute(std::string("DELETE FROM ") + table);
-        connection->Execute("PACK \"" + (archive / table).string() + "\"");
-    }
-    connection->Execute("SET EXCLUSIVE OFF");
+class QuietStatus : public app::StatusServices {
+public:
+    void ShowStatus(const std::string&, const std::string&, bool) override {}
+    void HideStatus() override {}
+    bool StopRequested() override { return false; }
+};
+
+// The archive as a practice gets it: made by the -create run from the blank template in the
+// program's folder (appFolder/BlankDbc).
+void MakeArchive(const fs::path& data, const fs::path& appFolder) {
+    QuietStatus status;
+    std::unique_ptr<engine::api::Connection> connection;
+    app::CreateArchiveDatabase((data / "Corvane.dbc").string(), appFolder.string(), status, connection);
+    if (!fs::exists(data / "Archive" / "Corvane.dbc"))
+        throw engine::Error(engine::err::kFileNotFound, "The archive was not created in " + data.string());
 }
 
 // Processor time (user + system) of the process and its children so far, in seconds.
@@ -193,6 +194,10 @@ int main(int argc, char** argv) {
 
     const fs::path root = fs::temp_directory_path() / ("archive_run_bench." + std::to_string(getpid()));
     try {
+        sample::Options blank;
+        blank.patients = 0;
+        blank.blank = true;
+        sample::WriteSampleDatabase(root / "app" / "BlankDbc", blank);
         for (int size : sizes) {
             const fs::path base = root / std::to_string(size);
             const fs::path data = base / "batch";
@@ -200,7 +205,7 @@ int main(int argc, char** argv) {
             options.patients = size;
             auto t0 = std::chrono::steady_clock::now();
             const auto summary = sample::WriteSampleDatabase(data, options);
-            MakeArchive(data);
+            MakeArchive(data, root / "app");
             for (const char* copy : {"unchecked", "peer", "window"})
                 fs::copy(data, base / copy, fs::copy_options::recursive);
             const double setup = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();

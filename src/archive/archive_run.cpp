@@ -93,7 +93,7 @@ public:
                 m_summary.errorText = "Something is terribly wrong with the patient list.";
                 return End();
             }
-            ArchivePatient();
+            ArchivePatient(entry);
             m_status.ShowProgress(++m_handled, m_summary.requested);
             if (GroupDue()) CommitGroup();
         }
@@ -171,23 +171,39 @@ private:
 
     void Skip(const std::string& why) { m_summary.skipped.emplace_back(m_ptNum, why); }
 
-    void ArchivePatient() {
-        engine::api::Connection& practice = Practice();
+    // Reads the practice rows of the patients from entry (from 1) down, up to a group's worth
+    // and up to the first patient met twice, and which of them the archive already holds.
+    void Prefetch(long entry) {
+        std::vector<int32_t> patients;
+        std::set<int32_t> seen;
+        for (; entry >= 1 && patients.size() < kGroupPatients; --entry) {
+            const SelectedEntry& selected = m_entries[static_cast<size_t>(entry - 1)];
+            if (selected.rowIndex < 1) continue;
+            if (selected.patient < 1 || !seen.insert(selected.patient).second) break;
+            patients.push_back(selected.patient);
+        }
+        m_prefetched = ReadPatientCopies(Practice(), *m_archive, patients);
+        m_held = PatientsHeld(*m_archive, patients);
+    }
+
+    void ArchivePatient(long entry) {
         // Selected twice: the first copy is committed before the patient is looked at again.
         if (std::any_of(m_group.begin(), m_group.end(),
                         [&](const PatientCopy& copy) { return copy.patient == m_ptNum; }))
             CommitGroup();
+        if (!m_prefetched.count(m_ptNum)) Prefetch(entry);
+        PatientCopy copy = std::move(m_prefetched.extract(m_ptNum).mapped());
         const std::string practiceNotes = CopyNotes();
 
         // A patient no longer in the practice (selected twice, or deleted meanwhile) has
         // nothing to copy; replacing its archive copy would throw that copy away.
-        if (!HasRows(practice, "SELECT PtNum FROM IdentFil WHERE PtNum = " + Number())) {
+        if (copy.tables[0].rows.empty()) {
             Log("  Patient " + Number() + " is no longer in the practice database.");
             if (!practiceNotes.empty()) DeleteUnforced(practiceNotes);
             Skip("not in the practice database");
             return;
         }
-        if (InArchive()) {
+        if (m_held.count(m_ptNum)) {
             CommitGroup();
             if (!RemoveFromArchive(m_ptNum)) {
                 ++m_counter;
@@ -196,8 +212,7 @@ private:
             }
         }
         ++m_counter;
-        PatientCopy copy;
-        copy.patient = m_ptNum;
+        // The rows were read with the group's; the balloon and the log still tell each table.
         for (size_t t = 0; t < kPatientTables.size(); ++t) {
             const std::string table = kPatientTables[t].first;
             m_status.ShowStatus(kStatusTitle,
@@ -205,7 +220,6 @@ private:
                                     ".\r\n    Acct #:  " + Number() + "\r\nCopying patient data for table:  " + table,
                                 true);
             Log("Copy data for table:  " + table);
-            copy.tables[t] = CopyPatientTable(practice, *m_archive, t, m_ptNum);
         }
         if (m_group.empty()) m_groupStart = std::chrono::steady_clock::now();
         m_group.push_back(std::move(copy));
@@ -217,13 +231,16 @@ private:
     std::string CopyNotes() {
         const std::string practiceNotes = m_dataFolder + "/Notes/" + Number() + ".rtf";
         const std::string archiveNotes = m_archiveFolder + "/Notes/" + Number() + ".rtf";
-        if (!Exists(practiceNotes)) return {};
-        common::MakePath(m_archiveFolder + "/Notes");
+        std::error_code error;
+        const auto status = std::filesystem::status(practiceNotes, error);
+        if (error || !std::filesystem::exists(status)) return {};
+        if (!m_notesFolderMade) m_notesFolderMade = common::MakePath(m_archiveFolder + "/Notes");
         std::filesystem::copy_file(practiceNotes, archiveNotes, std::filesystem::copy_options::overwrite_existing);
-        if (!Exists(archiveNotes)) return {};
         m_notesCopies.push_back(archiveNotes);
         // A file that cannot be deleted ends the run now, before the patient is copied.
-        CheckDeletable(practiceNotes);
+        using std::filesystem::perms;
+        if ((status.permissions() & (perms::owner_write | perms::group_write | perms::others_write)) == perms::none)
+            CheckDeletable(practiceNotes);
         return practiceNotes;
     }
 
@@ -259,9 +276,14 @@ private:
             if (g_beforeVerify) g_beforeVerify(*m_archive);
             bad = VerifyCopies(*m_archive, group);
         }
+        // The rows were read a while ago, with the group's: a patient whose practice rows
+        // another user has changed since (a row added or deleted) is not deleted from the
+        // practice, where the deletion would take rows the archive has not got.
+        std::map<int32_t, std::string> changed = ChangedInPractice(Practice(), group);
+        for (const auto& [patient, difference] : bad) changed.erase(patient);
         std::set<int32_t> good;
         for (const PatientCopy& copy : group)
-            if (!bad.count(copy.patient)) good.insert(copy.patient);
+            if (!bad.count(copy.patient) && !changed.count(copy.patient)) good.insert(copy.patient);
 
         if (!good.empty()) {
             m_journal.Add(good);
@@ -290,7 +312,20 @@ private:
             m_journal.Remove(good);
             if (notesError) std::rethrow_exception(notesError);
         }
+        if (!changed.empty()) SetAsideChanged(changed);
         if (!bad.empty()) RejectCopies(bad);
+    }
+
+    // Leaves the patients changed in the practice during the run there, as they are now, and
+    // removes their archive copies; a later run archives them whole.
+    void SetAsideChanged(const std::map<int32_t, std::string>& changed) {
+        for (const auto& [patient, difference] : changed) {
+            Log("  Patient " + std::to_string(patient) +
+                " was changed in the practice database while being archived: " + difference);
+            m_summary.skipped.emplace_back(patient, "changed in the practice database during the run");
+            if (!RemoveFromArchive(patient))
+                Log("  The archive copy of patient " + std::to_string(patient) + " could not be removed.");
+        }
     }
 
     // Leaves the patients whose archive copy differs in the practice, removes their copies and
@@ -340,12 +375,6 @@ private:
         }
     }
 
-    // Whether the archive holds rows of the patient, marked deleted ones included. IdentFil
-    // answers for a patient archived whole; the other tables are asked too because a run
-    // stopped while packing the archive leaves IdentFil packed and the others still holding
-    // the patient's marked rows, which a candidate tag (Case's CaseNum) counts as taken.
-    bool InArchive() { return HoldsPatient(*m_archive, m_ptNum); }
-
     // A table that cannot be written ends the run with the patient still in the journal:
     // skipping it would report him archived with rows left in the practice.
     static void DeleteFromPractice(engine::api::Connection& practice, int32_t patient) {
@@ -389,10 +418,19 @@ private:
     long m_handled = 0;
     int32_t m_ptNum = 0;
     bool m_loopBegun = false;
+    bool m_notesFolderMade = false;  // the archive's Notes folder is there
     RunSummary m_summary;
     // The group: patients copied into the archive and not yet committed, the practice notes
     // files to delete with them (empty: none) and the archive notes copies to sync.
     std::vector<PatientCopy> m_group;
+    // The practice rows of the patients that come next, read together, and which of them the
+    // archive holds (rows marked deleted included: IdentFil answers for a patient archived
+    // whole, the other tables because a run stopped while packing the archive leaves IdentFil
+    // packed and the others still holding the patient's marked rows, which a candidate tag
+    // (Case's CaseNum) counts as taken). Only this run writes the archive, so what it holds
+    // changes only by the run's own commits and removals, of patients handled already.
+    std::map<int32_t, PatientCopy> m_prefetched;
+    std::set<int32_t> m_held;
     std::vector<std::string> m_groupNotes;
     std::vector<std::string> m_notesCopies;
     std::chrono::steady_clock::time_point m_groupStart;

@@ -10,12 +10,19 @@
 // patients (at most kGroupPatients, or what was copied within kGroupMilliseconds; a group
 // also ends at Stop, at an error, at the end, and before an earlier archive copy is removed
 // and the archive packed) is made durable in this order:
-//   1. the group's rows, read from the practice patient by patient, are appended to the
-//      archive tables (each table's rows in one write) and the archive connection flushed;
-//      the notes copies are synced;
+//   1. the group's rows, read from the practice table by table for the patients that come
+//      next (one statement per table, before the first of them is handled; the archive is
+//      asked in the same way which of them it holds already), are appended to the archive
+//      tables (each table's rows in one write) and the archive connection flushed; the
+//      notes copies are synced, each file once and the archive's Notes folder once (a
+//      file's fsync makes its data and inode durable, the folder's its name: what a power
+//      loss could otherwise take from a copy the practice file is deleted in favour of);
 //   2. every copy is read back from the archive tables and compared with the practice rows
 //      (row count and every copied value, per table); a patient whose copy differs is left
 //      untouched in the practice, the bad copy is removed and the run ends with an error;
+//      a patient whose practice rows another user changed since they were read (a row of
+//      his deleted, or one added) is left in the practice as that user left it, his copy
+//      removed, and reported skipped: deleting him would take rows the archive has not got;
 //   3. the checked patients are written to the archive's journal (archive_journal.h) in one
 //      durable write: "their archive copy is complete";
 //   4. their practice notes files are deleted and their rows marked deleted in the practice,

@@ -224,14 +224,7 @@ void MarkPatientsDeleted(engine::api::Connection& connection, const char* table,
 }  // namespace
 
 bool HoldsPatient(engine::api::Connection& connection, int32_t patient) {
-    bool found = false;
-    for (const auto& [table, key] : kPatientTables) {
-        OnTable(connection, table, [&](engine::api::DbfTableAccess& access) {
-            found = !PatientRows(access, FieldNamed(access.Fields(), table, key), {patient}, true).empty();
-        });
-        if (found) return true;
-    }
-    return false;
+    return !PatientsHeld(connection, {patient}).empty();
 }
 
 void DeletePatientsFromPractice(engine::api::Connection& practice, const std::vector<int32_t>& patients) {
@@ -279,6 +272,113 @@ std::map<int32_t, std::string> VerifyCopies(engine::api::Connection& archive, co
         });
     }
     return differences;
+}
+
+std::map<int32_t, PatientCopy> ReadPatientCopies(engine::api::Connection& practice, engine::api::Connection& archive,
+                                                 const std::vector<int32_t>& patients) {
+    std::map<int32_t, PatientCopy> copies;
+    for (int32_t patient : patients) copies[patient].patient = patient;
+    for (size_t t = 0; t < kPatientTables.size(); ++t) {
+        const auto& [table, key] = kPatientTables[t];
+        const std::vector<engine::sql::FieldInfo> targetFields = ArchiveTable(archive, table)->Fields();
+        OnTable(practice, table, [&](engine::api::DbfTableAccess& access) {
+            const std::vector<engine::sql::FieldInfo>& sourceFields = access.Fields();
+            const size_t keyField = FieldNamed(sourceFields, table, key);
+            // The fields both tables have, with the target's type, which decides what is written.
+            struct Pair {
+                size_t source;
+                size_t target;
+                int type;
+            };
+            std::vector<Pair> pairs;
+            std::vector<std::string> names;
+            for (size_t s = 0; s < sourceFields.size(); ++s) {
+                for (size_t g = 0; g < targetFields.size(); ++g) {
+                    if (!SameName(targetFields[g].name, sourceFields[s].name)) continue;
+                    names.push_back(sourceFields[s].name);
+                    pairs.push_back(Pair{s, g, engine::api::AdoType(targetFields[g])});
+                    break;
+                }
+            }
+            engine::sql::Record record;
+            for (auto& [patient, copy] : copies) {
+                CopiedTable& copied = copy.tables[t];
+                copied.fields = names;
+                copy.sourceRecords[t] = PatientRows(access, keyField, {patient}, false);
+                copy.sourceCount[t] = access.RecordCount();
+                for (engine::sql::RecordNumber r : copy.sourceRecords[t]) {
+                    access.Read(r, record);
+                    Expected row;
+                    row.reserve(pairs.size());
+                    std::vector<engine::Value> values(targetFields.size());
+                    for (const Pair& pair : pairs) {
+                        std::optional<engine::Value> value =
+                            AdoTools::CopiedValue(record.values[pair.source], pair.type);
+                        if (value)
+                            values[pair.target] = engine::api::ConvertForField(*value, targetFields[pair.target]);
+                        row.push_back(std::move(value));
+                    }
+                    copied.rows.push_back(std::move(row));
+                    copied.records.push_back(std::move(values));
+                }
+            }
+        });
+    }
+    return copies;
+}
+
+std::map<int32_t, std::string> ChangedInPractice(engine::api::Connection& practice,
+                                                 const std::vector<PatientCopy>& copies) {
+    std::map<int32_t, std::string> changed;
+    if (copies.empty()) return changed;
+    for (size_t t = 0; t < kPatientTables.size(); ++t) {
+        const auto& [table, key] = kPatientTables[t];
+        OnTable(practice, table, [&](engine::api::DbfTableAccess& access) {
+            const size_t keyField = FieldNamed(access.Fields(), table, key);
+            const auto holds = [&](engine::sql::RecordNumber r, int32_t patient) {
+                const auto same = engine::sql::Compare(access.ReadValue(r, keyField),
+                                                       engine::Value(static_cast<int64_t>(patient)), false);
+                return same && *same == 0;
+            };
+            uint32_t oldest = copies.front().sourceCount[t];
+            for (const PatientCopy& copy : copies) oldest = std::min(oldest, copy.sourceCount[t]);
+            const engine::sql::RecordNumber count = access.RecordCount();
+            for (const PatientCopy& copy : copies) {
+                if (changed.count(copy.patient)) continue;
+                for (engine::sql::RecordNumber r : copy.sourceRecords[t]) {
+                    if (r < count && !access.IsDeleted(r) && holds(r, copy.patient)) continue;
+                    changed[copy.patient] =
+                        std::string(table) + ": row " + std::to_string(r + 1) + " deleted or changed since it was read";
+                    break;
+                }
+            }
+            for (engine::sql::RecordNumber r = oldest; r < count; ++r) {
+                if (access.IsDeleted(r)) continue;
+                for (const PatientCopy& copy : copies) {
+                    if (r < copy.sourceCount[t] || changed.count(copy.patient) || !holds(r, copy.patient)) continue;
+                    changed[copy.patient] = std::string(table) + ": row " + std::to_string(r + 1) +
+                                            " added since the patient's rows were read";
+                }
+            }
+        });
+    }
+    return changed;
+}
+
+std::set<int32_t> PatientsHeld(engine::api::Connection& connection, const std::vector<int32_t>& patients) {
+    std::set<int32_t> held;
+    for (const auto& [table, key] : kPatientTables) {
+        std::vector<int32_t> unknown;
+        for (int32_t patient : patients)
+            if (!held.count(patient)) unknown.push_back(patient);
+        if (unknown.empty()) break;
+        OnTable(connection, table, [&](engine::api::DbfTableAccess& access) {
+            const size_t keyField = FieldNamed(access.Fields(), table, key);
+            for (int32_t patient : unknown)
+                if (!PatientRows(access, keyField, {patient}, true).empty()) held.insert(patient);
+        });
+    }
+    return held;
 }
 
 }  // namespace app

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -44,10 +45,14 @@ struct CopiedTable {
     std::vector<std::vector<engine::Value>> records;
 };
 
-// One patient's copy: every table in copying order.
+// One patient's copy: every table in copying order, and per table the practice records the
+// rows were read from and the table's record count then (ReadPatientCopies; empty for a copy
+// made by CopyPatientTable).
 struct PatientCopy {
     int32_t patient = 0;
     std::array<CopiedTable, kPatientTableCount> tables;
+    std::array<std::vector<uint32_t>, kPatientTableCount> sourceRecords;
+    std::array<uint32_t, kPatientTableCount> sourceCount{};
 };
 
 // Reads the rows of patient in table number tableIndex of kPatientTables from practice, in
@@ -56,6 +61,20 @@ struct PatientCopy {
 // yet: AppendCopies writes a group's copies. Errors pass to the caller.
 CopiedTable CopyPatientTable(engine::api::Connection& practice, engine::api::Connection& archive, size_t tableIndex,
                              int32_t patient);
+
+// Reads the live rows of a group of patients from every patient table of practice, one
+// statement per table (each patient's rows found through the table's index), and returns per
+// patient what CopyPatientTable returns for each table, with the records read. A patient
+// without a live IdentFil row is returned with no IdentFil rows. Errors pass to the caller.
+std::map<int32_t, PatientCopy> ReadPatientCopies(engine::api::Connection& practice, engine::api::Connection& archive,
+                                                 const std::vector<int32_t>& patients);
+
+// The patients, of those read by ReadPatientCopies, whose live rows in the practice are no
+// longer the rows read, one statement per table; for each, what changed. Without an index
+// lookup: a row read must still be live and the patient's, and no row appended since may be
+// the patient's (a row taken over from another patient by a change of its number is not seen).
+std::map<int32_t, std::string> ChangedInPractice(engine::api::Connection& practice,
+                                                 const std::vector<PatientCopy>& copies);
 
 // Appends the copies of a group of patients to the archive tables, table by table in copying
 // order, each table's rows in one write of the table (one hold of its write lock, its index
@@ -76,6 +95,8 @@ void DeletePatientsFromPractice(engine::api::Connection& practice, const std::ve
 // marked deleted included (what "SET DELETED OFF; SELECT key FROM table WHERE key = n" finds,
 // table by table, answered from the tables' indexes).
 bool HoldsPatient(engine::api::Connection& connection, int32_t patient);
+// The same question for a group of patients, one statement per table: those held.
+std::set<int32_t> PatientsHeld(engine::api::Connection& connection, const std::vector<int32_t>& patients);
 
 // Reads the live archive rows of the copied patients back and compares them with what was
 // copied: per table the row count and every copied value. Returns, for each patient whose

@@ -1,12 +1,15 @@
 // The archive run's group commit and its checks: a copy that differs from the practice leaves
 // its patient untouched there, a journal left by a group is finished at the next start, the
-// selection is taken when the run starts, and the closing line counts what the run did.
+// selection is taken when the run starts, a patient changed by another user after his rows
+// were read stays in the practice, and the closing line counts what the run did.
 #include <gtest/gtest.h>
 
 #include "archive/archive_journal.h"
 #include "archive/archive_run.h"
 #include "archive_run_fixture.h"
 #include "common/recording_ui.h"
+#include "db/ado_tools.h"
+#include "engine/api/recordset.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
 
@@ -104,6 +107,53 @@ TEST_F(ArchiveGroupTest, AMissingRowInTheCopyIsFoundToo) {
     const auto messages = m_ui.Messages();
     ASSERT_GE(messages.size(), 2u);
     EXPECT_NE(messages[0].text.find("Appointment: 0 rows in the archive, "), std::string::npos) << messages[0].text;
+}
+
+TEST_F(ArchiveGroupTest, PatientsChangedByAnotherUserAfterTheirRowsWereReadStayInThePractice) {
+    // The run reads a group's rows before copying them; another workstation meanwhile adds a
+    // payment for patient 5 and deletes patient 6's. Neither may be lost: the two stay
+    // in the practice as the other user left them, their copies leave the archive, and the
+    // run goes on with the others.
+    Generate(8);
+    m_window->SelectPatients({2, 5, 6});
+    const Snapshot before = Read(Data());
+    ASSERT_FALSE(RowsOf(before, 6, false).at("PmtAndChrg").empty());
+    app::SetBeforeVerifyHook([this](engine::api::Connection&) {
+        auto other = AdoTools::Connect_DBC(Data().string(), "Corvane.dbc");
+        engine::api::Recordset payments;
+        payments.Open("PmtAndChrg", *other, 3, 3, engine::api::kAdCmdTable);
+        payments.AddNew();
+        payments.Fields().Item("PtNum").SetValue(engine::Value(int64_t{5}));
+        payments.Update();
+        payments.Close();
+        other->Execute("DELETE FROM PmtAndChrg WHERE PtNum = 6");
+        app::SetBeforeVerifyHook(nullptr);  // once
+    });
+
+    const app::RunSummary summary = app::cmdArchive_Click(*m_window);
+
+    const Snapshot practice = Read(Data()), archive = Read(Archive());
+    EXPECT_EQ(CountOf(RowsOf(practice, 5, false)), CountOf(RowsOf(before, 5, false)) + 1);
+    EXPECT_EQ(CountOf(RowsOf(practice, 6, false)),
+              CountOf(RowsOf(before, 6, false)) - RowsOf(before, 6, false).at("PmtAndChrg").size());
+    for (int32_t p : {5, 6}) EXPECT_EQ(CountOf(RowsOf(archive, p, false)) + CountOf(RowsOf(archive, p, true)), 0u) << p;
+    EXPECT_EQ(RowsOf(archive, 2, false), RowsOf(before, 2, false));
+    EXPECT_EQ(CountOf(RowsOf(practice, 2, false)), 0u);
+    EXPECT_FALSE(fs::exists(Archive() / app::ArchiveJournal::kFileName));
+    EXPECT_EQ(summary.ending, app::RunSummary::Ending::Complete);
+    EXPECT_EQ(Closing(), "Archived 1 of 3 patients; 2 skipped." + kComplete);
+    ASSERT_EQ(summary.skipped.size(), 2u);
+    EXPECT_EQ(summary.skipped[0].second, "changed in the practice database during the run");
+    const std::string log = testing_support::ReadFile(m_dir / "Corvane.log");
+    EXPECT_NE(log.find("Patient 5 was changed in the practice database while being archived: PmtAndChrg:"),
+              std::string::npos);
+
+    // Archived again, they go whole, as the other user left them.
+    m_ui.calls.clear();
+    m_window->SelectPatients({5, 6});
+    EXPECT_EQ(app::cmdArchive_Click(*m_window).archived, 2);
+    const Snapshot later = Read(Archive());
+    for (int32_t p : {5, 6}) EXPECT_EQ(RowsOf(later, p, false), RowsOf(practice, p, false)) << p;
 }
 
 TEST_F(ArchiveGroupTest, AJournaledGroupIsFinishedAtTheNextStart) {
