@@ -300,6 +300,10 @@ std::string RestoreCompleteText(const RestoreSummary& summary) {
     return text;
 }
 
+void ShowRestorePrivilegeRefused() {
+    ui::MsgBox("You must have DELETE privileges to restore.\r\nRestore aborted!", ui::Icon::Exclamation, kAbortedTitle);
+}
+
 bool RestoreInProgress() { return g_restoreActive; }
 
 void FinishInterruptedRestore(Connection& practice, Connection& archive, const std::string& dataFolder,
@@ -360,8 +364,7 @@ RestoreSummary RestorePatients(RestoreFace& face, const std::vector<int32_t>& pa
         return summary;
     }
     if (!deletion::CheckDeletePassword(practice, face.DeletePasswordPrompt())) {
-        ui::MsgBox("You must have DELETE privileges to restore.\r\nRestore aborted!", ui::Icon::Exclamation,
-                   kAbortedTitle);
+        ShowRestorePrivilegeRefused();
         summary.ending = RestoreSummary::Ending::Refused;
         return summary;
     }

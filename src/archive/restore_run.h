@@ -91,6 +91,9 @@ std::string RestoreCompleteText(const RestoreSummary& summary);
 // "Restore aborted." and the error report); the caller shows the closing message. Never throws.
 RestoreSummary RestorePatients(RestoreFace& face, const std::vector<int32_t>& patients);
 
+// The refusal of a restore without the delete privilege ("Restore aborted.").
+void ShowRestorePrivilegeRefused();
+
 // True while a restore is under way.
 bool RestoreInProgress();
 
