@@ -60,6 +60,7 @@ class GridPopup;
 struct StartupEnvironment {
     std::string programFolder;                       // the running program's folder
     std::string installedFolder = kInstalledFolder;  // the suite's fixed install folder
+    std::string packagedFolder = kPackagedFolder;    // the folder Archive's own package installs
     static StartupEnvironment FromProcess();
 };
 

@@ -56,7 +56,7 @@ bool frmArchive::Form_Load() {
 }
 
 void frmArchive::FindApplicationFolder() {
-    m_appPath = FindAppPath(m_environment.programFolder, m_environment.installedFolder);
+    m_appPath = FindAppPath(m_environment.programFolder, m_environment.installedFolder, m_environment.packagedFolder);
 }
 
 void frmArchive::StartLog() {

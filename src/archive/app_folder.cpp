@@ -12,7 +12,8 @@ constexpr const char* kMarkerFile = "corvane.xml";
 constexpr const char* kInstallKey = "SOFTWARE\\RArozu\\DerazoRI";
 constexpr const char* kInstallValue = "Corvane";
 
-std::string GuessAppPath(const std::string& programFolder, const std::string& installedFolder) {
+std::string GuessAppPath(const std::string& programFolder, const std::string& installedFolder,
+                         const std::string& packagedFolder) {
     if (!programFolder.empty()) {
         if (common::FindInFolder(programFolder, kMarkerFile)) return programFolder;
         const std::string parent = common::FolderOf(common::RemoveBackslash(programFolder));
@@ -22,13 +23,16 @@ std::string GuessAppPath(const std::string& programFolder, const std::string& in
     std::string registered;
     if (common::ReadRegValue(common::kHkeyLocalMachine, kInstallKey, kInstallValue, registered))
         return common::FolderOf(registered);
+    // Only when the suite is nowhere to be found: its own folder always wins.
+    if (!packagedFolder.empty() && common::FindInFolder(packagedFolder, kMarkerFile)) return packagedFolder;
     return ui::Current().InputBox("Enter Path:  ", "Enter path");
 }
 
 }  // namespace
 
-std::string FindAppPath(const std::string& programFolder, const std::string& installedFolder) {
-    return common::RemoveBackslash(GuessAppPath(programFolder, installedFolder));
+std::string FindAppPath(const std::string& programFolder, const std::string& installedFolder,
+                        const std::string& packagedFolder) {
+    return common::RemoveBackslash(GuessAppPath(programFolder, installedFolder, packagedFolder));
 }
 
 }  // namespace app

@@ -223,6 +223,80 @@ void MarkPatientsDeleted(engine::api::Connection& connection, const char* table,
 
 }  // namespace
 
+namespace {
+
+bool IsMemo(const engine::sql::FieldInfo& field) {
+    return field.type == 'M' || field.type == 'G' || field.type == 'W' || (field.type == 'B' && field.length == 10);
+}
+
+// The deleted twins of one table of one patient's copy, on the open table.
+std::vector<std::optional<uint32_t>> TwinsInTable(engine::api::DbfTableAccess& access, const char* table,
+                                                  const char* key, const PatientCopy& copy, const CopiedTable& copied) {
+    std::vector<std::optional<uint32_t>> twins(copied.rows.size());
+    std::vector<engine::sql::RecordNumber> marked;
+    for (engine::sql::RecordNumber r :
+         PatientRows(access, FieldNamed(access.Fields(), table, key), {copy.patient}, true))
+        if (access.IsDeleted(r)) marked.push_back(r);
+    if (marked.empty()) return twins;
+    std::vector<size_t> fields;
+    for (const std::string& name : copied.fields) fields.push_back(FieldNamed(access.Fields(), table, name.c_str()));
+    std::vector<bool> used(marked.size(), false);
+    for (size_t row = 0; row < copied.rows.size(); ++row) {
+        const Expected& expected = copied.rows[row];
+        for (size_t m = 0; m < marked.size() && !twins[row]; ++m) {
+            if (used[m]) continue;
+            bool same = true;
+            for (size_t f = 0; f < fields.size() && same; ++f) {
+                if (!expected[f] || IsMemo(access.Fields()[fields[f]])) continue;
+                same = *expected[f] == access.ReadValue(marked[m], fields[f]);
+            }
+            if (!same) continue;
+            used[m] = true;
+            twins[row] = static_cast<uint32_t>(marked[m]);
+        }
+    }
+    return twins;
+}
+
+}  // namespace
+
+DeletedTwins FindDeletedTwins(engine::api::Connection& target, const PatientCopy& copy) {
+    DeletedTwins twins;
+    for (size_t t = 0; t < kPatientTables.size(); ++t) {
+        const auto& [table, key] = kPatientTables[t];
+        if (copy.tables[t].rows.empty()) continue;
+        OnTable(target, table, [&](engine::api::DbfTableAccess& access) {
+            twins[t] = TwinsInTable(access, table, key, copy, copy.tables[t]);
+        });
+    }
+    return twins;
+}
+
+void ReviveDeletedTwins(engine::api::Connection& target, std::vector<PatientCopy>& group) {
+    for (size_t t = 0; t < kPatientTables.size(); ++t) {
+        const auto& [table, key] = kPatientTables[t];
+        OnTable(target, table, [&](engine::api::DbfTableAccess& access) {
+            for (PatientCopy& copy : group) {
+                CopiedTable& copied = copy.tables[t];
+                if (copied.records.empty()) continue;
+                const std::vector<std::optional<uint32_t>> twins = TwinsInTable(access, table, key, copy, copied);
+                std::vector<engine::sql::RecordNumber> revived;
+                std::vector<std::vector<engine::Value>> appended;
+                for (size_t row = 0; row < copied.records.size(); ++row) {
+                    if (!twins[row]) {
+                        appended.push_back(std::move(copied.records[row]));
+                        continue;
+                    }
+                    access.Overwrite(*twins[row], copied.records[row]);
+                    revived.push_back(*twins[row]);
+                }
+                if (!revived.empty()) access.SetDeleted(revived, false);
+                copied.records = std::move(appended);
+            }
+        });
+    }
+}
+
 bool HoldsPatient(engine::api::Connection& connection, int32_t patient) {
     return !PatientsHeld(connection, {patient}).empty();
 }

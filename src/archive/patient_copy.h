@@ -83,6 +83,22 @@ std::map<int32_t, std::string> ChangedInPractice(engine::api::Connection& practi
 // (a partial copy, which the next run that meets the patient removes).
 void AppendCopies(engine::api::Connection& archive, const std::vector<PatientCopy>& group, int32_t& failedPatient);
 
+// For the restore, the rows marked deleted that still hold a patient's keys in the practice (a
+// patient archived and not packed away yet): for each copied row of each table, the practice
+// row (0-based) of the same patient, marked deleted, whose values are the copy's, or nullopt.
+// Memo fields are not compared (a marked row's memo blocks may have been reused and are never
+// read). Each practice row stands for one copied row at most.
+using DeletedTwins = std::array<std::vector<std::optional<uint32_t>>, kPatientTableCount>;
+DeletedTwins FindDeletedTwins(engine::api::Connection& target, const PatientCopy& copy);
+
+// Puts every copied row of the group that has a deleted twin in the twin's place instead of
+// appending it: the twin is written anew with every value of the copy (memos in new blocks),
+// then its mark is taken off; those rows are taken out of the copies' records, so AppendCopies
+// appends only the others. Either way the row comes back as an append would bring it; what is
+// overwritten is a marked row with the same values, which a pack would have dropped. Rows of a
+// patient undone later are marked deleted again as appended ones are. Errors pass up.
+void ReviveDeletedTwins(engine::api::Connection& target, std::vector<PatientCopy>& group);
+
 // Deletes the patients from the practice database as DeletePatientRecords followed by
 // "DELETE FROM IdentFil WHERE PtNum = n" does for each of them (the same tables in the same
 // order, every live row whose patient number field equals the patient marked deleted), but

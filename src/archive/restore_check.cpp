@@ -5,6 +5,7 @@
 #include <set>
 #include <sstream>
 
+#include "archive/patient_copy.h"
 #include "archive/patient_tables.h"
 #include "db/ado_tools.h"
 #include "engine/api/connection.h"
@@ -96,32 +97,43 @@ std::optional<std::string> RestoreChecker::Blocker(int32_t patient) {
     if (!HasRows(m_archive, "SELECT PtNum FROM IdentFil WHERE PtNum = " + number, false)) return "not in the archive";
     const std::string identity = "SELECT PtNum FROM IdentFil WHERE PtNum = " + number;
     if (HasRows(m_practice, identity, false)) return "in the practice database again";
-    if (HasRows(m_practice, identity, true))
+
+    // His archive rows, and which of them the practice still holds marked deleted with the
+    // same values: the restore puts those back in their own place, so the keys they hold are
+    // his own.
+    app::PatientCopy copy;
+    copy.patient = patient;
+    for (size_t t = 0; t < app::kPatientTables.size(); ++t)
+        copy.tables[t] = app::CopyPatientTable(m_archive, m_practice, t, patient);
+    const app::DeletedTwins twins = app::FindDeletedTwins(m_practice, copy);
+    const auto allTwins = [&](size_t t) {
+        return std::all_of(twins[t].begin(), twins[t].end(), [](const auto& twin) { return twin.has_value(); });
+    };
+    if (HasRows(m_practice, identity, true) && !allTwins(0))
         return "his patient number is held by rows marked deleted in the practice database; pack it first";
-    for (const PatientTable& t : kPatientTables) {
-        const std::string table(t.table), patientKey(t.key);
-        const std::vector<std::string>& keys = KeyFields(table, patientKey);
-        if (keys.empty()) continue;
-        std::string list;
-        for (const std::string& key : keys) list += (list.empty() ? "" : ", ") + key;
-        Recordset rows;
-        rows.Open("SELECT " + list + " FROM " + table + " WHERE " + patientKey + " = " + number, m_archive,
-                  engine::api::kAdOpenStatic, engine::api::kAdLockOptimistic, -1);
-        for (; !rows.Eof(); rows.MoveNext()) {
-            for (size_t k = 0; k < keys.size(); ++k) {
-                const engine::Value value = rows.Fields().Item(static_cast<long>(k)).Value();
-                if (value.IsNull()) continue;
-                const std::optional<std::string> literal = SqlLiteral(value);
+
+    for (size_t t = 0; t < app::kPatientTables.size(); ++t) {
+        const std::string table = app::kPatientTables[t].first, patientKey = app::kPatientTables[t].second;
+        const app::CopiedTable& copied = copy.tables[t];
+        if (copied.rows.empty()) continue;
+        for (const std::string& key : KeyFields(table, patientKey)) {
+            const auto field = std::find_if(copied.fields.begin(), copied.fields.end(), [&](const std::string& name) {
+                return engine::AsciiLower(name) == engine::AsciiLower(key);
+            });
+            if (field == copied.fields.end()) continue;
+            const size_t f = static_cast<size_t>(field - copied.fields.begin());
+            for (size_t row = 0; row < copied.rows.size(); ++row) {
+                const std::optional<engine::Value>& value = copied.rows[row][f];
+                if (!value || value->IsNull()) continue;
+                const std::optional<std::string> literal = SqlLiteral(*value);
                 if (!literal) continue;
-                const std::string query =
-                    "SELECT " + keys[k] + " FROM " + table + " WHERE " + keys[k] + " = " + *literal;
-                const std::string what = table + " " + keys[k] + " " + AdoTools::VariantText(value);
+                const std::string query = "SELECT " + key + " FROM " + table + " WHERE " + key + " = " + *literal;
+                const std::string what = table + " " + key + " " + AdoTools::VariantText(*value);
                 if (HasRows(m_practice, query, false)) return what + " is taken in the practice database";
-                if (HasRows(m_practice, query, true))
+                if (!twins[t][row] && HasRows(m_practice, query, true))
                     return what + " is held by a row marked deleted in the practice database; pack it first";
             }
         }
-        rows.Close();
     }
     return std::nullopt;
 }

@@ -4,8 +4,11 @@
 // (IdentFil), and the record numbers of his rows (Case's CaseNum and every autoincrement field
 // of the practice's tables). A restore puts his rows back with every value they had, so a key
 // held by another row would mix two patients' records. A key held only by rows marked deleted
-// (a patient archived and not yet packed away) is held too: the practice's candidate indexes
-// count those rows until the practice database is packed. Reads only; Qt-free.
+// (a patient archived and not yet packed away) is held too, since the practice's candidate
+// indexes count those rows until the practice is packed, unless the row is his own with the
+// values of his archive row: the restore then puts the archive row back in that row's place
+// (patient_copy.h, ReviveDeletedTwins), so such a patient needs no pack first. Reads only;
+// Qt-free.
 //
 // Where it is called: the restore run (restore_run.h) computes the sheet after taking the run
 // lock and finishing an interrupted restore, shows it (window: frmRestoreSheet, batch: printed

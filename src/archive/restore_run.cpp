@@ -162,7 +162,7 @@ private:
 
     void CommitGroup() {
         if (m_group.empty()) return;
-        const std::vector<app::PatientCopy> group = std::move(m_group);
+        std::vector<app::PatientCopy> group = std::move(m_group);
         const std::vector<std::string> notes = std::move(m_groupNotes);
         const std::vector<std::string> notesCopies = std::move(m_notesCopies);
         m_group.clear();
@@ -170,8 +170,10 @@ private:
         m_notesCopies.clear();
 
         // The group's rows go into the practice table by table, then reach the disk at once.
+        // Rows the practice still holds marked deleted take their copies back in place first.
         int32_t failed = 0;
         try {
+            app::ReviveDeletedTwins(m_practice, group);
             app::AppendCopies(m_practice, group, failed);
         } catch (...) {
             if (failed) m_ptNum = failed;
@@ -300,6 +302,10 @@ std::string RestoreCompleteText(const RestoreSummary& summary) {
     return text;
 }
 
+void ShowRestorePrivilegeRefused() {
+    ui::MsgBox("You must have DELETE privileges to restore.\r\nRestore aborted!", ui::Icon::Exclamation, kAbortedTitle);
+}
+
 bool RestoreInProgress() { return g_restoreActive; }
 
 void FinishInterruptedRestore(Connection& practice, Connection& archive, const std::string& dataFolder,
@@ -360,8 +366,7 @@ RestoreSummary RestorePatients(RestoreFace& face, const std::vector<int32_t>& pa
         return summary;
     }
     if (!deletion::CheckDeletePassword(practice, face.DeletePasswordPrompt())) {
-        ui::MsgBox("You must have DELETE privileges to restore.\r\nRestore aborted!", ui::Icon::Exclamation,
-                   kAbortedTitle);
+        ShowRestorePrivilegeRefused();
         summary.ending = RestoreSummary::Ending::Refused;
         return summary;
     }

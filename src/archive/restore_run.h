@@ -13,7 +13,8 @@
 // the Stop request heard between patients, in groups committed as the archive run commits
 // them (archive_run.h), each group in this order:
 //   1. each patient is written to the restore's copying list (RestoreRun.copying) before any
-//      of his rows reaches the practice; his notes file is copied; his rows are copied;
+//      of his rows reaches the practice; his notes file is copied; his rows are copied (into
+//      his own rows marked deleted where the practice still holds them, see below);
 //   2. the practice is flushed, the notes copies synced, and every copy is read back from the
 //      practice tables and compared with the archive rows (row count and every value); a
 //      patient whose copy differs has his practice copy marked deleted again and the run
@@ -26,8 +27,12 @@
 // So a kill at any instant leaves every patient whole in the archive, whole in the practice,
 // or both, and the next run (a restore or an archive run) finishes: a journaled patient is
 // deleted from the archive; a patient still on the copying list has the partial practice copy
-// marked deleted (his archive rows are whole), after which the practice must be packed before
-// he can be restored (his keys are held by the marked rows).
+// marked deleted (his archive rows are whole).
+//
+// A patient archived since the practice was last packed still has his rows there, marked
+// deleted, holding his keys: each of his archive rows that such a row matches is written back
+// into that row, which is then unmarked, instead of being appended (patient_copy.h,
+// ReviveDeletedTwins); so he can be restored without packing the practice first.
 //
 // Every run that got past the password appends an ArchLog row (run_record.h) with action
 // "restore". User-interface thread only; one run at a time.
@@ -90,6 +95,9 @@ std::string RestoreCompleteText(const RestoreSummary& summary);
 // finished, sheet, run, run record. Shows its refusals and errors through the UI seam (titles
 // "Restore aborted." and the error report); the caller shows the closing message. Never throws.
 RestoreSummary RestorePatients(RestoreFace& face, const std::vector<int32_t>& patients);
+
+// The refusal of a restore without the delete privilege ("Restore aborted.").
+void ShowRestorePrivilegeRefused();
 
 // True while a restore is under way.
 bool RestoreInProgress();

@@ -102,21 +102,6 @@ void PrintSummary(const app::RunSummary& summary, double seconds) {
     std::cout << line << std::flush;
 }
 
-// --dry-run: after the password check, the pre-flight sheet on standard output; nothing is
-// written, not even the run lock or the run record.
-int DryRun(const std::string& databasePath, engine::api::Connection& practice, const std::vector<int32_t>& patients,
-           std::optional<std::string> password) {
-    ConsolePasswordPrompt prompt(std::move(password));
-    if (!deletion::CheckDeletePassword(&practice, prompt)) {
-        app::ShowDeletePrivilegeRefused();
-        return kExitError;
-    }
-    const archive::PreflightSheet sheet = archive::ComputePreflight(
-        patients, practice, common::RemoveBackslash(common::FolderOf(databasePath)), archive::Today());
-    std::cout << archive::PreflightText(sheet) << std::flush;
-    return kExitDone;
-}
-
 int Usage(const std::string& error) {
     std::cerr << "Archive: " << error << "\n\n" << UsageText();
     return kExitUsage;
@@ -167,7 +152,10 @@ int RunBatch(const std::vector<std::string>& args) {
         }
 
         if (options->dryRun) {
-            const int status = DryRun(databasePath, *practice, patients, std::move(password));
+            const int status = PrintDryRun(*practice, std::move(password), app::ShowDeletePrivilegeRefused, [&] {
+                return archive::PreflightText(archive::ComputePreflight(
+                    patients, *practice, common::RemoveBackslash(common::FolderOf(databasePath)), archive::Today()));
+            });
             ui::Install(nullptr);
             return status;
         }
@@ -200,6 +188,17 @@ app::RunSummary ArchivePatients(const std::string& databasePath, engine::api::Co
                                 std::vector<int32_t> patients, std::optional<std::string> password) {
     BatchWindow window(databasePath, practice, std::move(patients), std::move(password));
     return app::CheckAndArchive(window);
+}
+
+int PrintDryRun(engine::api::Connection& practice, std::optional<std::string> password,
+                const std::function<void()>& refused, const std::function<std::string()>& sheetText) {
+    ConsolePasswordPrompt prompt(std::move(password));
+    if (!deletion::CheckDeletePassword(&practice, prompt)) {
+        refused();
+        return kExitError;
+    }
+    std::cout << sheetText() << std::flush;
+    return kExitDone;
 }
 
 int RunConsoleJob(bool create, const std::string& value, int debugBits) {

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,6 +38,13 @@ int RunBatch(const std::vector<std::string>& args);
 // password given (or asked for on the terminal), progress on standard error.
 app::RunSummary ArchivePatients(const std::string& databasePath, engine::api::Connection& practice,
                                 std::vector<int32_t> patients, std::optional<std::string> password);
+
+// --dry-run of an archive run or a restore: the delete password is checked as the run checks
+// it (refused: refused() says so and the status is kExitError), then the pre-flight sheet
+// sheetText() counts goes to standard output. Nothing is written, not even the run lock or the
+// run record.
+int PrintDryRun(engine::api::Connection& practice, std::optional<std::string> password,
+                const std::function<void()>& refused, const std::function<std::string()>& sheetText);
 
 // Runs the -create (create true) or -pack job for value with messages on standard error, as
 // the window's start-up would run it; debugBits as the -D and -T switches give them.

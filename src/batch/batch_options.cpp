@@ -35,7 +35,8 @@ std::string UsageText() {
            "                        password is asked for on the terminal when the database has one\n"
            "  --dry-run             print what the run would do (patients, rows per table, notes\n"
            "                        files, future appointments, patients already archived) and\n"
-           "                        change nothing\n"
+           "                        change nothing; with --restore, what the restore would do\n"
+           "                        (patients, rows per table, notes files, patients it would skip)\n"
            "  --help                this text\n"
            "\n"
            "Progress goes to standard error, the summary to standard output. Ctrl+C or SIGTERM\n"
@@ -103,8 +104,6 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
     else if (!list && !options.where) error = "Say which patients: --patients LIST or --where CONDITION.";
     else if (options.where && options.where->find_first_not_of(" \t") == std::string::npos)
         error = "The condition is empty.";
-    // A restore has no dry run yet: refusing the pair keeps "--dry-run" from ever writing.
-    else if (options.restore && options.dryRun) error = "--dry-run cannot be used with --restore.";
     if (!error.empty()) return std::nullopt;
 
     if (list) {

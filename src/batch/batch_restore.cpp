@@ -5,8 +5,10 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <set>
 
 #include "archive/app_folder.h"
+#include "archive/archive_journal.h"
 #include "archive/archive_paths.h"
 #include "archive/archive_run.h"
 #include "archive/restore_run.h"
@@ -77,6 +79,22 @@ void PrintSummary(const archive::RestoreSummary& summary) {
     std::cout << std::flush;
 }
 
+// The restore's sheet as the run would count it, without taking the run lock or finishing an
+// interrupted restore (both write); a restore waiting to be finished is said first.
+std::string DryRunSheet(engine::api::Connection& practice, const std::string& archiveFolder,
+                        const std::vector<int32_t>& patients) {
+    std::string text;
+    std::set<int32_t> interrupted = app::ArchiveJournal(archiveFolder, archive::kRestoreJournal).Pending();
+    interrupted.merge(app::ArchiveJournal(archiveFolder, archive::kRestoreCopying).Pending());
+    if (!interrupted.empty())
+        text = "An interrupted restore of " + std::to_string(interrupted.size()) +
+               " patient(s) is finished first; counted as the databases are now:\n";
+    std::unique_ptr<engine::api::Connection> archive = AdoTools::Connect_DBC(archiveFolder, archive::kArchiveContainer);
+    text += archive::RestoreSheetText(archive::ComputeRestoreSheet(patients, practice, *archive, archiveFolder));
+    archive->Close();
+    return text;
+}
+
 int Failed(const std::string& text) {
     std::cerr << "Archive: " << text << std::endl;
     return kExitError;
@@ -116,6 +134,16 @@ int RunBatchRestore(const BatchOptions& options) {
             ui::Install(nullptr);
             std::cerr << "Archive: no patient to restore." << std::endl;
             return kExitDone;
+        }
+        if (options.dryRun) {
+            if (archive::ArchiveNeedsCreating(archiveFolder)) {
+                ui::Install(nullptr);
+                return Failed("There is no archive database to restore from:  " + archiveFolder);
+            }
+            status = PrintDryRun(*practice, std::move(password), archive::ShowRestorePrivilegeRefused,
+                                 [&] { return DryRunSheet(*practice, archiveFolder, patients); });
+            ui::Install(nullptr);
+            return status;
         }
         BatchRestoreFace face(databasePath, *practice, std::move(password));
         const archive::RestoreSummary summary = archive::RestorePatients(face, patients);

@@ -20,9 +20,11 @@ protected:
     void SetUp() override {
         fs::create_directories(root / "bin");
         fs::create_directories(root / "installed");
+        fs::create_directories(root / "packaged");
     }
     std::string Bin() const { return (root / "bin").string(); }
     std::string Installed() const { return (root / "installed").string(); }
+    std::string Packaged() const { return (root / "packaged").string(); }
     void Mark(const fs::path& folder) { WriteFile(folder / "corvane.xml", "<corvane/>"); }
 
     // The install folder as the installer registers it for the machine.
@@ -41,42 +43,58 @@ TEST_F(AppFolderTest, MarkerBesideTheProgramWinsOverEveryOtherRule) {
     Mark(root / "bin");
     Mark(root.Path());
     Mark(root / "installed");
-    EXPECT_EQ(FindAppPath(Bin(), Installed()), Bin());
-    EXPECT_EQ(FindAppPath(Bin() + "/", Installed()), Bin());
+    EXPECT_EQ(FindAppPath(Bin(), Installed(), Packaged()), Bin());
+    EXPECT_EQ(FindAppPath(Bin() + "/", Installed(), Packaged()), Bin());
     EXPECT_TRUE(rec.calls.empty());
 }
 
 TEST_F(AppFolderTest, MarkerInTheParentFolderGivesTheParent) {
     Mark(root.Path());
     Mark(root / "installed");
-    EXPECT_EQ(FindAppPath(Bin(), Installed()), root.Str());
+    EXPECT_EQ(FindAppPath(Bin(), Installed(), Packaged()), root.Str());
 }
 
 TEST_F(AppFolderTest, TheInstalledFolderComesNext) {
     Mark(root / "installed");
-    EXPECT_EQ(FindAppPath(Bin(), Installed()), Installed());
+    EXPECT_EQ(FindAppPath(Bin(), Installed(), Packaged()), Installed());
 }
 
 TEST_F(AppFolderTest, MarkerMatchesInAnyCase) {
     WriteFile(root / "bin" / "Corvane.XML", "<corvane/>");
-    EXPECT_EQ(FindAppPath(Bin(), Installed()), Bin());
+    EXPECT_EQ(FindAppPath(Bin(), Installed(), Packaged()), Bin());
 }
 
 TEST_F(AppFolderTest, TheRegisteredInstallFolderComesBeforeAskingButAfterEveryMarker) {
     Register("/opt/corvane/bin/corvane");
-    EXPECT_EQ(FindAppPath(Bin(), Installed()), "/opt/corvane/bin");
+    EXPECT_EQ(FindAppPath(Bin(), Installed(), Packaged()), "/opt/corvane/bin");
     Register("C:\\Program Files\\Tarnwell\\Corvane\\Corvane.exe");
-    EXPECT_EQ(FindAppPath(Bin(), Installed()), "C:\\Program Files\\Tarnwell\\Corvane");
+    EXPECT_EQ(FindAppPath(Bin(), Installed(), Packaged()), "C:\\Program Files\\Tarnwell\\Corvane");
     EXPECT_TRUE(rec.calls.empty());
     Mark(root / "installed");
-    EXPECT_EQ(FindAppPath(Bin(), Installed()), Installed());
+    EXPECT_EQ(FindAppPath(Bin(), Installed(), Packaged()), Installed());
     Mark(root / "bin");
-    EXPECT_EQ(FindAppPath(Bin(), Installed()), Bin());
+    EXPECT_EQ(FindAppPath(Bin(), Installed(), Packaged()), Bin());
+}
+
+TEST_F(AppFolderTest, ThePackagesFolderServesOnlyWhenTheSuiteIsNowhere) {
+    Mark(root / "packaged");
+    EXPECT_EQ(FindAppPath(Bin(), Installed(), Packaged()), Packaged());
+    EXPECT_EQ(FindAppPath("", Installed(), Packaged()), Packaged());
+    EXPECT_TRUE(rec.calls.empty());
+    // Without its marker the folder is no application folder.
+    fs::remove(root / "packaged" / "corvane.xml");
+    rec.inputs.push_back("/srv/corvane");
+    EXPECT_EQ(FindAppPath(Bin(), Installed(), Packaged()), "/srv/corvane");
+    Mark(root / "packaged");
+    Register("/opt/corvane/bin/corvane");
+    EXPECT_EQ(FindAppPath(Bin(), Installed(), Packaged()), "/opt/corvane/bin");
+    Mark(root / "installed");
+    EXPECT_EQ(FindAppPath(Bin(), Installed(), Packaged()), Installed());
 }
 
 TEST_F(AppFolderTest, OtherwiseTheUserIsAskedAndOneTrailingSeparatorIsDropped) {
     rec.inputs.push_back("/srv/corvane/");
-    EXPECT_EQ(FindAppPath(Bin(), Installed()), "/srv/corvane");
+    EXPECT_EQ(FindAppPath(Bin(), Installed(), Packaged()), "/srv/corvane");
     ASSERT_EQ(rec.calls.size(), 1u);
     EXPECT_EQ(rec.calls[0].kind, ui::Shown::Kind::InputBox);
     EXPECT_EQ(rec.calls[0].text, "Enter Path:  ");
@@ -84,8 +102,8 @@ TEST_F(AppFolderTest, OtherwiseTheUserIsAskedAndOneTrailingSeparatorIsDropped) {
 }
 
 TEST_F(AppFolderTest, CancelledInputGivesAnEmptyFolder) {
-    EXPECT_EQ(FindAppPath(Bin(), Installed()), "");
+    EXPECT_EQ(FindAppPath(Bin(), Installed(), Packaged()), "");
     // An unknown program folder never matches the current folder by accident.
-    EXPECT_EQ(FindAppPath("", Installed()), "");
+    EXPECT_EQ(FindAppPath("", Installed(), Packaged()), "");
     EXPECT_EQ(rec.calls.size(), 2u);
 }

@@ -98,6 +98,7 @@ protected:
         testing_support::WriteFile(root / "app" / "Folders.xml", kFoldersXml);
         environment.programFolder = AppFolder();
         environment.installedFolder = (root / "nowhere").string();
+        environment.packagedFolder = (root / "nowhere").string();
         product::DebugFlags = 0;
         product::LogFile.clear();
     }

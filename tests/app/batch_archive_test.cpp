@@ -104,7 +104,6 @@ TEST_F(BatchArchiveTest, UsageErrorsEndWithStatusTwoAndTheUsage) {
              {"--batch", Dbc(), "--patients"},
              {"--batch", Dbc(), "--patients", "0"},
              {"--batch", Dbc(), "--frobnicate"},
-             {"--batch", Dbc(), "--restore", "--dry-run", "--patients", "1"},
          }) {
         const Ended run = Run(args);
         EXPECT_EQ(run.status, 2) << args.back();

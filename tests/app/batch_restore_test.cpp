@@ -1,93 +1,117 @@
 // `Archive --batch DATABASE --restore` through the real program with no display: the patients
 // asked for by number or by a condition on the archive come back, the sheet goes to standard
-// error and the summary to standard output, and a restore without an archive fails.
+// error and the summary to standard output, a restore without an archive fails, and a dry run
+// prints the sheet and writes nothing.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <fcntl.h>
-
+#include "batch_fixture.h"
+#include "sample_schema.h"
 #include "restore_fixture.h"
-#include "support/temp_dir.h"
-
-extern char** environ;
 
 namespace {
 
-using namespace restore_testing;
-using testing_support::ReadFile;
-using testing_support::TempDir;
+using namespace batch_testing;
+using restore_testing::ArchiveAndPack;
 
-struct Ended {
-    int status = -1;
-    std::string out, err;
-};
-
-class BatchRestoreTest : public ::testing::Test {
+class BatchRestoreTest : public BatchArchiveTest {
 protected:
     void SetUp() override {
-        fs::create_directories(dir / "app");
-        fs::copy_file(ARCHIVE_PROGRAM, dir / "app" / "Archive");
-        testing_support::WriteFile(dir / "app" / "corvane.xml", "<corvane/>");
+        BatchArchiveTest::SetUp();
         MakePractice(Data(), 8, 12);
         original = Read(Data());
         for (const Row& row : original.at("IdentFil")) all.push_back(row.patient);
     }
-    fs::path Data() const { return dir / "data"; }
-
-    Ended Run(std::vector<std::string> args) {
-        std::vector<std::string> env;
-        for (char** e = environ; *e; ++e) {
-            const std::string entry = *e;
-            if (entry.rfind("DISPLAY=", 0) != 0 && entry.rfind("QT_QPA_PLATFORM=", 0) != 0) env.push_back(entry);
-        }
-        args.insert(args.begin(), {(dir / "app" / "Archive").string(), "--batch", (Data() / "Corvane.dbc").string()});
-        const fs::path out = dir / "out.txt", err = dir / "err.txt";
-        const pid_t pid = fork();
-        if (pid == 0) {
-            std::vector<char*> argv, envp;
-            for (auto& a : args) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            for (auto& e : env) envp.push_back(e.data());
-            envp.push_back(nullptr);
-            dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
-            dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-            execve(argv[0], argv.data(), envp.data());
-            _exit(127);
-        }
-        int status = 0;
-        waitpid(pid, &status, 0);
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(out), ReadFile(err)};
+    fs::path Archive() const { return Data() / "Archive"; }
+    Ended Restore(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--batch", Dbc(), "--restore"});
+        return Run(args);
+    }
+    long ArchLogRows() {
+        auto archive = AdoTools::Connect_DBC(Archive().string(), "Corvane.dbc");
+        engine::api::Recordset rows;
+        rows.Open("SELECT Action FROM ArchLog", *archive);
+        long count = 0;
+        for (; !rows.Eof(); rows.MoveNext()) ++count;
+        return count;
     }
 
-    TempDir dir;
     Snapshot original;
     std::vector<int32_t> all;
 };
 
 TEST_F(BatchRestoreTest, PatientsByNumberAndByConditionOnTheArchiveComeBack) {
-    MakeArchiveLike(Data(), Data() / "Archive");
+    MakeArchiveLike(Data(), Archive());
     ArchiveAndPack(Data(), {all[0], all[2], all[5]});
 
-    Ended ended = Run({"--restore", "--patients", std::to_string(all[2])});
+    Ended ended = Restore({"--patients", std::to_string(all[2])});
     ASSERT_EQ(ended.status, 0) << ended.err;
-    EXPECT_NE(ended.out.find("Restored 1 of 1 patient; 0 skipped."), std::string::npos) << ended.out;
-    EXPECT_NE(ended.err.find("Patients to restore: 1"), std::string::npos) << ended.err;
+    EXPECT_TRUE(Contains(ended.out, "Restored 1 of 1 patient; 0 skipped.")) << ended.out;
+    EXPECT_TRUE(Contains(ended.err, "Patients to restore: 1")) << ended.err;
     EXPECT_EQ(RowsOf(Read(Data()), all[2], false), RowsOf(original, all[2], false));
 
-    ended = Run({"--restore", "--where", "PtNum >= " + std::to_string(all[0])});
+    ended = Restore({"--where", "PtNum >= " + std::to_string(all[0])});
     ASSERT_EQ(ended.status, 0) << ended.err;
-    EXPECT_NE(ended.out.find("Restored 2 of 2 patients; 0 skipped."), std::string::npos) << ended.out;
+    EXPECT_TRUE(Contains(ended.out, "Restored 2 of 2 patients; 0 skipped.")) << ended.out;
     const Snapshot now = Read(Data());
     for (int32_t p : all) EXPECT_EQ(RowsOf(now, p, false), RowsOf(original, p, false)) << p;
 }
 
 TEST_F(BatchRestoreTest, WithoutAnArchiveNothingIsRestoredAndTheStatusSaysError) {
-    const Ended ended = Run({"--restore", "--patients", std::to_string(all[0])});
-    EXPECT_EQ(ended.status, 1);
-    EXPECT_NE(ended.err.find("There is no archive database to restore from"), std::string::npos) << ended.err;
-    EXPECT_EQ(Read(Data()), original);
+    for (const bool dryRun : {false, true}) {
+        std::vector<std::string> args = {"--patients", std::to_string(all[0])};
+        if (dryRun) args.push_back("--dry-run");
+        const Ended ended = Restore(args);
+        EXPECT_EQ(ended.status, 1) << dryRun;
+        EXPECT_TRUE(Contains(ended.err, "There is no archive database to restore from")) << ended.err;
+        EXPECT_EQ(Read(Data()), original);
+        EXPECT_FALSE(fs::exists(Archive()));
+    }
+}
+
+TEST_F(BatchRestoreTest, ADryRunPrintsTheRestoreSheetAndWritesNothing) {
+    MakeArchiveLike(Data(), Archive());
+    WriteFile(Data() / "Notes" / (std::to_string(all[3]) + ".rtf"), "notes");
+    ArchiveAndPack(Data(), {all[1], all[3], all[4]});
+    // The practice takes one of them on again under his number.
+    AdoTools::Connect_DBC(Data().string(), "Corvane.dbc")
+        ->Execute("INSERT INTO IdentFil (PtNum, LastNam) VALUES (" + std::to_string(all[4]) + ", 'NEWCOMER')");
+    const Snapshot practiceBefore = Read(Data()), archiveBefore = Read(Archive());
+    const long logRows = ArchLogRows();
+    fs::remove(Archive() / "ArchRun.lck");
+
+    const Ended run = Restore(
+        {"--patients", std::to_string(all[1]) + "," + std::to_string(all[3]) + "," + std::to_string(all[4]) + ",99999",
+         "--dry-run"});
+
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out.rfind("Archive folder: " + Archive().string() +
+                                "\nPatients asked for: 4\nPatients to restore: 2\nRows to move back: ",
+                            0),
+              0u)
+        << run.out;
+    EXPECT_TRUE(Contains(run.out, "Notes files: 1\n")) << run.out;
+    EXPECT_TRUE(Contains(run.out, "Skipped (left in the archive): 2\n")) << run.out;
+    EXPECT_TRUE(Contains(run.out, "  Patient " + std::to_string(all[4]) + " (")) << run.out;
+    EXPECT_TRUE(Contains(run.out, "): in the practice database again\n")) << run.out;
+    EXPECT_TRUE(Contains(run.out, "  Patient 99999: not in the archive\n")) << run.out;
+    EXPECT_FALSE(Contains(run.out, "Restored")) << run.out;
+    // No row, no notes file, no run lock, no run record.
+    EXPECT_EQ(Read(Data()), practiceBefore);
+    EXPECT_EQ(Read(Archive()), archiveBefore);
+    EXPECT_TRUE(fs::exists(Archive() / "Notes" / (std::to_string(all[3]) + ".rtf")));
+    EXPECT_FALSE(fs::exists(Data() / "Notes" / (std::to_string(all[3]) + ".rtf")));
+    EXPECT_FALSE(fs::exists(Archive() / "ArchRun.lck"));
+    EXPECT_EQ(ArchLogRows(), logRows);
+
+    // A wrong delete password refuses the dry run as it refuses the restore.
+    AdoTools::Connect_DBC(Data().string(), "Corvane.dbc")
+        ->Execute("UPDATE Passwords SET DeletePwd = '" + sample::EncodePassword("Secret") + "'");
+    WriteFile(m_dir / "pwd", "Wrong\n");
+    const Ended refused =
+        Restore({"--patients", std::to_string(all[1]), "--dry-run", "--password-file", (m_dir / "pwd").string()});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(Contains(refused.err, "You must have DELETE privileges to restore.")) << refused.err;
+    EXPECT_TRUE(refused.out.empty()) << refused.out;
 }
 
 }  // namespace

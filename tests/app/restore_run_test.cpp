@@ -152,7 +152,7 @@ TEST_F(RestoreRunTest, PatientsLiveAgainOrWithATakenRecordNumberAreSkippedAndLis
     for (int32_t p : {again, taken}) EXPECT_EQ(RowsOf(archived, p, false), RowsOf(archivedBefore, p, false)) << p;
 }
 
-TEST_F(RestoreRunTest, ANotYetPackedPracticeHoldsTheNumbersAndSaysToPackFirst) {
+TEST_F(RestoreRunTest, ARowMarkedDeletedThatIsNotHisHoldsTheNumberUntilThePracticeIsPacked) {
     MakeDatabases(6, 3);
     {
         ui::RecordingUi silent;
@@ -160,6 +160,19 @@ TEST_F(RestoreRunTest, ANotYetPackedPracticeHoldsTheNumbersAndSaysToPackFirst) {
         window.SelectPatients({all[1]});
         app::cmdArchive_Click(window);
     }
+    {
+        // The practice's marked row under his number no longer has his values.
+        auto table = engine::Table::Open(Data() / "IdentFil.dbf");
+        const size_t ptNum = static_cast<size_t>(table->FieldIndex("PtNum"));
+        uint32_t r = 0;
+        while (table->ReadValue(r, ptNum).As<int64_t>() != all[1]) ++r;
+        ASSERT_TRUE(table->IsDeleted(r));
+        engine::Record record = table->ReadRecord(r);
+        record.values[static_cast<size_t>(table->FieldIndex("LastNam"))] = engine::Value("SOMEONE ELSE");
+        table->Overwrite(r, record.values);
+        table->Flush();
+    }
+    const Snapshot before = Read(Data());
     ui::RecordingUi shown;
     FakeRestoreFace face(Data());
     const archive::RestoreSummary summary = archive::RestorePatients(face, {all[1]});
@@ -169,6 +182,14 @@ TEST_F(RestoreRunTest, ANotYetPackedPracticeHoldsTheNumbersAndSaysToPackFirst) {
     EXPECT_EQ(summary.restored, 0);
     face.Close();
     EXPECT_EQ(RowsOf(Read(Archive()), all[1], false), RowsOf(original, all[1], false));
+    EXPECT_EQ(Read(Data()), before);
+
+    // Packed, the number is free and he comes back.
+    app::PackFolder(Data().string());
+    FakeRestoreFace again(Data());
+    EXPECT_EQ(archive::RestorePatients(again, {all[1]}).restored, 1);
+    again.Close();
+    EXPECT_EQ(RowsOf(Read(Data()), all[1], false), RowsOf(original, all[1], false));
 }
 
 TEST_F(RestoreRunTest, AWrongPasswordOrACancelledSheetChangesNothing) {
