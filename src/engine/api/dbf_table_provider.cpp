@@ -240,6 +240,8 @@ std::optional<std::vector<sql::RecordNumber>> DbfTableAccess::LookupEqual(size_t
     // A tag of the table's own index on the field answers without reading the rows; the
     // process's key index is built only for fields no tag covers.
     Table& table = *m_kept->table;
+    // A recordset looking up between statements sees what others changed since.
+    if (m_kept->checked != m_keeper->statement) table.RecheckIndex();
     if (auto records = table.SeekEqual(field, key)) return records;
     return key_index::Lookup(table, field, key);
 }
@@ -405,6 +407,7 @@ std::shared_ptr<KeptTable> DbfTableProvider::Acquire(const std::string& nameOrPa
     }
     kept = std::make_shared<KeptTable>();
     kept->table = Table::Open(file, StorageMode(mode), k.lockWait);
+    kept->table->CheckOncePerStatement();
     const auto names = m_longNames.find(file);
     const auto& fields = kept->table->Fields();
     const bool useLong = names != m_longNames.end() && names->second.size() == fields.size();

@@ -15,6 +15,9 @@
 // connection needs it (table_holders.h). Others' shared writes are still seen: the first use
 // of a kept table in each statement (BeginStatement) re-reads its header (record count,
 // counters) and drops the cached records; one read per statement and table, not per row.
+// The structural index's decoded nodes stay in memory across statements: the first lookup of
+// a statement (and any lookup a recordset makes between statements) reads the index's change
+// counter, and the nodes are dropped when another writer has moved it (cdx/index_file.h).
 //
 // Durability: every statement's writes are synced before EndStatement returns, and a
 // recordset's writes when it is closed (DbfTableAccess::CommitQuietly), unless deferred

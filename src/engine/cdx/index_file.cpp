@@ -29,23 +29,61 @@ void IndexFile::CheckPage(uint32_t offset, size_t size) {
     }
 }
 
+namespace {
+constexpr size_t kCounterOffset = 8;     // the change counter in the file's first header
+constexpr size_t kMaxKeptNodes = 16384;  // about 8 MB of pages; more are dropped between operations
+}  // namespace
+
+void IndexFile::Validate() {
+    if (m_checked) return;
+    if (m_cacheOnly && m_nodes.empty()) throw CacheMiss{};
+    uint8_t b[4];
+    m_file.ReadAt(kCounterOffset, b, 4, kCorruptIndex);
+    const uint32_t counter = fmt::Be32(b);
+    if (counter != m_counter || m_nodes.size() > kMaxKeptNodes) Forget();
+    m_counter = counter;
+    m_checked = true;
+}
+
+void IndexFile::Forget() {
+    m_nodes.clear();
+    m_roots.clear();
+    m_written.clear();
+}
+
+void IndexFile::Advance() {
+    if (m_advanced) return;
+    Validate();
+    uint8_t b[4];
+    fmt::PutBe32(b, m_counter + 1);
+    m_file.WriteAt(kCounterOffset, b, 4);
+    ++m_counter;
+    m_advanced = m_batch;
+}
+
 uint32_t IndexFile::ReadRoot(uint32_t headerOffset) {
-    if (m_batch) {
-        if (auto it = m_roots.find(headerOffset); it != m_roots.end()) return it->second;
-    }
+    Validate();
+    if (auto it = m_roots.find(headerOffset); it != m_roots.end()) return it->second;
+    if (m_cacheOnly) throw CacheMiss{};
     CheckPage(headerOffset, kHeaderSize);
     uint8_t b[4];
     m_file.ReadAt(headerOffset + kHdrRoot, b, 4, kCorruptIndex);
     const uint32_t root = fmt::Le32(b);
-    if (m_batch) m_roots[headerOffset] = root;
+    m_roots[headerOffset] = root;
     return root;
 }
 
 void IndexFile::WriteRoot(uint32_t headerOffset, uint32_t root) {
+    Advance();
     uint8_t b[4];
     fmt::PutLe32(b, root);
-    m_file.WriteAt(headerOffset + kHdrRoot, b, 4);
-    if (m_batch) m_roots[headerOffset] = root;
+    try {
+        m_file.WriteAt(headerOffset + kHdrRoot, b, 4);
+    } catch (...) {
+        Forget();
+        throw;
+    }
+    m_roots[headerOffset] = root;
 }
 
 TagHeader IndexFile::ReadTagHeader(uint32_t offset, const std::string& name) {
@@ -102,67 +140,98 @@ std::vector<TagHeader> IndexFile::ReadTags() {
 }
 
 const uint8_t* IndexFile::Page(uint32_t offset) {
-    if (m_batch) {
-        if (auto it = m_pages.find(offset); it != m_pages.end()) return it->second.data();
-    }
     CheckPage(offset, kPageSize);
     if (offset < kHeaderSize) Corrupt("a node pointer names the header at offset " + std::to_string(offset));
     m_file.ReadAt(offset, m_page.data(), kPageSize, kCorruptIndex);
-    if (m_batch) m_pages[offset] = m_page;
     return m_page.data();
 }
 
-Node IndexFile::ReadNode(uint32_t offset, const NodeFormat& format) {
-    return DecodeNode(Page(offset), format, Name(), offset);
+const Node& IndexFile::NodeAt(uint32_t offset, const NodeFormat& format) {
+    Validate();
+    if (auto it = m_nodes.find(offset); it != m_nodes.end() && it->second.keyLength == format.keyLength)
+        return it->second.node;
+    if (m_cacheOnly) throw CacheMiss{};
+    Node node = DecodeNode(Page(offset), format, Name(), offset);
+    Kept& kept = m_nodes[offset];
+    kept.node = std::move(node);
+    kept.keyLength = format.keyLength;
+    return kept.node;
 }
 
 void IndexFile::WriteNode(uint32_t offset, const Node& node, const NodeFormat& format) {
-    if (!EncodeNode(node, format, m_page.data())) Corrupt("a node overflowed while being written");
     if (m_batch) {
-        m_pages[offset] = m_page;
-        m_written[offset] = true;
+        Validate();
+        Kept& kept = m_nodes[offset];
+        if (&kept.node != &node) kept.node = node;
+        kept.keyLength = format.keyLength;
+        m_written[offset] = format;
     } else {
-        m_file.WriteAt(offset, m_page.data(), kPageSize);
+        if (!EncodeNode(node, format, m_page.data())) Corrupt("a node overflowed while being written");
+        Advance();
+        try {
+            m_file.WriteAt(offset, m_page.data(), kPageSize);
+        } catch (...) {
+            Forget();
+            throw;
+        }
+        Kept& kept = m_nodes[offset];
+        if (&kept.node != &node) kept.node = node;
+        kept.keyLength = format.keyLength;
     }
     m_size = std::max<uint64_t>(m_size, offset + kPageSize);
 }
 
 void IndexFile::BeginBatch() {
     m_batch = true;
-    m_pages.clear();
+    m_advanced = false;
+    m_sizeKnown = false;
     m_written.clear();
-    m_roots.clear();
+    // Called under the table's write lock: what another writer did before is read again.
+    m_checked = false;
+    Validate();
 }
 
 void IndexFile::EndBatch() {
     if (!m_batch) return;
     m_batch = false;
-    std::map<uint32_t, std::array<uint8_t, kPageSize>> pages;
-    pages.swap(m_pages);
-    std::map<uint32_t, bool> written;
+    std::map<uint32_t, NodeFormat> written;
     written.swap(m_written);
-    m_roots.clear();
-    // Neighbouring pages go out in one write.
-    std::vector<uint8_t> run;
-    uint32_t runStart = 0;
-    for (const auto& [offset, dirty] : written) {
-        if (!run.empty() && offset != runStart + run.size()) {
-            m_file.WriteAt(runStart, run.data(), run.size());
-            run.clear();
+    if (written.empty()) return;
+    try {
+        Advance();
+        // Neighbouring pages go out in one write.
+        std::vector<uint8_t> run;
+        uint32_t runStart = 0;
+        for (const auto& [offset, format] : written) {
+            if (!run.empty() && offset != runStart + run.size()) {
+                m_file.WriteAt(runStart, run.data(), run.size());
+                run.clear();
+            }
+            if (run.empty()) runStart = offset;
+            const size_t at = run.size();
+            run.resize(at + kPageSize);
+            if (!EncodeNode(m_nodes.at(offset).node, format, run.data() + at))
+                Corrupt("a node overflowed while being written");
         }
-        if (run.empty()) runStart = offset;
-        const auto& page = pages.at(offset);
-        run.insert(run.end(), page.begin(), page.end());
+        if (!run.empty()) m_file.WriteAt(runStart, run.data(), run.size());
+    } catch (...) {
+        Forget();
+        m_checked = false;
+        throw;
     }
-    if (!run.empty()) m_file.WriteAt(runStart, run.data(), run.size());
 }
 
 uint32_t IndexFile::AllocatePage() {
-    m_size = m_file.Size();
+    // Within a batch the file's size is asked once (other writers are held off by the write
+    // lock); the new page is written with the batch, so nothing needs writing now.
+    if (!m_batch || !m_sizeKnown) m_size = m_file.Size();
+    m_sizeKnown = m_batch;
     const uint64_t at = (m_size + kPageSize - 1) / kPageSize * kPageSize;
     if (at > 0xFFFFFE00ull) Corrupt("the file has grown past 4 GB");
-    std::array<uint8_t, kPageSize> zero{};
-    m_file.WriteAt(at, zero.data(), zero.size());
+    if (!m_batch) {
+        std::array<uint8_t, kPageSize> zero{};
+        m_file.WriteAt(at, zero.data(), zero.size());
+    }
     m_size = at + kPageSize;
     return static_cast<uint32_t>(at);
 }

@@ -3,10 +3,21 @@
 // pages in place, allocating new pages at the end, and the tag headers (key and FOR
 // expressions, options, key length, root).
 //
+// Decoded nodes and tag roots are kept in memory between operations, also across statements,
+// for as long as the file's change counter says nobody else changed the file. The counter is
+// the big-endian number at bytes 8-11 of the file's first header (the tag directory's), which
+// FoxPro's own writers advance as well; every batch of writes made here advances it by one
+// before its first page is written, under the table's write lock. Recheck() makes the next
+// use read the counter again (one 4-byte read) and drop everything kept when it moved; a
+// table calls it once per statement for reads and under its write lock before it changes
+// the index. Pages are read from the file only under the table's write lock (or exclusive
+// use); CacheOnly(true) makes a read that the memory cannot answer throw CacheMiss instead,
+// so that a lookup can try the kept nodes without taking the lock.
+//
 // Batches: between BeginBatch and EndBatch (a run of changes made under one hold of the
-// table's write lock, so no other writer can change the file meanwhile) pages are read from
-// the file once and kept, and pages written are held and written once, in offset order, at
-// EndBatch. Outside a batch every read and write goes to the file.
+// table's write lock, so no other writer can change the file meanwhile) nodes written are
+// held decoded and encoded and written once, in offset order, at EndBatch. Outside a batch
+// every write goes to the file at once (with the counter advanced first).
 #pragma once
 
 #include <array>
@@ -14,6 +25,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/cdx/cdx_format.h"
@@ -52,12 +64,18 @@ public:
     uint32_t ReadRoot(uint32_t headerOffset);
     void WriteRoot(uint32_t headerOffset, uint32_t root);
 
-    Node ReadNode(uint32_t offset, const NodeFormat& format);
+    // The node at offset, as kept in memory or read and decoded; the reference stays valid
+    // until the next write, Recheck or batch boundary.
+    const Node& NodeAt(uint32_t offset, const NodeFormat& format);
+    Node ReadNode(uint32_t offset, const NodeFormat& format) { return NodeAt(offset, format); }
     void WriteNode(uint32_t offset, const Node& node, const NodeFormat& format);
     // A new page at the end of the file (not yet written).
     uint32_t AllocatePage();
 
     [[noreturn]] void Corrupt(const std::string& what) const;
+    // Pages in the file as last seen (a bound for walks that must not loop); grows when a
+    // read meets a page past it, so a walk never needs to ask the system.
+    uint64_t KnownPages() const { return m_size / kPageSize; }
 
     // See the header comment. EndBatch writes the held pages and throws kFileAccess naming
     // the file when a write fails; the batch is over either way.
@@ -65,18 +83,38 @@ public:
     void EndBatch();
     bool InBatch() const { return m_batch; }
 
+    // See the header comment.
+    struct CacheMiss {};
+    void Recheck() { m_checked = false; }
+    void CacheOnly(bool on) { m_cacheOnly = on; }
+    // Forgets every kept node and root (after a failed write).
+    void Forget();
+
 private:
     void CheckPage(uint32_t offset, size_t size);
     const uint8_t* Page(uint32_t offset);
+    // Reads the change counter when a Recheck asked for it; drops what is kept when it moved.
+    void Validate();
+    // Advances the change counter in the file (once per batch, before its first page).
+    void Advance();
+    struct Kept {
+        Node node;
+        size_t keyLength = 0;
+    };
 
     std::filesystem::path m_path;
     dbf::File m_file;
     uint64_t m_size = 0;
     std::array<uint8_t, kPageSize> m_page{};
     bool m_batch = false;
-    std::map<uint32_t, std::array<uint8_t, kPageSize>> m_pages;  // read or written in the batch
-    std::map<uint32_t, bool> m_written;                          // pages to write at EndBatch
-    std::map<uint32_t, uint32_t> m_roots;                        // tag roots read in the batch
+    bool m_checked = false;                          // the counter was read since the last Recheck
+    bool m_cacheOnly = false;                        // a read the memory cannot answer throws CacheMiss
+    bool m_advanced = false;                         // the counter was advanced in this batch
+    bool m_sizeKnown = false;                        // m_size was read from the file in this batch
+    uint32_t m_counter = 0;                          // the change counter the kept nodes belong to
+    std::unordered_map<uint32_t, Kept> m_nodes;      // decoded nodes by offset
+    std::map<uint32_t, NodeFormat> m_written;        // nodes to write at EndBatch
+    std::unordered_map<uint32_t, uint32_t> m_roots;  // tag roots by header offset
 };
 
 // A header's 1024 bytes for a tag (or, with an empty expression, for the directory).

@@ -89,6 +89,10 @@ public:
     // Pages read and written between these are kept in memory and written at EndBatch
     // (IndexFile); call under the table's write lock or exclusive use.
     void BeginBatch() { m_file.BeginBatch(); }
+    // The kept nodes (index_file.h): read the change counter again at the next use; answer
+    // from memory only, throwing IndexFile::CacheMiss when that is not enough.
+    void Recheck() { m_file.Recheck(); }
+    void CacheOnly(bool on) { m_file.CacheOnly(on); }
     void EndBatch() { m_file.EndBatch(); }
     dbf::File& File() { return m_file.File(); }
 

@@ -80,9 +80,8 @@ void TagTree::ForEach(const std::function<bool(const Entry&)>& fn) {
         if (node.entries.empty()) Corrupt("has an interior node without keys at offset " + std::to_string(offset));
         offset = node.entries.front().child;
     }
-    const uint64_t pages = m_file.File().Size() / kPageSize;
     for (uint64_t visited = 0;; ++visited) {
-        if (visited > pages) Corrupt("has a loop in its leaf chain");
+        if (visited > m_file.KnownPages()) Corrupt("has a loop in its leaf chain");
         for (const Entry& e : node.entries) {
             if (!fn(e)) return;
         }
@@ -93,29 +92,42 @@ void TagTree::ForEach(const std::function<bool(const Entry&)>& fn) {
     }
 }
 
-std::vector<uint32_t> TagTree::FindEqual(const std::string& key) {
-    std::vector<Step> path = Descend(key, 0);
-    Node node = std::move(path.back().node);
-    size_t i = path.back().index;
-    std::vector<uint32_t> found;
-    const uint64_t pages = m_file.File().Size() / kPageSize;
-    for (uint64_t visited = 0;; ++visited) {
-        if (visited > pages) Corrupt("has a loop in its leaf chain");
-        for (; i < node.entries.size(); ++i) {
-            if (node.entries[i].key != key) return found;
-            found.push_back(node.entries[i].record);
+const Node& TagTree::LeafFor(const std::string& key, uint32_t record, size_t& index) {
+    uint32_t offset = m_file.ReadRoot(m_header);
+    for (int depth = 0;; ++depth) {
+        if (depth > kMaxDepth) Corrupt("is deeper than any valid tree");
+        const Node& node = m_file.NodeAt(offset, m_format);
+        size_t i = LowerBound(node.entries, key, record);
+        if (node.IsLeaf()) {
+            index = i;
+            return node;
         }
-        if (node.right == kNone) return found;
-        node = m_file.ReadNode(node.right, m_format);
+        if (node.entries.empty()) Corrupt("has an interior node without keys at offset " + std::to_string(offset));
+        if (i == node.entries.size()) i = node.entries.size() - 1;
+        offset = node.entries[i].child;
+    }
+}
+
+std::vector<uint32_t> TagTree::FindEqual(const std::string& key) {
+    size_t i = 0;
+    const Node* node = &LeafFor(key, 0, i);
+    std::vector<uint32_t> found;
+    for (uint64_t visited = 0;; ++visited) {
+        if (visited > m_file.KnownPages()) Corrupt("has a loop in its leaf chain");
+        for (; i < node->entries.size(); ++i) {
+            if (node->entries[i].key != key) return found;
+            found.push_back(node->entries[i].record);
+        }
+        if (node->right == kNone) return found;
+        node = &m_file.NodeAt(node->right, m_format);
         i = 0;
     }
 }
 
 bool TagTree::Contains(const std::string& key, uint32_t record) {
-    const std::vector<Step> path = Descend(key, record);
-    const Step& leaf = path.back();
-    return leaf.index < leaf.node.entries.size() && leaf.node.entries[leaf.index].key == key &&
-           leaf.node.entries[leaf.index].record == record;
+    size_t i = 0;
+    const Node& leaf = LeafFor(key, record, i);
+    return i < leaf.entries.size() && leaf.entries[i].key == key && leaf.entries[i].record == record;
 }
 
 void TagTree::Relink(uint32_t offset, bool leftSide, uint32_t value) {

@@ -1,8 +1,8 @@
 // The B-tree of one tag, worked on in place in the index file: walking it in key order,
 // finding the records of a key, inserting and removing one entry (splitting full nodes and
 // unlinking empty ones, keeping parent keys, sibling chains and the root pointer right), and
-// checking its structure. Every node is read from the file for each operation, so several
-// connections that serialise their writes see each other's changes. Also builds a whole tree
+// checking its structure. Nodes come from the index file, which keeps them only while its
+// change counter says no other connection changed the file (index_file.h). Also builds a whole tree
 // from sorted entries into a file image (for new and rebuilt indexes).
 #pragma once
 
@@ -38,6 +38,8 @@ private:
         size_t index;
     };
     std::vector<Step> Descend(const std::string& key, uint32_t record);
+    // The leaf where (key, record) belongs, as kept by the file, and the position in it.
+    const Node& LeafFor(const std::string& key, uint32_t record, size_t& index);
     void Relink(uint32_t offset, bool leftSide, uint32_t value);
     [[noreturn]] void Corrupt(const std::string& what) const;
 

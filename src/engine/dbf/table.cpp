@@ -173,7 +173,10 @@ void TableState::DowngradeToShared() noexcept {
 }
 
 void TableState::LockForWriting() {
-    if (file.LockWithin(kWriteLockOffset, 1, true, lockWait.count() > 0 ? lockWait : kDefaultWriteWait)) return;
+    if (file.LockWithin(kWriteLockOffset, 1, true, lockWait.count() > 0 ? lockWait : kDefaultWriteWait)) {
+        if (index) index->Recheck();
+        return;
+    }
     throw Error(err::kFileInUse, "Table '" + DisplayName(path) +
                                      "' is in use by another connection: it is being "
                                      "written and stayed so longer than the wait allows.");
@@ -349,8 +352,11 @@ bool Table::IsDeleted(uint32_t index) const { return m_state->RecordBytes(index)
 namespace {
 
 // Appends one record under the write lock. The header (record count, date, counters) is
-// written only when writeHeader; AppendMany writes it once after its last record.
-uint32_t AppendLocked(dbf::TableState& st, const std::vector<Value>& values, bool deleted, bool writeHeader) {
+// written only when writeHeader; AppendMany writes it once after its last record. With
+// pending, the record's bytes are added to it instead of being written (AppendMany writes
+// its records in one write); the counters then reach the header with the records.
+uint32_t AppendLocked(dbf::TableState& st, const std::vector<Value>& values, bool deleted, bool writeHeader,
+                      std::vector<uint8_t>* pending = nullptr) {
     auto& h = st.header;
     if (values.size() > h.fields.size())
         throw Error(err::kBadArgument, "Too many values for table '" + dbf::DisplayName(st.path) + "'.");
@@ -394,8 +400,13 @@ uint32_t AppendLocked(dbf::TableState& st, const std::vector<Value>& values, boo
         st.BeginIndexWrite();
         st.ChangeIndex([&] { st.index->Update(index + 1, {}, keys); });
     }
-    record.push_back(dbf::fmt::kEndOfFile);
     st.dirtyTable = true;
+    if (pending) {
+        pending->insert(pending->end(), record.begin(), record.end());
+        h.recordCount = index + 1;
+        return index;
+    }
+    record.push_back(dbf::fmt::kEndOfFile);
     st.file.WriteAt(h.RecordOffset(index), record.data(), record.size());
     StampHeader(st.rawHeader, index + 1);
     h.recordCount = index + 1;
@@ -417,7 +428,10 @@ uint32_t Table::Append(const std::vector<Value>& values, bool deleted) {
     WriteLock lock(st);
     dbf::FoxWriteLocks fox(st, "append to", true, {}, st.index != nullptr);
     if (st.mode == OpenMode::Shared) st.ReloadCounters();  // another connection may have appended
-    return AppendLocked(st, values, deleted, true);
+    dbf::IndexBatch batch(st);
+    const uint32_t index = AppendLocked(st, values, deleted, true);
+    batch.Finish();
+    return index;
 }
 
 uint32_t Table::AppendMany(const std::vector<std::vector<Value>>& rows, size_t* appended) {
@@ -431,25 +445,55 @@ uint32_t Table::AppendMany(const std::vector<std::vector<Value>>& rows, size_t* 
     if (st.mode == OpenMode::Shared) st.ReloadCounters();  // another connection may have appended
     const uint32_t first = st.header.recordCount;
     dbf::IndexBatch batch(st);
+    // The records go out in one write after the last is encoded (their memo values first, as
+    // they are encoded), then the index pages, then the header that counts them.
+    std::vector<uint8_t> pending;
+    pending.reserve(rows.size() * st.header.recordLength + 1);
+    const auto writeRecords = [&] {
+        if (pending.empty()) return;
+        pending.push_back(dbf::fmt::kEndOfFile);
+        st.file.WriteAt(st.header.RecordOffset(first), pending.data(), pending.size());
+        StampHeader(st.rawHeader, st.header.recordCount);
+    };
+    // Autoincrement counters live in the field descriptors: the whole header is written then.
+    bool counters = false;
+    for (const Field& f : st.header.fields) counters = counters || f.autoIncrement;
+    const size_t headerBytes = counters ? st.rawHeader.size() : dbf::fmt::kHeaderSize;
     size_t done = 0;
     try {
         for (const auto& values : rows) {
-            AppendLocked(st, values, false, false);
+            AppendLocked(st, values, false, false, &pending);
             ++done;
         }
     } catch (...) {
         // What was appended before the failure stays, with its count in the header.
         if (appended) *appended = done;
+        st.header.recordCount = first + static_cast<uint32_t>(done);
+        pending.resize(size_t(done) * st.header.recordLength);
         if (done > 0) {
             try {
-                st.file.WriteAt(0, st.rawHeader.data(), dbf::fmt::kHeaderSize);
+                writeRecords();
+                st.file.WriteAt(0, st.rawHeader.data(), headerBytes);
             } catch (...) {
             }
         }
         throw;
     }
-    batch.Finish();
-    st.file.WriteAt(0, st.rawHeader.data(), dbf::fmt::kHeaderSize);
+    try {
+        writeRecords();
+    } catch (...) {
+        // Their index entries are written with the batch: the index is left for rebuilding.
+        st.header.recordCount = first;
+        st.indexDamaged = st.index != nullptr;
+        throw;
+    }
+    try {
+        batch.Finish();
+    } catch (...) {
+        st.header.recordCount = first;  // the header never counted them
+        throw;
+    }
+    st.file.WriteAt(0, st.rawHeader.data(), headerBytes);
     if (appended) *appended = done;
     return first;
 }
@@ -494,7 +538,9 @@ void Table::Overwrite(uint32_t index, const std::vector<Value>& values) {
         const cdx::RowKeys after = st.KeysOf(record.data(), index);
         st.index->CheckCandidates(after, index + 1);
         st.BeginIndexWrite();
+        dbf::IndexBatch batch(st);
         st.ChangeIndex([&] { st.index->Update(index + 1, before, after); });
+        batch.Finish();
     }
     st.dirtyTable = true;
     st.file.WriteAt(h.RecordOffset(index), record.data(), record.size());
@@ -515,7 +561,9 @@ void MarkRecord(TableState& st, uint32_t index, bool deleted, bool indexed) {
         const cdx::RowKeys after = st.KeysOf(record.data(), index);
         st.index->CheckCandidates(after, index + 1);
         st.BeginIndexWrite();
+        dbf::IndexBatch batch(st);
         st.ChangeIndex([&] { st.index->Update(index + 1, before, after); });
+        batch.Finish();
     }
     st.dirtyTable = true;
     st.file.WriteAt(st.header.RecordOffset(index), &flag, 1);
@@ -628,6 +676,13 @@ void Table::SetContainerLink(const std::string& link) {
 void Table::Refresh() {
     m_state->ReloadCounters();
     m_state->DropCache();
+    if (m_state->index) m_state->index->Recheck();
+}
+
+void Table::CheckOncePerStatement() { m_state->statementChecks = true; }
+
+void Table::RecheckIndex() {
+    if (m_state->index) m_state->index->Recheck();
 }
 
 void Table::Flush() { m_state->SyncDirty(); }

@@ -172,8 +172,17 @@ public:
     // Writes the container back-link into the header.
     void SetContainerLink(const std::string& link);
 
-    // Re-reads the header after other connections changed the table, dropping cached rows.
+    // Re-reads the header after other connections changed the table, dropping cached rows;
+    // the index nodes kept in memory are checked against the index's change counter (one
+    // small read) at their next use, and dropped when another writer moved it.
     void Refresh();
+    // The owner promises to call Refresh at the start of every statement: lookups then use
+    // the index nodes kept since without looking at the counter again. Without it every
+    // lookup looks at the counter.
+    void CheckOncePerStatement();
+    // Makes the next lookup look at the index's change counter again (a lookup outside the
+    // statement that last refreshed the table).
+    void RecheckIndex();
     // Forces the data written since the last Flush to disk (table, memo and index files);
     // throws engine::Error naming the file when the system refuses.
     void Flush();

@@ -64,6 +64,9 @@ void TableState::WriteImages(const std::vector<RecordImage>& images, bool keys) 
             file.WriteAt(header.RecordOffset(image.index), image.after.data(), image.after.size());
             keysWritten = false;
         }
+        // The index pages go out last (new pages included): a failure there puts back every
+        // record as well.
+        if (indexed) batch.Finish();
     } catch (...) {
         // Put back what this call wrote, newest first, so the table is as before the call:
         // the records' bytes first, then their index entries. An index that cannot be put
@@ -85,7 +88,6 @@ void TableState::WriteImages(const std::vector<RecordImage>& images, bool keys) 
         DropCache();
         throw;
     }
-    if (indexed) batch.Finish();
     DropCache();
 }
 

@@ -271,8 +271,27 @@ std::vector<cdx::TagSpec> Table::IndexTags() const {
 std::optional<std::vector<uint32_t>> Table::SeekEqual(size_t field, const Value& value) {
     auto& st = *m_state;
     if (!st.index || st.indexStale || field >= st.header.fields.size()) return std::nullopt;
-    IndexLock lock(st);
-    auto found = st.index->SeekEqual(field, value);
+    if (!st.statementChecks) st.index->Recheck();
+    std::optional<std::vector<uint32_t>> found;
+    bool answered = false;
+    if (st.mode == OpenMode::Shared) {
+        // The nodes kept since the last check answer without the lock; pages that must be
+        // read are read under it, so that no other writer is half-way through them.
+        st.index->CacheOnly(true);
+        try {
+            found = st.index->SeekEqual(field, value);
+            answered = true;
+        } catch (const cdx::IndexFile::CacheMiss&) {
+        } catch (...) {
+            st.index->CacheOnly(false);
+            throw;
+        }
+        st.index->CacheOnly(false);
+    }
+    if (!answered) {
+        IndexLock lock(st);
+        found = st.index->SeekEqual(field, value);
+    }
     if (!found) return found;
     std::vector<uint32_t> out;
     out.reserve(found->size());

@@ -59,6 +59,10 @@ public:
     bool indexStale = false;                      // the index does not match the table and was not rebuilt
     bool markedWriter = false;                    // this connection counts in the table's index marker
     bool indexDamaged = false;                    // an index change failed half-way: leave the marker set
+    // The owner calls Refresh at the start of each statement: lookups may then answer from
+    // the index nodes kept since, after one look at the index's change counter per statement.
+    // Otherwise every lookup looks at the counter.
+    bool statementChecks = false;
     TableHeader header;
     std::vector<uint8_t> rawHeader;  // header bytes as read, rewritten verbatim by Pack
     CodePage codePage;
@@ -123,7 +127,8 @@ public:
     // Gives back what UpgradeToExclusive took: FoxPro's whole-table range, exclusive use.
     void DowngradeToShared() noexcept;
     // The write lock (shared use only): waits for other writers up to lockWait (or the
-    // default), then throws kFileInUse naming the table.
+    // default), then throws kFileInUse naming the table. Once had, the index nodes kept in
+    // memory are checked against the index's change counter at their next use.
     void LockForWriting();
     // Syncs the files written since the last sync; throws naming the file that failed.
     void SyncDirty();

@@ -121,6 +121,57 @@ TEST_F(PracticeDatabase, AnotherProcesssInsertsMarksAndPackAreSeenByTheNextState
     EXPECT_EQ(engine::Table::Open(m_dir / "IDENTFIL.DBF")->RecordCount(), 4u);
 }
 
+// The connection keeps the index nodes its lookups read; what another process or another
+// connection of this process inserts, marks, changes in place and packs is still found by the
+// next statement's lookups.
+TEST_F(PracticeDatabase, LookupsThroughAKeptIndexSeeOthersInsertsMarksKeyChangesAndPack) {
+    {
+        auto t = engine::Table::Open(m_dir / "IDENTFIL.DBF", engine::OpenMode::Exclusive);
+        t->CreateIndex({{.name = "PTNUM", .expression = "PtNum"},
+                        {.name = "LIVE", .expression = "LastNam", .forExpression = "!DELETED()"}});
+    }
+    auto c = Connect();
+    const auto lookups = [&] {
+        return std::vector<size_t>{
+            Count(*c, "SELECT * FROM IdentFil WHERE PtNum = 9"), Count(*c, "SELECT * FROM IdentFil WHERE PtNum = 1"),
+            Count(*c, "SELECT * FROM IdentFil WHERE PtNum = 7"), Count(*c, "SELECT * FROM IdentFil WHERE PtNum = 2")};
+    };
+    EXPECT_EQ(lookups(), (std::vector<size_t>{0, 1, 0, 1}));
+    const std::string dbc = m_dbc.string();
+    EXPECT_EQ(InChild([&] {
+                  Connection other;
+                  other.Open({}, {}, ConnectionStringTo(dbc));
+                  other.Execute("INSERT INTO IdentFil (PtNum, LastNam) VALUES (9, 'Forked')");
+                  other.Execute("DELETE FROM IdentFil WHERE PtNum = 1");
+                  other.Execute("UPDATE IdentFil SET PtNum = 7 WHERE PtNum = 2");
+              }),
+              0);
+    EXPECT_EQ(lookups(), (std::vector<size_t>{1, 0, 1, 0}));
+
+    // A second connection of this process, through its own kept table.
+    auto d = Connect();
+    d->Execute("UPDATE IdentFil SET PtNum = 2 WHERE PtNum = 7");
+    d->Execute("INSERT INTO IdentFil (PtNum, LastNam) VALUES (1, 'Again')");
+    EXPECT_EQ(lookups(), (std::vector<size_t>{1, 1, 0, 1}));
+    d->Execute("CLOSE ALL");
+
+    // Packed by another process once the connection let the table go: the lookups read the
+    // rebuilt index, not the nodes kept before.
+    c->Execute("CLOSE ALL");
+    EXPECT_EQ(InChild([&] {
+                  Connection other;
+                  other.Open({}, {}, ConnectionStringTo(dbc));
+                  other.Execute("DELETE FROM IdentFil WHERE PtNum = 9");
+                  other.Execute("SET EXCLUSIVE ON; PACK IdentFil");
+              }),
+              0);
+    EXPECT_EQ(lookups(), (std::vector<size_t>{0, 1, 0, 1}));
+    for (size_t tag = 0; tag < 2; ++tag) {
+        auto t = engine::Table::Open(m_dir / "IDENTFIL.DBF");
+        EXPECT_EQ(t->IndexEntries(tag), t->ExpectedIndexEntries(tag));
+    }
+}
+
 TEST_F(PracticeDatabase, AnIdleKeptTableIsLetGoForAnotherConnectionOfTheProcess) {
     auto a = Connect();
     auto b = Connect();
