@@ -91,7 +91,12 @@ TEST(ArchiveFaults, ADiskThatFillsUpAtAnyPointOfARunLosesNoPatient) {
     const FaultyRun clean([](FaultyFileSystem&) {});
     ASSERT_EQ(clean.summary.ending, app::RunSummary::Ending::Complete);
     ASSERT_EQ(clean.CheckNothingLost(), static_cast<long>(kPatients.size()));
-    const long writes = clean.faults.Calls(FaultyFileSystem::Op::Write, kArchiveFiles);
+    // The run's audit row comes last, once its outcome is known, and a failure to write it is
+    // only logged: the matrix covers the writes before it.
+    long auditWrites = 0;
+    for (const char* file : {"/archive/archlog", "/archive/corvane.dbc", "/archive/corvane.dct"})
+        auditWrites += clean.faults.Calls(FaultyFileSystem::Op::Write, file);
+    const long writes = clean.faults.Calls(FaultyFileSystem::Op::Write, kArchiveFiles) - auditWrites;
     ASSERT_GT(writes, 16);
 
     for (long step = 0; step < 8; ++step) {

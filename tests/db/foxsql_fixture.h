@@ -30,8 +30,7 @@ inline std::string Quote(const std::string& s) {
 // Runs a shell command with standard output and error into files of dir; returns the exit
 // status (-1 when it did not exit) and both outputs.
 inline Result RunCommand(const testing_support::TempDir& dir, const std::string& command) {
-    const std::string redirected =
-        command + " >" + (dir / "out.txt").string() + " 2>" + (dir / "err.txt").string();
+    const std::string redirected = command + " >" + (dir / "out.txt").string() + " 2>" + (dir / "err.txt").string();
     const int raw = std::system(redirected.c_str());
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, testing_support::ReadFile(dir / "out.txt"),
             testing_support::ReadFile(dir / "err.txt")};
