@@ -9,6 +9,7 @@
 
 #include "engine/error.h"
 #include "engine/warning.h"
+#include "file_system.h"
 #include "foxpro_locks.h"
 #include "format.h"
 #include "index_batch.h"
@@ -222,8 +223,7 @@ bool TakeUse(TableState& st, bool exclusive) {
 std::unique_ptr<Table> Table::Open(const std::filesystem::path& given, OpenMode mode,
                                    std::chrono::milliseconds lockWait) {
     std::filesystem::path path = given;
-    std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) {
+    if (!dbf::PathExists(path)) {
         const auto folder = path.parent_path();
         const auto found = FindFileNoCase(folder.empty() ? "." : folder, path.filename().string());
         if (!found.empty()) path = folder.empty() ? found.filename() : found;
@@ -262,7 +262,7 @@ std::unique_ptr<Table> Table::Open(const std::filesystem::path& given, OpenMode 
         // A table without memo fields never reads its memo file: no need to look for one.
         if (st->header.HasMemoFields()) {
             st->memoPath = dbf::MemoPathFor(path, st->header);
-            if (std::filesystem::exists(st->memoPath, ec)) st->memo = dbf::MemoFile(st->memoPath, st->writable);
+            if (dbf::PathExists(st->memoPath)) st->memo = dbf::MemoFile(st->memoPath, st->writable);
         } else {
             st->memoPath = path.parent_path() / Companion(path, IsContainerFile(path, st->header) ? ".dct" : ".fpt");
         }
