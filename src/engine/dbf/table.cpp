@@ -396,12 +396,19 @@ uint32_t AppendLocked(dbf::TableState& st, const std::vector<Value>& values, boo
     }
     record.push_back(dbf::fmt::kEndOfFile);
     st.dirtyTable = true;
-    st.file.WriteAt(h.RecordOffset(index), record.data(), record.size());
-    StampHeader(st.rawHeader, index + 1);
-    h.recordCount = index + 1;
-    if (writeHeader || counters) {
-        const size_t headerBytes = counters ? st.rawHeader.size() : dbf::fmt::kHeaderSize;
-        st.file.WriteAt(0, st.rawHeader.data(), headerBytes);
+    try {
+        st.file.WriteAt(h.RecordOffset(index), record.data(), record.size());
+        StampHeader(st.rawHeader, index + 1);
+        h.recordCount = index + 1;
+        if (writeHeader || counters) {
+            const size_t headerBytes = counters ? st.rawHeader.size() : dbf::fmt::kHeaderSize;
+            st.file.WriteAt(0, st.rawHeader.data(), headerBytes);
+        }
+    } catch (...) {
+        // The index holds the keys of a record the disk did not take: it stays marked for
+        // rebuilding, which the next lone open does.
+        if (st.index) st.indexDamaged = true;
+        throw;
     }
     return index;
 }
