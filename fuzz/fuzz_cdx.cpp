@@ -1,5 +1,6 @@
 // Fuzzes a structural index (.cdx) beside a small valid table made at start-up: open, seek,
-// walk, verify, and keep the index up to date through an append and a deletion mark.
+// walk, verify, and keep the index up to date through an append and a deletion mark. The
+// table is made on disk once; every input runs on a copy in the in-memory file system.
 #include <cstdint>
 #include <cstdlib>
 
@@ -45,13 +46,14 @@ fuzzing::FolderImage MakeTemplate() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const fuzzing::FolderImage kTemplate = MakeTemplate();
-    static const fuzzing::Scratch scratch("cdx");
-    kTemplate.Restore(scratch.Path());
-    fuzzing::WriteBytes(scratch / "t.cdx", std::string_view(reinterpret_cast<const char*>(data), size));
+    static engine::dbf::MemoryFileSystem& memory = fuzzing::Memory();
+    const auto& folder = fuzzing::kMemoryFolder;
+    kTemplate.Restore();
+    memory.WriteFile(folder / "t.cdx", std::string_view(reinterpret_cast<const char*>(data), size));
 
     std::unique_ptr<engine::Table> table;
     try {
-        table = engine::Table::Open(scratch / "t.dbf", engine::OpenMode::Exclusive);
+        table = engine::Table::Open(folder / "t.dbf", engine::OpenMode::Exclusive);
     } catch (const engine::Error&) {
         return 0;
     }

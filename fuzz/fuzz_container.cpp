@@ -1,5 +1,5 @@
 // Fuzzes a database container: the input is three parts (.dbc, .dct, .dcx; see
-// fuzz_support.h). The container is opened, its tables listed and looked up, then packed.
+// fuzz_support.h), written into the in-memory file system. The container is opened, its tables listed and looked up, then packed.
 #include <cstdint>
 
 #include "engine/dbf/container.h"
@@ -9,15 +9,16 @@
 using fuzzing::Try;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const fuzzing::Scratch scratch("container");
-    scratch.Reset();
+    static engine::dbf::MemoryFileSystem& memory = fuzzing::Memory();
+    const auto& folder = fuzzing::kMemoryFolder;
+    fuzzing::ResetMemory();
     const auto parts = fuzzing::SplitParts(data, size, 3);
-    fuzzing::WriteBytes(scratch / "c.dbc", parts[0]);
-    if (!parts[1].empty()) fuzzing::WriteBytes(scratch / "c.dct", parts[1]);
-    if (!parts[2].empty()) fuzzing::WriteBytes(scratch / "c.dcx", parts[2]);
+    memory.WriteFile(folder / "c.dbc", parts[0]);
+    if (!parts[1].empty()) memory.WriteFile(folder / "c.dct", parts[1]);
+    if (!parts[2].empty()) memory.WriteFile(folder / "c.dcx", parts[2]);
 
     Try([&] {
-        auto container = engine::Container::Open(scratch / "c.dbc", engine::OpenMode::Exclusive);
+        auto container = engine::Container::Open(folder / "c.dbc", engine::OpenMode::Exclusive);
         Try([&] { container->Tables(); });
         Try([&] { container->FindTable("identfil"); });
         Try([&] { container->Pack(); });

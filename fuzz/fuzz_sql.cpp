@@ -1,6 +1,6 @@
 // Fuzzes statement texts: each input is run through a connection to a small practice database
-// made at start-up and kept in memory; before every input the files the last one changed are
-// put back, so that writes only touch the copy and every input starts from the same database.
+// made on disk at start-up and copied into the in-memory file system; before every input the
+// files the last one changed are put back, so that every input starts from the same database.
 #include <cstdint>
 #include <cstdlib>
 
@@ -21,12 +21,14 @@ fuzzing::FolderImage MakeTemplate() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const fuzzing::FolderImage kTemplate = MakeTemplate();
-    static const fuzzing::Scratch scratch("sql");
-    kTemplate.Restore(scratch.Path());
+    static const std::string kSource =
+        "SourceDB=" + (fuzzing::kMemoryFolder / "Corvane.dbc").string() + ";SourceType=DBC";
+    fuzzing::Memory();
+    kTemplate.Restore();
 
     engine::api::Connection connection;
     try {
-        connection.Open({}, {}, "SourceDB=" + (scratch / "Corvane.dbc").string() + ";SourceType=DBC");
+        connection.Open({}, {}, kSource);
         connection.Execute(std::string_view(reinterpret_cast<const char*>(data), size));
     } catch (const engine::Error&) {
     }

@@ -6,7 +6,6 @@
 
 #include <fstream>
 #include <iterator>
-#include <stdexcept>
 
 namespace fuzzing {
 
@@ -51,43 +50,46 @@ std::string ReadBytes(const std::filesystem::path& file) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-namespace {
-
-// 2001-01-01 00:00:00 UTC: what Restore leaves on every file it writes.
-constexpr timespec kStamp{978307200, 0};
-
-bool Stamped(const struct stat& st, size_t size) {
-    return S_ISREG(st.st_mode) && static_cast<size_t>(st.st_size) == size && st.st_mtim.tv_sec == kStamp.tv_sec &&
-           st.st_mtim.tv_nsec == kStamp.tv_nsec;
+engine::dbf::MemoryFileSystem& Memory() {
+    static engine::dbf::MemoryFileSystem memory;
+    static const engine::dbf::ScopedFileSystem installed(memory);
+    return memory;
 }
 
-}  // namespace
+void ResetMemory() {
+    Memory().RemoveAll();
+    Memory().MakeFolder(kMemoryFolder, 0755);
+}
 
 FolderImage::FolderImage(const std::filesystem::path& from) {
     for (const auto& entry : std::filesystem::directory_iterator(from))
         if (entry.is_regular_file()) Add(entry.path().filename().string(), ReadBytes(entry.path()));
 }
 
-void FolderImage::Restore(const std::filesystem::path& folder) const {
-    std::map<std::string, bool> current;  // name -> still as Restore left it
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        const std::string name = entry.path().filename().string();
-        const auto file = m_files.find(name);
-        struct stat st {};
-        if (file == m_files.end() || ::lstat(entry.path().c_str(), &st) != 0 || S_ISDIR(st.st_mode)) {
-            std::filesystem::remove_all(entry.path());
-            continue;
+void FolderImage::Restore() const {
+    engine::dbf::MemoryFileSystem& memory = Memory();
+    struct stat st {};
+    if (memory.Stat(kMemoryFolder, &st) != 0) memory.MakeFolder(kMemoryFolder, 0755);
+    std::vector<std::string> names;
+    memory.ListFolder(kMemoryFolder, &names);
+    for (const std::string& name : names) {
+        if (m_files.count(name)) continue;
+        if (memory.Unlink(kMemoryFolder / name) != 0) {  // a folder an input made: start afresh
+            memory.RemoveAll();
+            memory.MakeFolder(kMemoryFolder, 0755);
+            m_written.clear();
+            break;
         }
-        current[name] = Stamped(st, file->second.size());
     }
     for (const auto& [name, bytes] : m_files) {
-        const auto found = current.find(name);
-        if (found != current.end() && found->second) continue;
-        const std::filesystem::path path = folder / name;
-        WriteBytes(path, bytes);
-        const timespec times[2] = {kStamp, kStamp};
-        if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0)
-            throw std::runtime_error("cannot set the time of " + path.string());
+        const std::filesystem::path path = kMemoryFolder / name;
+        const auto written = m_written.find(name);
+        if (written != m_written.end() && memory.Stat(path, &st) == 0 && st.st_ino == written->second.inode &&
+            st.st_mtim.tv_sec == written->second.modified && static_cast<size_t>(st.st_size) == bytes.size())
+            continue;
+        memory.WriteFile(path, bytes);
+        memory.Stat(path, &st);
+        m_written[name] = {static_cast<uint64_t>(st.st_ino), static_cast<int64_t>(st.st_mtim.tv_sec)};
     }
 }
 

@@ -1,5 +1,7 @@
 // Helpers shared by the libFuzzer targets: splitting one fuzz input into the several files a
-// target writes, and a scratch folder (on tmpfs when there is one) that each run starts empty.
+// target writes, the in-memory file system the engine's targets run on (no disk is touched per
+// input), and a scratch folder on disk (on tmpfs when there is one) for the readers that do not
+// go through the engine and for making templates at start-up.
 #pragma once
 
 #include <cstddef>
@@ -10,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/dbf/memory_file_system.h"
 #include "engine/error.h"
 
 namespace fuzzing {
@@ -19,7 +22,15 @@ namespace fuzzing {
 // fuzz/pack_seed.py writes seeds in this form.
 std::vector<std::string> SplitParts(const uint8_t* data, size_t size, size_t count);
 
-// A folder of this process kept for the whole run; Reset() empties it between inputs.
+// The in-memory file system, put under the engine on first use for the rest of the run.
+// Make whatever a target builds on disk at start-up before the first call.
+engine::dbf::MemoryFileSystem& Memory();
+// The folder of the in-memory file system the engine's targets keep their files in.
+inline const std::filesystem::path kMemoryFolder = "/fuzz";
+// Empties the in-memory file system but for an empty kMemoryFolder.
+void ResetMemory();
+
+// A folder on disk of this process kept for the whole run; Reset() empties it between inputs.
 class Scratch {
 public:
     explicit Scratch(std::string_view name);
@@ -48,21 +59,26 @@ void Try(F&& step) {
 void WriteBytes(const std::filesystem::path& file, std::string_view bytes);
 std::string ReadBytes(const std::filesystem::path& file);
 
-// The files of a folder (not below it) held in memory, to be put back into a scratch folder
-// before every input. Files an input left as they were are not written again: Restore stamps
-// what it writes with a fixed modification time long past, so that any later write (which
-// sets the time to now) or replacement shows, and only those files are written again.
+// The files of a folder on disk (not below it) held in memory, to be put back into
+// kMemoryFolder before every input. Files an input left as they were are not written again:
+// Restore notes the identity and modification counter of what it writes, so that any later
+// write or replacement shows, and only those files are written again.
 class FolderImage {
 public:
     FolderImage() = default;
     explicit FolderImage(const std::filesystem::path& from);
     void Add(std::string name, std::string bytes) { m_files[std::move(name)] = std::move(bytes); }
-    // Makes folder hold exactly the image's files: removes the others, writes those missing
-    // or changed since the last Restore.
-    void Restore(const std::filesystem::path& folder) const;
+    // Makes kMemoryFolder hold exactly the image's files: removes the others, writes those
+    // missing or changed since the last Restore.
+    void Restore() const;
 
 private:
+    struct Written {
+        uint64_t inode;
+        int64_t modified;
+    };
     std::map<std::string, std::string> m_files;
+    mutable std::map<std::string, Written> m_written;
 };
 
 }  // namespace fuzzing

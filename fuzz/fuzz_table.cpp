@@ -1,6 +1,6 @@
 // Fuzzes a table file with its memo and structural index: the input is three parts (.dbf,
-// .fpt, .cdx; see fuzz_support.h). Every record and value is read, then a few writes run on
-// the scratch copy. Any engine::Error is a fine answer; anything else is a finding.
+// .fpt, .cdx; see fuzz_support.h), written into the in-memory file system. Every record and
+// value is read, then a few writes run on the copy. Any engine::Error is a fine answer; anything else is a finding.
 #include <cstdint>
 
 #include "engine/dbf/table.h"
@@ -23,16 +23,17 @@ void ReadAll(engine::Table& table) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const fuzzing::Scratch scratch("table");
-    scratch.Reset();
+    static engine::dbf::MemoryFileSystem& memory = fuzzing::Memory();
+    const auto& folder = fuzzing::kMemoryFolder;
+    fuzzing::ResetMemory();
     const auto parts = fuzzing::SplitParts(data, size, 3);
-    fuzzing::WriteBytes(scratch / "t.dbf", parts[0]);
-    if (!parts[1].empty()) fuzzing::WriteBytes(scratch / "t.fpt", parts[1]);
-    if (!parts[2].empty()) fuzzing::WriteBytes(scratch / "t.cdx", parts[2]);
+    memory.WriteFile(folder / "t.dbf", parts[0]);
+    if (!parts[1].empty()) memory.WriteFile(folder / "t.fpt", parts[1]);
+    if (!parts[2].empty()) memory.WriteFile(folder / "t.cdx", parts[2]);
 
     std::unique_ptr<engine::Table> table;
     try {
-        table = engine::Table::Open(scratch / "t.dbf", engine::OpenMode::Exclusive);
+        table = engine::Table::Open(folder / "t.dbf", engine::OpenMode::Exclusive);
     } catch (const engine::Error&) {
         return 0;
     }
@@ -54,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     table.reset();
     // What the writes left must open again (or be refused as damaged), never crash.
     Try([&] {
-        auto again = engine::Table::Open(scratch / "t.dbf", engine::OpenMode::Shared);
+        auto again = engine::Table::Open(folder / "t.dbf", engine::OpenMode::Shared);
         ReadAll(*again);
     });
     return 0;

@@ -36,10 +36,12 @@ struct FaultyRun {
         MakeArchiveLike(Data(), Archive());
         before = Read(Data());
         {
+            // Installed before the window opens its tables: a file keeps the file system it
+            // was opened through.
+            engine::dbf::ScopedFileSystem scoped(faults);
             FakeWindow window(Data());
             window.SelectPatients(kPatients);
             arrange(faults);
-            engine::dbf::ScopedFileSystem scoped(faults);
             summary = app::cmdArchive_Click(window);
             report = Report();
         }

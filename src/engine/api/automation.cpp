@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/ascii_case.h"
+#include "engine/dbf/file_system.h"
 #include "engine/error.h"
 
 namespace engine::api {
@@ -132,8 +133,7 @@ void FoxApplication::ChangeFolder(const std::string& argument) {
     if (argument.empty()) throw Error(err::kInvalidPath, "Invalid path or file name: ChDir needs a folder.");
     fs::path folder(argument);
     if (folder.is_relative()) folder = m_folder / folder;
-    std::error_code ec;
-    if (!fs::is_directory(folder, ec)) throw Error(err::kInvalidPath, "Invalid path or file name: '" + argument + "'.");
+    if (!dbf::PathIsFolder(folder)) throw Error(err::kInvalidPath, "Invalid path or file name: '" + argument + "'.");
     m_folder = folder.lexically_normal();
 }
 
@@ -150,8 +150,7 @@ fs::path FoxApplication::Resolve(const std::string& name, const char* extension)
 
 void FoxApplication::OpenDatabase(const std::string& name) {
     const fs::path path = Resolve(name, ".dbc");
-    std::error_code ec;
-    if (m_database && fs::equivalent(path, m_database->Path(), ec)) return;  // already the open one
+    if (m_database && dbf::SameFile(path, m_database->Path())) return;  // already the open one
     auto database = Container::Open(path, DefaultMode());
     m_database = std::move(database);
 }

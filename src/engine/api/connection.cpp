@@ -9,6 +9,7 @@
 #include "engine/api/recordset.h"
 #include "engine/api/row_store.h"
 #include "engine/ascii_case.h"
+#include "engine/dbf/file_system.h"
 #include "engine/error.h"
 
 namespace engine::api {
@@ -18,8 +19,7 @@ namespace {
 
 // The database path as this system can open it: stored strings may carry "\" separators.
 fs::path DatabasePath(const std::string& given) {
-    std::error_code ec;
-    if (fs::exists(given, ec) || given.find('\\') == std::string::npos) return given;
+    if (dbf::PathExists(given) || given.find('\\') == std::string::npos) return given;
     std::string slashed = given;
     std::replace(slashed.begin(), slashed.end(), '\\', '/');
     return slashed;
@@ -28,10 +28,10 @@ fs::path DatabasePath(const std::string& given) {
 // Free tables of a folder: the names of its .dbf files without the extension, sorted.
 std::vector<std::string> FreeTables(const fs::path& folder) {
     std::vector<std::string> names;
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(folder, ec)) {
-        if (entry.is_regular_file(ec) && AsciiUpper(entry.path().extension().string()) == ".DBF")
-            names.push_back(entry.path().stem().string());
+    for (const std::string& name : dbf::FolderNames(folder)) {
+        const fs::path file = folder / name;
+        if (AsciiUpper(file.extension().string()) == ".DBF" && dbf::PathIsFile(file))
+            names.push_back(file.stem().string());
     }
     std::sort(names.begin(), names.end());
     return names;
@@ -57,11 +57,10 @@ void Connection::Open(const std::string&, const std::string&, const std::string&
     if (!type.empty() && type != "DBC" && type != "DBF")
         throw Error(err::kBadConnectionString, "Unknown SourceType '" + type + "' in the connection string.");
     const fs::path path = DatabasePath(*source);
-    std::error_code ec;
-    if (type == "DBF" && !fs::is_directory(path, ec))
+    if (type == "DBF" && !dbf::PathIsFolder(path))
         throw Error(engine::err::kFileNotFound,
                     "Cannot open database folder '" + path.string() + "': it does not exist.");
-    if (type == "DBC" && fs::is_directory(path, ec))
+    if (type == "DBC" && dbf::PathIsFolder(path))
         throw Error(engine::err::kFileNotFound,
                     "Cannot open database '" + path.string() + "': it is a folder, not a container.");
     auto core = std::make_shared<ConnectionCore>();

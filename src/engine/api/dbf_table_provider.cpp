@@ -3,12 +3,15 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <exception>
 #include <optional>
 
 #include "engine/api/key_index.h"
 #include "engine/ascii_case.h"
 #include "engine/dbf/container.h"
+#include "engine/dbf/file_system.h"
 #include "engine/dbf/table_holders.h"
 #include "engine/error.h"
 #include "engine/sql/value_ops.h"
@@ -292,19 +295,21 @@ Value DbfTableAccess::ReadValue(sql::RecordNumber record, size_t field) const {
 void DbfTableAccess::Refresh() { m_kept->table->Refresh(); }
 
 DbfTableProvider::DbfTableProvider(const fs::path& database) : m_keeper(std::make_shared<TableKeeper>()) {
-    std::error_code ec;
-    if (fs::is_directory(database, ec)) {
+    if (dbf::PathIsFolder(database)) {
         m_folder = database;
         return;
     }
     fs::path file = database;
-    if (!fs::exists(file, ec)) {
+    struct stat st {};
+    if (dbf::CurrentFileSystem().Stat(file, &st) != 0) {
         // Say why: a folder that may not be entered, or a folder that is missing, is not a
         // missing file.
-        if (ec && ec != std::errc::no_such_file_or_directory)
-            throw Error(err::kFileAccess, "Cannot open database '" + database.string() + "': " + ec.message() + ".");
+        const int code = errno;
+        if (code != ENOENT && code != ENOTDIR)
+            throw Error(err::kFileAccess,
+                        "Cannot open database '" + database.string() + "': " + std::strerror(code) + ".");
         const fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
-        if (!fs::is_directory(folder, ec))
+        if (!dbf::PathIsFolder(folder))
             throw Error(err::kFileNotFound, "Cannot open database '" + database.string() + "': the folder '" +
                                                 folder.string() + "' does not exist.");
         const fs::path found = FindFileNoCase(folder, file.filename().string());
@@ -327,9 +332,10 @@ DbfTableProvider::~DbfTableProvider() {
 
 void DbfTableProvider::LoadContainer() {
     if (m_container.empty()) return;
-    std::error_code ec;
-    const auto time = fs::last_write_time(m_container, ec);
-    const auto size = fs::file_size(m_container, ec);
+    struct stat st {};
+    if (dbf::CurrentFileSystem().Stat(m_container, &st) != 0) st = {};
+    const int64_t time = int64_t{st.st_mtim.tv_sec} * 1'000'000'000 + st.st_mtim.tv_nsec;
+    const uintmax_t size = static_cast<uintmax_t>(st.st_size);
     if (m_loaded && time == m_containerTime && size == m_containerSize) return;
     auto container = Container::Open(m_container, engine::OpenMode::Shared);
     m_names.clear();
@@ -363,8 +369,7 @@ fs::path DbfTableProvider::Resolve(const std::string& nameOrPath) {
     if (!pathLike && !m_container.empty()) {
         LoadContainer();
         if (auto it = m_files.find(AsciiUpper(name)); it != m_files.end()) {
-            std::error_code ec;
-            if (!it->second.empty() && fs::exists(it->second, ec)) return m_resolved[nameOrPath] = it->second;
+            if (!it->second.empty() && dbf::PathExists(it->second)) return m_resolved[nameOrPath] = it->second;
             throw Error(err::kFileNotFound,
                         "The file of table '" + name + "' (" + it->second.string() + ") does not exist.");
         }
@@ -376,8 +381,7 @@ fs::path DbfTableProvider::Resolve(const std::string& nameOrPath) {
     for (const std::string& candidate :
          EndsWithDbf(file) ? std::vector<std::string>{file} : std::vector<std::string>{file + ".dbf", file}) {
         fs::path found = FindFileNoCase(folder, candidate);
-        std::error_code ec;
-        if (!found.empty() && fs::is_regular_file(found, ec)) return m_resolved[nameOrPath] = found;
+        if (!found.empty() && dbf::PathIsFile(found)) return m_resolved[nameOrPath] = found;
     }
     Unknown(nameOrPath);
 }
@@ -435,7 +439,7 @@ void DbfTableProvider::Release(const fs::path& file) {
     // The file may be kept under another spelling of its path (a container's table named by
     // a quoted path): the file's identity decides.
     struct stat st {};
-    const bool known = ::stat(file.c_str(), &st) == 0;
+    const bool known = dbf::CurrentFileSystem().Stat(file, &st) == 0;
     const dbf::FileIdentity identity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
     std::vector<std::shared_ptr<KeptTable>> released;
     {

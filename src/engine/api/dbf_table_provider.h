@@ -137,7 +137,7 @@ private:
     std::filesystem::path m_folder;
     std::filesystem::path m_container;  // empty for a folder of free tables
     // The container's table list, re-read when the container file changes.
-    std::filesystem::file_time_type m_containerTime{};
+    int64_t m_containerTime = 0;  // nanoseconds
     uintmax_t m_containerSize = 0;
     bool m_loaded = false;
     std::vector<std::string> m_names;

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "engine/dbf/file_system.h"
 #include "engine/sql/value_ops.h"
 
 namespace engine::api {
@@ -123,7 +124,7 @@ void AfterWrite(const Table& table, const FileStamp& before, Fn update) {
 FileStamp StampOf(const Table& table) {
     FileStamp s;
     struct stat st {};
-    if (::stat(table.Path().c_str(), &st) != 0) return s;
+    if (dbf::CurrentFileSystem().Stat(table.Path(), &st) != 0) return s;
     s.device = st.st_dev;
     s.inode = st.st_ino;
     s.size = static_cast<uint64_t>(st.st_size);

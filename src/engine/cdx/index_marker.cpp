@@ -3,6 +3,7 @@
 #include <string>
 
 #include "engine/dbf/file_io.h"
+#include "engine/dbf/file_system.h"
 
 namespace engine::cdx {
 
@@ -13,8 +14,7 @@ std::filesystem::path Folder(const std::filesystem::path& p) {
 }
 
 long ReadCount(const std::filesystem::path& marker) {
-    std::error_code ec;
-    if (!std::filesystem::exists(marker, ec)) return 0;
+    if (!dbf::PathExists(marker)) return 0;
     dbf::File f(marker, dbf::File::Access::Read);
     char buffer[32] = {};
     const size_t n = f.ReadSome(0, buffer, sizeof buffer - 1);
@@ -23,7 +23,7 @@ long ReadCount(const std::filesystem::path& marker) {
 }
 
 void WriteCount(const std::filesystem::path& marker, long count) {
-    const bool existed = std::filesystem::exists(marker);
+    const bool existed = dbf::PathExists(marker);
     dbf::File f(marker, existed ? dbf::File::Access::ReadWrite : dbf::File::Access::Create);
     const std::string text = std::to_string(count) + "\n";
     f.Truncate(0);
@@ -38,10 +38,7 @@ std::filesystem::path MarkerPath(const std::filesystem::path& table) {
     return std::filesystem::path(table.string() + ".index-dirty");
 }
 
-bool MarkerExists(const std::filesystem::path& table) {
-    std::error_code ec;
-    return std::filesystem::exists(MarkerPath(table), ec);
-}
+bool MarkerExists(const std::filesystem::path& table) { return dbf::PathExists(MarkerPath(table)); }
 
 void AddWriter(const std::filesystem::path& table) {
     const auto marker = MarkerPath(table);
@@ -59,8 +56,7 @@ void RemoveWriter(const std::filesystem::path& table) {
 }
 
 void ClearMarker(const std::filesystem::path& table) {
-    std::error_code ec;
-    if (std::filesystem::remove(MarkerPath(table), ec)) dbf::SyncFolder(Folder(table));
+    if (dbf::RemovePath(MarkerPath(table))) dbf::SyncFolder(Folder(table));
 }
 
 }  // namespace engine::cdx

@@ -14,8 +14,6 @@ std::string Lower(std::string text) {
     return text;
 }
 
-PosixFileSystem& Real() { return PosixFileSystem::Instance(); }
-
 }  // namespace
 
 bool FaultyFileSystem::Matches(const std::string& lowerPattern, const std::string& path) {
@@ -63,12 +61,7 @@ long FaultyFileSystem::Calls(Op op, const std::string& pattern) const {
 std::string FaultyFileSystem::NameOf(int fd) const {
     std::lock_guard lock(m_mutex);
     const auto it = m_names.find(fd);
-    if (it != m_names.end()) return it->second;
-    // Opened before this file system was installed: the system knows its path.
-    std::error_code ec;
-    const auto path = std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(fd), ec);
-    if (ec) return {};
-    return m_names[fd] = path.string();
+    return it == m_names.end() ? std::string() : it->second;
 }
 
 int FaultyFileSystem::Decide(Op op, const std::vector<std::string>& names, size_t* writable) {
@@ -109,7 +102,7 @@ int FaultyFileSystem::Open(const std::filesystem::path& path, int flags, mode_t 
         errno = error;
         return -1;
     }
-    const int fd = Real().Open(path, flags, mode);
+    const int fd = m_base.Open(path, flags, mode);
     if (fd >= 0) {
         std::lock_guard lock(m_mutex);
         m_names[fd] = path.string();
@@ -124,7 +117,7 @@ ssize_t FaultyFileSystem::Pread(int fd, void* data, size_t size, off_t offset) {
         errno = error;
         return -1;
     }
-    return Real().Pread(fd, data, size, offset);
+    return m_base.Pread(fd, data, size, offset);
 }
 
 ssize_t FaultyFileSystem::Pwrite(int fd, const void* data, size_t size, off_t offset) {
@@ -139,7 +132,7 @@ ssize_t FaultyFileSystem::Pwrite(int fd, const void* data, size_t size, off_t of
         return -1;
     }
     if (writable == 0) return 0;
-    return Real().Pwrite(fd, data, writable, offset);
+    return m_base.Pwrite(fd, data, writable, offset);
 }
 
 int FaultyFileSystem::Ftruncate(int fd, off_t size) {
@@ -149,7 +142,7 @@ int FaultyFileSystem::Ftruncate(int fd, off_t size) {
         errno = error;
         return -1;
     }
-    return Real().Ftruncate(fd, size);
+    return m_base.Ftruncate(fd, size);
 }
 
 int FaultyFileSystem::Fsync(int fd) {
@@ -159,18 +152,19 @@ int FaultyFileSystem::Fsync(int fd) {
         errno = error;
         return -1;
     }
-    return Real().Fsync(fd);
+    return m_base.Fsync(fd);
 }
 
-int FaultyFileSystem::Fstat(int fd, struct stat* st) { return Real().Fstat(fd, st); }
-int FaultyFileSystem::Stat(const std::filesystem::path& path, struct stat* st) { return Real().Stat(path, st); }
+int FaultyFileSystem::Lock(int fd, int command, struct flock* lock) { return m_base.Lock(fd, command, lock); }
+int FaultyFileSystem::Fstat(int fd, struct stat* st) { return m_base.Fstat(fd, st); }
+int FaultyFileSystem::Stat(const std::filesystem::path& path, struct stat* st) { return m_base.Stat(path, st); }
 
 int FaultyFileSystem::Close(int fd) {
     {
         std::lock_guard lock(m_mutex);
         m_names.erase(fd);
     }
-    return Real().Close(fd);
+    return m_base.Close(fd);
 }
 
 int FaultyFileSystem::Rename(const std::filesystem::path& from, const std::filesystem::path& to) {
@@ -180,7 +174,15 @@ int FaultyFileSystem::Rename(const std::filesystem::path& from, const std::files
         errno = error;
         return -1;
     }
-    return Real().Rename(from, to);
+    return m_base.Rename(from, to);
+}
+
+int FaultyFileSystem::Unlink(const std::filesystem::path& path) { return m_base.Unlink(path); }
+int FaultyFileSystem::MakeFolder(const std::filesystem::path& path, mode_t mode) {
+    return m_base.MakeFolder(path, mode);
+}
+int FaultyFileSystem::ListFolder(const std::filesystem::path& folder, std::vector<std::string>* names) {
+    return m_base.ListFolder(folder, names);
 }
 
 }  // namespace dbf

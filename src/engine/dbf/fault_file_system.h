@@ -1,13 +1,13 @@
-// A file system for tests that passes every call to the POSIX one and fails the calls it is
-// told to, the way a disk that says no would: "fail the 3rd fsync of IdentFil.dbf with EIO",
+// A file system for tests that passes every call to another one (the POSIX one unless told
+// otherwise) and fails the calls it is told to, the way a disk that says no would: "fail the 3rd fsync of IdentFil.dbf with EIO",
 // "the disk is full after N more bytes written to files matching X", "a short write once".
 // Install it under the engine with ScopedFileSystem (file_system.h).
 //
 // Files are chosen by a pattern matched, ignoring case, against the file name: the name
 // contains the pattern ("IdentFil.dbf", ".fpt"); a pattern with a '/' in it is looked for in
-// the whole path ("Archive/PatIns.dbf"); an empty pattern matches every file. Files opened
-// before the file system was installed are known by the path the system gives for them. A rename
-// matches when either name does. Each rule counts its own matching calls. Thread-safe.
+// the whole path ("Archive/PatIns.dbf"); an empty pattern matches every file. Only files
+// opened through it are faulted (a File keeps the file system it was opened through), so
+// install it before the files to fail are opened. A rename matches when either name does. Each rule counts its own matching calls. Thread-safe.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +25,8 @@ class FaultyFileSystem final : public FileSystem {
 public:
     enum class Op { Open, Read, Write, Truncate, Sync, Rename };
     static constexpr long kEveryCall = -1;
+
+    explicit FaultyFileSystem(FileSystem& base = PosixFileSystem::Instance()) : m_base(base) {}
 
     // The nth matching call of op (from 1) fails with error, and so do the (times - 1) matching
     // calls after it; kEveryCall fails every one from the nth on.
@@ -49,10 +51,14 @@ public:
     ssize_t Pwrite(int fd, const void* data, size_t size, off_t offset) override;
     int Ftruncate(int fd, off_t size) override;
     int Fsync(int fd) override;
+    int Lock(int fd, int command, struct flock* lock) override;
     int Fstat(int fd, struct stat* st) override;
     int Stat(const std::filesystem::path& path, struct stat* st) override;
     int Close(int fd) override;
     int Rename(const std::filesystem::path& from, const std::filesystem::path& to) override;
+    int Unlink(const std::filesystem::path& path) override;
+    int MakeFolder(const std::filesystem::path& path, mode_t mode) override;
+    int ListFolder(const std::filesystem::path& folder, std::vector<std::string>* names) override;
 
 private:
     struct Rule {
@@ -71,9 +77,10 @@ private:
     std::string NameOf(int fd) const;
     static bool Matches(const std::string& lowerPattern, const std::string& path);
 
+    FileSystem& m_base;
     mutable std::mutex m_mutex;
     std::vector<Rule> m_rules;
-    mutable std::unordered_map<int, std::string> m_names;          // open descriptor -> path
+    std::unordered_map<int, std::string> m_names;                  // open descriptor -> path
     std::vector<std::pair<Op, std::vector<std::string>>> m_calls;  // each call and its paths
     long m_faults = 0;
 };

@@ -49,20 +49,13 @@ FolderListings& Listings() {
     return listings;
 }
 
-std::vector<std::string> ReadFolder(const std::filesystem::path& folder) {
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
-        names.push_back(entry.path().filename().string());
-    return names;
-}
+std::vector<std::string> ReadFolder(const std::filesystem::path& folder) { return dbf::FolderNames(folder); }
 
 }  // namespace
 
 std::filesystem::path FindFileNoCase(const std::filesystem::path& folder, std::string_view name) {
-    std::error_code ec;
     const auto exact = folder / std::string(name);
-    if (std::filesystem::exists(exact, ec)) return exact;
+    if (dbf::PathExists(exact)) return exact;
     auto match = [&](const std::vector<std::string>& names) -> std::filesystem::path {
         for (const std::string& n : names) {
             if (EqualNoCase(n, name)) return folder / n;
@@ -74,7 +67,7 @@ std::filesystem::path FindFileNoCase(const std::filesystem::path& folder, std::s
     const std::string key = folder.string();
     if (auto it = listings.names.find(key); it != listings.names.end()) {
         auto found = match(it->second);
-        if (!found.empty() && std::filesystem::exists(found, ec)) return found;
+        if (!found.empty() && dbf::PathExists(found)) return found;
     }
     auto& names = listings.names[key];
     names = ReadFolder(folder);
@@ -92,18 +85,22 @@ File::File(const std::filesystem::path& path, Access access) : m_path(path) {
         case Access::ReadWrite: flags |= O_RDWR; break;
         case Access::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
     }
-    m_fd = CurrentFileSystem().Open(path, flags, 0644);
+    m_fs = &CurrentFileSystem();
+    m_fd = m_fs->Open(path, flags, 0644);
     if (m_fd < 0) ThrowOs("open", path);
 }
 
 File::~File() { Close(); }
 
-File::File(File&& other) noexcept : m_fd(other.m_fd), m_path(std::move(other.m_path)) { other.m_fd = -1; }
+File::File(File&& other) noexcept : m_fd(other.m_fd), m_fs(other.m_fs), m_path(std::move(other.m_path)) {
+    other.m_fd = -1;
+}
 
 File& File::operator=(File&& other) noexcept {
     if (this != &other) {
         Close();
         m_fd = other.m_fd;
+        m_fs = other.m_fs;
         m_path = std::move(other.m_path);
         other.m_fd = -1;
     }
@@ -111,18 +108,18 @@ File& File::operator=(File&& other) noexcept {
 }
 
 void File::Close() {
-    if (m_fd >= 0) CurrentFileSystem().Close(m_fd);
+    if (m_fd >= 0) m_fs->Close(m_fd);
     m_fd = -1;
 }
 
 uint64_t File::Size() const {
     struct stat st {};
-    if (CurrentFileSystem().Fstat(m_fd, &st) != 0) ThrowOs("examine", m_path);
+    if (m_fs->Fstat(m_fd, &st) != 0) ThrowOs("examine", m_path);
     return static_cast<uint64_t>(st.st_size);
 }
 
 size_t File::ReadSome(uint64_t offset, void* data, size_t size) const {
-    FileSystem& fs = CurrentFileSystem();
+    FileSystem& fs = *m_fs;
     size_t done = 0;
     auto* out = static_cast<char*>(data);
     while (done < size) {
@@ -144,7 +141,7 @@ void File::ReadAt(uint64_t offset, void* data, size_t size, long errorNumber) co
 }
 
 void File::WriteAt(uint64_t offset, const void* data, size_t size) {
-    FileSystem& fs = CurrentFileSystem();
+    FileSystem& fs = *m_fs;
     size_t done = 0;
     const auto* in = static_cast<const char*>(data);
     while (done < size) {
@@ -163,12 +160,12 @@ void File::WriteAt(uint64_t offset, const void* data, size_t size) {
 }
 
 void File::Truncate(uint64_t size) {
-    if (CurrentFileSystem().Ftruncate(m_fd, static_cast<off_t>(size)) != 0) ThrowOs("resize", m_path);
+    if (m_fs->Ftruncate(m_fd, static_cast<off_t>(size)) != 0) ThrowOs("resize", m_path);
 }
 
 void File::Sync() {
     ++g_syncs;
-    if (CurrentFileSystem().Fsync(m_fd) != 0) ThrowOs("flush", m_path);
+    if (m_fs->Fsync(m_fd) != 0) ThrowOs("flush", m_path);
 }
 
 namespace {
@@ -184,7 +181,7 @@ struct flock MakeLock(short type, uint64_t offset, uint64_t length) {
 
 bool File::TryLock(uint64_t offset, uint64_t length, bool exclusive) {
     struct flock fl = MakeLock(exclusive ? F_WRLCK : F_RDLCK, offset, length);
-    if (::fcntl(m_fd, F_OFD_SETLK, &fl) == 0) return true;
+    if (m_fs->Lock(m_fd, F_OFD_SETLK, &fl) == 0) return true;
     if (errno == EACCES || errno == EAGAIN) return false;
     ThrowOs("lock", m_path);
 }
@@ -203,20 +200,19 @@ bool File::LockWithin(uint64_t offset, uint64_t length, bool exclusive, std::chr
 
 void File::Unlock(uint64_t offset, uint64_t length) {
     struct flock fl = MakeLock(F_UNLCK, offset, length);
-    ::fcntl(m_fd, F_OFD_SETLK, &fl);
+    m_fs->Lock(m_fd, F_OFD_SETLK, &fl);
 }
 
 std::pair<uint64_t, uint64_t> File::Identity() const {
     struct stat st {};
-    if (CurrentFileSystem().Fstat(m_fd, &st) != 0) ThrowOs("examine", m_path);
+    if (m_fs->Fstat(m_fd, &st) != 0) ThrowOs("examine", m_path);
     return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
 }
 
 bool File::StillAtPath() const {
     struct stat a {
     }, b{};
-    FileSystem& fs = CurrentFileSystem();
-    if (fs.Fstat(m_fd, &a) != 0 || fs.Stat(m_path, &b) != 0) return false;
+    if (m_fs->Fstat(m_fd, &a) != 0 || m_fs->Stat(m_path, &b) != 0) return false;
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 

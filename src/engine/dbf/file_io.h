@@ -1,7 +1,8 @@
-// Small POSIX file layer for the table files: positioned reads and writes that throw
+// Small file layer for the table files: positioned reads and writes that throw
 // engine::Error naming the file, fsync, byte-range locks that belong to one open file (OFD
 // locks, so two connections in one process exclude each other just as two processes do),
-// case-insensitive lookup inside a folder, and a write-beside-then-rename helper.
+// case-insensitive lookup inside a folder, and a write-beside-then-rename helper. The calls go
+// to the file system a File was opened through (file_system.h).
 // Every fsync the process makes through this layer is counted (SyncCount), so tests and
 // benchmarks can tell how often data is forced to disk.
 #pragma once
@@ -16,6 +17,8 @@
 
 namespace engine {
 namespace dbf {
+
+class FileSystem;
 
 class File {
 public:
@@ -55,6 +58,7 @@ public:
 
 private:
     int m_fd = -1;
+    FileSystem* m_fs = nullptr;  // the one the file was opened through
     std::filesystem::path m_path;
 };
 

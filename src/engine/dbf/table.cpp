@@ -9,6 +9,7 @@
 
 #include "engine/error.h"
 #include "engine/warning.h"
+#include "file_system.h"
 #include "foxpro_locks.h"
 #include "format.h"
 #include "index_batch.h"
@@ -225,8 +226,7 @@ bool TakeUse(TableState& st, bool exclusive) {
 std::unique_ptr<Table> Table::Open(const std::filesystem::path& given, OpenMode mode,
                                    std::chrono::milliseconds lockWait) {
     std::filesystem::path path = given;
-    std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) {
+    if (!dbf::PathExists(path)) {
         const auto folder = path.parent_path();
         const auto found = FindFileNoCase(folder.empty() ? "." : folder, path.filename().string());
         if (!found.empty()) path = folder.empty() ? found.filename() : found;
@@ -265,7 +265,7 @@ std::unique_ptr<Table> Table::Open(const std::filesystem::path& given, OpenMode 
         // A table without memo fields never reads its memo file: no need to look for one.
         if (st->header.HasMemoFields()) {
             st->memoPath = dbf::MemoPathFor(path, st->header);
-            if (std::filesystem::exists(st->memoPath, ec)) st->memo = dbf::MemoFile(st->memoPath, st->writable);
+            if (dbf::PathExists(st->memoPath)) st->memo = dbf::MemoFile(st->memoPath, st->writable);
         } else {
             st->memoPath = path.parent_path() / Companion(path, IsContainerFile(path, st->header) ? ".dct" : ".fpt");
         }
@@ -407,12 +407,19 @@ uint32_t AppendLocked(dbf::TableState& st, const std::vector<Value>& values, boo
         return index;
     }
     record.push_back(dbf::fmt::kEndOfFile);
-    st.file.WriteAt(h.RecordOffset(index), record.data(), record.size());
-    StampHeader(st.rawHeader, index + 1);
-    h.recordCount = index + 1;
-    if (writeHeader || counters) {
-        const size_t headerBytes = counters ? st.rawHeader.size() : dbf::fmt::kHeaderSize;
-        st.file.WriteAt(0, st.rawHeader.data(), headerBytes);
+    try {
+        st.file.WriteAt(h.RecordOffset(index), record.data(), record.size());
+        StampHeader(st.rawHeader, index + 1);
+        h.recordCount = index + 1;
+        if (writeHeader || counters) {
+            const size_t headerBytes = counters ? st.rawHeader.size() : dbf::fmt::kHeaderSize;
+            st.file.WriteAt(0, st.rawHeader.data(), headerBytes);
+        }
+    } catch (...) {
+        // The index holds the keys of a record the disk did not take: it stays marked for
+        // rebuilding, which the next lone open does.
+        if (st.index) st.indexDamaged = true;
+        throw;
     }
     return index;
 }
@@ -475,6 +482,7 @@ uint32_t Table::AppendMany(const std::vector<std::vector<Value>>& rows, size_t* 
                 writeRecords();
                 st.file.WriteAt(0, st.rawHeader.data(), headerBytes);
             } catch (...) {
+                st.indexDamaged = st.index != nullptr;  // it holds keys of records not written
             }
         }
         throw;

@@ -6,6 +6,7 @@
 #include "engine/cdx/index_marker.h"
 #include "container.h"
 #include "engine/error.h"
+#include "file_system.h"
 #include "format.h"
 #include "foxpro_locks.h"
 #include "record_codec.h"
@@ -44,12 +45,11 @@ std::vector<std::string> LongNamesFromContainer(const std::filesystem::path& tab
         std::replace(link.begin(), link.end(), '\\', '/');
         const auto folder = table.parent_path().empty() ? std::filesystem::path(".") : table.parent_path();
         std::filesystem::path dbc = folder / link;
-        if (!std::filesystem::exists(dbc)) dbc = FindFileNoCase(dbc.parent_path(), dbc.filename().string());
+        if (!PathExists(dbc)) dbc = FindFileNoCase(dbc.parent_path(), dbc.filename().string());
         if (dbc.empty()) return {};
         const auto container = Container::Open(dbc, OpenMode::Shared);
-        std::error_code ec;
         for (const ContainerTable& t : container->Tables()) {
-            if (std::filesystem::equivalent(t.file, table, ec)) return t.fieldNames;
+            if (SameFile(t.file, table)) return t.fieldNames;
         }
     } catch (const Error&) {
     }

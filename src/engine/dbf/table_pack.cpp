@@ -19,6 +19,7 @@
 #include <cstring>
 
 #include "engine/error.h"
+#include "file_system.h"
 #include "format.h"
 #include "foxpro_locks.h"
 #include "table_state.h"
@@ -31,15 +32,9 @@ std::filesystem::path WithSuffix(const std::filesystem::path& p, const char* suf
     return std::filesystem::path(p.string() + suffix);
 }
 
-bool Exists(const std::filesystem::path& p) {
-    std::error_code ec;
-    return std::filesystem::exists(p, ec);
-}
+bool Exists(const std::filesystem::path& p) { return PathExists(p); }
 
-void RemoveQuietly(const std::filesystem::path& p) {
-    std::error_code ec;
-    std::filesystem::remove(p, ec);
-}
+void RemoveQuietly(const std::filesystem::path& p) { RemovePath(p); }
 
 std::filesystem::path FolderOf(const std::filesystem::path& p) {
     return p.parent_path().empty() ? std::filesystem::path(".") : p.parent_path();

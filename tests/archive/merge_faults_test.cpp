@@ -1,0 +1,94 @@
+// The merge of the reference tables into the archive on a disk that fills up: the disk is full
+// from each write the merge makes in the archive on, in turn. Each faulty merge ends
+// with a numbered error naming the file and the system's reason; afterwards, read with the
+// real file layer, the practice is as it was, every table of the archive opens and reads, and
+// the next merge, on a sound disk, leaves the archive as a merge nobody disturbed does.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <functional>
+#include <optional>
+
+#include "app/archive_run_fixture.h"
+#include "archive/merge_tables.h"
+#include "engine/dbf/fault_file_system.h"
+#include "engine/error.h"
+#include "support/log_capture.h"
+#include "support/temp_dir.h"
+#include "whole_database.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using engine::dbf::FaultyFileSystem;
+using fault_testing::ReadWholeDatabase;
+using fault_testing::WholeDatabase;
+
+const std::string kArchiveFiles = "/archive/";
+
+struct FaultyMerge {
+    explicit FaultyMerge(const std::function<void(FaultyFileSystem&)>& arrange) {
+        log.emplace(dir / "Corvane.log");
+        // Practice and archive from different seeds: the merge overwrites and adds rows.
+        static const testing_support::TempDir pristine;
+        static const bool made = [] {
+            sample::WriteSampleDatabase(pristine / "practice", {.patients = 2, .seed = 7});
+            sample::WriteSampleDatabase(pristine / "archive", {.patients = 2, .seed = 8});
+            return true;
+        }();
+        (void)made;
+        fs::copy(pristine.Path(), dir.Path(), fs::copy_options::recursive);
+        practiceBefore = ReadWholeDatabase(dir / "practice");
+        engine::dbf::ScopedFileSystem scoped(faults);
+        arrange(faults);
+        try {
+            Merge();
+        } catch (const engine::Error& e) {
+            number = e.Number();
+            error = e.Description();
+        }
+    }
+
+    void Merge() {
+        auto practice = AdoTools::Connect_DBC((dir / "practice").string(), "Corvane.dbc");
+        auto archive = AdoTools::Connect_DBC((dir / "archive").string(), "Corvane.dbc");
+        archive_run_testing::RecordingStatus status;
+        app::MergeTables(*practice, *archive, status);
+    }
+
+    testing_support::TempDir dir;
+    std::optional<testing_support::LogCapture> log;
+    FaultyFileSystem faults;
+    WholeDatabase practiceBefore;
+    long number = 0;
+    std::string error;
+};
+
+TEST(MergeFaults, ADiskThatFillsUpAtAnyWriteIsReportedAndTheNextMergeLosesNothing) {
+    const FaultyMerge clean([](FaultyFileSystem&) {});
+    ASSERT_EQ(clean.error, "");
+    const WholeDatabase merged = ReadWholeDatabase(clean.dir / "archive");
+    const long writes = clean.faults.Calls(FaultyFileSystem::Op::Write, kArchiveFiles);
+    ASSERT_GT(writes, 4);
+    for (long nth = 1; nth <= writes; ++nth) {
+        SCOPED_TRACE("the disk is full from write " + std::to_string(nth) + " of " + std::to_string(writes));
+        FaultyMerge run([&](FaultyFileSystem& faults) {
+            faults.FailCall(FaultyFileSystem::Op::Write, kArchiveFiles, nth, ENOSPC, FaultyFileSystem::kEveryCall);
+        });
+        ASSERT_GT(run.faults.FaultsInjected(), 0);
+        EXPECT_EQ(run.number, engine::err::kFileAccess) << run.error;
+        EXPECT_NE(run.error.find("Cannot write file '" + (run.dir / "archive").string() + "/"), std::string::npos)
+            << run.error;
+        EXPECT_NE(run.error.find("': No space left on device."), std::string::npos) << run.error;
+        try {
+            EXPECT_EQ(ReadWholeDatabase(run.dir / "practice"), run.practiceBefore);
+            ReadWholeDatabase(run.dir / "archive");
+            run.Merge();
+            EXPECT_EQ(ReadWholeDatabase(run.dir / "archive"), merged);
+        } catch (const engine::Error& e) {
+            ADD_FAILURE() << e.Description();
+        }
+    }
+}
+
+}  // namespace
