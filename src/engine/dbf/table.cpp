@@ -4,7 +4,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <thread>
 
 #include "engine/error.h"
@@ -20,6 +19,7 @@ namespace engine {
 
 using dbf::File;
 using dbf::TableState;
+using dbf::WriteLock;
 
 namespace {
 
@@ -46,28 +46,6 @@ std::string Companion(const std::filesystem::path& table, std::string ext) {
 
 bool IsContainerFile(const std::filesystem::path& table, const dbf::TableHeader& h) {
     return LowerExt(table) == ".dbc" || (h.flags & dbf::fmt::kFlagContainer);
-}
-
-// Serialises writers of one table across connections; not needed under exclusive use.
-struct WriteLock {
-    TableState& st;
-    bool taken;
-    explicit WriteLock(TableState& s) : st(s), taken(s.mode == OpenMode::Shared) {
-        if (taken) st.LockForWriting();
-    }
-    ~WriteLock() {
-        if (taken) st.file.Unlock(dbf::kWriteLockOffset, 1);
-    }
-};
-
-void StampHeader(std::vector<uint8_t>& raw, uint32_t count) {
-    const std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&now, &tm);
-    raw[dbf::fmt::kOffUpdateDate] = static_cast<uint8_t>(tm.tm_year % 100);
-    raw[dbf::fmt::kOffUpdateDate + 1] = static_cast<uint8_t>(tm.tm_mon + 1);
-    raw[dbf::fmt::kOffUpdateDate + 2] = static_cast<uint8_t>(tm.tm_mday);
-    dbf::fmt::PutLe32(&raw[dbf::fmt::kOffRecordCount], count);
 }
 
 }  // namespace
@@ -348,163 +326,6 @@ Record Table::ReadRecord(uint32_t index) const {
 }
 
 bool Table::IsDeleted(uint32_t index) const { return m_state->RecordBytes(index)[0] == dbf::fmt::kDeleted; }
-
-namespace {
-
-// Appends one record under the write lock. The header (record count, date, counters) is
-// written only when writeHeader; AppendMany writes it once after its last record. With
-// pending, the record's bytes are added to it instead of being written (AppendMany writes
-// its records in one write); the counters then reach the header with the records.
-uint32_t AppendLocked(dbf::TableState& st, const std::vector<Value>& values, bool deleted, bool writeHeader,
-                      std::vector<uint8_t>* pending = nullptr) {
-    auto& h = st.header;
-    if (values.size() > h.fields.size())
-        throw Error(err::kBadArgument, "Too many values for table '" + dbf::DisplayName(st.path) + "'.");
-    const auto& fields = h.fields;
-    std::vector<uint8_t> record(h.recordLength);
-    dbf::BlankRecord(h, record.data());
-    record[0] = deleted ? dbf::fmt::kDeleted : dbf::fmt::kLive;
-    auto appendMemo = [&](uint32_t type, std::string_view data) {
-        if (!st.memo.IsOpen())
-            throw Error(err::kCorruptMemo, "Memo file '" + dbf::DisplayName(st.memoPath) + "' is missing.");
-        st.dirtyMemo = true;
-        return st.memo.Append(type, data, st.mode == OpenMode::Shared);
-    };
-    bool counters = false;
-    for (size_t i = 0; i < fields.size(); ++i) {
-        const Field& f = fields[i];
-        const bool given = i < values.size() && !values[i].IsNull();
-        if (f.autoIncrement) {
-            const int64_t next = f.autoIncNext;
-            int64_t used = next;
-            if (given) {
-                dbf::EncodeField(h, f, values[i], record.data(), st.codePage, appendMemo);
-                used = static_cast<int32_t>(dbf::fmt::Le32(record.data() + f.offset));
-                if (used < next) continue;  // an explicit lower value leaves the counter alone
-            } else {
-                dbf::EncodeField(h, f, Value(next), record.data(), st.codePage, appendMemo);
-            }
-            const int64_t after = used + f.autoIncStep;
-            uint8_t* d = &st.rawHeader[dbf::fmt::kHeaderSize + dbf::fmt::kDescriptorSize * f.descriptorIndex];
-            dbf::fmt::PutLe32(d + dbf::fmt::kDescAutoIncNext, static_cast<uint32_t>(static_cast<int32_t>(after)));
-            h.fields[i].autoIncNext = static_cast<int32_t>(after);
-            counters = true;
-        } else if (i < values.size()) {
-            dbf::EncodeField(h, f, values[i], record.data(), st.codePage, appendMemo);
-        }
-    }
-    const uint32_t index = h.recordCount;
-    if (st.index) {
-        const cdx::RowKeys keys = st.KeysOf(record.data(), index);
-        st.index->CheckCandidates(keys, index + 1);
-        st.BeginIndexWrite();
-        st.ChangeIndex([&] { st.index->Update(index + 1, {}, keys); });
-    }
-    st.dirtyTable = true;
-    if (pending) {
-        pending->insert(pending->end(), record.begin(), record.end());
-        h.recordCount = index + 1;
-        return index;
-    }
-    record.push_back(dbf::fmt::kEndOfFile);
-    try {
-        st.file.WriteAt(h.RecordOffset(index), record.data(), record.size());
-        StampHeader(st.rawHeader, index + 1);
-        h.recordCount = index + 1;
-        if (writeHeader || counters) {
-            const size_t headerBytes = counters ? st.rawHeader.size() : dbf::fmt::kHeaderSize;
-            st.file.WriteAt(0, st.rawHeader.data(), headerBytes);
-        }
-    } catch (...) {
-        // The index holds the keys of a record the disk did not take: it stays marked for
-        // rebuilding, which the next lone open does.
-        if (st.index) st.indexDamaged = true;
-        throw;
-    }
-    return index;
-}
-
-}  // namespace
-
-uint32_t Table::Append(const std::vector<Value>& values, bool deleted) {
-    auto& st = *m_state;
-    st.CheckWritable();
-    st.CheckIndex("append to");
-    if (values.size() > st.header.fields.size())
-        throw Error(err::kBadArgument, "Too many values for table '" + dbf::DisplayName(st.path) + "'.");
-    WriteLock lock(st);
-    dbf::FoxWriteLocks fox(st, "append to", true, {}, st.index != nullptr);
-    if (st.mode == OpenMode::Shared) st.ReloadCounters();  // another connection may have appended
-    dbf::IndexBatch batch(st);
-    const uint32_t index = AppendLocked(st, values, deleted, true);
-    batch.Finish();
-    return index;
-}
-
-uint32_t Table::AppendMany(const std::vector<std::vector<Value>>& rows, size_t* appended) {
-    auto& st = *m_state;
-    if (appended) *appended = 0;
-    st.CheckWritable();
-    st.CheckIndex("append to");
-    if (rows.empty()) return st.header.recordCount;
-    WriteLock lock(st);
-    dbf::FoxWriteLocks fox(st, "append to", true, {}, st.index != nullptr);
-    if (st.mode == OpenMode::Shared) st.ReloadCounters();  // another connection may have appended
-    const uint32_t first = st.header.recordCount;
-    dbf::IndexBatch batch(st);
-    // The records go out in one write after the last is encoded (their memo values first, as
-    // they are encoded), then the index pages, then the header that counts them.
-    std::vector<uint8_t> pending;
-    pending.reserve(rows.size() * st.header.recordLength + 1);
-    const auto writeRecords = [&] {
-        if (pending.empty()) return;
-        pending.push_back(dbf::fmt::kEndOfFile);
-        st.file.WriteAt(st.header.RecordOffset(first), pending.data(), pending.size());
-        StampHeader(st.rawHeader, st.header.recordCount);
-    };
-    // Autoincrement counters live in the field descriptors: the whole header is written then.
-    bool counters = false;
-    for (const Field& f : st.header.fields) counters = counters || f.autoIncrement;
-    const size_t headerBytes = counters ? st.rawHeader.size() : dbf::fmt::kHeaderSize;
-    size_t done = 0;
-    try {
-        for (const auto& values : rows) {
-            AppendLocked(st, values, false, false, &pending);
-            ++done;
-        }
-    } catch (...) {
-        // What was appended before the failure stays, with its count in the header.
-        if (appended) *appended = done;
-        st.header.recordCount = first + static_cast<uint32_t>(done);
-        pending.resize(size_t(done) * st.header.recordLength);
-        if (done > 0) {
-            try {
-                writeRecords();
-                st.file.WriteAt(0, st.rawHeader.data(), headerBytes);
-            } catch (...) {
-                st.indexDamaged = st.index != nullptr;  // it holds keys of records not written
-            }
-        }
-        throw;
-    }
-    try {
-        writeRecords();
-    } catch (...) {
-        // Their index entries are written with the batch: the index is left for rebuilding.
-        st.header.recordCount = first;
-        st.indexDamaged = st.index != nullptr;
-        throw;
-    }
-    try {
-        batch.Finish();
-    } catch (...) {
-        st.header.recordCount = first;  // the header never counted them
-        throw;
-    }
-    st.file.WriteAt(0, st.rawHeader.data(), headerBytes);
-    if (appended) *appended = done;
-    return first;
-}
 
 void Table::Overwrite(uint32_t index, const std::vector<Value>& values) {
     auto& st = *m_state;

@@ -1,5 +1,5 @@
-// Internal state of an open engine::Table, shared by table.cpp (open, read, write) and
-// table_pack.cpp (pack and crash recovery). Not part of the engine's API.
+// Internal state of an open engine::Table, shared by table.cpp (open, read, write),
+// table_append.cpp (appends), table_change.cpp and table_pack.cpp (pack and crash recovery). Not part of the engine's API.
 #pragma once
 
 #include <chrono>
@@ -135,6 +135,21 @@ public:
     void CheckWritable() const;
     void CheckIndexRange(uint32_t index) const;
     std::string Name() const { return path.filename().string(); }
+};
+
+// Serialises writers of one table across connections for as long as it lives; not needed
+// (and not taken) under exclusive use.
+struct WriteLock {
+    TableState& st;
+    bool taken;
+    explicit WriteLock(TableState& s) : st(s), taken(s.mode == OpenMode::Shared) {
+        if (taken) st.LockForWriting();
+    }
+    ~WriteLock() {
+        if (taken) st.file.Unlock(kWriteLockOffset, 1);
+    }
+    WriteLock(const WriteLock&) = delete;
+    WriteLock& operator=(const WriteLock&) = delete;
 };
 
 // Completes or undoes an interrupted pack of the table at path. Call only while holding the
