@@ -26,6 +26,11 @@ struct Node {
     uint32_t right = 0xFFFFFFFFu;
     std::vector<Entry> entries;
     int infoBytes = 0;  // leaves: the info-entry size read from the page (0 for a new node)
+    // Leaves: the key bytes the entries take when encoded and their greatest record number,
+    // kept up to date by inserts so that a leaf's size is known without measuring all of it;
+    // storedKeyBytes is -1 when not known (decoded, split or shrunk nodes).
+    int64_t storedKeyBytes = -1;
+    uint32_t maxRecord = 0;
     bool IsLeaf() const { return attributes & 2; }
     bool IsRoot() const { return attributes & 1; }
 };

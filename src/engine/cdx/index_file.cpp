@@ -158,6 +158,19 @@ const Node& IndexFile::NodeAt(uint32_t offset, const NodeFormat& format) {
     return kept.node;
 }
 
+Node& IndexFile::NodeForChange(uint32_t offset, const NodeFormat& format) {
+    NodeAt(offset, format);
+    return m_nodes.find(offset)->second.node;
+}
+
+void IndexFile::WriteNode(uint32_t offset, Node&& node, const NodeFormat& format) {
+    Validate();
+    Kept& kept = m_nodes[offset];
+    kept.node = std::move(node);
+    kept.keyLength = format.keyLength;
+    WriteNode(offset, kept.node, format);
+}
+
 void IndexFile::WriteNode(uint32_t offset, const Node& node, const NodeFormat& format) {
     if (m_batch) {
         Validate();

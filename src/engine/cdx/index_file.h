@@ -68,7 +68,13 @@ public:
     // until the next write, Recheck or batch boundary.
     const Node& NodeAt(uint32_t offset, const NodeFormat& format);
     Node ReadNode(uint32_t offset, const NodeFormat& format) { return NodeAt(offset, format); }
+    // The node at offset as kept in memory, to be changed in place and then passed to
+    // WriteNode (which then copies nothing). A caller that fails between the two leaves the
+    // memory ahead of the file: within a batch the index is then marked damaged by its
+    // owner; outside one the caller calls Forget.
+    Node& NodeForChange(uint32_t offset, const NodeFormat& format);
     void WriteNode(uint32_t offset, const Node& node, const NodeFormat& format);
+    void WriteNode(uint32_t offset, Node&& node, const NodeFormat& format);
     // A new page at the end of the file (not yet written).
     uint32_t AllocatePage();
 

@@ -177,6 +177,39 @@ void StructuralIndex::CheckCandidates(const std::vector<std::pair<uint32_t, RowK
     }
 }
 
+void StructuralIndex::Add(AddedKeys& added, const RowKeys& keys, uint32_t record) {
+    added.m_entries.resize(m_tags.size());
+    added.m_candidates.resize(m_tags.size());
+    for (size_t t = 0; t < m_tags.size() && t < keys.size(); ++t) {
+        const Tag& tag = m_tags[t];
+        if (!(tag.header.options & kOptCandidate) || !tag.key || !keys[t]) continue;
+        if (added.m_candidates[t].contains(*keys[t]))
+            throw Error(kUniqueViolated, "Uniqueness of index \"" + tag.header.name + "\" is violated.");
+    }
+    CheckCandidates(keys, record);
+    for (size_t t = 0; t < m_tags.size() && t < keys.size(); ++t) {
+        const Tag& tag = m_tags[t];
+        if (!tag.key || !keys[t]) continue;
+        if (tag.header.options & kOptCandidate) added.m_candidates[t].insert(*keys[t]);
+        added.m_entries[t].push_back(Entry{*keys[t], record, 0});
+    }
+    ++added.m_records;
+}
+
+void StructuralIndex::Insert(AddedKeys& added) {
+    AddedKeys taken;
+    std::swap(taken, added);
+    for (size_t t = 0; t < m_tags.size() && t < taken.m_entries.size(); ++t) {
+        const Tag& tag = m_tags[t];
+        auto& entries = taken.m_entries[t];
+        if (!tag.key || entries.empty()) continue;
+        std::sort(entries.begin(), entries.end(),
+                  [](const Entry& a, const Entry& b) { return CompareEntry(a.key, a.record, b.key, b.record) < 0; });
+        TagTree tree(m_file, tag.header.headerOffset, tag.key->Format(), tag.header.name);
+        for (const Entry& e : entries) tree.Insert(e.key, e.record);
+    }
+}
+
 void StructuralIndex::Update(uint32_t record, const RowKeys& before, const RowKeys& after) {
     for (size_t t = 0; t < m_tags.size(); ++t) {
         const Tag& tag = m_tags[t];

@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/cdx/index_file.h"
@@ -34,6 +35,20 @@ using RowKeys = std::vector<std::optional<std::string>>;
 // Supplies the rows of a table one by one: fills row (values of the used fields, deletion
 // mark, 0-based record number) and returns false after the last.
 using RowSource = std::function<bool(sql::RowView& row)>;
+
+// The keys of records appended together, held until StructuralIndex::Insert puts them into
+// the tags: each tag's in key order, so that neighbouring keys change a node in memory one
+// after the other and the batch writes it once.
+class AddedKeys {
+public:
+    bool Empty() const { return m_records == 0; }
+
+private:
+    friend class StructuralIndex;
+    std::vector<std::vector<Entry>> m_entries;                  // per tag
+    std::vector<std::unordered_set<std::string>> m_candidates;  // per candidate tag: keys taken
+    size_t m_records = 0;
+};
 
 class StructuralIndex {
 public:
@@ -69,6 +84,11 @@ public:
     // change): a key may be taken over from another record of the batch that gives it up, but
     // two records of the batch may not end with one key.
     void CheckCandidates(const std::vector<std::pair<uint32_t, RowKeys>>& changed);
+    // Checks the keys of a new record (1-based) as CheckCandidates does, and also against the
+    // records added before it, then keeps them in added; throws kUniqueViolated keeping nothing.
+    void Add(AddedKeys& added, const RowKeys& keys, uint32_t record);
+    // Puts the keys kept in added into the tags (see AddedKeys) and empties it.
+    void Insert(AddedKeys& added);
     // Changes the tags from old to new keys of a record (1-based); either may be empty (all
     // nullopt) for a record that is new or leaves.
     void Update(uint32_t record, const RowKeys& before, const RowKeys& after);

@@ -1,6 +1,7 @@
 #include "engine/cdx/tag_tree.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "engine/error.h"
 
@@ -21,9 +22,36 @@ size_t LowerBound(const std::vector<Entry>& entries, const std::string& key, uin
            entries.begin();
 }
 
-bool Fits(const Node& node, const NodeFormat& format) {
-    if (node.IsLeaf()) return LeafBytes(node.entries, 0, node.entries.size(), format) <= kLeafSpace;
-    return node.entries.size() <= InteriorCapacity(format.keyLength);
+// The bytes a leaf's entries take when encoded, measured once and then kept up to date by
+// AddedToLeaf; the same as LeafBytes over all of them.
+size_t LeafSize(Node& leaf, const NodeFormat& format) {
+    if (leaf.storedKeyBytes < 0) {
+        int64_t stored = 0;
+        uint32_t maxRecord = 0;
+        const auto& e = leaf.entries;
+        for (size_t i = 0; i < e.size(); ++i) {
+            stored += static_cast<int64_t>(StoredKeyBytes(i ? &e[i - 1].key : nullptr, e[i].key, format));
+            maxRecord = std::max(maxRecord, e[i].record);
+        }
+        leaf.storedKeyBytes = stored;
+        leaf.maxRecord = maxRecord;
+    }
+    return leaf.entries.size() * InfoEntryBytes(leaf.maxRecord, format.keyLength) +
+           static_cast<size_t>(leaf.storedKeyBytes);
+}
+
+// Keeps a measured leaf's size right after an entry was inserted at position i: the new key
+// is stored after its predecessor, and its successor is now stored after it.
+void AddedToLeaf(Node& leaf, size_t i, const NodeFormat& format) {
+    if (leaf.storedKeyBytes < 0) return;
+    const auto& e = leaf.entries;
+    const std::string* previous = i ? &e[i - 1].key : nullptr;
+    int64_t delta = static_cast<int64_t>(StoredKeyBytes(previous, e[i].key, format));
+    if (i + 1 < e.size())
+        delta += static_cast<int64_t>(StoredKeyBytes(&e[i].key, e[i + 1].key, format)) -
+                 static_cast<int64_t>(StoredKeyBytes(previous, e[i + 1].key, format));
+    leaf.storedKeyBytes += delta;
+    leaf.maxRecord = std::max(leaf.maxRecord, e[i].record);
 }
 
 // Where to split an overfull node: the right part gets entries [at, end). Appending at the end
@@ -51,22 +79,26 @@ size_t SplitPoint(const Node& node, const NodeFormat& format, bool appendedAtEnd
 
 void TagTree::Corrupt(const std::string& what) const { m_file.Corrupt("tag " + m_tag + " " + what); }
 
+bool TagTree::Fits(Node& node) const {
+    if (node.IsLeaf()) return LeafSize(node, m_format) <= kLeafSpace;
+    return node.entries.size() <= InteriorCapacity(m_format.keyLength);
+}
+
 std::vector<TagTree::Step> TagTree::Descend(const std::string& key, uint32_t record) {
     std::vector<Step> path;
     uint32_t offset = m_file.ReadRoot(m_header);
     for (int depth = 0;; ++depth) {
         if (depth > kMaxDepth) Corrupt("is deeper than any valid tree");
-        Node node = m_file.ReadNode(offset, m_format);
+        const Node& node = m_file.NodeAt(offset, m_format);
         size_t i = LowerBound(node.entries, key, record);
         if (node.IsLeaf()) {
-            path.push_back({offset, std::move(node), i});
+            path.push_back({offset, i});
             return path;
         }
         if (node.entries.empty()) Corrupt("has an interior node without keys at offset " + std::to_string(offset));
         if (i == node.entries.size()) i = node.entries.size() - 1;
-        const uint32_t child = node.entries[i].child;
-        path.push_back({offset, std::move(node), i});
-        offset = child;
+        path.push_back({offset, i});
+        offset = node.entries[i].child;
     }
 }
 
@@ -132,25 +164,38 @@ bool TagTree::Contains(const std::string& key, uint32_t record) {
 
 void TagTree::Relink(uint32_t offset, bool leftSide, uint32_t value) {
     if (offset == kNone) return;
-    Node n = m_file.ReadNode(offset, m_format);
+    Node& n = m_file.NodeForChange(offset, m_format);
     (leftSide ? n.left : n.right) = value;
     m_file.WriteNode(offset, n, m_format);
 }
 
 void TagTree::Insert(const std::string& key, uint32_t record) {
     if (key.size() != m_format.keyLength) Corrupt("was given a key of the wrong length");
-    std::vector<Step> path = Descend(key, record);
-    {
-        Step& leaf = path.back();
-        leaf.node.entries.insert(leaf.node.entries.begin() + leaf.index, Entry{key, record, 0});
+    try {
+        InsertEntry(key, record);
+    } catch (...) {
+        // Outside a batch the nodes changed in memory may not have reached the file.
+        if (!m_file.InBatch()) m_file.Forget();
+        throw;
     }
-    bool atEnd = path.back().index + 1 == path.back().node.entries.size();
+}
+
+void TagTree::InsertEntry(const std::string& key, uint32_t record) {
+    const std::vector<Step> path = Descend(key, record);
+    bool atEnd = false;
+    {
+        const Step& step = path.back();
+        Node& leaf = m_file.NodeForChange(step.offset, m_format);
+        leaf.entries.insert(leaf.entries.begin() + step.index, Entry{key, record, 0});
+        AddedToLeaf(leaf, step.index, m_format);
+        atEnd = step.index + 1 == leaf.entries.size();
+    }
     Entry split;  // the new right sibling made at the level below: its greatest entry and page
     bool haveSplit = false;
     Entry childMax;  // the greatest entry of the changed child after the change
     for (size_t level = path.size(); level-- > 0;) {
-        Step& step = path[level];
-        Node& node = step.node;
+        const Step& step = path[level];
+        Node& node = m_file.NodeForChange(step.offset, m_format);
         if (level + 1 < path.size()) {
             Entry& e = node.entries[step.index];
             if (!haveSplit && e.key == childMax.key && e.record == childMax.record) return;  // nothing above changes
@@ -160,7 +205,7 @@ void TagTree::Insert(const std::string& key, uint32_t record) {
             atEnd = atEnd && step.index + 1 + (haveSplit ? 1 : 0) == node.entries.size();
         }
         haveSplit = false;
-        if (Fits(node, m_format)) {
+        if (Fits(node)) {
             m_file.WriteNode(step.offset, node, m_format);
             childMax = node.entries.back();
             continue;
@@ -169,45 +214,58 @@ void TagTree::Insert(const std::string& key, uint32_t record) {
         const uint32_t newOffset = m_file.AllocatePage();
         Node right;
         right.attributes = node.attributes & ~kAttrRoot;
-        right.entries.assign(node.entries.begin() + at, node.entries.end());
+        right.entries.assign(std::make_move_iterator(node.entries.begin() + at),
+                             std::make_move_iterator(node.entries.end()));
         node.entries.resize(at);
+        node.storedKeyBytes = -1;
         right.left = step.offset;
         right.right = node.right;
         node.right = newOffset;
         const bool wasRoot = node.IsRoot();
         node.attributes &= ~kAttrRoot;
-        m_file.WriteNode(newOffset, right, m_format);
-        m_file.WriteNode(step.offset, node, m_format);
-        Relink(right.right, true, newOffset);
-        childMax = node.entries.back();
         split = Entry{right.entries.back().key, right.entries.back().record, newOffset};
+        const uint32_t afterRight = right.right;
+        m_file.WriteNode(newOffset, std::move(right), m_format);
+        m_file.WriteNode(step.offset, node, m_format);
+        Relink(afterRight, true, newOffset);
+        childMax = node.entries.back();
         haveSplit = true;
         if (wasRoot) {
             Node root;
             root.attributes = kAttrRoot;
             root.entries = {Entry{childMax.key, childMax.record, step.offset}, split};
             const uint32_t rootOffset = m_file.AllocatePage();
-            m_file.WriteNode(rootOffset, root, m_format);
+            m_file.WriteNode(rootOffset, std::move(root), m_format);
             m_file.WriteRoot(m_header, rootOffset);
         }
     }
 }
 
 void TagTree::Remove(const std::string& key, uint32_t record) {
-    std::vector<Step> path = Descend(key, record);
+    try {
+        RemoveEntry(key, record);
+    } catch (...) {
+        if (!m_file.InBatch()) m_file.Forget();
+        throw;
+    }
+}
+
+void TagTree::RemoveEntry(const std::string& key, uint32_t record) {
+    const std::vector<Step> path = Descend(key, record);
     {
-        Step& leaf = path.back();
-        auto& entries = leaf.node.entries;
-        if (leaf.index >= entries.size() || entries[leaf.index].key != key || entries[leaf.index].record != record)
+        const Step& step = path.back();
+        Node& leaf = m_file.NodeForChange(step.offset, m_format);
+        auto& entries = leaf.entries;
+        if (step.index >= entries.size() || entries[step.index].key != key || entries[step.index].record != record)
             Corrupt("has no entry for record " + std::to_string(record));
-        entries.erase(entries.begin() + leaf.index);
+        entries.erase(entries.begin() + step.index);
+        leaf.storedKeyBytes = -1;
     }
     bool removedChild = false;
     Entry childMax;
     for (size_t level = path.size(); level-- > 0;) {
-        Step& step = path[level];
-        Node& node = step.node;
-        const Entry oldMax = node.entries.empty() ? Entry{} : node.entries.back();
+        const Step& step = path[level];
+        Node& node = m_file.NodeForChange(step.offset, m_format);
         if (level + 1 < path.size()) {
             if (removedChild) {
                 node.entries.erase(node.entries.begin() + step.index);
@@ -230,7 +288,6 @@ void TagTree::Remove(const std::string& key, uint32_t record) {
         m_file.WriteNode(step.offset, node, m_format);
         if (node.entries.empty()) return;
         childMax = node.entries.back();
-        (void)oldMax;
     }
 }
 

@@ -32,12 +32,17 @@ public:
     void Verify();
 
 private:
+    // One node on the way from the root to a leaf, and the position taken in it.
     struct Step {
         uint32_t offset;
-        Node node;
         size_t index;
     };
+    // The way to where (key, record) belongs; the nodes stay in the file's memory.
     std::vector<Step> Descend(const std::string& key, uint32_t record);
+    // Insert and Remove on the nodes kept in memory, changed in place.
+    void InsertEntry(const std::string& key, uint32_t record);
+    void RemoveEntry(const std::string& key, uint32_t record);
+    bool Fits(Node& node) const;
     // The leaf where (key, record) belongs, as kept by the file, and the position in it.
     const Node& LeafFor(const std::string& key, uint32_t record, size_t& index);
     void Relink(uint32_t offset, bool leftSide, uint32_t value);

@@ -33,9 +33,10 @@ void StampHeader(std::vector<uint8_t>& raw, uint32_t count) {
 // Appends one record under the write lock. The header (record count, date, counters) is
 // written only when writeHeader; AppendMany writes it once after its last record. With
 // pending, the record's bytes are added to it instead of being written (AppendMany writes
-// its records in one write); the counters then reach the header with the records.
+// its records in one write); the counters then reach the header with the records. With
+// added, the record's index keys are checked and kept there for the caller to insert.
 uint32_t AppendLocked(dbf::TableState& st, const std::vector<Value>& values, bool deleted, bool writeHeader,
-                      std::vector<uint8_t>* pending = nullptr) {
+                      std::vector<uint8_t>* pending = nullptr, cdx::AddedKeys* added = nullptr) {
     auto& h = st.header;
     if (values.size() > h.fields.size())
         throw Error(err::kBadArgument, "Too many values for table '" + dbf::DisplayName(st.path) + "'.");
@@ -75,9 +76,13 @@ uint32_t AppendLocked(dbf::TableState& st, const std::vector<Value>& values, boo
     const uint32_t index = h.recordCount;
     if (st.index) {
         const cdx::RowKeys keys = st.KeysOf(record.data(), index);
-        st.index->CheckCandidates(keys, index + 1);
-        st.BeginIndexWrite();
-        st.ChangeIndex([&] { st.index->Update(index + 1, {}, keys); });
+        if (added) {
+            st.index->Add(*added, keys, index + 1);
+        } else {
+            st.index->CheckCandidates(keys, index + 1);
+            st.BeginIndexWrite();
+            st.ChangeIndex([&] { st.index->Update(index + 1, {}, keys); });
+        }
     }
     st.dirtyTable = true;
     if (pending) {
@@ -132,7 +137,14 @@ uint32_t Table::AppendMany(const std::vector<std::vector<Value>>& rows, size_t* 
     const uint32_t first = st.header.recordCount;
     dbf::IndexBatch batch(st);
     // The records go out in one write after the last is encoded (their memo values first, as
-    // they are encoded), then the index pages, then the header that counts them.
+    // they are encoded), then the index pages, then the header that counts them. Their index
+    // keys are gathered and put into the tags together before the records are written.
+    cdx::AddedKeys added;
+    const auto insertKeys = [&] {
+        if (added.Empty()) return;
+        st.BeginIndexWrite();
+        st.ChangeIndex([&] { st.index->Insert(added); });
+    };
     std::vector<uint8_t> pending;
     pending.reserve(rows.size() * st.header.recordLength + 1);
     const auto writeRecords = [&] {
@@ -148,7 +160,7 @@ uint32_t Table::AppendMany(const std::vector<std::vector<Value>>& rows, size_t* 
     size_t done = 0;
     try {
         for (const auto& values : rows) {
-            AppendLocked(st, values, false, false, &pending);
+            AppendLocked(st, values, false, false, &pending, &added);
             ++done;
         }
     } catch (...) {
@@ -158,12 +170,23 @@ uint32_t Table::AppendMany(const std::vector<std::vector<Value>>& rows, size_t* 
         pending.resize(size_t(done) * st.header.recordLength);
         if (done > 0) {
             try {
+                insertKeys();
+            } catch (...) {
+                // The index is marked damaged: the rows are kept all the same.
+            }
+            try {
                 writeRecords();
                 st.file.WriteAt(0, st.rawHeader.data(), headerBytes);
             } catch (...) {
                 st.indexDamaged = st.index != nullptr;  // it holds keys of records not written
             }
         }
+        throw;
+    }
+    try {
+        insertKeys();
+    } catch (...) {
+        st.header.recordCount = first;  // nothing was written; the index is marked damaged
         throw;
     }
     try {
