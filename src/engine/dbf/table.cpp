@@ -469,16 +469,12 @@ void Table::SetDeleted(const std::vector<uint32_t>& records, bool deleted) {
     if (records.empty()) return;
     WriteLock lock(st);
     dbf::FoxWriteLocks fox(st, "mark records in", false, records, indexed);
-    std::vector<TableState::RecordImage> images;
-    images.reserve(records.size());
-    for (uint32_t r : records) {
-        std::vector<uint8_t> old(st.header.recordLength);
-        st.file.ReadAt(st.header.RecordOffset(r), old.data(), old.size(), err::kCorruptTable);
-        std::vector<uint8_t> changed = old;
-        changed[0] = deleted ? dbf::fmt::kDeleted : dbf::fmt::kLive;
-        images.push_back(TableState::RecordImage{r, std::move(old), std::move(changed)});
-    }
-    st.WriteImages(images, indexed);
+    const uint8_t flag = deleted ? dbf::fmt::kDeleted : dbf::fmt::kLive;
+    if (!indexed) return st.WriteMarks(records, flag);
+    std::vector<uint32_t> sorted = records;
+    std::sort(sorted.begin(), sorted.end());
+    sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+    st.WriteImages(st.MarkedImages(sorted, flag), true);
 }
 
 void Table::Pack() { dbf::PackTable(*m_state); }

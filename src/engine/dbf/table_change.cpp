@@ -1,6 +1,8 @@
 // Changing several records of a table as one step: the new record images with only the
 // assigned fields encoded, the candidate-key check of all of them before the first write,
-// and the undo of the images already written when a write fails part way.
+// and the undo of the images already written when a write fails part way; deletion marks of
+// many records set a run of neighbouring records at a time.
+#include <algorithm>
 #include <cstring>
 
 #include "engine/error.h"
@@ -10,6 +12,97 @@
 #include "table_state.h"
 
 namespace engine::dbf {
+
+namespace {
+
+// A run of neighbouring records is read and written in one call up to this size.
+constexpr size_t kMaxRunBytes = 256 * 1024;
+
+// Runs [first, last] of neighbouring records in sorted, unique records.
+std::vector<std::pair<uint32_t, uint32_t>> RunsOf(const std::vector<uint32_t>& records, size_t recordLength) {
+    const uint32_t most = static_cast<uint32_t>(std::max<size_t>(1, kMaxRunBytes / recordLength));
+    std::vector<std::pair<uint32_t, uint32_t>> runs;
+    for (uint32_t r : records) {
+        if (!runs.empty() && r == runs.back().second + 1 && r - runs.back().first < most) {
+            runs.back().second = r;
+        } else {
+            runs.emplace_back(r, r);
+        }
+    }
+    return runs;
+}
+
+std::vector<uint32_t> SortedUnique(std::vector<uint32_t> records) {
+    std::sort(records.begin(), records.end());
+    records.erase(std::unique(records.begin(), records.end()), records.end());
+    return records;
+}
+
+}  // namespace
+
+std::vector<TableState::RecordImage> TableState::MarkedImages(const std::vector<uint32_t>& records, uint8_t flag) {
+    std::vector<RecordImage> images;
+    images.reserve(records.size());
+    const size_t length = header.recordLength;
+    std::vector<uint8_t> bytes;
+    for (const auto& [first, last] : RunsOf(records, length)) {
+        bytes.resize(size_t(last - first + 1) * length);
+        file.ReadAt(header.RecordOffset(first), bytes.data(), bytes.size(), err::kCorruptTable);
+        for (uint32_t r = first; r <= last; ++r) {
+            const uint8_t* at = bytes.data() + size_t(r - first) * length;
+            RecordImage image{r, std::vector<uint8_t>(at, at + length), {}};
+            image.after = image.before;
+            image.after[0] = flag;
+            images.push_back(std::move(image));
+        }
+    }
+    return images;
+}
+
+void TableState::WriteMarks(const std::vector<uint32_t>& given, uint8_t flag) {
+    const std::vector<uint32_t> records = SortedUnique(given);
+    const size_t length = header.recordLength;
+    struct Run {
+        uint32_t first, last;
+        std::vector<uint8_t> bytes;  // from the first record's mark to the last record's mark
+        std::vector<uint8_t> marks;  // the marks as they were, one per record
+    };
+    std::vector<Run> runs;
+    for (const auto& [first, last] : RunsOf(records, length)) {
+        Run run{first, last, std::vector<uint8_t>(size_t(last - first) * length + 1), {}};
+        file.ReadAt(header.RecordOffset(first), run.bytes.data(), run.bytes.size(), err::kCorruptTable);
+        for (uint32_t r = first; r <= last; ++r) {
+            uint8_t& mark = run.bytes[size_t(r - first) * length];
+            run.marks.push_back(mark);
+            mark = flag;
+        }
+        runs.push_back(std::move(run));
+    }
+    dirtyTable = true;
+    size_t done = 0;
+    try {
+        for (; done < runs.size(); ++done)
+            file.WriteAt(header.RecordOffset(runs[done].first), runs[done].bytes.data(), runs[done].bytes.size());
+    } catch (...) {
+        // Put back the marks of the runs written (and of the one that failed, which may be
+        // written in part), newest first; the first error is the one reported.
+        for (size_t i = std::min(done + 1, runs.size()); i-- > 0;) {
+            Run& run = runs[i];
+            for (uint32_t r = run.first; r <= run.last; ++r)
+                run.bytes[size_t(r - run.first) * length] = run.marks[r - run.first];
+            try {
+                file.WriteAt(header.RecordOffset(run.first), run.bytes.data(), run.bytes.size());
+            } catch (...) {
+            }
+        }
+        DropCache();
+        throw;
+    }
+    // Records held in the read cache take their new marks there.
+    for (uint32_t r : records) {
+        if (cacheCount && r >= cacheFirst && r < cacheFirst + cacheCount) cache[size_t(r - cacheFirst) * length] = flag;
+    }
+}
 
 std::vector<uint8_t> TableState::ChangedRecord(const std::vector<uint8_t>& old,
                                                const std::vector<std::pair<size_t, Value>>& fields) {

@@ -114,6 +114,14 @@ public:
     // of all of them); a failure part way writes back the images already written. Call under
     // the write lock.
     void WriteImages(const std::vector<RecordImage>& images, bool keys);
+    // Sets the deletion mark of records (any order, repeats allowed) to flag, reading and
+    // writing each run of neighbouring records in one call: the index is not touched (call it
+    // only when no tag reads DELETED()). A failure part way writes back the runs already
+    // written: all records change or none does. Call under the write lock.
+    void WriteMarks(const std::vector<uint32_t>& records, uint8_t flag);
+    // The images of records (ascending, no repeats) with their deletion marks set to flag,
+    // read from the file a run of neighbouring records at a time.
+    std::vector<RecordImage> MarkedImages(const std::vector<uint32_t>& records, uint8_t flag);
     // Rebuilds a stale index at open when no other connection has the table.
     void RepairIndexIfStale();
     void FinishWriting() noexcept;

@@ -1,12 +1,14 @@
 // Table::Change, several records as one step: candidate keys may move between the records of
 // one change but never end up twice, and a write that fails part way (here: the index file
-// may not grow) puts back the records already written.
+// may not grow) puts back the records already written. Deletion marks of many records: each
+// run of neighbouring records read and written at once, and all marked or none.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "engine/dbf/fault_file_system.h"
 #include "engine/dbf/table.h"
 #include "engine/error.h"
 #include "support/expect_error.h"
@@ -86,6 +88,40 @@ TEST(TableChange, AWriteFailingPartWayPutsBackTheRecordsAlreadyWritten) {
     EXPECT_EQ(ReadFile(path), before);
     auto t = engine::Table::Open(path, engine::OpenMode::Exclusive);  // rebuilds an index left half-changed
     for (size_t tag = 0; tag < 2; ++tag) EXPECT_EQ(t->IndexEntries(tag), t->ExpectedIndexEntries(tag));
+}
+
+// Marks set for scattered records and runs of neighbours (given in any order, some twice)
+// change the marks of those records only; a write refused after the first run puts back the
+// marks already written.
+TEST(TableChange, MarksOfManyRecordsChangeThoseRecordsOnlyAndAllOrNone) {
+    testing_support::TempDir dir;
+    const auto path = dir / "marks.dbf";
+    {
+        auto t = engine::Table::Create(path, {{.name = "CODE", .type = 'C', .length = 40}, {.name = "N", .type = 'I'}});
+        for (int i = 0; i < 3000; ++i) t->Append({Value(Key(i)), Value(i)});
+    }
+    std::vector<uint32_t> records = {2999, 7, 8, 9, 10, 500, 0, 9};
+    for (uint32_t r = 1000; r < 2900; ++r) records.push_back(r);  // more than one read's worth
+    const std::string before = ReadFile(path);
+    {
+        engine::dbf::FaultyFileSystem faults;
+        faults.FailCall(engine::dbf::FaultyFileSystem::Op::Write, "marks.dbf", 3, EIO);
+        engine::dbf::ScopedFileSystem scoped(faults);
+        auto t = engine::Table::Open(path, engine::OpenMode::Shared);
+        EXPECT_THROW(t->SetDeleted(records, true), engine::Error);
+    }
+    EXPECT_EQ(ReadFile(path), before);
+    auto t = engine::Table::Open(path, engine::OpenMode::Shared);
+    for (uint32_t r : {0u, 1u, 2999u}) EXPECT_FALSE(t->IsDeleted(r));  // read into the cache before
+    t->SetDeleted(records, true);
+    std::string expected = before;
+    const size_t headerLength = static_cast<unsigned char>(before[8]) | static_cast<unsigned char>(before[9]) << 8;
+    for (uint32_t r : records) expected[headerLength + size_t(r) * 45] = '*';
+    EXPECT_EQ(ReadFile(path), expected);
+    for (uint32_t r = 0; r < 3000; ++r)
+        ASSERT_EQ(t->IsDeleted(r), std::find(records.begin(), records.end(), r) != records.end()) << r;
+    t->SetDeleted(records, false);
+    EXPECT_EQ(ReadFile(path), before);
 }
 
 }  // namespace
