@@ -192,22 +192,23 @@ void TagTree::InsertEntry(const std::string& key, uint32_t record) {
     }
     Entry split;  // the new right sibling made at the level below: its greatest entry and page
     bool haveSplit = false;
-    Entry childMax;  // the greatest entry of the changed child after the change
+    // The greatest entry of the changed child after the change, in that child as kept.
+    const Entry* childMax = nullptr;
     for (size_t level = path.size(); level-- > 0;) {
         const Step& step = path[level];
         Node& node = m_file.NodeForChange(step.offset, m_format);
         if (level + 1 < path.size()) {
             Entry& e = node.entries[step.index];
-            if (!haveSplit && e.key == childMax.key && e.record == childMax.record) return;  // nothing above changes
-            e.key = childMax.key;
-            e.record = childMax.record;
+            if (!haveSplit && e.key == childMax->key && e.record == childMax->record) return;  // nothing above changes
+            e.key = childMax->key;
+            e.record = childMax->record;
             if (haveSplit) node.entries.insert(node.entries.begin() + step.index + 1, split);
             atEnd = atEnd && step.index + 1 + (haveSplit ? 1 : 0) == node.entries.size();
         }
         haveSplit = false;
         if (Fits(node)) {
             m_file.WriteNode(step.offset, node, m_format);
-            childMax = node.entries.back();
+            childMax = &node.entries.back();
             continue;
         }
         const size_t at = SplitPoint(node, m_format, atEnd && node.right == kNone);
@@ -228,12 +229,12 @@ void TagTree::InsertEntry(const std::string& key, uint32_t record) {
         m_file.WriteNode(newOffset, std::move(right), m_format);
         m_file.WriteNode(step.offset, node, m_format);
         Relink(afterRight, true, newOffset);
-        childMax = node.entries.back();
+        childMax = &node.entries.back();
         haveSplit = true;
         if (wasRoot) {
             Node root;
             root.attributes = kAttrRoot;
-            root.entries = {Entry{childMax.key, childMax.record, step.offset}, split};
+            root.entries = {Entry{childMax->key, childMax->record, step.offset}, split};
             const uint32_t rootOffset = m_file.AllocatePage();
             m_file.WriteNode(rootOffset, std::move(root), m_format);
             m_file.WriteRoot(m_header, rootOffset);
