@@ -122,8 +122,12 @@ TEST(ArchiveFaults, ADiskThatFillsUpAtAnyPointOfARunLosesNoPatient) {
 TEST(ArchiveFaults, ADiskThatFillsUpUnderThePracticeAndItsArchiveLosesNoPatientOnceTheNextRunHasStarted) {
     const std::string kAllFiles = "/data/";  // the practice and the archive below it
     const FaultyRun clean([](FaultyFileSystem&) {});
-    const long writes = clean.faults.Calls(FaultyFileSystem::Op::Write, kAllFiles);
-    ASSERT_GT(writes, clean.faults.Calls(FaultyFileSystem::Op::Write, kArchiveFiles));
+    // As above, the writes before the run's audit row (whose failure is only logged).
+    long auditWrites = 0;
+    for (const char* file : {"/archive/archlog", "/archive/corvane.dbc", "/archive/corvane.dct"})
+        auditWrites += clean.faults.Calls(FaultyFileSystem::Op::Write, file);
+    const long writes = clean.faults.Calls(FaultyFileSystem::Op::Write, kAllFiles) - auditWrites;
+    ASSERT_GT(writes, clean.faults.Calls(FaultyFileSystem::Op::Write, kArchiveFiles) - auditWrites);
 
     for (long step = 1; step < 8; ++step) {
         const long nth = writes * step / 8;
