@@ -298,10 +298,7 @@ private:
                 }
             }
             engine::api::Connection& practice = Practice();
-            std::vector<int32_t> deleted;
-            for (const PatientCopy& copy : group)
-                if (good.count(copy.patient)) deleted.push_back(copy.patient);
-            DeletePatientsFromPractice(practice, deleted);
+            DeleteCopiedRows(practice, group, good);
             for (const PatientCopy& copy : group) {
                 if (!good.count(copy.patient)) continue;
                 ++m_summary.archived;

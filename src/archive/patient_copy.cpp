@@ -165,26 +165,30 @@ size_t FieldNamed(const std::vector<engine::sql::FieldInfo>& fields, const char*
                         std::string("Field '") + name + "' does not exist in table '" + table + "'.");
 }
 
-// The rows (sorted) whose field equals one of the patients, as "field = n" finds them; rows
-// marked deleted only when withDeleted. Answered from an index on the field where there is one.
-std::vector<engine::sql::RecordNumber> PatientRows(engine::api::DbfTableAccess& access, size_t field,
-                                                   const std::vector<int32_t>& patients, bool withDeleted) {
+// Whether the value is the patient's number, as "field = n" compares them.
+bool IsPatient(const engine::Value& value, int32_t patient) {
+    const auto same = engine::sql::Compare(value, engine::Value(static_cast<int64_t>(patient)), false);
+    return same && *same == 0;
+}
+
+// The rows that may hold the patient in the field: those an index on the field finds, or,
+// without one, every row of the table. Each must still be checked: an index answers for the
+// key, not for the row's mark or its current value.
+std::vector<engine::sql::RecordNumber> Candidates(engine::api::DbfTableAccess& access, size_t field, int32_t patient) {
+    if (auto found = access.LookupEqual(field, engine::Value(static_cast<int64_t>(patient)))) return std::move(*found);
+    std::vector<engine::sql::RecordNumber> all(access.RecordCount());
+    for (engine::sql::RecordNumber r = 0; r < all.size(); ++r) all[r] = r;
+    return all;
+}
+
+// The rows (sorted) whose field equals the patient, as "field = n" finds them; rows marked
+// deleted only when withDeleted. Answered from an index on the field where there is one.
+std::vector<engine::sql::RecordNumber> PatientRows(engine::api::DbfTableAccess& access, size_t field, int32_t patient,
+                                                   bool withDeleted) {
     std::vector<engine::sql::RecordNumber> records;
-    for (int32_t patient : patients) {
-        const engine::Value number(static_cast<int64_t>(patient));
-        const auto matches = [&](engine::sql::RecordNumber r) {
-            if (!withDeleted && access.IsDeleted(r)) return false;
-            const auto same = engine::sql::Compare(access.ReadValue(r, field), number, false);
-            return same && *same == 0;
-        };
-        if (auto candidates = access.LookupEqual(field, number)) {
-            for (engine::sql::RecordNumber r : *candidates)
-                if (matches(r)) records.push_back(r);
-        } else {
-            for (engine::sql::RecordNumber r = 0; r < access.RecordCount(); ++r)
-                if (matches(r)) records.push_back(r);
-        }
-    }
+    for (engine::sql::RecordNumber r : Candidates(access, field, patient))
+        if ((withDeleted || !access.IsDeleted(r)) && IsPatient(access.ReadValue(r, field), patient))
+            records.push_back(r);
     std::sort(records.begin(), records.end());
     records.erase(std::unique(records.begin(), records.end()), records.end());
     return records;
@@ -212,15 +216,6 @@ void OnTable(engine::api::Connection& connection, const char* table, Step step) 
     provider.EndStatement();
 }
 
-// Marks deleted the live rows of table whose field key equals one of the patients.
-void MarkPatientsDeleted(engine::api::Connection& connection, const char* table, const char* key,
-                         const std::vector<int32_t>& patients) {
-    OnTable(connection, table, [&](engine::api::DbfTableAccess& access) {
-        const auto records = PatientRows(access, FieldNamed(access.Fields(), table, key), patients, false);
-        if (!records.empty()) access.SetDeleted(records, true);
-    });
-}
-
 }  // namespace
 
 namespace {
@@ -234,8 +229,7 @@ std::vector<std::optional<uint32_t>> TwinsInTable(engine::api::DbfTableAccess& a
                                                   const char* key, const PatientCopy& copy, const CopiedTable& copied) {
     std::vector<std::optional<uint32_t>> twins(copied.rows.size());
     std::vector<engine::sql::RecordNumber> marked;
-    for (engine::sql::RecordNumber r :
-         PatientRows(access, FieldNamed(access.Fields(), table, key), {copy.patient}, true))
+    for (engine::sql::RecordNumber r : PatientRows(access, FieldNamed(access.Fields(), table, key), copy.patient, true))
         if (access.IsDeleted(r)) marked.push_back(r);
     if (marked.empty()) return twins;
     std::vector<size_t> fields;
@@ -301,22 +295,22 @@ bool HoldsPatient(engine::api::Connection& connection, int32_t patient) {
     return !PatientsHeld(connection, {patient}).empty();
 }
 
-void DeletePatientsFromPractice(engine::api::Connection& practice, const std::vector<int32_t>& patients) {
-    if (patients.empty()) return;
+void DeleteCopiedRows(engine::api::Connection& practice, const std::vector<PatientCopy>& copies,
+                      const std::set<int32_t>& patients) {
     // DeletePatientRecords' tables, in its order, then IdentFil.
-    static constexpr std::array<std::pair<const char*, const char*>, 7> kDetailTables = {{
-        {"PmtAndChrg", "PtNum"},
-        {"Postfile", "Ptnum"},
-        {"Appointment", "Pid"},
-        {"PatIns", "Ptnum"},
-        {"Case", "Ptnum"},
-        {"BillOthe", "Ptnum"},
-        {"MngCare", "Ptnum"},
-    }};
-    // A table that cannot be written ends the deletion with the group still in the journal:
-    // skipping it would report the patients archived with rows left live in the practice.
-    for (const auto& [table, key] : kDetailTables) MarkPatientsDeleted(practice, table, key, patients);
-    MarkPatientsDeleted(practice, "IdentFil", "PtNum", patients);
+    static constexpr std::array<size_t, kPatientTableCount> kDeletionOrder = {7, 5, 1, 6, 2, 3, 4, 0};
+    for (size_t t : kDeletionOrder) {
+        std::vector<engine::sql::RecordNumber> records;
+        for (const PatientCopy& copy : copies)
+            if (patients.count(copy.patient))
+                records.insert(records.end(), copy.sourceRecords[t].begin(), copy.sourceRecords[t].end());
+        if (records.empty()) continue;
+        std::sort(records.begin(), records.end());
+        // A table that cannot be written ends the deletion with the group still in the journal:
+        // skipping it would report the patients archived with rows left live in the practice.
+        OnTable(practice, kPatientTables[t].first,
+                [&](engine::api::DbfTableAccess& access) { access.SetDeleted(records, true); });
+    }
 }
 
 std::map<int32_t, std::string> VerifyCopies(engine::api::Connection& archive, const std::vector<PatientCopy>& copies) {
@@ -334,7 +328,7 @@ std::map<int32_t, std::string> VerifyCopies(engine::api::Connection& archive, co
                 for (const std::string& name : copied.fields)
                     fields.push_back(FieldNamed(access.Fields(), table, name.c_str()));
                 std::vector<Actual> rows;
-                for (engine::sql::RecordNumber r : PatientRows(access, keyField, {copy.patient}, false)) {
+                for (engine::sql::RecordNumber r : PatientRows(access, keyField, copy.patient, false)) {
                     Actual row;
                     row.reserve(fields.size());
                     for (size_t f : fields) row.push_back(access.ReadValue(r, f));
@@ -375,13 +369,21 @@ std::map<int32_t, PatientCopy> ReadPatientCopies(engine::api::Connection& practi
                 }
             }
             engine::sql::Record record;
+            const uint32_t count = access.RecordCount();
             for (auto& [patient, copy] : copies) {
                 CopiedTable& copied = copy.tables[t];
                 copied.fields = names;
-                copy.sourceRecords[t] = PatientRows(access, keyField, {patient}, false);
-                copy.sourceCount[t] = access.RecordCount();
-                for (engine::sql::RecordNumber r : copy.sourceRecords[t]) {
+                copy.sourceCount[t] = count;
+                // Each row is decoded once: its mark and its patient number are checked on
+                // the values that are copied.
+                std::vector<engine::sql::RecordNumber> candidates = Candidates(access, keyField, patient);
+                std::sort(candidates.begin(), candidates.end());
+                candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
+                for (engine::sql::RecordNumber r : candidates) {
+                    if (access.IsDeleted(r)) continue;
                     access.Read(r, record);
+                    if (!IsPatient(record.values[keyField], patient)) continue;
+                    copy.sourceRecords[t].push_back(r);
                     Expected row;
                     row.reserve(pairs.size());
                     std::vector<engine::Value> values(targetFields.size());
@@ -448,8 +450,13 @@ std::set<int32_t> PatientsHeld(engine::api::Connection& connection, const std::v
         if (unknown.empty()) break;
         OnTable(connection, table, [&](engine::api::DbfTableAccess& access) {
             const size_t keyField = FieldNamed(access.Fields(), table, key);
-            for (int32_t patient : unknown)
-                if (!PatientRows(access, keyField, {patient}, true).empty()) held.insert(patient);
+            for (int32_t patient : unknown) {
+                for (engine::sql::RecordNumber r : Candidates(access, keyField, patient)) {
+                    if (!IsPatient(access.ReadValue(r, keyField), patient)) continue;
+                    held.insert(patient);
+                    break;
+                }
+            }
         });
     }
     return held;
