@@ -183,7 +183,17 @@ private:
             patients.push_back(selected.patient);
         }
         m_prefetched = ReadPatientCopies(Practice(), *m_archive, patients);
-        m_held = PatientsHeld(*m_archive, patients);
+        // The earlier archive copies of those still in the practice go before any of them is
+        // copied: once for them all, after the group in hand is committed (a pack needs the
+        // archive's tables to itself, and the group's copies durable first).
+        const std::set<int32_t> inArchive = PatientsHeld(*m_archive, patients);
+        std::vector<int32_t> held;  // in the order they are handled
+        for (int32_t patient : patients)
+            if (inArchive.count(patient) && !m_prefetched.at(patient).tables[0].rows.empty()) held.push_back(patient);
+        m_notRemoved.clear();
+        if (held.empty()) return;
+        CommitGroup();
+        m_notRemoved = RemoveFromArchive(held);
     }
 
     void ArchivePatient(long entry) {
@@ -203,13 +213,10 @@ private:
             Skip("not in the practice database");
             return;
         }
-        if (m_held.count(m_ptNum)) {
-            CommitGroup();
-            if (!RemoveFromArchive(m_ptNum)) {
-                ++m_counter;
-                Skip("already in the archive, and its archive copy could not be removed");
-                return;
-            }
+        if (m_notRemoved.count(m_ptNum)) {
+            ++m_counter;
+            Skip("already in the archive, and its archive copy could not be removed");
+            return;
         }
         ++m_counter;
         // The rows were read with the group's; the balloon and the log still tell each table.
@@ -316,27 +323,29 @@ private:
     // Leaves the patients changed in the practice during the run there, as they are now, and
     // removes their archive copies; a later run archives them whole.
     void SetAsideChanged(const std::map<int32_t, std::string>& changed) {
+        std::vector<int32_t> patients;
         for (const auto& [patient, difference] : changed) {
             Log("  Patient " + std::to_string(patient) +
                 " was changed in the practice database while being archived: " + difference);
             m_summary.skipped.emplace_back(patient, "changed in the practice database during the run");
-            if (!RemoveFromArchive(patient))
-                Log("  The archive copy of patient " + std::to_string(patient) + " could not be removed.");
+            patients.push_back(patient);
         }
+        for (int32_t patient : RemoveFromArchive(patients))
+            Log("  The archive copy of patient " + std::to_string(patient) + " could not be removed.");
     }
 
     // Leaves the patients whose archive copy differs in the practice, removes their copies and
     // ends the run with an error naming the first.
     void RejectCopies(const std::map<int32_t, std::string>& bad) {
+        std::vector<int32_t> patients;
         for (const auto& [patient, difference] : bad) {
             Log("  The archive copy of patient " + std::to_string(patient) +
                 " differs from the practice database: " + difference);
             m_summary.skipped.emplace_back(patient, "its archive copy differed from the practice database");
+            patients.push_back(patient);
         }
-        for (const auto& [patient, difference] : bad) {
-            if (!RemoveFromArchive(patient))
-                Log("  The archive copy of patient " + std::to_string(patient) + " could not be removed.");
-        }
+        for (int32_t patient : RemoveFromArchive(patients))
+            Log("  The archive copy of patient " + std::to_string(patient) + " could not be removed.");
         const auto& [patient, difference] = *bad.begin();
         m_ptNum = patient;
         throw engine::Error(kCopyDiffers, "The archive copy of patient " + std::to_string(patient) +
@@ -344,15 +353,26 @@ private:
                                               "); the patient was left in the practice database.");
     }
 
-    // Removes a copy of the patient from the archive and packs it. False when that failed
-    // (the user was told and the patient is left in the practice).
-    bool RemoveFromArchive(int32_t patient) {
-        const std::string number = std::to_string(patient);
+    // Removes the copies of the patients from the archive, patient by patient, then packs the
+    // archive once. Returns the patients whose copy could not be removed (the user was told,
+    // and they are left in the practice): those whose rows could not be deleted, or all of
+    // them when the pack failed.
+    std::set<int32_t> RemoveFromArchive(const std::vector<int32_t>& patients) {
+        std::set<int32_t> failed;
+        if (patients.empty()) return failed;
+        for (int32_t patient : patients) {
+            const std::string number = std::to_string(patient);
+            try {
+                m_status.ShowStatus(kStatusTitle, "Deleting Patient (" + number + ") from the archive.", true);
+                Log("Deleting if this information is already in the Archive.");
+                deletion::DeletePatientRecords(*m_archive, patient);
+                m_archive->Execute("DELETE FROM IdentFil WHERE PtNum = " + number, -1);
+            } catch (const std::exception&) {
+                failed.insert(patient);
+            }
+        }
+        if (failed.size() == patients.size()) return Refused(failed);
         try {
-            m_status.ShowStatus(kStatusTitle, "Deleting Patient (" + number + ") from the archive.", true);
-            Log("Deleting if this information is already in the Archive.");
-            deletion::DeletePatientRecords(*m_archive, patient);
-            m_archive->Execute("DELETE FROM IdentFil WHERE PtNum = " + number, -1);
             Reconnect();
             m_status.ShowStatus(kStatusTitle, "Packing database.", true);
             m_archive->Execute("SET EXCLUSIVE ON", -1);
@@ -360,16 +380,24 @@ private:
                 m_archive->Execute("PACK \"" + m_archiveFolder + "/" + table + "\"", -1);
             m_archive->Execute("SET EXCLUSIVE OFF", -1);
             Reconnect();
-            return true;
         } catch (const std::exception&) {
-            ui::MsgBox("Patient # " + number + " already in archive.", ui::Icon::Information, "Archive Failure.");
+            failed.insert(patients.begin(), patients.end());
             // Leave no exclusive use behind for the patients that follow.
             try {
                 if (m_archive && m_archive->State() == 1) m_archive->Execute("SET EXCLUSIVE OFF", -1);
             } catch (const std::exception&) {
             }
-            return false;
+            if (!m_archive) Connect();
         }
+        return Refused(failed);
+    }
+
+    // Tells the user of the patients whose archive copy could not be removed; returns them.
+    static std::set<int32_t> Refused(const std::set<int32_t>& patients) {
+        for (int32_t patient : patients)
+            ui::MsgBox("Patient # " + std::to_string(patient) + " already in archive.", ui::Icon::Information,
+                       "Archive Failure.");
+        return patients;
     }
 
     // A table that cannot be written ends the run with the patient still in the journal:
@@ -420,14 +448,16 @@ private:
     // The group: patients copied into the archive and not yet committed, the practice notes
     // files to delete with them (empty: none) and the archive notes copies to sync.
     std::vector<PatientCopy> m_group;
-    // The practice rows of the patients that come next, read together, and which of them the
-    // archive holds (rows marked deleted included: IdentFil answers for a patient archived
-    // whole, the other tables because a run stopped while packing the archive leaves IdentFil
-    // packed and the others still holding the patient's marked rows, which a candidate tag
-    // (Case's CaseNum) counts as taken). Only this run writes the archive, so what it holds
-    // changes only by the run's own commits and removals, of patients handled already.
+    // The practice rows of the patients that come next, read together. Which of them the
+    // archive holds is asked when they are read (rows marked deleted included: IdentFil answers
+    // for a patient archived whole, the other tables because a run stopped while packing the
+    // archive leaves IdentFil packed and the others still holding the patient's marked rows,
+    // which a candidate tag (Case's CaseNum) counts as taken), and those copies are removed
+    // then. Only this run writes the archive, so what it holds changes only by the run's own
+    // commits and removals.
     std::map<int32_t, PatientCopy> m_prefetched;
-    std::set<int32_t> m_held;
+    // Those of them whose earlier archive copy could not be removed: they are skipped.
+    std::set<int32_t> m_notRemoved;
     std::vector<std::string> m_groupNotes;
     std::vector<std::string> m_notesCopies;
     std::chrono::steady_clock::time_point m_groupStart;
