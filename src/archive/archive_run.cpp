@@ -16,6 +16,7 @@
 #include "archive/busy_flag.h"
 #include "archive/merge_tables.h"
 #include "archive/patient_copy.h"
+#include "archive/patient_tables.h"
 #include "archive/restore_run.h"
 #include "archive/run_files.h"
 #include "common/exception_text.h"
@@ -62,7 +63,7 @@ public:
           m_archiveFolder(archive::ArchiveFolderOf(m_dataFolder)),
           m_journal(m_archiveFolder),
           m_entries(std::move(entries)) {
-        for (const auto& [table, key] : kPatientTables) m_summary.rowsCopied.emplace_back(table, 0);
+        for (const archive::PatientTable& t : kPatientTables) m_summary.rowsCopied.emplace_back(t.table, 0);
         for (const SelectedEntry& entry : m_entries) m_summary.requested += entry.rowIndex >= 1 ? 1 : 0;
     }
 
@@ -221,7 +222,7 @@ private:
         ++m_counter;
         // The rows were read with the group's; the balloon and the log still tell each table.
         for (size_t t = 0; t < kPatientTables.size(); ++t) {
-            const std::string table = kPatientTables[t].first;
+            const std::string table(kPatientTables[t].table);
             m_status.ShowStatus(kStatusTitle,
                                 "Record " + std::to_string(m_counter) + " of " + std::to_string(m_entries.size()) +
                                     ".\r\n    Acct #:  " + Number() + "\r\nCopying patient data for table:  " + table,
@@ -366,7 +367,7 @@ private:
                 m_status.ShowStatus(kStatusTitle, "Deleting Patient (" + number + ") from the archive.", true);
                 Log("Deleting if this information is already in the Archive.");
                 deletion::DeletePatientRecords(*m_archive, patient);
-                m_archive->Execute("DELETE FROM IdentFil WHERE PtNum = " + number, -1);
+                m_archive->Execute(std::string(kPatientTables[0].deleteStatement) + number, -1);
             } catch (const std::exception&) {
                 failed.insert(patient);
             }
@@ -376,8 +377,8 @@ private:
             Reconnect();
             m_status.ShowStatus(kStatusTitle, "Packing database.", true);
             m_archive->Execute("SET EXCLUSIVE ON", -1);
-            for (const auto& [table, key] : kPatientTables)
-                m_archive->Execute("PACK \"" + m_archiveFolder + "/" + table + "\"", -1);
+            for (const archive::PatientTable& t : kPatientTables)
+                m_archive->Execute("PACK \"" + m_archiveFolder + "/" + std::string(t.table) + "\"", -1);
             m_archive->Execute("SET EXCLUSIVE OFF", -1);
             Reconnect();
         } catch (const std::exception&) {
@@ -404,7 +405,7 @@ private:
     // skipping it would report him archived with rows left in the practice.
     static void DeleteFromPractice(engine::api::Connection& practice, int32_t patient) {
         deletion::DeletePatientRecordsOrThrow(practice, patient);
-        practice.Execute("DELETE FROM IdentFil WHERE PtNum = " + std::to_string(patient), -1);
+        practice.Execute(std::string(kPatientTables[0].deleteStatement) + std::to_string(patient), -1);
     }
 
     // Finishes the practice deletion of the journaled patients, whose archive copies are

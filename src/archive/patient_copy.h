@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "archive/patient_tables.h"
 #include "engine/value.h"
 
 namespace engine::api {
@@ -22,19 +23,9 @@ class Connection;
 
 namespace app {
 
-inline constexpr size_t kPatientTableCount = 8;
-
-// The patient tables in copying order, each with the field that holds the patient number.
-inline constexpr std::array<std::pair<const char*, const char*>, kPatientTableCount> kPatientTables = {{
-    {"IdentFil", "PtNum"},
-    {"Appointment", "PId"},
-    {"Case", "PtNum"},
-    {"BillOthe", "PtNum"},
-    {"MngCare", "PtNum"},
-    {"PostFile", "PtNum"},
-    {"PatIns", "PtNum"},
-    {"PmtAndChrg", "PtNum"},
-}};
+// The patient tables in copying order, with the field that holds the patient number.
+using archive::kPatientTableCount;
+using archive::kPatientTables;
 
 // What is copied into one archive table for one patient: the names of the fields both
 // tables have, per row the value assigned to each (nullopt: left as a new row has it), and

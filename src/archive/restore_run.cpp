@@ -11,6 +11,7 @@
 #include "archive/archive_paths.h"
 #include "archive/archive_run.h"
 #include "archive/patient_copy.h"
+#include "archive/patient_tables.h"
 #include "archive/run_files.h"
 #include "archive/run_lock.h"
 #include "archive/run_record.h"
@@ -53,7 +54,7 @@ bool HasLiveIdentity(Connection& connection, int32_t patient) {
 
 void DeletePatient(Connection& connection, int32_t patient) {
     deletion::DeletePatientRecords(connection, patient);
-    connection.Execute("DELETE FROM IdentFil WHERE PtNum = " + std::to_string(patient), -1);
+    connection.Execute(std::string(kPatientTables[0].deleteStatement) + std::to_string(patient), -1);
 }
 
 // One restore run over an open archive connection, its lock already held.
@@ -69,7 +70,7 @@ public:
           m_journal(m_archiveFolder, kRestoreJournal),
           m_copying(m_archiveFolder, kRestoreCopying),
           m_checker(practice, archive) {
-        for (const auto& [table, key] : app::kPatientTables) m_summary.rowsMoved.emplace_back(table, 0);
+        for (const PatientTable& t : kPatientTables) m_summary.rowsMoved.emplace_back(t.table, 0);
     }
 
     // The patients are those of the sheet the user confirmed.
@@ -140,8 +141,8 @@ private:
         }
         app::PatientCopy copy;
         copy.patient = m_ptNum;
-        for (size_t t = 0; t < app::kPatientTables.size(); ++t) {
-            const std::string table = app::kPatientTables[t].first;
+        for (size_t t = 0; t < kPatientTables.size(); ++t) {
+            const std::string table(kPatientTables[t].table);
             m_status.ShowStatus(kStatusTitle,
                                 "Record " + std::to_string(counter) + " of " + std::to_string(total) +
                                     ".\r\n    Acct #:  " + number + "\r\nRestoring patient data for table:  " + table,
@@ -205,7 +206,7 @@ private:
                 if (!good.count(copy.patient)) continue;
                 DeletePatient(m_archive, copy.patient);
                 ++m_summary.restored;
-                for (size_t t = 0; t < app::kPatientTables.size(); ++t)
+                for (size_t t = 0; t < kPatientTables.size(); ++t)
                     m_summary.rowsMoved[t].second += static_cast<long>(copy.tables[t].rows.size());
             }
             m_archive.Flush();
