@@ -1,7 +1,6 @@
 #include "archive/archive_run.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <exception>
@@ -49,7 +48,6 @@ void Log(const std::string& text) { product::WriteLog(kModule, kProcedure, text)
 using archive::CheckDeletable;
 using archive::DeferredFlush;
 using archive::DeleteUnforced;
-using archive::SyncPath;
 bool Exists(const std::string& path) { return archive::FileExists(path); }
 
 // One archive run: its paths, the archive connection, the patient loop's state and the group
@@ -96,7 +94,7 @@ public:
             }
             ArchivePatient(entry);
             m_status.ShowProgress(++m_handled, m_summary.requested);
-            if (GroupDue()) CommitGroup();
+            if (m_group.Due()) CommitGroup();
         }
         CommitGroup();
         End();
@@ -199,9 +197,7 @@ private:
 
     void ArchivePatient(long entry) {
         // Selected twice: the first copy is committed before the patient is looked at again.
-        if (std::any_of(m_group.begin(), m_group.end(),
-                        [&](const PatientCopy& copy) { return copy.patient == m_ptNum; }))
-            CommitGroup();
+        if (m_group.Holds(m_ptNum)) CommitGroup();
         if (!m_prefetched.count(m_ptNum)) Prefetch(entry);
         PatientCopy copy = std::move(m_prefetched.extract(m_ptNum).mapped());
         const std::string practiceNotes = CopyNotes();
@@ -229,9 +225,7 @@ private:
                                 true);
             Log("Copy data for table:  " + table);
         }
-        if (m_group.empty()) m_groupStart = std::chrono::steady_clock::now();
-        m_group.push_back(std::move(copy));
-        m_groupNotes.push_back(practiceNotes);
+        m_group.Add(std::move(copy), practiceNotes);
     }
 
     // Copies the practice notes file over any archive copy. Returns the practice file, to be
@@ -244,7 +238,7 @@ private:
         if (error || !std::filesystem::exists(status)) return {};
         if (!m_notesFolderMade) m_notesFolderMade = common::MakePath(m_archiveFolder + "/Notes");
         std::filesystem::copy_file(practiceNotes, archiveNotes, std::filesystem::copy_options::overwrite_existing);
-        m_notesCopies.push_back(archiveNotes);
+        m_group.notesCopies.push_back(archiveNotes);
         // A file that cannot be deleted ends the run now, before the patient is copied.
         using std::filesystem::perms;
         if ((status.permissions() & (perms::owner_write | perms::group_write | perms::others_write)) == perms::none)
@@ -252,71 +246,37 @@ private:
         return practiceNotes;
     }
 
-    bool GroupDue() const {
-        return m_group.size() >= kGroupPatients ||
-               std::chrono::steady_clock::now() - m_groupStart >= std::chrono::milliseconds(kGroupMilliseconds);
-    }
-
     // Makes the group's archive copies durable, checks them, and deletes the patients whose
     // copy is sound from the practice, in the order the header of this module gives.
     void CommitGroup() {
-        if (m_group.empty()) return;
-        const std::vector<PatientCopy> group = std::move(m_group);
-        const std::vector<std::string> notes = std::move(m_groupNotes);
-        const std::vector<std::string> notesCopies = std::move(m_notesCopies);
-        m_group.clear();
-        m_groupNotes.clear();
-        m_notesCopies.clear();
-
+        if (m_group.Empty()) return;
+        const CopyGroup group = m_group.Take();
         int32_t failed = 0;
         try {
-            AppendCopies(*m_archive, group, failed);
+            WriteGroup(*m_archive, m_archiveFolder, group, failed);
         } catch (...) {
             if (failed) m_ptNum = failed;
             throw;
         }
-        m_archive->Flush();
-        for (const std::string& file : notesCopies) SyncPath(file, false);
-        if (!notesCopies.empty()) SyncPath(m_archiveFolder + "/Notes", true);
 
         std::map<int32_t, std::string> bad;
         if (g_verifyCopies) {
             if (g_beforeVerify) g_beforeVerify(*m_archive);
-            bad = VerifyCopies(*m_archive, group);
+            bad = VerifyCopies(*m_archive, group.copies);
         }
         // The rows were read a while ago, with the group's: a patient whose practice rows
         // another user has changed since (a row added or deleted) is not deleted from the
         // practice, where the deletion would take rows the archive has not got.
-        std::map<int32_t, std::string> changed = ChangedInPractice(Practice(), group);
+        std::map<int32_t, std::string> changed = ChangedInPractice(Practice(), group.copies);
         for (const auto& [patient, difference] : bad) changed.erase(patient);
         std::set<int32_t> good;
-        for (const PatientCopy& copy : group)
+        for (const PatientCopy& copy : group.copies)
             if (!bad.count(copy.patient) && !changed.count(copy.patient)) good.insert(copy.patient);
 
-        if (!good.empty()) {
-            m_journal.Add(good);
-            // From here until the journal is cleared the archive copies are the ones to keep.
-            std::exception_ptr notesError;
-            for (size_t i = 0; i < group.size(); ++i) {
-                if (notes[i].empty() || !good.count(group[i].patient)) continue;
-                try {
-                    DeleteUnforced(notes[i]);
-                } catch (...) {
-                    if (!notesError) notesError = std::current_exception();
-                }
-            }
-            engine::api::Connection& practice = Practice();
-            DeleteCopiedRows(practice, group, good);
-            for (const PatientCopy& copy : group) {
-                if (!good.count(copy.patient)) continue;
-                ++m_summary.archived;
-                for (size_t t = 0; t < kPatientTables.size(); ++t)
-                    m_summary.rowsCopied[t].second += static_cast<long>(copy.tables[t].rows.size());
-            }
-            practice.Flush();
-            m_journal.Remove(good);
-            if (notesError) std::rethrow_exception(notesError);
-        }
+        engine::api::Connection& practice = Practice();
+        CommitGood(
+            m_journal, practice, group, good, [&] { DeleteCopiedRows(practice, group.copies, good); },
+            m_summary.archived, m_summary.rowsCopied);
         if (!changed.empty()) SetAsideChanged(changed);
         if (!bad.empty()) RejectCopies(bad);
     }
@@ -446,9 +406,8 @@ private:
     bool m_loopBegun = false;
     bool m_notesFolderMade = false;  // the archive's Notes folder is there
     RunSummary m_summary;
-    // The group: patients copied into the archive and not yet committed, the practice notes
-    // files to delete with them (empty: none) and the archive notes copies to sync.
-    std::vector<PatientCopy> m_group;
+    // The patients copied into the archive and not yet committed.
+    CopyGroup m_group;
     // The practice rows of the patients that come next, read together. Which of them the
     // archive holds is asked when they are read (rows marked deleted included: IdentFil answers
     // for a patient archived whole, the other tables because a run stopped while packing the
@@ -459,9 +418,6 @@ private:
     std::map<int32_t, PatientCopy> m_prefetched;
     // Those of them whose earlier archive copy could not be removed: they are skipped.
     std::set<int32_t> m_notRemoved;
-    std::vector<std::string> m_groupNotes;
-    std::vector<std::string> m_notesCopies;
-    std::chrono::steady_clock::time_point m_groupStart;
 };
 
 }  // namespace

@@ -67,6 +67,7 @@
 #include <utility>
 #include <vector>
 
+#include "archive/copy_group.h"
 #include "archive/delete_patient.h"
 #include "archive/preflight.h"
 #include "archive/status_services.h"
@@ -122,11 +123,6 @@ struct SelectedEntry {
 
 // The selection of the face, read once: what a run works on whatever the face does meanwhile.
 std::vector<SelectedEntry> TakeSelection(ArchiveWindow& window);
-
-// The largest group of patients committed together, and the time after which a group is
-// committed however few patients it holds.
-inline constexpr size_t kGroupPatients = 200;
-inline constexpr int kGroupMilliseconds = 1000;
 
 // What a run did, for the closing message and the batch summary.
 // Refused: the run did not begin and the user was told why (no delete privilege, another run
