@@ -9,6 +9,7 @@
 #include "archive/archive_journal.h"
 #include "archive/archive_paths.h"
 #include "archive/archive_run.h"
+#include "archive/busy_flag.h"
 #include "archive/copy_group.h"
 #include "archive/patient_copy.h"
 #include "archive/patient_tables.h"
@@ -217,17 +218,6 @@ private:
     app::CopyGroup m_group;  // the patients copied into the practice and not yet committed
 };
 
-class Busy {
-public:
-    explicit Busy(bool& flag) : m_flag(flag) { m_flag = true; }
-    ~Busy() { m_flag = false; }
-    Busy(const Busy&) = delete;
-    Busy& operator=(const Busy&) = delete;
-
-private:
-    bool& m_flag;
-};
-
 void WriteRecord(Connection* archive, const std::string& archiveFolder, RunRecord record, const RestoreSummary& summary,
                  const std::string& outcome) {
     record.action = "restore";
@@ -316,7 +306,7 @@ void FinishInterruptedRestore(Connection& practice, Connection& archive, const s
 RestoreSummary RestorePatients(RestoreFace& face, const std::vector<int32_t>& patients) {
     RestoreSummary summary;
     if (g_restoreActive || app::ArchiveRunInProgress()) return summary;
-    Busy busy(g_restoreActive);
+    app::BusyFlag busy(g_restoreActive);
     const std::set<int32_t> distinct(patients.begin(), patients.end());
     summary.requested = static_cast<long>(distinct.size());
     if (distinct.empty()) {
