@@ -1,7 +1,6 @@
 #include "archive/archive_run.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <exception>
@@ -16,6 +15,7 @@
 #include "archive/busy_flag.h"
 #include "archive/merge_tables.h"
 #include "archive/patient_copy.h"
+#include "archive/patient_tables.h"
 #include "archive/restore_run.h"
 #include "archive/run_files.h"
 #include "common/exception_text.h"
@@ -48,7 +48,6 @@ void Log(const std::string& text) { product::WriteLog(kModule, kProcedure, text)
 using archive::CheckDeletable;
 using archive::DeferredFlush;
 using archive::DeleteUnforced;
-using archive::SyncPath;
 bool Exists(const std::string& path) { return archive::FileExists(path); }
 
 // One archive run: its paths, the archive connection, the patient loop's state and the group
@@ -62,7 +61,7 @@ public:
           m_archiveFolder(archive::ArchiveFolderOf(m_dataFolder)),
           m_journal(m_archiveFolder),
           m_entries(std::move(entries)) {
-        for (const auto& [table, key] : kPatientTables) m_summary.rowsCopied.emplace_back(table, 0);
+        for (const archive::PatientTable& t : kPatientTables) m_summary.rowsCopied.emplace_back(t.table, 0);
         for (const SelectedEntry& entry : m_entries) m_summary.requested += entry.rowIndex >= 1 ? 1 : 0;
     }
 
@@ -95,7 +94,7 @@ public:
             }
             ArchivePatient(entry);
             m_status.ShowProgress(++m_handled, m_summary.requested);
-            if (GroupDue()) CommitGroup();
+            if (m_group.Due()) CommitGroup();
         }
         CommitGroup();
         End();
@@ -183,14 +182,22 @@ private:
             patients.push_back(selected.patient);
         }
         m_prefetched = ReadPatientCopies(Practice(), *m_archive, patients);
-        m_held = PatientsHeld(*m_archive, patients);
+        // The earlier archive copies of those still in the practice go before any of them is
+        // copied: once for them all, after the group in hand is committed (a pack needs the
+        // archive's tables to itself, and the group's copies durable first).
+        const std::set<int32_t> inArchive = PatientsHeld(*m_archive, patients);
+        std::vector<int32_t> held;  // in the order they are handled
+        for (int32_t patient : patients)
+            if (inArchive.count(patient) && !m_prefetched.at(patient).tables[0].rows.empty()) held.push_back(patient);
+        m_notRemoved.clear();
+        if (held.empty()) return;
+        CommitGroup();
+        m_notRemoved = RemoveFromArchive(held);
     }
 
     void ArchivePatient(long entry) {
         // Selected twice: the first copy is committed before the patient is looked at again.
-        if (std::any_of(m_group.begin(), m_group.end(),
-                        [&](const PatientCopy& copy) { return copy.patient == m_ptNum; }))
-            CommitGroup();
+        if (m_group.Holds(m_ptNum)) CommitGroup();
         if (!m_prefetched.count(m_ptNum)) Prefetch(entry);
         PatientCopy copy = std::move(m_prefetched.extract(m_ptNum).mapped());
         const std::string practiceNotes = CopyNotes();
@@ -203,27 +210,22 @@ private:
             Skip("not in the practice database");
             return;
         }
-        if (m_held.count(m_ptNum)) {
-            CommitGroup();
-            if (!RemoveFromArchive(m_ptNum)) {
-                ++m_counter;
-                Skip("already in the archive, and its archive copy could not be removed");
-                return;
-            }
+        if (m_notRemoved.count(m_ptNum)) {
+            ++m_counter;
+            Skip("already in the archive, and its archive copy could not be removed");
+            return;
         }
         ++m_counter;
         // The rows were read with the group's; the balloon and the log still tell each table.
         for (size_t t = 0; t < kPatientTables.size(); ++t) {
-            const std::string table = kPatientTables[t].first;
+            const std::string table(kPatientTables[t].table);
             m_status.ShowStatus(kStatusTitle,
                                 "Record " + std::to_string(m_counter) + " of " + std::to_string(m_entries.size()) +
                                     ".\r\n    Acct #:  " + Number() + "\r\nCopying patient data for table:  " + table,
                                 true);
             Log("Copy data for table:  " + table);
         }
-        if (m_group.empty()) m_groupStart = std::chrono::steady_clock::now();
-        m_group.push_back(std::move(copy));
-        m_groupNotes.push_back(practiceNotes);
+        m_group.Add(std::move(copy), practiceNotes);
     }
 
     // Copies the practice notes file over any archive copy. Returns the practice file, to be
@@ -236,7 +238,7 @@ private:
         if (error || !std::filesystem::exists(status)) return {};
         if (!m_notesFolderMade) m_notesFolderMade = common::MakePath(m_archiveFolder + "/Notes");
         std::filesystem::copy_file(practiceNotes, archiveNotes, std::filesystem::copy_options::overwrite_existing);
-        m_notesCopies.push_back(archiveNotes);
+        m_group.notesCopies.push_back(archiveNotes);
         // A file that cannot be deleted ends the run now, before the patient is copied.
         using std::filesystem::perms;
         if ((status.permissions() & (perms::owner_write | perms::group_write | perms::others_write)) == perms::none)
@@ -244,74 +246,37 @@ private:
         return practiceNotes;
     }
 
-    bool GroupDue() const {
-        return m_group.size() >= kGroupPatients ||
-               std::chrono::steady_clock::now() - m_groupStart >= std::chrono::milliseconds(kGroupMilliseconds);
-    }
-
     // Makes the group's archive copies durable, checks them, and deletes the patients whose
     // copy is sound from the practice, in the order the header of this module gives.
     void CommitGroup() {
-        if (m_group.empty()) return;
-        const std::vector<PatientCopy> group = std::move(m_group);
-        const std::vector<std::string> notes = std::move(m_groupNotes);
-        const std::vector<std::string> notesCopies = std::move(m_notesCopies);
-        m_group.clear();
-        m_groupNotes.clear();
-        m_notesCopies.clear();
-
+        if (m_group.Empty()) return;
+        const CopyGroup group = m_group.Take();
         int32_t failed = 0;
         try {
-            AppendCopies(*m_archive, group, failed);
+            WriteGroup(*m_archive, m_archiveFolder, group, failed);
         } catch (...) {
             if (failed) m_ptNum = failed;
             throw;
         }
-        m_archive->Flush();
-        for (const std::string& file : notesCopies) SyncPath(file, false);
-        if (!notesCopies.empty()) SyncPath(m_archiveFolder + "/Notes", true);
 
         std::map<int32_t, std::string> bad;
         if (g_verifyCopies) {
             if (g_beforeVerify) g_beforeVerify(*m_archive);
-            bad = VerifyCopies(*m_archive, group);
+            bad = VerifyCopies(*m_archive, group.copies);
         }
         // The rows were read a while ago, with the group's: a patient whose practice rows
         // another user has changed since (a row added or deleted) is not deleted from the
         // practice, where the deletion would take rows the archive has not got.
-        std::map<int32_t, std::string> changed = ChangedInPractice(Practice(), group);
+        std::map<int32_t, std::string> changed = ChangedInPractice(Practice(), group.copies);
         for (const auto& [patient, difference] : bad) changed.erase(patient);
         std::set<int32_t> good;
-        for (const PatientCopy& copy : group)
+        for (const PatientCopy& copy : group.copies)
             if (!bad.count(copy.patient) && !changed.count(copy.patient)) good.insert(copy.patient);
 
-        if (!good.empty()) {
-            m_journal.Add(good);
-            // From here until the journal is cleared the archive copies are the ones to keep.
-            std::exception_ptr notesError;
-            for (size_t i = 0; i < group.size(); ++i) {
-                if (notes[i].empty() || !good.count(group[i].patient)) continue;
-                try {
-                    DeleteUnforced(notes[i]);
-                } catch (...) {
-                    if (!notesError) notesError = std::current_exception();
-                }
-            }
-            engine::api::Connection& practice = Practice();
-            std::vector<int32_t> deleted;
-            for (const PatientCopy& copy : group)
-                if (good.count(copy.patient)) deleted.push_back(copy.patient);
-            DeletePatientsFromPractice(practice, deleted);
-            for (const PatientCopy& copy : group) {
-                if (!good.count(copy.patient)) continue;
-                ++m_summary.archived;
-                for (size_t t = 0; t < kPatientTables.size(); ++t)
-                    m_summary.rowsCopied[t].second += static_cast<long>(copy.tables[t].rows.size());
-            }
-            practice.Flush();
-            m_journal.Remove(good);
-            if (notesError) std::rethrow_exception(notesError);
-        }
+        engine::api::Connection& practice = Practice();
+        CommitGood(
+            m_journal, practice, group, good, [&] { DeleteCopiedRows(practice, group.copies, good); },
+            m_summary.archived, m_summary.rowsCopied);
         if (!changed.empty()) SetAsideChanged(changed);
         if (!bad.empty()) RejectCopies(bad);
     }
@@ -319,27 +284,29 @@ private:
     // Leaves the patients changed in the practice during the run there, as they are now, and
     // removes their archive copies; a later run archives them whole.
     void SetAsideChanged(const std::map<int32_t, std::string>& changed) {
+        std::vector<int32_t> patients;
         for (const auto& [patient, difference] : changed) {
             Log("  Patient " + std::to_string(patient) +
                 " was changed in the practice database while being archived: " + difference);
             m_summary.skipped.emplace_back(patient, "changed in the practice database during the run");
-            if (!RemoveFromArchive(patient))
-                Log("  The archive copy of patient " + std::to_string(patient) + " could not be removed.");
+            patients.push_back(patient);
         }
+        for (int32_t patient : RemoveFromArchive(patients))
+            Log("  The archive copy of patient " + std::to_string(patient) + " could not be removed.");
     }
 
     // Leaves the patients whose archive copy differs in the practice, removes their copies and
     // ends the run with an error naming the first.
     void RejectCopies(const std::map<int32_t, std::string>& bad) {
+        std::vector<int32_t> patients;
         for (const auto& [patient, difference] : bad) {
             Log("  The archive copy of patient " + std::to_string(patient) +
                 " differs from the practice database: " + difference);
             m_summary.skipped.emplace_back(patient, "its archive copy differed from the practice database");
+            patients.push_back(patient);
         }
-        for (const auto& [patient, difference] : bad) {
-            if (!RemoveFromArchive(patient))
-                Log("  The archive copy of patient " + std::to_string(patient) + " could not be removed.");
-        }
+        for (int32_t patient : RemoveFromArchive(patients))
+            Log("  The archive copy of patient " + std::to_string(patient) + " could not be removed.");
         const auto& [patient, difference] = *bad.begin();
         m_ptNum = patient;
         throw engine::Error(kCopyDiffers, "The archive copy of patient " + std::to_string(patient) +
@@ -347,39 +314,58 @@ private:
                                               "); the patient was left in the practice database.");
     }
 
-    // Removes a copy of the patient from the archive and packs it. False when that failed
-    // (the user was told and the patient is left in the practice).
-    bool RemoveFromArchive(int32_t patient) {
-        const std::string number = std::to_string(patient);
+    // Removes the copies of the patients from the archive, patient by patient, then packs the
+    // archive once. Returns the patients whose copy could not be removed (the user was told,
+    // and they are left in the practice): those whose rows could not be deleted, or all of
+    // them when the pack failed.
+    std::set<int32_t> RemoveFromArchive(const std::vector<int32_t>& patients) {
+        std::set<int32_t> failed;
+        if (patients.empty()) return failed;
+        for (int32_t patient : patients) {
+            const std::string number = std::to_string(patient);
+            try {
+                m_status.ShowStatus(kStatusTitle, "Deleting Patient (" + number + ") from the archive.", true);
+                Log("Deleting if this information is already in the Archive.");
+                deletion::DeletePatientRecords(*m_archive, patient);
+                m_archive->Execute(std::string(kPatientTables[0].deleteStatement) + number, -1);
+            } catch (const std::exception&) {
+                failed.insert(patient);
+            }
+        }
+        if (failed.size() == patients.size()) return Refused(failed);
         try {
-            m_status.ShowStatus(kStatusTitle, "Deleting Patient (" + number + ") from the archive.", true);
-            Log("Deleting if this information is already in the Archive.");
-            deletion::DeletePatientRecords(*m_archive, patient);
-            m_archive->Execute("DELETE FROM IdentFil WHERE PtNum = " + number, -1);
             Reconnect();
             m_status.ShowStatus(kStatusTitle, "Packing database.", true);
             m_archive->Execute("SET EXCLUSIVE ON", -1);
-            for (const auto& [table, key] : kPatientTables)
-                m_archive->Execute("PACK \"" + m_archiveFolder + "/" + table + "\"", -1);
+            for (const archive::PatientTable& t : kPatientTables)
+                m_archive->Execute("PACK \"" + m_archiveFolder + "/" + std::string(t.table) + "\"", -1);
             m_archive->Execute("SET EXCLUSIVE OFF", -1);
             Reconnect();
-            return true;
         } catch (const std::exception&) {
-            ui::MsgBox("Patient # " + number + " already in archive.", ui::Icon::Information, "Archive Failure.");
+            failed.insert(patients.begin(), patients.end());
             // Leave no exclusive use behind for the patients that follow.
             try {
                 if (m_archive && m_archive->State() == 1) m_archive->Execute("SET EXCLUSIVE OFF", -1);
             } catch (const std::exception&) {
             }
-            return false;
+            if (!m_archive) Connect();
         }
+        return Refused(failed);
+    }
+
+    // Tells the user of the patients whose archive copy could not be removed; returns them.
+    static std::set<int32_t> Refused(const std::set<int32_t>& patients) {
+        for (int32_t patient : patients)
+            ui::MsgBox("Patient # " + std::to_string(patient) + " already in archive.", ui::Icon::Information,
+                       "Archive Failure.");
+        return patients;
     }
 
     // A table that cannot be written ends the run with the patient still in the journal:
     // skipping it would report him archived with rows left in the practice.
     static void DeleteFromPractice(engine::api::Connection& practice, int32_t patient) {
         deletion::DeletePatientRecordsOrThrow(practice, patient);
-        practice.Execute("DELETE FROM IdentFil WHERE PtNum = " + std::to_string(patient), -1);
+        practice.Execute(std::string(kPatientTables[0].deleteStatement) + std::to_string(patient), -1);
     }
 
     // Finishes the practice deletion of the journaled patients, whose archive copies are
@@ -420,20 +406,18 @@ private:
     bool m_loopBegun = false;
     bool m_notesFolderMade = false;  // the archive's Notes folder is there
     RunSummary m_summary;
-    // The group: patients copied into the archive and not yet committed, the practice notes
-    // files to delete with them (empty: none) and the archive notes copies to sync.
-    std::vector<PatientCopy> m_group;
-    // The practice rows of the patients that come next, read together, and which of them the
-    // archive holds (rows marked deleted included: IdentFil answers for a patient archived
-    // whole, the other tables because a run stopped while packing the archive leaves IdentFil
-    // packed and the others still holding the patient's marked rows, which a candidate tag
-    // (Case's CaseNum) counts as taken). Only this run writes the archive, so what it holds
-    // changes only by the run's own commits and removals, of patients handled already.
+    // The patients copied into the archive and not yet committed.
+    CopyGroup m_group;
+    // The practice rows of the patients that come next, read together. Which of them the
+    // archive holds is asked when they are read (rows marked deleted included: IdentFil answers
+    // for a patient archived whole, the other tables because a run stopped while packing the
+    // archive leaves IdentFil packed and the others still holding the patient's marked rows,
+    // which a candidate tag (Case's CaseNum) counts as taken), and those copies are removed
+    // then. Only this run writes the archive, so what it holds changes only by the run's own
+    // commits and removals.
     std::map<int32_t, PatientCopy> m_prefetched;
-    std::set<int32_t> m_held;
-    std::vector<std::string> m_groupNotes;
-    std::vector<std::string> m_notesCopies;
-    std::chrono::steady_clock::time_point m_groupStart;
+    // Those of them whose earlier archive copy could not be removed: they are skipped.
+    std::set<int32_t> m_notRemoved;
 };
 
 }  // namespace

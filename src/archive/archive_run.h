@@ -6,9 +6,16 @@
 // first. Progress goes to the status services and the log, per patient; the Stop request is
 // heard between patients. The face (window or command line) plugs in through ArchiveWindow.
 //
+// The patients are read from the practice a group's worth at a time (step 1 below). Those
+// of them the archive holds already (an earlier copy, whole or partial) and the practice
+// still holds have their archive copies removed then, before any of them is copied: all at
+// once, the archive packed once, after the group in hand is committed. The practice holds
+// them whole meanwhile (none of them is in the journal), so a kill or a Stop before their
+// copy loses nothing.
+//
 // Patients are committed in groups: both connections defer their flushing, and a group of
 // patients (at most kGroupPatients, or what was copied within kGroupMilliseconds; a group
-// also ends at Stop, at an error, at the end, and before an earlier archive copy is removed
+// also ends at Stop, at an error, at the end, and before earlier archive copies are removed
 // and the archive packed) is made durable in this order:
 //   1. the group's rows, read from the practice table by table for the patients that come
 //      next (one statement per table, before the first of them is handled; the archive is
@@ -60,6 +67,7 @@
 #include <utility>
 #include <vector>
 
+#include "archive/copy_group.h"
 #include "archive/delete_patient.h"
 #include "archive/preflight.h"
 #include "archive/status_services.h"
@@ -115,11 +123,6 @@ struct SelectedEntry {
 
 // The selection of the face, read once: what a run works on whatever the face does meanwhile.
 std::vector<SelectedEntry> TakeSelection(ArchiveWindow& window);
-
-// The largest group of patients committed together, and the time after which a group is
-// committed however few patients it holds.
-inline constexpr size_t kGroupPatients = 200;
-inline constexpr int kGroupMilliseconds = 1000;
 
 // What a run did, for the closing message and the batch summary.
 // Refused: the run did not begin and the user was told why (no delete privilege, another run

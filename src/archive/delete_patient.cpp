@@ -1,8 +1,9 @@
 #include "archive/delete_patient.h"
 
-#include <array>
+#include <string>
 
 #include "archive/cfg_passwords.h"
+#include "archive/patient_tables.h"
 #include "engine/api/connection.h"
 
 namespace deletion {
@@ -39,22 +40,24 @@ bool CheckDeletePassword(engine::api::Connection* connection, PasswordPrompt& pr
 }
 
 namespace {
-constexpr std::array<const char*, 7> kStatements = {
-    "DELETE FROM PmtAndChrg WHERE PtNum = ", "DELETE FROM Postfile WHERE Ptnum = ",
-    "DELETE FROM Appointment WHERE Pid = ",  "DELETE FROM PatIns WHERE Ptnum = ",
-    "DELETE FROM Case WHERE Ptnum = ",       "DELETE FROM BillOthe WHERE Ptnum = ",
-    "DELETE FROM MngCare WHERE Ptnum = ",
-};
+
+// Runs the deletion statements of the seven tables other than IdentFil, in the suite's order.
+template <typename Run>
+void ForEachDetailStatement(int32_t PtNum, Run run) {
+    const std::string number = std::to_string(PtNum);
+    for (size_t t : archive::kDeletionOrder)
+        if (t != 0) run(std::string(archive::kPatientTables[t].deleteStatement) + number);
+}
+
 }  // namespace
 
 void DeletePatientRecords(engine::api::Connection& connection, int32_t PtNum) {
-    const std::string number = std::to_string(PtNum);
-    for (const char* statement : kStatements) Skipping([&] { connection.Execute(statement + number, -1); });
+    ForEachDetailStatement(PtNum,
+                           [&](const std::string& statement) { Skipping([&] { connection.Execute(statement, -1); }); });
 }
 
 void DeletePatientRecordsOrThrow(engine::api::Connection& connection, int32_t PtNum) {
-    const std::string number = std::to_string(PtNum);
-    for (const char* statement : kStatements) connection.Execute(statement + number, -1);
+    ForEachDetailStatement(PtNum, [&](const std::string& statement) { connection.Execute(statement, -1); });
 }
 
 }  // namespace deletion

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "db/ado_tools.h"
 #include "engine/api/connection.h"
@@ -73,26 +75,26 @@ std::string TableDifference(const std::string& table, const CopiedTable& copied,
 
 namespace {
 
-bool SameName(const std::string& a, const std::string& b) {
+bool SameName(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
            });
 }
 
 // The archive table as the connection keeps it, opened for appending.
-std::unique_ptr<engine::api::DbfTableAccess> ArchiveTable(engine::api::Connection& archive, const char* table) {
-    return archive.Core()->provider->OpenTable(table, engine::sql::OpenMode::kShared);
+std::unique_ptr<engine::api::DbfTableAccess> ArchiveTable(engine::api::Connection& archive, std::string_view table) {
+    return archive.Core()->provider->OpenTable(std::string(table), engine::sql::OpenMode::kShared);
 }
 
 }  // namespace
 
 CopiedTable CopyPatientTable(engine::api::Connection& practice, engine::api::Connection& archive, size_t tableIndex,
                              int32_t patient) {
-    const auto& [table, key] = kPatientTables.at(tableIndex);
+    const auto& [table, key, deletion] = kPatientTables.at(tableIndex);
     const std::vector<engine::sql::FieldInfo> targetFields = ArchiveTable(archive, table)->Fields();
     engine::api::Recordset source;
-    source.Open(std::string("SELECT * FROM ") + table + " WHERE " + key + " = " + std::to_string(patient), practice,
-                engine::api::kAdOpenStatic, engine::api::kAdLockOptimistic, -1);
+    source.Open("SELECT * FROM " + std::string(table) + " WHERE " + std::string(key) + " = " + std::to_string(patient),
+                practice, engine::api::kAdOpenStatic, engine::api::kAdLockOptimistic, -1);
 
     // The fields both tables have, with the target's type, which decides what is written.
     CopiedTable copied;
@@ -142,7 +144,7 @@ void AppendCopies(engine::api::Connection& archive, const std::vector<PatientCop
         provider.BeginStatement();
         size_t appended = 0;
         try {
-            ArchiveTable(archive, kPatientTables[t].first)->AppendMany(rows, &appended);
+            ArchiveTable(archive, kPatientTables[t].table)->AppendMany(rows, &appended);
         } catch (...) {
             failedPatient = owners.at(std::min(appended, owners.size() - 1));
             try {
@@ -158,33 +160,37 @@ void AppendCopies(engine::api::Connection& archive, const std::vector<PatientCop
 namespace {
 
 // The field of the table's fields named name (without regard to case); throws when none is.
-size_t FieldNamed(const std::vector<engine::sql::FieldInfo>& fields, const char* table, const char* name) {
+size_t FieldNamed(const std::vector<engine::sql::FieldInfo>& fields, std::string_view table, std::string_view name) {
     for (size_t f = 0; f < fields.size(); ++f)
         if (SameName(fields[f].name, name)) return f;
     throw engine::Error(engine::err::kBadArgument,
-                        std::string("Field '") + name + "' does not exist in table '" + table + "'.");
+                        "Field '" + std::string(name) + "' does not exist in table '" + std::string(table) + "'.");
 }
 
-// The rows (sorted) whose field equals one of the patients, as "field = n" finds them; rows
-// marked deleted only when withDeleted. Answered from an index on the field where there is one.
-std::vector<engine::sql::RecordNumber> PatientRows(engine::api::DbfTableAccess& access, size_t field,
-                                                   const std::vector<int32_t>& patients, bool withDeleted) {
+// Whether the value is the patient's number, as "field = n" compares them.
+bool IsPatient(const engine::Value& value, int32_t patient) {
+    const auto same = engine::sql::Compare(value, engine::Value(static_cast<int64_t>(patient)), false);
+    return same && *same == 0;
+}
+
+// The rows that may hold the patient in the field: those an index on the field finds, or,
+// without one, every row of the table. Each must still be checked: an index answers for the
+// key, not for the row's mark or its current value.
+std::vector<engine::sql::RecordNumber> Candidates(engine::api::DbfTableAccess& access, size_t field, int32_t patient) {
+    if (auto found = access.LookupEqual(field, engine::Value(static_cast<int64_t>(patient)))) return std::move(*found);
+    std::vector<engine::sql::RecordNumber> all(access.RecordCount());
+    for (engine::sql::RecordNumber r = 0; r < all.size(); ++r) all[r] = r;
+    return all;
+}
+
+// The rows (sorted) whose field equals the patient, as "field = n" finds them; rows marked
+// deleted only when withDeleted. Answered from an index on the field where there is one.
+std::vector<engine::sql::RecordNumber> PatientRows(engine::api::DbfTableAccess& access, size_t field, int32_t patient,
+                                                   bool withDeleted) {
     std::vector<engine::sql::RecordNumber> records;
-    for (int32_t patient : patients) {
-        const engine::Value number(static_cast<int64_t>(patient));
-        const auto matches = [&](engine::sql::RecordNumber r) {
-            if (!withDeleted && access.IsDeleted(r)) return false;
-            const auto same = engine::sql::Compare(access.ReadValue(r, field), number, false);
-            return same && *same == 0;
-        };
-        if (auto candidates = access.LookupEqual(field, number)) {
-            for (engine::sql::RecordNumber r : *candidates)
-                if (matches(r)) records.push_back(r);
-        } else {
-            for (engine::sql::RecordNumber r = 0; r < access.RecordCount(); ++r)
-                if (matches(r)) records.push_back(r);
-        }
-    }
+    for (engine::sql::RecordNumber r : Candidates(access, field, patient))
+        if ((withDeleted || !access.IsDeleted(r)) && IsPatient(access.ReadValue(r, field), patient))
+            records.push_back(r);
     std::sort(records.begin(), records.end());
     records.erase(std::unique(records.begin(), records.end()), records.end());
     return records;
@@ -193,14 +199,14 @@ std::vector<engine::sql::RecordNumber> PatientRows(engine::api::DbfTableAccess& 
 // Runs step on the table as one statement of the connection (checked for others' changes
 // first; its writes synced after unless the connection defers flushing).
 template <typename Step>
-void OnTable(engine::api::Connection& connection, const char* table, Step step) {
+void OnTable(engine::api::Connection& connection, std::string_view table, Step step) {
     engine::api::ConnectionCore& core = *connection.Core();
     engine::api::DbfTableProvider& provider = *core.provider;
     const auto mode =
         core.session->Options().exclusive ? engine::sql::OpenMode::kExclusive : engine::sql::OpenMode::kShared;
     provider.BeginStatement();
     try {
-        auto access = provider.OpenTable(table, mode);
+        auto access = provider.OpenTable(std::string(table), mode);
         step(*access);
     } catch (...) {
         try {
@@ -212,15 +218,6 @@ void OnTable(engine::api::Connection& connection, const char* table, Step step) 
     provider.EndStatement();
 }
 
-// Marks deleted the live rows of table whose field key equals one of the patients.
-void MarkPatientsDeleted(engine::api::Connection& connection, const char* table, const char* key,
-                         const std::vector<int32_t>& patients) {
-    OnTable(connection, table, [&](engine::api::DbfTableAccess& access) {
-        const auto records = PatientRows(access, FieldNamed(access.Fields(), table, key), patients, false);
-        if (!records.empty()) access.SetDeleted(records, true);
-    });
-}
-
 }  // namespace
 
 namespace {
@@ -230,16 +227,16 @@ bool IsMemo(const engine::sql::FieldInfo& field) {
 }
 
 // The deleted twins of one table of one patient's copy, on the open table.
-std::vector<std::optional<uint32_t>> TwinsInTable(engine::api::DbfTableAccess& access, const char* table,
-                                                  const char* key, const PatientCopy& copy, const CopiedTable& copied) {
+std::vector<std::optional<uint32_t>> TwinsInTable(engine::api::DbfTableAccess& access, std::string_view table,
+                                                  std::string_view key, const PatientCopy& copy,
+                                                  const CopiedTable& copied) {
     std::vector<std::optional<uint32_t>> twins(copied.rows.size());
     std::vector<engine::sql::RecordNumber> marked;
-    for (engine::sql::RecordNumber r :
-         PatientRows(access, FieldNamed(access.Fields(), table, key), {copy.patient}, true))
+    for (engine::sql::RecordNumber r : PatientRows(access, FieldNamed(access.Fields(), table, key), copy.patient, true))
         if (access.IsDeleted(r)) marked.push_back(r);
     if (marked.empty()) return twins;
     std::vector<size_t> fields;
-    for (const std::string& name : copied.fields) fields.push_back(FieldNamed(access.Fields(), table, name.c_str()));
+    for (const std::string& name : copied.fields) fields.push_back(FieldNamed(access.Fields(), table, name));
     std::vector<bool> used(marked.size(), false);
     for (size_t row = 0; row < copied.rows.size(); ++row) {
         const Expected& expected = copied.rows[row];
@@ -263,7 +260,7 @@ std::vector<std::optional<uint32_t>> TwinsInTable(engine::api::DbfTableAccess& a
 DeletedTwins FindDeletedTwins(engine::api::Connection& target, const PatientCopy& copy) {
     DeletedTwins twins;
     for (size_t t = 0; t < kPatientTables.size(); ++t) {
-        const auto& [table, key] = kPatientTables[t];
+        const auto& [table, key, deletion] = kPatientTables[t];
         if (copy.tables[t].rows.empty()) continue;
         OnTable(target, table, [&](engine::api::DbfTableAccess& access) {
             twins[t] = TwinsInTable(access, table, key, copy, copy.tables[t]);
@@ -274,7 +271,7 @@ DeletedTwins FindDeletedTwins(engine::api::Connection& target, const PatientCopy
 
 void ReviveDeletedTwins(engine::api::Connection& target, std::vector<PatientCopy>& group) {
     for (size_t t = 0; t < kPatientTables.size(); ++t) {
-        const auto& [table, key] = kPatientTables[t];
+        const auto& [table, key, deletion] = kPatientTables[t];
         OnTable(target, table, [&](engine::api::DbfTableAccess& access) {
             for (PatientCopy& copy : group) {
                 CopiedTable& copied = copy.tables[t];
@@ -301,28 +298,27 @@ bool HoldsPatient(engine::api::Connection& connection, int32_t patient) {
     return !PatientsHeld(connection, {patient}).empty();
 }
 
-void DeletePatientsFromPractice(engine::api::Connection& practice, const std::vector<int32_t>& patients) {
-    if (patients.empty()) return;
+void DeleteCopiedRows(engine::api::Connection& practice, const std::vector<PatientCopy>& copies,
+                      const std::set<int32_t>& patients) {
     // DeletePatientRecords' tables, in its order, then IdentFil.
-    static constexpr std::array<std::pair<const char*, const char*>, 7> kDetailTables = {{
-        {"PmtAndChrg", "PtNum"},
-        {"Postfile", "Ptnum"},
-        {"Appointment", "Pid"},
-        {"PatIns", "Ptnum"},
-        {"Case", "Ptnum"},
-        {"BillOthe", "Ptnum"},
-        {"MngCare", "Ptnum"},
-    }};
-    // A table that cannot be written ends the deletion with the group still in the journal:
-    // skipping it would report the patients archived with rows left live in the practice.
-    for (const auto& [table, key] : kDetailTables) MarkPatientsDeleted(practice, table, key, patients);
-    MarkPatientsDeleted(practice, "IdentFil", "PtNum", patients);
+    for (size_t t : archive::kDeletionOrder) {
+        std::vector<engine::sql::RecordNumber> records;
+        for (const PatientCopy& copy : copies)
+            if (patients.count(copy.patient))
+                records.insert(records.end(), copy.sourceRecords[t].begin(), copy.sourceRecords[t].end());
+        if (records.empty()) continue;
+        std::sort(records.begin(), records.end());
+        // A table that cannot be written ends the deletion with the group still in the journal:
+        // skipping it would report the patients archived with rows left live in the practice.
+        OnTable(practice, kPatientTables[t].table,
+                [&](engine::api::DbfTableAccess& access) { access.SetDeleted(records, true); });
+    }
 }
 
 std::map<int32_t, std::string> VerifyCopies(engine::api::Connection& archive, const std::vector<PatientCopy>& copies) {
     std::map<int32_t, std::string> differences;
     for (size_t t = 0; t < kPatientTables.size(); ++t) {
-        const auto& [table, key] = kPatientTables[t];
+        const auto& [table, key, deletion] = kPatientTables[t];
         // One statement per table: each patient's live rows found through the table's index
         // (rows marked deleted are no copy) and read back in the order they were appended.
         OnTable(archive, table, [&](engine::api::DbfTableAccess& access) {
@@ -332,15 +328,15 @@ std::map<int32_t, std::string> VerifyCopies(engine::api::Connection& archive, co
                 const CopiedTable& copied = copy.tables[t];
                 std::vector<size_t> fields;
                 for (const std::string& name : copied.fields)
-                    fields.push_back(FieldNamed(access.Fields(), table, name.c_str()));
+                    fields.push_back(FieldNamed(access.Fields(), table, name));
                 std::vector<Actual> rows;
-                for (engine::sql::RecordNumber r : PatientRows(access, keyField, {copy.patient}, false)) {
+                for (engine::sql::RecordNumber r : PatientRows(access, keyField, copy.patient, false)) {
                     Actual row;
                     row.reserve(fields.size());
                     for (size_t f : fields) row.push_back(access.ReadValue(r, f));
                     rows.push_back(std::move(row));
                 }
-                std::string difference = TableDifference(table, copied, rows);
+                std::string difference = TableDifference(std::string(table), copied, rows);
                 if (!difference.empty()) differences[copy.patient] = std::move(difference);
             }
         });
@@ -353,7 +349,7 @@ std::map<int32_t, PatientCopy> ReadPatientCopies(engine::api::Connection& practi
     std::map<int32_t, PatientCopy> copies;
     for (int32_t patient : patients) copies[patient].patient = patient;
     for (size_t t = 0; t < kPatientTables.size(); ++t) {
-        const auto& [table, key] = kPatientTables[t];
+        const auto& [table, key, deletion] = kPatientTables[t];
         const std::vector<engine::sql::FieldInfo> targetFields = ArchiveTable(archive, table)->Fields();
         OnTable(practice, table, [&](engine::api::DbfTableAccess& access) {
             const std::vector<engine::sql::FieldInfo>& sourceFields = access.Fields();
@@ -375,13 +371,21 @@ std::map<int32_t, PatientCopy> ReadPatientCopies(engine::api::Connection& practi
                 }
             }
             engine::sql::Record record;
+            const uint32_t count = access.RecordCount();
             for (auto& [patient, copy] : copies) {
                 CopiedTable& copied = copy.tables[t];
                 copied.fields = names;
-                copy.sourceRecords[t] = PatientRows(access, keyField, {patient}, false);
-                copy.sourceCount[t] = access.RecordCount();
-                for (engine::sql::RecordNumber r : copy.sourceRecords[t]) {
+                copy.sourceCount[t] = count;
+                // Each row is decoded once: its mark and its patient number are checked on
+                // the values that are copied.
+                std::vector<engine::sql::RecordNumber> candidates = Candidates(access, keyField, patient);
+                std::sort(candidates.begin(), candidates.end());
+                candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
+                for (engine::sql::RecordNumber r : candidates) {
+                    if (access.IsDeleted(r)) continue;
                     access.Read(r, record);
+                    if (!IsPatient(record.values[keyField], patient)) continue;
+                    copy.sourceRecords[t].push_back(r);
                     Expected row;
                     row.reserve(pairs.size());
                     std::vector<engine::Value> values(targetFields.size());
@@ -406,7 +410,7 @@ std::map<int32_t, std::string> ChangedInPractice(engine::api::Connection& practi
     std::map<int32_t, std::string> changed;
     if (copies.empty()) return changed;
     for (size_t t = 0; t < kPatientTables.size(); ++t) {
-        const auto& [table, key] = kPatientTables[t];
+        const auto& [table, key, deletion] = kPatientTables[t];
         OnTable(practice, table, [&](engine::api::DbfTableAccess& access) {
             const size_t keyField = FieldNamed(access.Fields(), table, key);
             const auto holds = [&](engine::sql::RecordNumber r, int32_t patient) {
@@ -441,15 +445,20 @@ std::map<int32_t, std::string> ChangedInPractice(engine::api::Connection& practi
 
 std::set<int32_t> PatientsHeld(engine::api::Connection& connection, const std::vector<int32_t>& patients) {
     std::set<int32_t> held;
-    for (const auto& [table, key] : kPatientTables) {
+    for (const auto& [table, key, deletion] : kPatientTables) {
         std::vector<int32_t> unknown;
         for (int32_t patient : patients)
             if (!held.count(patient)) unknown.push_back(patient);
         if (unknown.empty()) break;
         OnTable(connection, table, [&](engine::api::DbfTableAccess& access) {
             const size_t keyField = FieldNamed(access.Fields(), table, key);
-            for (int32_t patient : unknown)
-                if (!PatientRows(access, keyField, {patient}, true).empty()) held.insert(patient);
+            for (int32_t patient : unknown) {
+                for (engine::sql::RecordNumber r : Candidates(access, keyField, patient)) {
+                    if (!IsPatient(access.ReadValue(r, keyField), patient)) continue;
+                    held.insert(patient);
+                    break;
+                }
+            }
         });
     }
     return held;

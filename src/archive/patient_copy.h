@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "archive/patient_tables.h"
 #include "engine/value.h"
 
 namespace engine::api {
@@ -22,19 +23,9 @@ class Connection;
 
 namespace app {
 
-inline constexpr size_t kPatientTableCount = 8;
-
-// The patient tables in copying order, each with the field that holds the patient number.
-inline constexpr std::array<std::pair<const char*, const char*>, kPatientTableCount> kPatientTables = {{
-    {"IdentFil", "PtNum"},
-    {"Appointment", "PId"},
-    {"Case", "PtNum"},
-    {"BillOthe", "PtNum"},
-    {"MngCare", "PtNum"},
-    {"PostFile", "PtNum"},
-    {"PatIns", "PtNum"},
-    {"PmtAndChrg", "PtNum"},
-}};
+// The patient tables in copying order, with the field that holds the patient number.
+using archive::kPatientTableCount;
+using archive::kPatientTables;
 
 // What is copied into one archive table for one patient: the names of the fields both
 // tables have, per row the value assigned to each (nullopt: left as a new row has it), and
@@ -99,13 +90,16 @@ DeletedTwins FindDeletedTwins(engine::api::Connection& target, const PatientCopy
 // patient undone later are marked deleted again as appended ones are. Errors pass up.
 void ReviveDeletedTwins(engine::api::Connection& target, std::vector<PatientCopy>& group);
 
-// Deletes the patients from the practice database as DeletePatientRecords followed by
-// "DELETE FROM IdentFil WHERE PtNum = n" does for each of them (the same tables in the same
-// order, every live row whose patient number field equals the patient marked deleted), but
-// with each table's rows of all the patients marked in one write of the table. Unlike there,
-// a table that cannot be changed is not skipped: its error passes up, so the run keeps the
-// patients in its journal and the next run finishes their deletion.
-void DeletePatientsFromPractice(engine::api::Connection& practice, const std::vector<int32_t>& patients);
+// Deletes the patients, of the copies read by ReadPatientCopies, from the practice database:
+// marks deleted exactly the rows that were read for them (their record numbers), table by
+// table in the order DeletePatientRecords deletes, IdentFil last, each table's rows of all the
+// patients in one write of the table. The rows are not looked for again: ChangedInPractice has
+// checked that they are still live and the patients', and that no row of theirs was added
+// since. Unlike DeletePatientRecords, a table that cannot be changed is not skipped: its error
+// passes up, so the run keeps the patients in its journal and the next run finishes their
+// deletion.
+void DeleteCopiedRows(engine::api::Connection& practice, const std::vector<PatientCopy>& copies,
+                      const std::set<int32_t>& patients);
 
 // Whether any of the eight patient tables of the connection holds a row of the patient, rows
 // marked deleted included (what "SET DELETED OFF; SELECT key FROM table WHERE key = n" finds,

@@ -21,7 +21,11 @@ using engine::api::Recordset;
 
 // Record numbers that are keys of their table besides the autoincrement fields the practice's
 // tables declare: Case's candidate CaseNum.
-constexpr PatientTable kRecordKeys[] = {{"Case", "CaseNum"}};
+struct RecordKey {
+    std::string_view table;
+    std::string_view key;
+};
+constexpr RecordKey kRecordKeys[] = {{"Case", "CaseNum"}};
 
 std::string TrimRight(std::string text) {
     text.erase(text.find_last_not_of(' ') + 1);
@@ -78,7 +82,7 @@ const std::vector<std::string>& RestoreChecker::KeyFields(const std::string& tab
     probe.Open("SELECT * FROM " + table + " WHERE " + patientKey + " = 0", m_practice, engine::api::kAdOpenStatic,
                engine::api::kAdLockOptimistic, -1);
     for (engine::api::Field& field : probe.Fields()) {
-        const auto recordKey = std::find_if(std::begin(kRecordKeys), std::end(kRecordKeys), [&](const PatientTable& k) {
+        const auto recordKey = std::find_if(std::begin(kRecordKeys), std::end(kRecordKeys), [&](const RecordKey& k) {
             return engine::AsciiLower(std::string(k.table)) == engine::AsciiLower(table) &&
                    engine::AsciiLower(std::string(k.key)) == engine::AsciiLower(field.Name());
         });
@@ -103,7 +107,7 @@ std::optional<std::string> RestoreChecker::Blocker(int32_t patient) {
     // his own.
     app::PatientCopy copy;
     copy.patient = patient;
-    for (size_t t = 0; t < app::kPatientTables.size(); ++t)
+    for (size_t t = 0; t < kPatientTables.size(); ++t)
         copy.tables[t] = app::CopyPatientTable(m_archive, m_practice, t, patient);
     const app::DeletedTwins twins = app::FindDeletedTwins(m_practice, copy);
     const auto allTwins = [&](size_t t) {
@@ -112,8 +116,8 @@ std::optional<std::string> RestoreChecker::Blocker(int32_t patient) {
     if (HasRows(m_practice, identity, true) && !allTwins(0))
         return "his patient number is held by rows marked deleted in the practice database; pack it first";
 
-    for (size_t t = 0; t < app::kPatientTables.size(); ++t) {
-        const std::string table = app::kPatientTables[t].first, patientKey = app::kPatientTables[t].second;
+    for (size_t t = 0; t < kPatientTables.size(); ++t) {
+        const std::string table(kPatientTables[t].table), patientKey(kPatientTables[t].key);
         const app::CopiedTable& copied = copy.tables[t];
         if (copied.rows.empty()) continue;
         for (const std::string& key : KeyFields(table, patientKey)) {

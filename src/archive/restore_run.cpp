@@ -1,6 +1,5 @@
 #include "archive/restore_run.h"
 
-#include <chrono>
 #include <exception>
 #include <filesystem>
 #include <map>
@@ -10,7 +9,10 @@
 #include "archive/archive_journal.h"
 #include "archive/archive_paths.h"
 #include "archive/archive_run.h"
+#include "archive/busy_flag.h"
+#include "archive/copy_group.h"
 #include "archive/patient_copy.h"
+#include "archive/patient_tables.h"
 #include "archive/run_files.h"
 #include "archive/run_lock.h"
 #include "archive/run_record.h"
@@ -53,7 +55,7 @@ bool HasLiveIdentity(Connection& connection, int32_t patient) {
 
 void DeletePatient(Connection& connection, int32_t patient) {
     deletion::DeletePatientRecords(connection, patient);
-    connection.Execute("DELETE FROM IdentFil WHERE PtNum = " + std::to_string(patient), -1);
+    connection.Execute(std::string(kPatientTables[0].deleteStatement) + std::to_string(patient), -1);
 }
 
 // One restore run over an open archive connection, its lock already held.
@@ -69,7 +71,7 @@ public:
           m_journal(m_archiveFolder, kRestoreJournal),
           m_copying(m_archiveFolder, kRestoreCopying),
           m_checker(practice, archive) {
-        for (const auto& [table, key] : app::kPatientTables) m_summary.rowsMoved.emplace_back(table, 0);
+        for (const PatientTable& t : kPatientTables) m_summary.rowsMoved.emplace_back(t.table, 0);
     }
 
     // The patients are those of the sheet the user confirmed.
@@ -97,7 +99,7 @@ public:
             }
             RestorePatient(counter, static_cast<long>(sheet.toRestore.size()));
             m_status.ShowProgress(counter, static_cast<long>(sheet.toRestore.size()));
-            if (GroupDue()) CommitGroup();
+            if (m_group.Due()) CommitGroup();
         }
         CommitGroup();
         m_status.HideStatus();
@@ -134,14 +136,14 @@ private:
             const std::string practiceNotes = NotesOf(m_dataFolder, m_ptNum);
             common::MakePath(m_dataFolder + "/Notes");
             std::filesystem::copy_file(archiveNotes, practiceNotes, std::filesystem::copy_options::overwrite_existing);
-            m_notesCopies.push_back(practiceNotes);
+            m_group.notesCopies.push_back(practiceNotes);
             CheckDeletable(archiveNotes);
             archiveNotesToDelete = archiveNotes;
         }
         app::PatientCopy copy;
         copy.patient = m_ptNum;
-        for (size_t t = 0; t < app::kPatientTables.size(); ++t) {
-            const std::string table = app::kPatientTables[t].first;
+        for (size_t t = 0; t < kPatientTables.size(); ++t) {
+            const std::string table(kPatientTables[t].table);
             m_status.ShowStatus(kStatusTitle,
                                 "Record " + std::to_string(counter) + " of " + std::to_string(total) +
                                     ".\r\n    Acct #:  " + number + "\r\nRestoring patient data for table:  " + table,
@@ -150,68 +152,34 @@ private:
             // From the archive into the practice: the archive is the source here.
             copy.tables[t] = app::CopyPatientTable(m_archive, m_practice, t, m_ptNum);
         }
-        if (m_group.empty()) m_groupStart = std::chrono::steady_clock::now();
-        m_group.push_back(std::move(copy));
-        m_groupNotes.push_back(archiveNotesToDelete);
-    }
-
-    bool GroupDue() const {
-        return m_group.size() >= app::kGroupPatients ||
-               std::chrono::steady_clock::now() - m_groupStart >= std::chrono::milliseconds(app::kGroupMilliseconds);
+        m_group.Add(std::move(copy), archiveNotesToDelete);
     }
 
     void CommitGroup() {
-        if (m_group.empty()) return;
-        std::vector<app::PatientCopy> group = std::move(m_group);
-        const std::vector<std::string> notes = std::move(m_groupNotes);
-        const std::vector<std::string> notesCopies = std::move(m_notesCopies);
-        m_group.clear();
-        m_groupNotes.clear();
-        m_notesCopies.clear();
-
+        if (m_group.Empty()) return;
+        app::CopyGroup group = m_group.Take();
         // The group's rows go into the practice table by table, then reach the disk at once.
         // Rows the practice still holds marked deleted take their copies back in place first.
         int32_t failed = 0;
         try {
-            app::ReviveDeletedTwins(m_practice, group);
-            app::AppendCopies(m_practice, group, failed);
+            app::ReviveDeletedTwins(m_practice, group.copies);
+            app::WriteGroup(m_practice, m_dataFolder, group, failed);
         } catch (...) {
             if (failed) m_ptNum = failed;
             throw;
         }
-        m_practice.Flush();
-        for (const std::string& file : notesCopies) SyncPath(file, false);
-        if (!notesCopies.empty()) SyncPath(m_dataFolder + "/Notes", true);
 
-        const std::map<int32_t, std::string> bad = app::VerifyCopies(m_practice, group);
+        const std::map<int32_t, std::string> bad = app::VerifyCopies(m_practice, group.copies);
         std::set<int32_t> good;
-        for (const app::PatientCopy& copy : group)
+        for (const app::PatientCopy& copy : group.copies)
             if (!bad.count(copy.patient)) good.insert(copy.patient);
-
-        if (!good.empty()) {
-            m_journal.Add(good);
-            m_copying.Remove(good);
-            // From here until the journal is cleared the practice copies are the ones to keep.
-            std::exception_ptr notesError;
-            for (size_t i = 0; i < group.size(); ++i) {
-                if (notes[i].empty() || !good.count(group[i].patient)) continue;
-                try {
-                    DeleteUnforced(notes[i]);
-                } catch (...) {
-                    if (!notesError) notesError = std::current_exception();
-                }
-            }
-            for (const app::PatientCopy& copy : group) {
-                if (!good.count(copy.patient)) continue;
-                DeletePatient(m_archive, copy.patient);
-                ++m_summary.restored;
-                for (size_t t = 0; t < app::kPatientTables.size(); ++t)
-                    m_summary.rowsMoved[t].second += static_cast<long>(copy.tables[t].rows.size());
-            }
-            m_archive.Flush();
-            m_journal.Remove(good);
-            if (notesError) std::rethrow_exception(notesError);
-        }
+        app::CommitGood(
+            m_journal, m_archive, group, good,
+            [&] {
+                m_copying.Remove(good);
+                for (int32_t patient : good) DeletePatient(m_archive, patient);
+            },
+            m_summary.restored, m_summary.rowsMoved);
         if (!bad.empty()) RejectCopies(bad);
     }
 
@@ -247,21 +215,7 @@ private:
     int32_t m_ptNum = 0;
     bool m_loopBegun = false;
     std::string m_errorText;
-    std::vector<app::PatientCopy> m_group;
-    std::vector<std::string> m_groupNotes;   // archive notes files to delete with each patient
-    std::vector<std::string> m_notesCopies;  // practice notes copies to sync
-    std::chrono::steady_clock::time_point m_groupStart;
-};
-
-class Busy {
-public:
-    explicit Busy(bool& flag) : m_flag(flag) { m_flag = true; }
-    ~Busy() { m_flag = false; }
-    Busy(const Busy&) = delete;
-    Busy& operator=(const Busy&) = delete;
-
-private:
-    bool& m_flag;
+    app::CopyGroup m_group;  // the patients copied into the practice and not yet committed
 };
 
 void WriteRecord(Connection* archive, const std::string& archiveFolder, RunRecord record, const RestoreSummary& summary,
@@ -352,7 +306,7 @@ void FinishInterruptedRestore(Connection& practice, Connection& archive, const s
 RestoreSummary RestorePatients(RestoreFace& face, const std::vector<int32_t>& patients) {
     RestoreSummary summary;
     if (g_restoreActive || app::ArchiveRunInProgress()) return summary;
-    Busy busy(g_restoreActive);
+    app::BusyFlag busy(g_restoreActive);
     const std::set<int32_t> distinct(patients.begin(), patients.end());
     summary.requested = static_cast<long>(distinct.size());
     if (distinct.empty()) {

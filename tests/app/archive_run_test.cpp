@@ -250,9 +250,11 @@ TEST_F(ArchiveRunTest, APatientAlreadyInTheArchiveIsReplacedNotDuplicated) {
         EXPECT_EQ(RowsOf(archive, p, false), RowsOf(before, p, false));
         EXPECT_EQ(CountOf(RowsOf(archive, p, true)), 0u);  // packed away
     }
+    // Both earlier copies go when the patients are read, before the first is copied, with one pack.
     std::vector<std::string> expected = {
         kUpdating + "Updating Patient:  " + std::to_string(busy[1]),
         kUpdating + "Deleting Patient (" + std::to_string(busy[1]) + ") from the archive.",
+        kUpdating + "Deleting Patient (" + std::to_string(busy[0]) + ") from the archive.",
         kUpdating + "Packing database."};
     for (auto& e : CopyEvents(1, 2, busy[1])) expected.push_back(e);
     const auto events = PatientEvents();

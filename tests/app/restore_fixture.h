@@ -1,8 +1,10 @@
 // Test doubles for the restore: a face that answers the pre-flight sheet and the password from
-// what the test sets, over a practice connection of its own, and a helper that archives
-// patients with the archive run and packs the practice afterwards, as the closing message
-// asks the users to.
+// what the test sets, over a practice connection of its own, a helper that archives patients
+// with the archive run and packs the practice afterwards, as the closing message asks the
+// users to, and the fixture of a practice with its archive in a temporary folder.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
@@ -12,6 +14,7 @@
 #include "archive/restore_run.h"
 #include "archive_run_fixture.h"
 #include "common/recording_ui.h"
+#include "support/temp_dir.h"
 
 namespace restore_testing {
 
@@ -61,5 +64,24 @@ inline std::string ArchiveAndPack(const fs::path& data, const std::vector<int32_
     app::PackFolder(data.string());
     return shown;
 }
+
+// A practice made in Data() and its archive beside it, in a temporary folder, with the
+// practice's rows and patients as they were made.
+class RestoreDatabasesTest : public ::testing::Test {
+protected:
+    fs::path Data() const { return dir / "Data"; }
+    fs::path Archive() const { return Data() / "Archive"; }
+    // Makes the archive as -create makes it for the practice in Data(), and remembers the
+    // practice's rows and its patients.
+    void MakeArchiveAndRemember() {
+        MakeArchiveLike(Data(), Archive());
+        original = Read(Data());
+        for (const Row& row : original.at("IdentFil")) all.push_back(row.patient);
+    }
+
+    testing_support::TempDir dir;
+    Snapshot original;
+    std::vector<int32_t> all;
+};
 
 }  // namespace restore_testing

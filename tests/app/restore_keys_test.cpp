@@ -10,16 +10,14 @@
 #include "archive/restore_run.h"
 #include "restore_fixture.h"
 #include "sample_schema.h"
-#include "support/temp_dir.h"
 
 namespace {
 
 using namespace restore_testing;
-using testing_support::TempDir;
 
 constexpr const char* kKey = "PostId";
 
-class RestoreKeysTest : public ::testing::Test {
+class RestoreKeysTest : public RestoreDatabasesTest {
 protected:
     // The demo practice with PostId put before PostFile's fields, numbered as the rows were
     // written; every row as the sample writer wrote it, rows marked deleted included.
@@ -28,9 +26,7 @@ protected:
         MakePractice(source, patients, seed);
         fs::create_directories(Data() / "Notes");
         CopyWithNumberedPostings(source, Data());
-        MakeArchiveLike(Data(), Archive());
-        original = Read(Data());
-        for (const Row& row : original.at("IdentFil")) all.push_back(row.patient);
+        MakeArchiveAndRemember();
     }
     static void CopyWithNumberedPostings(const fs::path& source, const fs::path& target) {
         auto dbc = engine::Container::Create(target / "Corvane.dbc");
@@ -54,9 +50,6 @@ protected:
             table->Flush();
         }
     }
-    fs::path Data() const { return dir / "Data"; }
-    fs::path Archive() const { return Data() / "Archive"; }
-
     std::unique_ptr<engine::Table> PostFile() { return engine::Table::Open(Data() / "PostFile.dbf"); }
     // The number the next PostFile row gets.
     int32_t NextKey() { return PostFile()->Fields()[0].autoIncNext; }
@@ -80,10 +73,6 @@ protected:
         for (const auto& message : shown.Messages()) ADD_FAILURE() << message.title << ": " << message.text;
         return summary;
     }
-
-    TempDir dir;
-    Snapshot original;
-    std::vector<int32_t> all;
 };
 
 TEST_F(RestoreKeysTest, AutoincrementKeysComeBackAsTheyWereAndATakenOneKeepsThePatientArchived) {

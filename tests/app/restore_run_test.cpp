@@ -10,23 +10,17 @@
 
 #include "archive/run_lock.h"
 #include "restore_fixture.h"
-#include "support/temp_dir.h"
 
 namespace {
 
 using namespace restore_testing;
-using testing_support::TempDir;
 
-class RestoreRunTest : public ::testing::Test {
+class RestoreRunTest : public RestoreDatabasesTest {
 protected:
     void MakeDatabases(int patients, uint64_t seed) {
         MakePractice(Data(), patients, seed);
-        MakeArchiveLike(Data(), Archive());
-        original = Read(Data());
-        for (const Row& row : original.at("IdentFil")) all.push_back(row.patient);
+        MakeArchiveAndRemember();
     }
-    fs::path Data() const { return dir / "Data"; }
-    fs::path Archive() const { return Data() / "Archive"; }
     // A patient with at least one Case row, other than those in except.
     int32_t WithCases(const std::vector<int32_t>& except) const {
         for (const Row& row : original.at("Case"))
@@ -49,10 +43,6 @@ protected:
         }
         return rows;
     }
-
-    TempDir dir;
-    Snapshot original;
-    std::vector<int32_t> all;
 };
 
 TEST_F(RestoreRunTest, TwentyFivePatientsComeBackRowForRowWithTheirNotesAndLeaveTheArchive) {
