@@ -1,9 +1,9 @@
 // Creating the archive on a disk that says no: a fault at each write, and at each fsync, the
 // creation makes in the archive, in turn. Each faulty creation ends with a numbered error
 // naming the file and the system's reason; afterwards, read with the real file layer, the
-// practice is as it was, every table of the archive opens and reads, and the archive either
-// is whole (patient tables empty, reference tables as the practice's) or counts as not yet
-// made, so that the next creation, on a sound disk, makes it whole.
+// practice is as it was, and there is either no archive at all or a whole one (every table
+// opens and reads, patient tables empty, reference tables as the practice's); the next
+// creation, on a sound disk, makes it whole.
 #include <gtest/gtest.h>
 
 #include <cerrno>
