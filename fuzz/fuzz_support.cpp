@@ -7,6 +7,12 @@
 #include <fstream>
 #include <iterator>
 
+// The address sanitizer's defaults for every target (ASAN_OPTIONS still overrides them): a
+// quarantine of freed memory of 64 MB instead of 256 MB. Every input frees what it made; with
+// the larger quarantine each one ran on memory the kernel had to map afresh, which took half
+// the time of the run. Memory is still kept from reuse long after any one input frees it.
+extern "C" const char* __asan_default_options() { return "quarantine_size_mb=64"; }
+
 namespace fuzzing {
 
 std::vector<std::string> SplitParts(const uint8_t* data, size_t size, size_t count) {

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -51,18 +52,55 @@ void Skippable(Step&& step) noexcept {
     }
 }
 
-// Copies every file directly inside from into to, replacing files of the same name. A file
-// that cannot be copied is passed over.
-void CopyFolderFiles(const fs::path& from, const fs::path& to) {
+// The names of the files directly inside folder (none when it cannot be read).
+std::set<std::string> FileNamesIn(const fs::path& folder) {
+    std::set<std::string> names;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(folder, ec)) {
+        std::error_code fileEc;
+        if (entry.is_regular_file(fileEc)) names.insert(entry.path().filename().string());
+    }
+    return names;
+}
+
+// Copies every file directly inside from into to, replacing files of the same name, and adds
+// the name of each file written to (or replaced) in to to written. A file that cannot be
+// copied is passed over.
+void CopyFolderFiles(const fs::path& from, const fs::path& to, std::set<std::string>& written) {
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(from, ec)) {
         std::error_code fileEc;
         if (!entry.is_regular_file(fileEc)) continue;
         const fs::path target = to / entry.path().filename();
+        written.insert(target.filename().string());
         // A read-only file left by an earlier copy would refuse to be replaced.
         if (fs::exists(target, fileEc)) common::SetFileAttributes(target.string(), common::kAttrNormal);
         fs::copy_file(entry.path(), target, fs::copy_options::overwrite_existing, fileEc);
     }
+}
+
+// What one creation made in the archive folder, so that a creation that fails can take it
+// away again and leave nothing a later run could take for an archive.
+struct MadeByCreation {
+    bool folder = false;                // the archive folder itself
+    bool notes = false;                 // its Notes folder
+    std::set<std::string> filesBefore;  // the files the folder held before
+    std::set<std::string> copied;       // the files the creation wrote or replaced
+};
+
+// Removes the files the creation wrote into the archive folder, the ones the emptying left
+// there (a pack's files) and the folders it made when they are left empty. Files that were
+// there before and were not replaced stay.
+void RemoveHalfMadeArchive(const fs::path& archiveFolder, const MadeByCreation& made) {
+    for (const std::string& name : FileNamesIn(archiveFolder)) {
+        if (made.filesBefore.count(name) && !made.copied.count(name)) continue;
+        std::error_code ec;
+        common::SetFileAttributes((archiveFolder / name).string(), common::kAttrNormal);
+        fs::remove(archiveFolder / name, ec);
+    }
+    std::error_code ec;
+    if (made.notes) fs::remove(archiveFolder / "Notes", ec);
+    if (made.folder) fs::remove(archiveFolder, ec);
 }
 
 // Deletes the files of folder whose name ends in extension (any case), read-only ones too.
@@ -177,12 +215,16 @@ void CreateArchiveDatabase(const std::string& databasePath, const std::string& a
 
     // An archive whose container is present is taken as made, even if it is damaged.
     bool create = false;
+    MadeByCreation made;
     Skippable([&] {
         std::error_code ec;
         if (!fs::is_directory(archiveFolder, ec)) {
+            made.folder = true;
+            made.notes = true;
             common::MakePath(archiveFolder + "/Notes");
             create = true;
         } else if (!common::FindInFolder(archiveFolder, "Corvane.dbc")) {
+            made.filesBefore = FileNamesIn(archiveFolder);
             create = true;
         }
     });
@@ -193,11 +235,22 @@ void CreateArchiveDatabase(const std::string& databasePath, const std::string& a
         status.ShowStatus(kCreatingTitle, "Creating Archive database.  Please wait...", true);
         ui::Current().DoEvents();
     });
-    Skippable([&] { CopyFolderFiles(dataFolder.empty() ? "/" : dataFolder, archiveFolder); });
+    Skippable([&] { CopyFolderFiles(dataFolder.empty() ? "/" : dataFolder, archiveFolder, made.copied); });
     Skippable([&] { status.ShowStatus(kCreatingTitle, "Cleaning up extra database files.  Please wait...", true); });
     for (const char* extension : kExtraExtensions) Skippable([&] { DeleteFilesEndingIn(archiveFolder, extension); });
     Skippable([&] { common::SetFolderFileAttributes(archiveFolder, common::kAttrNormal); });
-    Skippable([&] { EmptyPatientTables(databasePath, appPath, status, connection); });
+    bool emptied = false;
+    Skippable([&] { emptied = EmptyPatientTables(databasePath, appPath, status, connection); });
+    // Patient tables that could not be emptied would make the archive a full copy of the
+    // practice, every patient in it already: what was made is taken away again (the error is
+    // in the log), so the archive counts as not made and the next run makes it afresh.
+    if (!emptied)
+        Skippable([&] {
+            RemoveHalfMadeArchive(archiveFolder, made);
+            product::WriteLog(
+                kModule, "CreateArchiveDatabase",
+                "The archive database could not be created; removed what was made of it in:  " + archiveFolder);
+        });
     Skippable([] { ui::Current().SetBusyCursor(false); });
     // The balloon stays up until the process that created the archive ends.
     Skippable([&] { status.ShowStatus("Archive Created", "Archive created.", true); });

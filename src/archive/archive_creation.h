@@ -19,7 +19,9 @@ namespace app {
 // nothing is shown. Creating copies every file of the data folder (not its folders) into
 // the archive, removes backup, zip, program and temporary files there, makes every file
 // writable, and empties the patient tables (EmptyPatientTables). A failing step is skipped
-// and the next one runs; nothing is reported and nothing is thrown.
+// and the next one runs, and nothing is thrown; but when the patient tables cannot be
+// emptied (the error is in the log), what the creation made in the archive folder is removed
+// again, so no full copy of the practice is left to pass for an archive.
 void CreateArchiveDatabase(const std::string& databasePath, const std::string& appPath, StatusServices& status,
                            std::unique_ptr<engine::api::Connection>& connection);
 

@@ -45,12 +45,14 @@ std::vector<std::string> TableFiles(const std::string& folder) {
     return names;
 }
 
-// Runs one command; a failure is only answered with false.
-bool TryCommand(engine::api::FoxApplication& fox, const std::string& command) {
+// Runs one command; a failure is answered with false, and written to the log (its number and
+// the system's reason) when logged.
+bool TryCommand(engine::api::FoxApplication& fox, const std::string& command, bool logged = false) {
     try {
         fox.DoCmd(command);
         return true;
     } catch (const std::exception&) {
+        if (logged) product::WriteLog(kModule, kProcedure, common::CurrentErrorText());
         return false;
     }
 }
@@ -75,11 +77,15 @@ int16_t PackDatabase(const std::string& dataPathGiven, std::string& failedTables
         return 0;
     }
 
+    bool containerOpen = false;
     // The container: a failure here (no container, held elsewhere) still lets the tables be packed.
     for (const std::string& command :
          {"ChDir \"" + dataPath + "\"", std::string("OPEN DATA CORVANE.DBC"), std::string("PACK DATABASE"),
-          std::string("CLOSE ALL"), std::string("OPEN DATA CORVANE"), std::string("SET EXCLUSIVE ON")})
-        TryCommand(*fox, command);
+          std::string("CLOSE ALL"), std::string("OPEN DATA CORVANE"), std::string("SET EXCLUSIVE ON")}) {
+        // A container that opened but could not be packed is logged with the reason.
+        const bool done = TryCommand(*fox, command, command == "PACK DATABASE" && containerOpen);
+        if (command == "OPEN DATA CORVANE.DBC") containerOpen = done;
+    }
 
     std::vector<std::string> files;
     try {
@@ -92,7 +98,7 @@ int16_t PackDatabase(const std::string& dataPathGiven, std::string& failedTables
         // A table that cannot be taken is not packed; it is named once in the list.
         // A file name with a blank must stand in quotes, or USE would read two words.
         const std::string name = file.find(' ') == std::string::npos ? file : "\"" + file + "\"";
-        const bool packed = TryCommand(*fox, "USE " + name) && TryCommand(*fox, "PACK");
+        const bool packed = TryCommand(*fox, "USE " + name, true) && TryCommand(*fox, "PACK", true);
         if (!packed) failedTables += (failedTables.empty() ? "" : ", ") + file;
     }
 

@@ -15,7 +15,8 @@ namespace db {
 // Packs the folder dataPath (one trailing separator is ignored). failedTables receives the
 // file names of the tables that could not be packed, one entry per table, joined by ", "
 // (empty when all went well). Writes the log lines "AdoTools/PackDatabase" and
-// "Issuing: PACK "<folder>/<file>"" per table. A missing folder packs nothing. Never throws;
+// "Issuing: PACK "<folder>/<file>"" per table, and the error (number and reason) of each table
+// or container that could not be packed. A missing folder packs nothing. Never throws;
 // returns 0.
 int16_t PackDatabase(const std::string& dataPath, std::string& failedTables);
 

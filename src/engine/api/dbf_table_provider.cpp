@@ -278,10 +278,14 @@ std::optional<std::vector<sql::RecordNumber>> DbfTableAccess::RecordsInTagOrder(
     return std::nullopt;
 }
 
-void DbfTableAccess::CommitQuietly() noexcept {
+void DbfTableAccess::Commit() {
     if (m_keeper->deferred || !m_kept->table->Unflushed()) return;
+    m_kept->table->Flush();
+}
+
+void DbfTableAccess::CommitQuietly() noexcept {
     try {
-        m_kept->table->Flush();
+        Commit();
     } catch (const std::exception&) {
     }
 }

@@ -20,8 +20,8 @@
 // counter, and the nodes are dropped when another writer has moved it (cdx/index_file.h).
 //
 // Durability: every statement's writes are synced before EndStatement returns, and a
-// recordset's writes when it is closed (DbfTableAccess::CommitQuietly), unless deferred
-// flushing is on; then they are synced by Flush (or when a table is let go or the provider
+// recordset's writes when it is closed (DbfTableAccess::Commit, which reports a failed sync;
+// a recordset destroyed without Close syncs them quietly), unless deferred flushing is on; then they are synced by Flush (or when a table is let go or the provider
 // ends). Writes left unsynced by a failed sync stay listed, and the next Flush reports them.
 //
 // DbfTableAccess adapts a kept engine::Table to sql::TableAccess. LookupEqual answers from a
@@ -81,8 +81,12 @@ public:
     Value ReadValue(sql::RecordNumber record, size_t field) const;
     // Re-reads the header (record count) after other connections changed the table.
     void Refresh();
-    // Syncs this table's writes now unless the connection defers flushing; a failure is left
-    // for the connection's next Flush or statement to report.
+    // Syncs this table's writes now unless the connection defers flushing; throws
+    // engine::Error naming the file and the system's reason when the disk refuses. What was
+    // not synced stays listed for the connection's next Flush.
+    void Commit();
+    // Commit for destructors: a failure is left for the connection's next Flush or statement
+    // to report.
     void CommitQuietly() noexcept;
     Table& Storage() { return *m_kept->table; }
 

@@ -102,12 +102,16 @@ void Recordset::Attach(std::shared_ptr<RowStore> rows, std::shared_ptr<Connectio
 }
 
 void Recordset::Close() {
+    const std::shared_ptr<RowStore> rows = std::move(m_rows);
     m_buffer.reset();
     m_current.reset();
     m_fields.m_fields.clear();
     m_rows.reset();
     m_core.reset();
     m_place = Place::kBof;
+    // The recordset's writes reach the disk as it closes; it is closed even when they cannot,
+    // and that is reported rather than passed over as a success.
+    if (rows) rows->Commit();
 }
 
 RowStore& Recordset::Rows() const {

@@ -98,6 +98,9 @@ public:
     void Open(const std::string& source, Connection& connection, int cursorType = kAdOpenStatic,
               int lockType = kAdLockOptimistic, long options = kAdCmdUnknown);
     int State() const { return m_rows ? 1 : 0; }
+    // Drops an unsaved edit and syncs the recordset's writes (unless the connection defers
+    // flushing). The recordset is closed even when the sync fails; that throws engine::Error
+    // naming the file and the system's reason.
     void Close();
 
     long RecordCount();

@@ -43,6 +43,9 @@ public:
     virtual void Write(int64_t row, const std::vector<std::pair<size_t, Value>>& assigned) = 0;
     // Sorted keys of the rows whose field may equal key, from an index; nullopt: scan instead.
     virtual std::optional<std::vector<int64_t>> Candidates(size_t field, const Value& key) { return std::nullopt; }
+    // Syncs the rows' writes to disk (unless the connection defers flushing); throws
+    // engine::Error naming the file and the system's reason when the disk refuses.
+    virtual void Commit() {}
 };
 
 class TableRows : public RowStore {
@@ -62,6 +65,7 @@ public:
     int64_t Append(const std::vector<Value>& values) override;
     void Write(int64_t row, const std::vector<std::pair<size_t, Value>>& assigned) override;
     std::optional<std::vector<int64_t>> Candidates(size_t field, const Value& key) override;
+    void Commit() override { m_table->Commit(); }
 
 private:
     bool Visible(uint32_t record) const;
@@ -120,6 +124,9 @@ public:
     bool Updatable() const override { return m_core && m_rows.Updatable(); }
     int64_t Append(const std::vector<Value>& values) override;
     void Write(int64_t row, const std::vector<std::pair<size_t, Value>>& assigned) override;
+    void Commit() override {
+        if (m_table) m_table->Commit();
+    }
 
 private:
     DbfTableAccess& Table();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <string_view>
 
 #include "engine/ascii_case.h"
 #include "engine/error.h"
@@ -19,7 +20,7 @@ constexpr uint8_t kPropClass = 2;
 constexpr uint8_t kPropVersion = 24;
 
 std::string TrimRight(std::string s) {
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.pop_back();
+    s.erase(s.find_last_not_of(std::string_view(" \0", 2)) + 1);
     return s;
 }
 

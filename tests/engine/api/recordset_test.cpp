@@ -1,10 +1,12 @@
 // Recordsets: moving, counting, BOF/EOF, bookmarks across clones, Find with the criteria the
 // program sends, AddNew/Update written through to the file at once (seen by a new connection
-// and by an independent reader), field descriptions and value conversion.
+// and by an independent reader) and synced at Close, field descriptions and value conversion.
+#include <cerrno>
 #include <cstdlib>
 
 #include "api_fixture.h"
 #include "engine/api/api_errors.h"
+#include "engine/dbf/fault_file_system.h"
 #include "engine/error.h"
 #include "support/requirements.h"
 
@@ -131,6 +133,27 @@ TEST_F(PracticeDatabase, RowsAddedToARecordsetAreFoundLaterAndSeenByItsClones) {
     hospitals.MoveFirst();
     hospitals.Find("Hsp = 'NEW'");
     EXPECT_FALSE(hospitals.Eof());
+}
+
+// A recordset's writes are synced as it closes; a sync the disk refuses is reported there,
+// naming the file and the reason, and the recordset is closed all the same.
+TEST_F(PracticeDatabase, ClosingReportsASyncOfItsWritesTheDiskRefused) {
+    for (const char* source : {"InsIdent", "SELECT * FROM InsIdent WHERE InsNum > 0"}) {
+        SCOPED_TRACE(source);
+        engine::dbf::FaultyFileSystem faults;
+        engine::dbf::ScopedFileSystem scoped(faults);
+        auto c = Connect();
+        Recordset carriers;
+        carriers.Open(source, *c, 3, 3, std::string(source).starts_with("SELECT") ? -1 : 2);
+        carriers.AddNew();
+        carriers.Fields().Item("InsNum").SetValue(Value(int64_t{41}));
+        carriers.Update();
+        faults.FailCall(engine::dbf::FaultyFileSystem::Op::Sync, "InsIdent", 1, EIO);
+        ExpectError([&] { carriers.Close(); }, err::kFileAccess, "Cannot flush file '");
+        EXPECT_EQ(faults.FaultsInjected(), 1);
+        EXPECT_EQ(carriers.State(), 0);
+        c->Close();  // the writes left unsynced are synced now
+    }
 }
 
 TEST_F(PracticeDatabase, BookmarksStayWithTheirRowsAndBadOnesAreRefused) {

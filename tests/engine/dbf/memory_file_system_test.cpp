@@ -37,6 +37,10 @@ TEST(MemoryFileSystem, ARenameOverAFileLeavesItsOpenHandleReadingTheOldOne) {
     EXPECT_TRUE(File("/d/t.dbf", File::Access::Read).StillAtPath());
     // The folder's listing is there for the lookup that ignores case.
     EXPECT_EQ(FindFileNoCase("/d", "T.DBF"), std::filesystem::path("/d/t.dbf"));
+    // Every spelling of a path names the one file.
+    for (const char* spelling : {"/d//t.dbf", "/d/./t.dbf", "/e/../d/t.dbf", "d/t.dbf", "/d/x/.."})
+        EXPECT_TRUE(dbf::PathExists(spelling)) << spelling;
+    EXPECT_EQ(memory.ReadFile("//d/./t.dbf"), "new!");
 }
 
 TEST(MemoryFileSystem, TwoHandlesOnOneFileSeeEachOthersWritesTruncationAndLocks) {
