@@ -322,11 +322,8 @@ struct Binder {
 
 // Calls fn(record number, record) for every record that is visible and meets the condition,
 // in record order. Uses the table's index for a "field = constant" part of the condition.
-// When orderTag names a tag and every record is read (no candidates), *tagOrder receives the
-// records in the tag's order (when the tag lists each once), for the caller to order by.
 template <class Fn>
-void ForEachMatch(TableAccess& table, const Node* where, const Settings& settings, Fn fn,
-                  const std::string& orderTag = {}, std::optional<std::vector<RecordNumber>>* tagOrder = nullptr) {
+void ForEachMatch(TableAccess& table, const Node* where, const Settings& settings, Fn fn) {
     Record record;
     auto visit = [&](RecordNumber n) {
         table.Read(n, record);
@@ -341,13 +338,23 @@ void ForEachMatch(TableAccess& table, const Node* where, const Settings& setting
         }
         return;
     }
-    if (!orderTag.empty()) *tagOrder = RecordsInOrder(table, orderTag);
     for (RecordNumber n = 0; n < count; ++n) visit(n);
 }
 
 struct Runner {
     Session& session;
     Outcome& outcome;
+
+    // The row of the select for a record, and its sort keys when it is sorted.
+    static void RowOf(const BoundSelect& b, RecordNumber n, const Record& record, std::vector<Value>& values,
+                      std::vector<Value>* key) {
+        const RowView row{&record.values, record.deleted, n};
+        values.reserve(b.columns.size());
+        for (const NodePtr& c : b.columns) values.push_back(c->Eval(row));
+        if (key) {
+            for (const SortKey& k : b.order) key->push_back(k.expr ? k.expr->Eval(row) : values[k.column]);
+        }
+    }
 
     void operator()(BoundSelect& b) {
         auto table = Reopen(b.table, session);
@@ -356,61 +363,35 @@ struct Runner {
         result.sourceFields = b.sourceFields;
         result.sourceTable = b.table.ref.name;
         std::vector<RecordNumber> records;
-        std::vector<std::vector<Value>> keys;  // sort keys computed from the source record
+        // A whole table sorted by a tag's key takes the tag's order once it checks out; only
+        // then are the sort keys not kept for every row when they are a result column.
         std::optional<std::vector<RecordNumber>> tagOrder;
-        ForEachMatch(
-            *table, b.where.get(), session.Options(),
-            [&](RecordNumber n, const Record& record) {
-                const RowView row{&record.values, record.deleted, n};
-                std::vector<Value> values;
-                values.reserve(b.columns.size());
-                for (const NodePtr& c : b.columns) values.push_back(c->Eval(row));
-                if (!b.order.empty()) {
-                    std::vector<Value> key;
-                    for (const SortKey& k : b.order) key.push_back(k.expr ? k.expr->Eval(row) : values[k.column]);
-                    keys.push_back(std::move(key));
-                }
-                result.rows.push_back(std::move(values));
-                records.push_back(n);
-            },
-            b.orderTag, &tagOrder);
-        if (!b.order.empty()) {
-            // The rows of a whole table take a tag's order instead of a sort once it checks out.
-            std::optional<std::vector<size_t>> settled;
-            if (tagOrder) {
-                std::vector<uint32_t> row(table->RecordCount(), UINT32_MAX);
-                for (size_t i = 0; i < records.size(); ++i) row[records[i]] = static_cast<uint32_t>(i);
-                std::vector<size_t> order;
-                order.reserve(records.size());
-                for (RecordNumber n : *tagOrder) {
-                    if (n < row.size() && row[n] != UINT32_MAX) order.push_back(row[n]);
-                }
-                if (b.order[0].descending) std::reverse(order.begin(), order.end());
-                settled = SettleTagOrder(keys, records, b.order[0].descending, std::move(order));
+        if (!b.orderTag.empty() && !CandidateRecords(*table, b.where.get()))
+            tagOrder = RecordsInOrder(*table, b.orderTag);
+        const bool keepKeys = !b.order.empty() && !(tagOrder && b.order[0].column >= 0);
+        std::vector<std::vector<Value>> keys;  // sort keys computed from the source record
+        ForEachMatch(*table, b.where.get(), session.Options(), [&](RecordNumber n, const Record& record) {
+            std::vector<Value> values;
+            std::vector<Value> key;
+            RowOf(b, n, record, values, keepKeys ? &key : nullptr);
+            if (keepKeys) keys.push_back(std::move(key));
+            result.rows.push_back(std::move(values));
+            records.push_back(n);
+        });
+        std::optional<std::vector<size_t>> settled;
+        if (tagOrder) {
+            const int column = b.order[0].column;
+            settled = SettleTagOrder(
+                [&](size_t i) -> const Value& { return column >= 0 ? result.rows[i][column] : keys[i][0]; }, records,
+                b.order[0].descending, RowsInTagOrder(*tagOrder, records, table->RecordCount(), b.order[0].descending));
+            if (!settled && !keepKeys) {
+                for (const auto& row : result.rows) keys.push_back({row[column]});
             }
-            std::vector<size_t> index(result.rows.size());
-            std::iota(index.begin(), index.end(), 0);
-            if (settled) {
-                index = std::move(*settled);
-            } else {
-                // Equal keys keep record order (the rows may have come in a tag's order).
-                std::sort(index.begin(), index.end(), [&](size_t x, size_t y) {
-                    for (size_t k = 0; k < b.order.size(); ++k) {
-                        const int c = OrderCompare(keys[x][k], keys[y][k]);
-                        if (c != 0) return b.order[k].descending ? c > 0 : c < 0;
-                    }
-                    return records[x] < records[y];
-                });
-            }
-            std::vector<std::vector<Value>> rows;
-            std::vector<RecordNumber> sorted;
-            rows.reserve(index.size());
-            for (size_t i : index) {
-                rows.push_back(std::move(result.rows[i]));
-                sorted.push_back(records[i]);
-            }
-            result.rows = std::move(rows);
-            records = std::move(sorted);
+        }
+        if (settled) {
+            Permute(*settled, result, records);
+        } else if (!b.order.empty()) {
+            SortRows(b, keys, result, records);
         }
         const bool plain = std::all_of(b.sourceFields.begin(), b.sourceFields.end(), [](int s) { return s >= 0; });
         if (plain) {
@@ -419,6 +400,35 @@ struct Runner {
         }
         outcome.recordsAffected = static_cast<long>(result.rows.size());
         outcome.rows = std::move(result);
+    }
+
+    static void SortRows(const BoundSelect& b, const std::vector<std::vector<Value>>& keys, ResultSet& result,
+                         std::vector<RecordNumber>& records) {
+        std::vector<size_t> index(result.rows.size());
+        std::iota(index.begin(), index.end(), 0);
+        // Equal keys keep record order.
+        std::sort(index.begin(), index.end(), [&](size_t x, size_t y) {
+            for (size_t k = 0; k < b.order.size(); ++k) {
+                const int c = OrderCompare(keys[x][k], keys[y][k]);
+                if (c != 0) return b.order[k].descending ? c > 0 : c < 0;
+            }
+            return records[x] < records[y];
+        });
+        Permute(index, result, records);
+    }
+
+    // Puts the rows (and their records) in order: order[i] is the row that goes to place i.
+    static void Permute(const std::vector<size_t>& order, ResultSet& result, std::vector<RecordNumber>& records) {
+        std::vector<std::vector<Value>> rows;
+        std::vector<RecordNumber> sorted;
+        rows.reserve(order.size());
+        sorted.reserve(order.size());
+        for (size_t i : order) {
+            rows.push_back(std::move(result.rows[i]));
+            sorted.push_back(records[i]);
+        }
+        result.rows = std::move(rows);
+        records = std::move(sorted);
     }
 
     void operator()(BoundDelete& b) {
