@@ -72,6 +72,23 @@ check('SELECT DISTINCT Sex FROM IdentFil', [(s,) for s in set(r['sex'].rstrip() 
 top = sorted(post, key=lambda r: -r['amount'])
 cut = top[2]['amount']
 check('SELECT TOP 3 Amount FROM PostFile ORDER BY Amount DESC', [(r['amount'],) for r in top if r['amount'] >= cut])
+
+
+def first(ordered_rows, n, key):
+    """TOP n of rows already in order: the first n and those that tie with the last of them."""
+    return [r for i, r in enumerate(ordered_rows) if i < n or key(r) == key(ordered_rows[n - 1])]
+
+
+# Orders a tag of PostFile gives (read through the tag), equal keys in record order.
+by_ptnum = sorted(post, key=lambda r: r['ptnum'])
+by_ptnum_desc = sorted(post, key=lambda r: -r['ptnum'])
+check('SELECT PtNum, Amount FROM PostFile ORDER BY PtNum', [(r['ptnum'], r['amount']) for r in by_ptnum])
+check('SELECT PtNum, Amount FROM PostFile ORDER BY PtNum DESC', [(r['ptnum'], r['amount']) for r in by_ptnum_desc])
+check('SELECT TOP 10 PtNum, Amount FROM PostFile ORDER BY PtNum',
+      [(r['ptnum'], r['amount']) for r in first(by_ptnum, 10, lambda r: r['ptnum'])])
+rich_desc = [r for r in by_ptnum_desc if r['amount'] > 500]
+check('SELECT TOP 7 Amount, PtNum FROM PostFile WHERE Amount > 500 ORDER BY 2 DESC',
+      [(r['amount'], r['ptnum']) for r in first(rich_desc, 7, lambda r: r['ptnum'])])
 names = {r['ptnum']: r['lastnam'] for r in ident}
 check('SELECT i.PtNum, i.LastNam, p.Amount FROM IdentFil i INNER JOIN PostFile p ON p.PtNum = i.PtNum',
       [(r['ptnum'], names[r['ptnum']], r['amount']) for r in post if r['ptnum'] in names], ordered=False)

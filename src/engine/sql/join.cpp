@@ -201,6 +201,12 @@ std::vector<std::pair<FieldInfo, std::string>> JoinedSource::AllFields() const {
 
 const std::string& JoinedSource::FirstTableName() const { return m_tables[0]->ref.name; }
 
+std::unique_ptr<TableAccess> JoinedSource::OpenAlone(Session& session) const {
+    if (m_tables.size() != 1) return nullptr;
+    const Table& t = *m_tables[0];
+    return OpenBound(session, t.ref, t.mode, t.fields);
+}
+
 std::vector<std::vector<Value>> JoinedSource::ReadTable(Session& session, const Table& t) const {
     auto table = session.Provider().Open(t.ref.name, t.mode);
     if (table->Fields() != t.fields)

@@ -34,6 +34,8 @@ public:
     // All fields in row order, with the alias or table of each.
     std::vector<std::pair<FieldInfo, std::string>> AllFields() const;
     const std::string& FirstTableName() const;
+    // The one table of a FROM without joins, opened; null when tables are joined.
+    std::unique_ptr<TableAccess> OpenAlone(Session& session) const;
 
     // Calls fn for every joined row that meets the bound condition where (null: all), which
     // the source may also use to read only candidate records.

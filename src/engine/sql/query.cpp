@@ -4,12 +4,15 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 
 #include "engine/sql/aggregate.h"
+#include "engine/sql/index_order.h"
 #include "engine/sql/join.h"
 #include "engine/sql/lexer.h"
+#include "engine/sql/lookup.h"
 #include "engine/sql/row_key.h"
 
 namespace engine::sql {
@@ -279,6 +282,63 @@ void RunCore(const Core& c, Session& session, std::vector<std::vector<Value>>& r
     }
 }
 
+// TOP n of one table ordered by a field a tag orders: the records are read in the tag's order
+// until n rows (and those that tie with the last) are kept, instead of reading and sorting the
+// whole table. Used only where the tag's order is the sort's by construction (fields that are
+// numbers, dates or times and never null) and the keys read are checked to follow the sort;
+// false, with nothing kept, when the query is not of that form or the check fails.
+bool RunTopByTag(const Core& c, size_t top, Session& session, std::vector<std::vector<Value>>& rows,
+                 std::vector<std::vector<Value>>& keys) {
+    if (c.grouped || c.distinct || c.order.size() != 1 || top == 0) return false;
+    auto table = c.source->OpenAlone(session);
+    if (!table) return false;
+    const SortKey& sort = c.order[0];
+    const Node& key = sort.column >= 0 ? *c.columns[sort.column] : *sort.expr;
+    if (key.shape != Node::Shape::kField) return false;
+    const FieldInfo& field = table->Fields()[static_cast<const FieldNode&>(key).index];
+    if (field.nullable || std::string_view("INFBYDT").find(field.type) == std::string_view::npos) return false;
+    const std::string tag = MatchingOrderTag(*table, c.source->FullScope(), key, nullptr);
+    if (tag.empty() || CandidateRecords(*table, c.where.get())) return false;
+    const auto tagOrder = RecordsInOrder(*table, tag);
+    if (!tagOrder) return false;
+
+    const bool hideDeleted = session.Options().deleted;
+    std::vector<std::vector<Value>> kept;
+    std::vector<Value> sortKeys;
+    std::vector<RecordNumber> records;
+    Record record;
+    for (size_t i = 0; i < tagOrder->size(); ++i) {
+        const RecordNumber n = sort.descending ? (*tagOrder)[tagOrder->size() - 1 - i] : (*tagOrder)[i];
+        table->Read(n, record);
+        if (record.deleted && hideDeleted) continue;
+        const RowView row{&record.values, record.deleted, n};
+        if (c.where && !IsTrue(c.where->Eval(row))) continue;
+        Value k = key.Eval(row);
+        if (!sortKeys.empty()) {
+            const int cmp = OrderCompare(sortKeys.back(), k) * (sort.descending ? -1 : 1);
+            if (cmp > 0) return false;  // the tag does not sort as the values do
+            if (cmp < 0 && kept.size() >= top) break;
+        }
+        std::vector<Value> values;
+        values.reserve(c.columns.size());
+        for (const NodePtr& col : c.columns) values.push_back(col->Eval(row));
+        kept.push_back(std::move(values));
+        sortKeys.push_back(std::move(k));
+        records.push_back(n);
+    }
+    // Equal keys in record order, as the sort gives them.
+    std::vector<size_t> order(kept.size());
+    std::iota(order.begin(), order.end(), 0);
+    auto settled = SettleTagOrder([&](size_t i) -> const Value& { return sortKeys[i]; }, records, sort.descending,
+                                  std::move(order));
+    if (!settled) return false;
+    for (size_t i : *settled) {
+        rows.push_back(std::move(kept[i]));
+        keys.push_back(sort.expr ? std::vector<Value>{sortKeys[i]} : std::vector<Value>{});
+    }
+    return true;
+}
+
 void KeepDistinct(std::vector<std::vector<Value>>& rows, std::vector<std::vector<Value>>& keys) {
     std::unordered_set<std::string> seen;
     size_t out = 0;
@@ -369,7 +429,9 @@ const std::vector<FieldInfo>& QueryFields(const BoundQuery& query) { return quer
 
 ResultSet RunQuery(const BoundQuery& q, Session& session) {
     std::vector<std::vector<Value>> rows, keys;
-    RunCore(*q.first, session, rows, keys);
+    const bool byTag = q.top > 0 && !q.topPercent && q.unions.empty() &&
+                       RunTopByTag(*q.first, static_cast<size_t>(q.top), session, rows, keys);
+    if (!byTag) RunCore(*q.first, session, rows, keys);
     if (q.first->distinct) KeepDistinct(rows, keys);
     for (const auto& [all, core] : q.unions) {
         RunCore(*core, session, rows, keys);

@@ -138,3 +138,42 @@ TEST(SqlIndexOrder, JoinOnATaggedKeyLooksPartnersUpAndGivesTheHashJoinsRows) {
     db.Rows("SELECT * FROM Visits v JOIN Visits w ON v.PtNum = w.PtNum");
     EXPECT_EQ(visits.lookups, 0);
 }
+
+TEST(SqlIndexOrder, TopOfATaggedKeyReadsTheTagsFirstRecordsAndGivesTheSortedRows) {
+    PracticeTables db;
+    // A key that is never null, with ties across the cut; every fifth visit marked deleted.
+    auto& t = db.provider.AddTable("Visits", {{"PTNUM", 'I', 4, 0, false}, {"NOTE", 'C', 8, 0, false}});
+    for (int i = 0; i < 40; ++i) Add(t, {Value(int64_t{(i * 7) % 6}), "n" + std::to_string(i)}, i % 5 == 2);
+    const std::vector<std::string> queries = {
+        "SELECT TOP 3 * FROM Visits ORDER BY PtNum",
+        "SELECT TOP 8 note, ptnum FROM Visits ORDER BY 2 DESC",
+        "SELECT TOP 2 note FROM Visits WHERE note LIKE 'n1%' ORDER BY PtNum DESC",
+        "SET DELETED OFF; SELECT TOP 1 note, DELETED() FROM Visits ORDER BY PtNum",
+        "SELECT TOP 100 * FROM Visits ORDER BY PtNum",
+    };
+    const std::vector<RecordNumber> order = TagOrder(t, 0);
+    std::vector<RecordNumber> tiesReversed = order;  // equal keys out of record order
+    std::reverse(tiesReversed.begin(), tiesReversed.begin() + 5);
+    for (const std::string& q : queries) {
+        SCOPED_TRACE(q);
+        t.tags.clear();
+        const auto sorted = db.Rows(q).rows;
+        for (const auto& tag : {order, tiesReversed}) {
+            t.tags = {{"PtNum", tag}};
+            t.tagWalks = 0;
+            EXPECT_EQ(db.Rows(q).rows, sorted);
+            EXPECT_EQ(t.tagWalks, 1);
+        }
+        // A tag whose order is not the values' or that misses a record: the rows are sorted.
+        t.tags = {{"PtNum", std::vector<RecordNumber>(order.rbegin(), order.rend())}};
+        EXPECT_EQ(db.Rows(q).rows, sorted);
+        t.tags = {{"PtNum", std::vector<RecordNumber>(order.begin() + 1, order.end())}};
+        EXPECT_EQ(db.Rows(q).rows, sorted);
+    }
+    // TOP n PERCENT and a grouped TOP sort as before.
+    t.tags = {{"PtNum", order}};
+    t.tagWalks = 0;
+    db.Rows("SELECT TOP 10 PERCENT * FROM Visits ORDER BY PtNum");
+    db.Rows("SELECT TOP 2 PtNum, COUNT(*) FROM Visits GROUP BY PtNum ORDER BY PtNum");
+    EXPECT_EQ(t.tagWalks, 0);
+}
