@@ -94,6 +94,13 @@ check('SELECT i.PtNum, i.LastNam, p.Amount FROM IdentFil i INNER JOIN PostFile p
       [(r['ptnum'], names[r['ptnum']], r['amount']) for r in post if r['ptnum'] in names], ordered=False)
 check('SELECT i.PtNum, p.Amount FROM IdentFil i, PostFile p WHERE i.PtNum = p.PtNum AND p.Amount > 500',
       [(r['ptnum'], r['amount']) for r in post if r['ptnum'] in names and r['amount'] > 500], ordered=False)
+appts_of = collections.defaultdict(list)
+for a in appt:
+    appts_of[a['pid']].append(a)
+three = [(r['ptnum'], r['amount'], a['pid']) for r in post if r['ptnum'] in names
+         for a in appts_of[r['ptnum']] or [{'pid': None}]]
+check('SELECT i.PtNum, p.Amount, a.PId FROM IdentFil i JOIN PostFile p ON p.PtNum = i.PtNum '
+      'LEFT JOIN Appointment a ON a.PId = i.PtNum', three, ordered=False)
 left = [(r['ptnum'], a['pid']) for r in ident for a in appt if a['pid'] == r['ptnum']]
 left += [(r['ptnum'], None) for r in ident if r['ptnum'] not in appt_pids]
 check('SELECT i.PtNum, a.PId FROM IdentFil i LEFT JOIN Appointment a ON a.PId = i.PtNum', left, ordered=False)

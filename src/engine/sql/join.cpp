@@ -272,68 +272,86 @@ std::optional<std::vector<std::vector<Value>>> JoinedSource::ReadByIndex(
 
 bool JoinedSource::IndexNestedLoop(Session& session, const Node* where,
                                    const std::function<void(const RowView&)>& fn) const {
-    if (m_tables.size() != 2) return false;
-    const Step& step = *m_steps[0];
-    if (step.kind == JoinClause::Kind::kRight || step.kind == JoinClause::Kind::kFull) return false;
-    if (step.rightKeys.size() != 1 || step.rightKeys[0]->shape != Node::Shape::kField) return false;
+    const size_t n = m_tables.size();
+    if (n < 2) return false;
+    // Every table after the first joins (inner or left) on one of its fields that a tag orders.
+    std::vector<std::unique_ptr<TableAccess>> open;
+    std::vector<size_t> keyField(n, 0);
     const Table& lt = *m_tables[0];
-    const Table& rt = *m_tables[1];
-    auto left = OpenBound(session, lt.ref, lt.mode, lt.fields);
-    auto right = OpenBound(session, rt.ref, rt.mode, rt.fields);
-    const size_t field = static_cast<const FieldNode&>(*step.rightKeys[0]).index;
-    if (!TagOnField(*right, Scope{&rt.fields, rt.ref.name, rt.ref.alias, {}, &session}, field)) return false;
+    open.push_back(OpenBound(session, lt.ref, lt.mode, lt.fields));
+    for (size_t k = 1; k < n; ++k) {
+        const Step& step = *m_steps[k - 1];
+        const Table& t = *m_tables[k];
+        if (step.kind == JoinClause::Kind::kRight || step.kind == JoinClause::Kind::kFull) return false;
+        if (step.rightKeys.size() != 1 || step.rightKeys[0]->shape != Node::Shape::kField) return false;
+        keyField[k] = static_cast<const FieldNode&>(*step.rightKeys[0]).index;
+        open.push_back(OpenBound(session, t.ref, t.mode, t.fields));
+        if (!TagOnField(*open[k], Scope{&t.fields, t.ref.name, t.ref.alias, {}, &session}, keyField[k])) return false;
+    }
+    TableAccess& left = *open[0];
     std::optional<std::vector<RecordNumber>> leftRecords;
     for (const NodePtr& f : lt.filters) {
-        if ((leftRecords = CandidateRecords(*left, f.get()))) break;
+        if ((leftRecords = CandidateRecords(left, f.get()))) break;
     }
-    const RecordNumber leftCount = left->RecordCount(), rightCount = right->RecordCount();
+    const RecordNumber leftCount = left.RecordCount();
     const size_t leftRows = leftRecords ? leftRecords->size() : leftCount;
-    if (leftRows * kLookupCost >= rightCount) return false;
+    if (leftRows * kLookupCost >= open[1]->RecordCount()) return false;
 
     const bool hideDeleted = session.Options().deleted;
-    const bool keepLeft = step.kind == JoinClause::Kind::kLeft;
-    const size_t leftWidth = rt.offset;
-    std::vector<Value> pair(leftWidth + rt.fields.size());
-    std::vector<RecordNumber> everyRecord;  // partners when the tag cannot answer: all of them
-    Record l, r;
-    auto visit = [&](RecordNumber n) {
-        left->Read(n, l);
-        if (l.deleted && hideDeleted) return;
-        if (!AllTrue(lt.filters, RowView{&l.values, l.deleted, n})) return;
-        std::copy(l.values.begin(), l.values.end(), pair.begin());
+    std::vector<Value> joined(m_width);
+    std::vector<std::vector<RecordNumber>> everyRecord(n);  // partners when a tag cannot answer: all
+    std::vector<Record> records(n);
+    // Pairs the row made of tables before k with its partners in table k, on to the last.
+    std::function<void(size_t)> joinFrom = [&](size_t k) {
+        if (k == n) {
+            const RowView view{&joined, false, 0};
+            if (!where || IsTrue(where->Eval(view))) fn(view);
+            return;
+        }
+        const Step& step = *m_steps[k - 1];
+        const Table& t = *m_tables[k];
+        TableAccess& table = *open[k];
+        const RecordNumber count = table.RecordCount();
+        const auto at = joined.begin() + static_cast<std::ptrdiff_t>(t.offset);
         bool matched = false;
-        const Value key = step.leftKeys[0]->Eval(RowView{&l.values, false, 0});
+        const Value key = step.leftKeys[0]->Eval(RowView{&joined, false, 0});
         if (!key.IsNull()) {
-            std::optional<std::vector<RecordNumber>> found = right->LookupEqual(field, key);
-            if (!found && everyRecord.empty()) {
-                everyRecord.resize(rightCount);
-                std::iota(everyRecord.begin(), everyRecord.end(), RecordNumber{0});
+            std::optional<std::vector<RecordNumber>> found = table.LookupEqual(keyField[k], key);
+            if (!found && everyRecord[k].empty()) {
+                everyRecord[k].resize(count);
+                std::iota(everyRecord[k].begin(), everyRecord[k].end(), RecordNumber{0});
             }
-            for (RecordNumber m : found ? *found : everyRecord) {
-                if (m >= rightCount) continue;
-                right->Read(m, r);
+            Record& r = records[k];
+            for (RecordNumber m : found ? *found : everyRecord[k]) {
+                if (m >= count) continue;
+                table.Read(m, r);
                 if (r.deleted && hideDeleted) continue;
-                if (!AllTrue(rt.filters, RowView{&r.values, r.deleted, m})) continue;
-                std::copy(r.values.begin(), r.values.end(), pair.begin() + static_cast<std::ptrdiff_t>(leftWidth));
-                const RowView view{&pair, false, 0};
-                if (!AllTrue(step.conditions, view)) continue;
+                if (!AllTrue(t.filters, RowView{&r.values, r.deleted, m})) continue;
+                std::copy(r.values.begin(), r.values.end(), at);
+                if (!AllTrue(step.conditions, RowView{&joined, false, 0})) continue;
                 matched = true;
-                if (where && !IsTrue(where->Eval(view))) continue;
-                fn(view);
+                joinFrom(k + 1);
             }
         }
-        if (!matched && keepLeft) {
-            std::fill(pair.begin() + static_cast<std::ptrdiff_t>(leftWidth), pair.end(), Value());
-            const RowView view{&pair, false, 0};
-            if (!where || IsTrue(where->Eval(view))) fn(view);
+        if (!matched && step.kind == JoinClause::Kind::kLeft) {
+            std::fill(at, at + static_cast<std::ptrdiff_t>(t.fields.size()), Value());
+            joinFrom(k + 1);
         }
     };
+    Record& l = records[0];
+    auto visit = [&](RecordNumber r) {
+        left.Read(r, l);
+        if (l.deleted && hideDeleted) return;
+        if (!AllTrue(lt.filters, RowView{&l.values, l.deleted, r})) return;
+        std::copy(l.values.begin(), l.values.end(), joined.begin());
+        joinFrom(1);
+    };
     if (leftRecords) {
-        for (RecordNumber n : *leftRecords) {
-            if (n < leftCount) visit(n);
+        for (RecordNumber r : *leftRecords) {
+            if (r < leftCount) visit(r);
         }
     } else {
-        for (RecordNumber n = 0; n < leftCount; ++n) visit(n);
+        for (RecordNumber r = 0; r < leftCount; ++r) visit(r);
     }
     return true;
 }

@@ -4,8 +4,8 @@
 // (from ON, or from WHERE when every join is inner) are answered through a hash map instead of
 // pairing every row with every row; WHERE conditions on one table alone narrow that table
 // before the join (through its index where it has one). When few rows meet a table whose
-// index covers the key field, only that table's matching records are read; two tables whose
-// second has a tag on the key field are joined by looking each row's partners up in the tag.
+// index covers the key field, only that table's matching records are read; when every table
+// after the first has a tag on its key field, each row's partners are looked up in the tags.
 #pragma once
 
 #include <functional>
@@ -49,9 +49,9 @@ private:
     // the table's index; nullopt when the table has no index for the key.
     std::optional<std::vector<std::vector<Value>>> ReadByIndex(Session& session, size_t k,
                                                                const std::vector<std::vector<Value>>& left) const;
-    // Two tables joined (inner or left) on a field of the second that a tag of its index
-    // orders: each row of the first looks its partners up in the tag, and neither table is held
-    // in memory. False (nothing done) when the join is not of that form or reading the second
+    // Tables joined (inner or left) each on a field of its own that a tag of its index orders:
+    // each row of the tables before looks its partners up in the tag, and no table is held in
+    // memory. False (nothing done) when the join is not of that form or reading the second
     // table whole is cheaper.
     bool IndexNestedLoop(Session& session, const Node* where, const std::function<void(const RowView&)>& fn) const;
     std::vector<std::unique_ptr<Table>> m_tables;

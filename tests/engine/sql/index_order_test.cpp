@@ -177,3 +177,47 @@ TEST(SqlIndexOrder, TopOfATaggedKeyReadsTheTagsFirstRecordsAndGivesTheSortedRows
     db.Rows("SELECT TOP 2 PtNum, COUNT(*) FROM Visits GROUP BY PtNum ORDER BY PtNum");
     EXPECT_EQ(t.tagWalks, 0);
 }
+
+TEST(SqlIndexOrder, JoinOfThreeTablesOnTaggedKeysLooksEachTablesPartnersUp) {
+    PracticeTables db;
+    auto& visits = Visits(db);
+    auto& calls = db.provider.AddTable("Calls", {{"PTNUM", 'I', 4, 0, true}, {"WHO", 'C', 8, 0, false}});
+    for (int i = 0; i < 30; ++i) {
+        const Value key = i % 8 == 5 ? Value() : Value(int64_t{(i * 4) % 11});
+        Add(calls, {key, "c" + std::to_string(i)}, i % 9 == 4);
+    }
+    auto& patients = db.Table("IdentFil");
+    Add(patients, {Value(int64_t{4}), "Four", "", "", "", "", Value(), "", Value()});
+    const std::vector<std::string> queries = {
+        "SELECT i.PtNum, v.note, c.who FROM IdentFil i JOIN Visits v ON v.PtNum = i.PtNum "
+        "JOIN Calls c ON c.PtNum = v.PtNum",
+        "SELECT i.PtNum, v.note, c.who FROM IdentFil i LEFT JOIN Visits v ON v.PtNum = i.PtNum "
+        "LEFT JOIN Calls c ON c.PtNum = i.PtNum AND c.who > 'c1'",
+        "SELECT * FROM IdentFil i, Visits v, Calls c WHERE v.PtNum = i.PtNum AND c.PtNum = i.PtNum AND v.note <> 'A0' "
+        "AND c.who <> 'c4'",
+        "SET DELETED OFF; SELECT i.PtNum, v.note, c.who FROM IdentFil i JOIN Visits v ON v.PtNum = i.PtNum "
+        "LEFT JOIN Calls c ON c.PtNum = v.PtNum WHERE c.who IS NULL OR v.note > 'b'",
+    };
+    for (const std::string& q : queries) {
+        SCOPED_TRACE(q);
+        for (auto* t : {&visits, &calls}) {
+            t->tags.clear();
+            t->indexed[0] = false;
+        }
+        const auto hashed = db.Rows(q).rows;
+        EXPECT_FALSE(hashed.empty());
+        for (auto* t : {&visits, &calls}) {
+            t->tags = {{"PTNUM", TagOrder(*t, 0)}};
+            t->indexed[0] = true;
+            t->lookups = 0;
+        }
+        EXPECT_EQ(db.Rows(q).rows, hashed);
+        EXPECT_GT(visits.lookups, 0);
+        EXPECT_GT(calls.lookups, 0);
+    }
+    // A further table without a tag on its key: the tables are read whole.
+    calls.tags.clear();
+    visits.lookups = 0;
+    db.Rows(queries[0]);
+    EXPECT_EQ(visits.lookups, 0);
+}
