@@ -94,6 +94,8 @@ check('SELECT i.PtNum, i.LastNam, p.Amount FROM IdentFil i INNER JOIN PostFile p
       [(r['ptnum'], names[r['ptnum']], r['amount']) for r in post if r['ptnum'] in names], ordered=False)
 check('SELECT i.PtNum, p.Amount FROM IdentFil i, PostFile p WHERE i.PtNum = p.PtNum AND p.Amount > 500',
       [(r['ptnum'], r['amount']) for r in post if r['ptnum'] in names and r['amount'] > 500], ordered=False)
+joined = sorted([(r['ptnum'], p['amount']) for r in ident for p in by_pt[r['ptnum']]], key=lambda t: t[0])
+check('SELECT i.PtNum, p.Amount FROM IdentFil i JOIN PostFile p ON p.PtNum = i.PtNum ORDER BY i.PtNum', joined)
 appts_of = collections.defaultdict(list)
 for a in appt:
     appts_of[a['pid']].append(a)

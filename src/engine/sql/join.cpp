@@ -4,6 +4,7 @@
 #include <numeric>
 #include <unordered_map>
 
+#include "engine/sql/index_order.h"
 #include "engine/sql/lexer.h"
 #include "engine/sql/parser.h"
 #include "engine/sql/sql_errors.h"
@@ -18,6 +19,12 @@ struct JoinedSource::Table {
     std::vector<FieldInfo> fields;
     size_t offset = 0;
     std::vector<NodePtr> filters;  // WHERE conditions on this table alone, bound to it alone
+};
+
+struct JoinedSource::FirstOrder {
+    size_t field = 0;
+    std::vector<RecordNumber> records;
+    bool broken = false;
 };
 
 struct JoinedSource::Step {
@@ -66,16 +73,21 @@ std::unique_ptr<TableAccess> OpenBound(Session& session, const TableRef& ref, Op
     return table;
 }
 
-// Whether a tag of the table's index (one that holds every record) has field alone as its key.
-bool TagOnField(TableAccess& table, const Scope& scope, size_t field) {
+// The key expression of a tag of the table's index (one that holds every record) that has
+// field alone as its key, or empty.
+std::string TagForField(TableAccess& table, const Scope& scope, size_t field) {
     for (const std::string& tag : table.OrderTags()) {
         try {
             const NodePtr key = Bind(*ParseExpression(tag), scope);
-            if (key->shape == Node::Shape::kField && static_cast<const FieldNode&>(*key).index == field) return true;
+            if (key->shape == Node::Shape::kField && static_cast<const FieldNode&>(*key).index == field) return tag;
         } catch (const Error&) {
         }
     }
-    return false;
+    return {};
+}
+
+bool TagOnField(TableAccess& table, const Scope& scope, size_t field) {
+    return !TagForField(table, scope, field).empty();
 }
 
 // The key of the row under keys, or false when a part is null (null equals nothing).
@@ -270,8 +282,8 @@ std::optional<std::vector<std::vector<Value>>> JoinedSource::ReadByIndex(
     return rows;
 }
 
-bool JoinedSource::IndexNestedLoop(Session& session, const Node* where,
-                                   const std::function<void(const RowView&)>& fn) const {
+bool JoinedSource::IndexNestedLoop(Session& session, const Node* where, const std::function<void(const RowView&)>& fn,
+                                   FirstOrder* first) const {
     const size_t n = m_tables.size();
     if (n < 2) return false;
     // Every table after the first joins (inner or left) on one of its fields that a tag orders.
@@ -293,6 +305,7 @@ bool JoinedSource::IndexNestedLoop(Session& session, const Node* where,
     for (const NodePtr& f : lt.filters) {
         if ((leftRecords = CandidateRecords(left, f.get()))) break;
     }
+    if (first && leftRecords) return false;  // a few candidates are read in record order and sorted
     const RecordNumber leftCount = left.RecordCount();
     const size_t leftRows = leftRecords ? leftRecords->size() : leftCount;
     if (leftRows * kLookupCost >= open[1]->RecordCount()) return false;
@@ -339,14 +352,36 @@ bool JoinedSource::IndexNestedLoop(Session& session, const Node* where,
         }
     };
     Record& l = records[0];
+    Value previousKey;
+    RecordNumber previous = 0;
+    bool any = false;
+    // Whether record r (with its values in l) comes after the one before in first's order.
+    auto follows = [&](RecordNumber r) {
+        const Value& key = l.values[first->field];
+        const int cmp = any ? OrderCompare(previousKey, key) : -1;
+        if (cmp > 0 || (cmp == 0 && previous > r)) return false;
+        previousKey = key;
+        previous = r;
+        any = true;
+        return true;
+    };
     auto visit = [&](RecordNumber r) {
         left.Read(r, l);
-        if (l.deleted && hideDeleted) return;
-        if (!AllTrue(lt.filters, RowView{&l.values, l.deleted, r})) return;
+        if (l.deleted && hideDeleted) return true;
+        if (!AllTrue(lt.filters, RowView{&l.values, l.deleted, r})) return true;
+        if (first && !follows(r)) return false;
         std::copy(l.values.begin(), l.values.end(), joined.begin());
         joinFrom(1);
+        return true;
     };
-    if (leftRecords) {
+    if (first) {
+        for (RecordNumber r : first->records) {
+            if (r < leftCount && !visit(r)) {
+                first->broken = true;
+                break;
+            }
+        }
+    } else if (leftRecords) {
         for (RecordNumber r : *leftRecords) {
             if (r < leftCount) visit(r);
         }
@@ -354,6 +389,19 @@ bool JoinedSource::IndexNestedLoop(Session& session, const Node* where,
         for (RecordNumber r = 0; r < leftCount; ++r) visit(r);
     }
     return true;
+}
+
+bool JoinedSource::ForEachRowInOrder(Session& session, const Node* where, size_t field,
+                                     const std::function<void(const RowView&)>& fn) const {
+    const Table& t = *m_tables[0];
+    if (m_tables.size() < 2 || field >= t.fields.size()) return false;
+    auto table = OpenBound(session, t.ref, t.mode, t.fields);
+    const std::string tag = TagForField(*table, Scope{&t.fields, t.ref.name, t.ref.alias, {}, &session}, field);
+    if (tag.empty()) return false;
+    auto records = RecordsInOrder(*table, tag);
+    if (!records) return false;
+    FirstOrder first{field, std::move(*records), false};
+    return IndexNestedLoop(session, where, fn, &first) && !first.broken;
 }
 
 void JoinedSource::ForEachRow(Session& session, const Node* where,

@@ -40,6 +40,13 @@ public:
     // Calls fn for every joined row that meets the bound condition where (null: all), which
     // the source may also use to read only candidate records.
     void ForEachRow(Session& session, const Node* where, const std::function<void(const RowView&)>& fn) const;
+    // As ForEachRow, with the rows in ascending order of field (a field of the first table),
+    // equal keys in the first table's record order: the first table is read in the order of
+    // its tag on the field and the further tables' partners looked up in their tags. False
+    // when the join cannot be read so, or when the tag turns out not to order the values: then
+    // the caller drops the rows fn was given, if any, and reads them with ForEachRow.
+    bool ForEachRowInOrder(Session& session, const Node* where, size_t field,
+                           const std::function<void(const RowView&)>& fn) const;
 
 private:
     struct Table;
@@ -53,7 +60,11 @@ private:
     // each row of the tables before looks its partners up in the tag, and no table is held in
     // memory. False (nothing done) when the join is not of that form or reading the second
     // table whole is cheaper.
-    bool IndexNestedLoop(Session& session, const Node* where, const std::function<void(const RowView&)>& fn) const;
+    // With first, the first table is read in the order first lists, stopping (first->broken)
+    // when that does not order first->field ascending, equal keys in record order.
+    struct FirstOrder;
+    bool IndexNestedLoop(Session& session, const Node* where, const std::function<void(const RowView&)>& fn,
+                         FirstOrder* first = nullptr) const;
     std::vector<std::unique_ptr<Table>> m_tables;
     std::vector<std::unique_ptr<Step>> m_steps;  // one per table after the first
     Scope m_scope;

@@ -208,6 +208,16 @@ void RunCore(const Core& c, Session& session, std::vector<std::vector<Value>>& r
         keys.push_back(std::move(key));
     };
     if (!c.grouped) {
+        // Joined rows sorted by a field of the first table may come in that order from its tag.
+        const SortKey* sort = c.order.size() == 1 && !c.order[0].descending ? &c.order[0] : nullptr;
+        const Node* key = !sort ? nullptr : sort->column >= 0 ? c.columns[sort->column].get() : sort->expr.get();
+        if (key && key->shape == Node::Shape::kField) {
+            const size_t before = rows.size();
+            if (c.source->ForEachRowInOrder(session, c.where.get(), static_cast<const FieldNode&>(*key).index, emit))
+                return;
+            rows.resize(before);
+            keys.resize(before);
+        }
         c.source->ForEachRow(session, c.where.get(), emit);
         return;
     }
@@ -455,8 +465,10 @@ ResultSet RunQuery(const BoundQuery& q, Session& session) {
         }
         return 0;
     };
-    if (!order.empty())
-        std::stable_sort(index.begin(), index.end(), [&](size_t x, size_t y) { return compare(x, y) < 0; });
+    // Rows that came in order (from a tag, or groups by their key) stay as they are.
+    const auto less = [&](size_t x, size_t y) { return compare(x, y) < 0; };
+    if (!order.empty() && !std::is_sorted(index.begin(), index.end(), less))
+        std::stable_sort(index.begin(), index.end(), less);
     size_t keep = index.size();
     if (q.top > 0) {
         const size_t wanted =

@@ -221,3 +221,36 @@ TEST(SqlIndexOrder, JoinOfThreeTablesOnTaggedKeysLooksEachTablesPartnersUp) {
     db.Rows(queries[0]);
     EXPECT_EQ(visits.lookups, 0);
 }
+
+TEST(SqlIndexOrder, JoinOrderedByAFieldOfTheFirstTableReadsItInItsTagsOrder) {
+    PracticeTables db;
+    auto& visits = Visits(db);
+    auto& patients = db.Table("IdentFil");
+    Add(patients, {Value(int64_t{4}), "Four", "", "", "", "", Value(), "", Value()});
+    Add(patients, {Value(int64_t{1}), "One", "", "", "", "", Value(), "", Value()});
+    Add(patients, {Value(int64_t{4}), "Again", "", "", "", "", Value(), "", Value()});  // ties with Four
+    visits.tags = {{"PTNUM", TagOrder(visits, 0)}};
+    visits.indexed[0] = true;
+    const std::vector<std::string> queries = {
+        "SELECT i.PtNum, i.LastNam, v.note FROM IdentFil i JOIN Visits v ON v.PtNum = i.PtNum ORDER BY i.PtNum",
+        "SELECT v.note, i.LastNam FROM IdentFil i LEFT JOIN Visits v ON v.PtNum = i.PtNum ORDER BY IdentFil.PtNum",
+        "SELECT TOP 5 i.PtNum, v.note FROM IdentFil i JOIN Visits v ON v.PtNum = i.PtNum WHERE v.note > 'b' ORDER BY 1",
+    };
+    const std::vector<RecordNumber> order = TagOrder(patients, 0);
+    std::vector<RecordNumber> tiesReversed = order;
+    std::swap(tiesReversed[1], tiesReversed[2]);  // the two patients numbered 4 out of record order
+    for (const std::string& q : queries) {
+        SCOPED_TRACE(q);
+        patients.tags.clear();
+        const auto sorted = db.Rows(q).rows;
+        patients.tags = {{"PTNUM", order}};
+        patients.tagWalks = 0;
+        EXPECT_EQ(db.Rows(q).rows, sorted);
+        EXPECT_EQ(patients.tagWalks, 1);
+        // A tag out of the values' order: the rows are read again and sorted.
+        for (const auto& wrong : {std::vector<RecordNumber>(order.rbegin(), order.rend()), tiesReversed}) {
+            patients.tags = {{"PTNUM", wrong}};
+            EXPECT_EQ(db.Rows(q).rows, sorted);
+        }
+    }
+}
