@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
 #include <numeric>
 #include <string_view>
 #include <unordered_map>
@@ -221,71 +222,78 @@ void RunCore(const Core& c, Session& session, std::vector<std::vector<Value>>& r
         c.source->ForEachRow(session, c.where.get(), emit);
         return;
     }
-    struct Group {
-        std::vector<Value> row;
-        std::vector<Value> key;
-        std::vector<Accumulator> totals;
-    };
-    std::vector<Group> groups;
+    // Per group, in flat sequences (group g's part at g times the part's size): the source
+    // fields its columns, HAVING and ORDER BY read, its key values and its aggregates' running
+    // totals. No row is kept whole and nothing is allocated per group but its entry in the key
+    // map and its share of these sequences.
+    std::vector<size_t> usedFields;
+    for (size_t i = 0; i < c.used.size(); ++i) {
+        if (c.used[i]) usedFields.push_back(i);
+    }
+    const size_t keyCount = c.groupKeys.size(), totalCount = c.aggregates.size();
+    // Deques: they grow without moving what they hold.
+    std::deque<Value> kept, groupKeys;
+    std::deque<Accumulator> totals;
+    size_t groupCount = 0;
     std::unordered_map<std::string, size_t> byKey;
     std::unordered_map<int64_t, size_t> byWhole;
-    const bool wholeKey = c.groupKeys.size() == 1 && c.groupKeys[0]->type.type == 'I';
+    // One integer key (the common GROUP BY PtNum) is looked up, and the groups sorted, as a number.
+    const bool wholeKey = keyCount == 1 && c.groupKeys[0]->type.type == 'I';
+    bool allWhole = wholeKey;
     std::vector<Value> keyValues;
     std::string key;
-    auto newGroup = [&](std::vector<Value> row, std::vector<Value> groupKey) {
-        Group g{std::move(row), std::move(groupKey), {}};
-        for (const AggregateCall& call : c.aggregates) g.totals.emplace_back(&call);
-        groups.push_back(std::move(g));
-        return groups.size() - 1;
+    auto newGroup = [&](const RowView& row) {
+        for (size_t f : usedFields) kept.push_back(f < row.values->size() ? (*row.values)[f] : Value());
+        for (const AggregateCall& call : c.aggregates) totals.emplace_back(&call);
+        return groupCount++;
     };
     c.source->ForEachRow(session, c.where.get(), [&](const RowView& row) {
         keyValues.clear();
-        key.clear();
-        for (const NodePtr& k : c.groupKeys) {
-            keyValues.push_back(k->Eval(row));
-            if (!wholeKey) AppendKey(key, keyValues.back());
-        }
-        // One integer key (the common GROUP BY PtNum) is looked up as a number.
+        for (const NodePtr& k : c.groupKeys) keyValues.push_back(k->Eval(row));
         const int64_t* whole = wholeKey ? keyValues[0].If<int64_t>() : nullptr;
-        if (wholeKey && !whole) AppendKey(key, keyValues[0]);
-        size_t index;
+        std::pair<size_t, bool> found;
         if (whole) {
-            auto [at, added] = byWhole.try_emplace(*whole, groups.size());
-            if (!added) {
-                for (Accumulator& a : groups[at->second].totals) a.Add(row);
-                return;
-            }
-        }
-        auto it = whole ? byKey.end() : byKey.find(key);
-        if (it == byKey.end()) {
-            // The group keeps only the fields its columns, HAVING and ORDER BY read.
-            std::vector<Value> kept(row.values->size());
-            for (size_t i = 0; i < kept.size(); ++i) {
-                if (i < c.used.size() && c.used[i]) kept[i] = (*row.values)[i];
-            }
-            index = newGroup(std::move(kept), keyValues);
-            if (!whole) byKey.emplace(key, index);
+            auto [at, added] = byWhole.try_emplace(*whole, groupCount);
+            found = {at->second, added};
         } else {
-            index = it->second;
+            allWhole = false;
+            key.clear();
+            for (const Value& v : keyValues) AppendKey(key, v);
+            auto [at, added] = byKey.try_emplace(key, groupCount);
+            found = {at->second, added};
         }
-        for (Accumulator& a : groups[index].totals) a.Add(row);
+        if (found.second) {
+            newGroup(row);
+            for (Value& v : keyValues) groupKeys.push_back(std::move(v));
+        }
+        for (size_t a = 0; a < totalCount; ++a) totals[found.first * totalCount + a].Add(row);
     });
     // Without GROUP BY the aggregates of no rows still make one row (COUNT(*) 0).
-    if (c.groupKeys.empty() && groups.empty()) newGroup(std::vector<Value>(c.source->Width()), {});
+    if (keyCount == 0 && groupCount == 0) {
+        const std::vector<Value> none;
+        newGroup(RowView{&none, false, 0});
+    }
     // Groups come out in the order of their keys, as FoxPro gives them.
-    std::vector<size_t> order(groups.size());
+    std::vector<size_t> order(groupCount);
     std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](size_t x, size_t y) {
-        for (size_t k = 0; k < groups[x].key.size(); ++k) {
-            const int cmp = OrderCompare(groups[x].key[k], groups[y].key[k]);
-            if (cmp != 0) return cmp < 0;
-        }
-        return false;
-    });
-    for (size_t i : order) {
-        Group& g = groups[i];
-        std::vector<Value> post = std::move(g.row);
-        for (const Accumulator& a : g.totals) post.push_back(a.Result());
+    if (allWhole) {
+        std::sort(order.begin(), order.end(),
+                  [&](size_t x, size_t y) { return groupKeys[x].As<int64_t>() < groupKeys[y].As<int64_t>(); });
+    } else {
+        std::stable_sort(order.begin(), order.end(), [&](size_t x, size_t y) {
+            for (size_t k = 0; k < keyCount; ++k) {
+                const int cmp = OrderCompare(groupKeys[x * keyCount + k], groupKeys[y * keyCount + k]);
+                if (cmp != 0) return cmp < 0;
+            }
+            return false;
+        });
+    }
+    // Each group's row in turn: the fields it kept, the rest null, then its aggregates.
+    const size_t width = c.source->Width();
+    std::vector<Value> post(width + totalCount);
+    for (size_t g : order) {
+        for (size_t u = 0; u < usedFields.size(); ++u) post[usedFields[u]] = std::move(kept[g * usedFields.size() + u]);
+        for (size_t a = 0; a < totalCount; ++a) post[width + a] = totals[g * totalCount + a].Result();
         const RowView view{&post, false, 0};
         if (c.having && !IsTrue(c.having->Eval(view))) continue;
         emit(view);

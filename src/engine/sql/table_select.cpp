@@ -20,7 +20,7 @@ FieldInfo ResultField(const TypeInfo& t, std::string name) {
 
 // The row of the select for a record, and its sort keys when it is sorted.
 void RowOf(const BoundSelect& b, RecordNumber n, const Record& record, std::vector<Value>& values,
-                  std::vector<Value>* key) {
+           std::vector<Value>* key) {
     const RowView row{&record.values, record.deleted, n};
     values.reserve(b.columns.size());
     for (const NodePtr& c : b.columns) values.push_back(c->Eval(row));
@@ -44,7 +44,7 @@ void Permute(const std::vector<size_t>& order, ResultSet& result, std::vector<Re
 }
 
 void SortRows(const BoundSelect& b, const std::vector<std::vector<Value>>& keys, ResultSet& result,
-                     std::vector<RecordNumber>& records) {
+              std::vector<RecordNumber>& records) {
     std::vector<size_t> index(result.rows.size());
     std::iota(index.begin(), index.end(), 0);
     // Equal keys keep record order.
@@ -68,8 +68,7 @@ ResultSet Run(const BoundSelect& b, Session& session) {
     // A whole table sorted by a tag's key takes the tag's order once it checks out; only
     // then are the sort keys not kept for every row when they are a result column.
     std::optional<std::vector<RecordNumber>> tagOrder;
-    if (!b.orderTag.empty() && !CandidateRecords(*table, b.where.get()))
-        tagOrder = RecordsInOrder(*table, b.orderTag);
+    if (!b.orderTag.empty() && !CandidateRecords(*table, b.where.get())) tagOrder = RecordsInOrder(*table, b.orderTag);
     const bool keepKeys = !b.order.empty() && !(tagOrder && b.order[0].column >= 0);
     std::vector<std::vector<Value>> keys;  // sort keys computed from the source record
     ForEachMatch(*table, b.where.get(), session.Options(), [&](RecordNumber n, const Record& record) {
