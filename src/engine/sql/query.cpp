@@ -240,6 +240,10 @@ void RunCore(const Core& c, Session& session, std::vector<std::vector<Value>>& r
     // One integer key (the common GROUP BY PtNum) is looked up, and the groups sorted, as a number.
     const bool wholeKey = keyCount == 1 && c.groupKeys[0]->type.type == 'I';
     bool allWhole = wholeKey;
+    // Small non-negative whole keys (patient numbers and the like) find their group at their
+    // place in a table (group + 1, 0 for none) instead of through the hash map.
+    constexpr int64_t kDirectKeys = int64_t{1} << 20;
+    std::vector<uint32_t> direct;
     std::vector<Value> keyValues;
     std::string key;
     auto newGroup = [&](const RowView& row) {
@@ -252,7 +256,14 @@ void RunCore(const Core& c, Session& session, std::vector<std::vector<Value>>& r
         for (const NodePtr& k : c.groupKeys) keyValues.push_back(k->Eval(row));
         const int64_t* whole = wholeKey ? keyValues[0].If<int64_t>() : nullptr;
         std::pair<size_t, bool> found;
-        if (whole) {
+        if (whole && *whole >= 0 && *whole < kDirectKeys) {
+            const size_t at = static_cast<size_t>(*whole);
+            if (at >= direct.size())
+                direct.resize(std::min(std::max(at + 1, direct.size() * 2), static_cast<size_t>(kDirectKeys)), 0);
+            uint32_t& slot = direct[at];
+            found = {slot != 0 ? slot - 1 : groupCount, slot == 0};
+            if (slot == 0) slot = static_cast<uint32_t>(groupCount + 1);
+        } else if (whole) {
             auto [at, added] = byWhole.try_emplace(*whole, groupCount);
             found = {at->second, added};
         } else {
