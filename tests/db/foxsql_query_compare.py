@@ -72,11 +72,37 @@ check('SELECT DISTINCT Sex FROM IdentFil', [(s,) for s in set(r['sex'].rstrip() 
 top = sorted(post, key=lambda r: -r['amount'])
 cut = top[2]['amount']
 check('SELECT TOP 3 Amount FROM PostFile ORDER BY Amount DESC', [(r['amount'],) for r in top if r['amount'] >= cut])
+
+
+def first(ordered_rows, n, key):
+    """TOP n of rows already in order: the first n and those that tie with the last of them."""
+    return [r for i, r in enumerate(ordered_rows) if i < n or key(r) == key(ordered_rows[n - 1])]
+
+
+# Orders a tag of PostFile gives (read through the tag), equal keys in record order.
+by_ptnum = sorted(post, key=lambda r: r['ptnum'])
+by_ptnum_desc = sorted(post, key=lambda r: -r['ptnum'])
+check('SELECT PtNum, Amount FROM PostFile ORDER BY PtNum', [(r['ptnum'], r['amount']) for r in by_ptnum])
+check('SELECT PtNum, Amount FROM PostFile ORDER BY PtNum DESC', [(r['ptnum'], r['amount']) for r in by_ptnum_desc])
+check('SELECT TOP 10 PtNum, Amount FROM PostFile ORDER BY PtNum',
+      [(r['ptnum'], r['amount']) for r in first(by_ptnum, 10, lambda r: r['ptnum'])])
+rich_desc = [r for r in by_ptnum_desc if r['amount'] > 500]
+check('SELECT TOP 7 Amount, PtNum FROM PostFile WHERE Amount > 500 ORDER BY 2 DESC',
+      [(r['amount'], r['ptnum']) for r in first(rich_desc, 7, lambda r: r['ptnum'])])
 names = {r['ptnum']: r['lastnam'] for r in ident}
 check('SELECT i.PtNum, i.LastNam, p.Amount FROM IdentFil i INNER JOIN PostFile p ON p.PtNum = i.PtNum',
       [(r['ptnum'], names[r['ptnum']], r['amount']) for r in post if r['ptnum'] in names], ordered=False)
 check('SELECT i.PtNum, p.Amount FROM IdentFil i, PostFile p WHERE i.PtNum = p.PtNum AND p.Amount > 500',
       [(r['ptnum'], r['amount']) for r in post if r['ptnum'] in names and r['amount'] > 500], ordered=False)
+joined = sorted([(r['ptnum'], p['amount']) for r in ident for p in by_pt[r['ptnum']]], key=lambda t: t[0])
+check('SELECT i.PtNum, p.Amount FROM IdentFil i JOIN PostFile p ON p.PtNum = i.PtNum ORDER BY i.PtNum', joined)
+appts_of = collections.defaultdict(list)
+for a in appt:
+    appts_of[a['pid']].append(a)
+three = [(r['ptnum'], r['amount'], a['pid']) for r in post if r['ptnum'] in names
+         for a in appts_of[r['ptnum']] or [{'pid': None}]]
+check('SELECT i.PtNum, p.Amount, a.PId FROM IdentFil i JOIN PostFile p ON p.PtNum = i.PtNum '
+      'LEFT JOIN Appointment a ON a.PId = i.PtNum', three, ordered=False)
 left = [(r['ptnum'], a['pid']) for r in ident for a in appt if a['pid'] == r['ptnum']]
 left += [(r['ptnum'], None) for r in ident if r['ptnum'] not in appt_pids]
 check('SELECT i.PtNum, a.PId FROM IdentFil i LEFT JOIN Appointment a ON a.PId = i.PtNum', left, ordered=False)

@@ -267,11 +267,7 @@ std::optional<std::vector<sql::RecordNumber>> DbfTableAccess::RecordsInTagOrder(
         const std::vector<cdx::TagSpec> tags = table.IndexTags();
         for (size_t t = 0; t < tags.size(); ++t) {
             if (tags[t].expression != keyExpression || !tags[t].forExpression.empty() || tags[t].descending) continue;
-            std::vector<sql::RecordNumber> records;
-            const std::vector<IndexEntry> entries = table.IndexEntries(t);
-            records.reserve(entries.size());
-            for (const IndexEntry& e : entries) records.push_back(e.record);
-            return records;
+            return table.IndexRecords(t);
         }
     } catch (const Error&) {
     }

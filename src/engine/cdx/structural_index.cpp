@@ -274,6 +274,11 @@ std::vector<Entry> StructuralIndex::Walk(size_t tag) {
     return out;
 }
 
+std::vector<uint32_t> StructuralIndex::WalkRecords(size_t tag) {
+    const Tag& t = m_tags.at(tag);
+    return TagTree(m_file, t.header.headerOffset, FormatOf(t), t.header.name).Records();
+}
+
 void StructuralIndex::Verify() {
     for (const Tag& t : m_tags) TagTree(m_file, t.header.headerOffset, FormatOf(t), t.header.name).Verify();
 }

@@ -103,6 +103,8 @@ public:
 
     // Every entry of tag in order; and the entries the rows give, sorted.
     std::vector<Entry> Walk(size_t tag);
+    // The 1-based record numbers of tag's entries in key order (the keys are not copied).
+    std::vector<uint32_t> WalkRecords(size_t tag);
     // Checks the structure of every tag; throws kCorruptIndex.
     void Verify();
     void Sync() { m_file.File().Sync(); }

@@ -342,6 +342,27 @@ void TagTree::Verify() {
     }
 }
 
+std::vector<uint32_t> TagTree::Records() {
+    uint32_t offset = m_file.ReadRoot(m_header);
+    for (int depth = 0;; ++depth) {
+        if (depth > kMaxDepth) Corrupt("is deeper than any valid tree");
+        const Node& node = m_file.NodeAt(offset, m_format);
+        if (node.IsLeaf()) break;
+        if (node.entries.empty()) Corrupt("has an interior node without keys at offset " + std::to_string(offset));
+        offset = node.entries.front().child;
+    }
+    // Only one node is looked at at a time: a reference is good until the next read.
+    std::vector<uint32_t> records;
+    for (uint64_t visited = 0;; ++visited) {
+        if (visited > m_file.KnownPages()) Corrupt("has a loop in its leaf chain");
+        const Node& node = m_file.NodeAt(offset, m_format);
+        if (!node.IsLeaf()) Corrupt("links a leaf to an interior node at offset " + std::to_string(offset));
+        for (const Entry& e : node.entries) records.push_back(e.record);
+        if (node.right == kNone) return records;
+        offset = node.right;
+    }
+}
+
 uint32_t AppendTree(std::vector<uint8_t>& image, const std::vector<Entry>& entries, const NodeFormat& format) {
     auto place = [&](std::vector<Node>& nodes) {
         std::vector<uint32_t> offsets;

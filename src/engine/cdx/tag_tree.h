@@ -30,6 +30,9 @@ public:
     void Remove(const std::string& key, uint32_t record);
     // Checks order, parent keys, sibling chains and depth; throws kCorruptIndex.
     void Verify();
+    // Record numbers (1-based) of every entry in key order, read from the leaves as the file
+    // keeps them, without copying a key.
+    std::vector<uint32_t> Records();
 
 private:
     // One node on the way from the root to a leaf, and the position taken in it.

@@ -167,6 +167,8 @@ public:
     // those the rows give, sorted the same way. Equal lists mean the tag is right.
     std::vector<IndexEntry> IndexEntries(size_t tag);
     std::vector<IndexEntry> ExpectedIndexEntries(size_t tag);
+    // The records (0-based) of tag number tag's entries in index order, without their keys.
+    std::vector<uint32_t> IndexRecords(size_t tag);
     // Checks the structure of every tag (order, parent keys, sibling chains); throws kCorruptIndex.
     void VerifyIndex();
     // Writes the container back-link into the header.

@@ -356,6 +356,14 @@ std::vector<IndexEntry> Table::IndexEntries(size_t tag) {
     return out;
 }
 
+std::vector<uint32_t> Table::IndexRecords(size_t tag) {
+    auto& st = *m_state;
+    IndexLock lock(st);
+    std::vector<uint32_t> records = ReadableIndex(st).WalkRecords(tag);
+    for (uint32_t& r : records) --r;
+    return records;
+}
+
 std::vector<IndexEntry> Table::ExpectedIndexEntries(size_t tag) {
     auto& st = *m_state;
     auto& index = ReadableIndex(st);

@@ -108,10 +108,10 @@ void Accumulator::Add(const RowView& row) {
     Value v = m_call->arg->Eval(row);
     if (v.IsNull()) return;
     if (m_call->distinct) {
-        if (!m_seen) m_seen = std::make_unique<std::unordered_set<std::string>>();
+        if (!m_extra) m_extra = std::make_unique<Extra>();
         std::string key;
         AppendKey(key, v);
-        if (!m_seen->insert(std::move(key)).second) return;
+        if (!m_extra->seen.insert(std::move(key)).second) return;
     }
     ++m_count;
     switch (m_call->fn) {
@@ -123,12 +123,14 @@ void Accumulator::Add(const RowView& row) {
             break;
         case Fn::kMin:
         case Fn::kMax: {
-            if (m_best.IsNull()) {
-                m_best = std::move(v);
+            if (!m_extra) m_extra = std::make_unique<Extra>();
+            Value& best = m_extra->best;
+            if (best.IsNull()) {
+                best = std::move(v);
                 break;
             }
-            const int c = OrderCompare(v, m_best);
-            if (m_call->fn == Fn::kMin ? c < 0 : c > 0) m_best = std::move(v);
+            const int c = OrderCompare(v, best);
+            if (m_call->fn == Fn::kMin ? c < 0 : c > 0) best = std::move(v);
             break;
         }
         default: break;
@@ -141,7 +143,7 @@ Value Accumulator::Result() const {
         case Fn::kCountAll:
         case Fn::kCount: return m_count;
         case Fn::kMin:
-        case Fn::kMax: return m_best;
+        case Fn::kMax: return m_extra ? m_extra->best : Value();
         default: break;
     }
     if (m_count == 0) return Value();

@@ -41,8 +41,13 @@ private:
     int64_t m_count = 0;
     int64_t m_wholeSum = 0;
     double m_sum = 0;
-    Value m_best;                                             // MIN, MAX
-    std::unique_ptr<std::unordered_set<std::string>> m_seen;  // DISTINCT
+    // Only MIN, MAX and DISTINCT need more; the rest stay small, as a query may hold many
+    // groups at once.
+    struct Extra {
+        Value best;                            // MIN, MAX
+        std::unordered_set<std::string> seen;  // DISTINCT
+    };
+    std::unique_ptr<Extra> m_extra;
 };
 
 }  // namespace engine::sql

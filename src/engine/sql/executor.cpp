@@ -1,68 +1,15 @@
 #include "engine/sql/executor.h"
 
-#include <algorithm>
 #include <cmath>
-#include <numeric>
 
-#include "engine/sql/expression.h"
-#include "engine/sql/index_order.h"
-#include "engine/sql/lookup.h"
-#include "engine/sql/parser.h"
 #include "engine/sql/query.h"
 #include "engine/sql/sql_errors.h"
+#include "engine/sql/table_select.h"
 
 namespace engine::sql {
 namespace {
 
 std::string At(size_t pos) { return " at position " + std::to_string(pos + 1); }
-
-// A table named by a statement: where to find it again at run time and its fields as bound.
-struct BoundTable {
-    TableRef ref;
-    OpenMode mode = OpenMode::kShared;
-    std::vector<FieldInfo> fields;
-};
-
-BoundTable BindTable(const TableRef& ref, const Settings& settings, Session& session) {
-    BoundTable t{ref, settings.exclusive ? OpenMode::kExclusive : OpenMode::kShared, {}};
-    t.fields = session.Provider().Open(ref.name, t.mode)->Fields();
-    return t;
-}
-
-std::unique_ptr<TableAccess> Reopen(const BoundTable& t, Session& session) {
-    auto table = session.Provider().Open(t.ref.name, t.mode);
-    if (table->Fields() != t.fields)
-        throw Error(engine::err::kCorruptTable, "The structure of table '" + t.ref.name + "' changed");
-    return table;
-}
-
-Scope ScopeOf(const BoundTable& t, Session& session) { return Scope{&t.fields, t.ref.name, t.ref.alias, {}, &session}; }
-
-NodePtr BindCondition(const ExprPtr& where, const Scope& scope) {
-    if (!where) return nullptr;
-    NodePtr node = Bind(*where, scope);
-    const Kind k = node->type.GetKind();
-    if (k != Kind::kLogical && k != Kind::kAny)
-        throw Error(engine::err::kTypeMismatch,
-                    std::string("The WHERE condition must be logical, not ") + KindName(k) + At(where->pos));
-    return node;
-}
-
-struct SortKey {
-    int column = -1;  // a result column, or -1 for expr over the source record
-    NodePtr expr;
-    bool descending = false;
-};
-
-struct BoundSelect {
-    BoundTable table;
-    std::vector<NodePtr> columns;
-    std::vector<FieldInfo> fields;
-    std::vector<int> sourceFields;
-    NodePtr where;
-    std::vector<SortKey> order;
-    std::string orderTag;  // the key expression of a tag that gives the order, or empty
-};
 
 struct BoundDelete {
     BoundTable table;
@@ -85,77 +32,6 @@ struct BoundUpdate {
 using BoundQueryPtr = std::shared_ptr<BoundQuery>;
 using BoundStatement = std::variant<BoundSelect, BoundDelete, BoundInsert, BoundUpdate, SetStmt, PackStmt, ReindexStmt,
                                     CloseStmt, BoundQueryPtr>;
-
-FieldInfo ResultField(const TypeInfo& t, std::string name) {
-    FieldInfo f{std::move(name), t.type, t.length, t.decimals, t.nullable};
-    if (f.type == 'X') f = FieldInfo{f.name, 'C', 1, 0, true};
-    if (f.type == 'N' && f.length <= 0) f.length = 10;
-    return f;
-}
-
-BoundSelect BindSelect(const SelectStmt& s, const Settings& settings, Session& session) {
-    BoundSelect b;
-    b.table = BindTable(s.table, settings, session);
-    const Scope scope = ScopeOf(b.table, session);
-    for (const SelectItem& item : s.items) {
-        if (!item.expr) {
-            for (size_t i = 0; i < b.table.fields.size(); ++i) {
-                auto node = std::make_unique<FieldNode>(i);
-                const FieldInfo& f = b.table.fields[i];
-                node->type = TypeInfo{f.type, f.length, f.decimals, f.nullable};
-                b.columns.push_back(std::move(node));
-            }
-            continue;
-        }
-        b.columns.push_back(Bind(*item.expr, scope));
-        b.columns.back()->pos = item.expr->pos;
-    }
-    // Column names and descriptors: fields by their (lower-case) name, else alias or Exp_n.
-    size_t itemColumn = 0;
-    for (const SelectItem& item : s.items) {
-        const size_t count = item.expr ? 1 : b.table.fields.size();
-        for (size_t k = 0; k < count; ++k, ++itemColumn) {
-            const Node& node = *b.columns[itemColumn];
-            const bool isField = node.shape == Node::Shape::kField;
-            const int source = isField ? static_cast<int>(static_cast<const FieldNode&>(node).index) : -1;
-            std::string name = !item.alias.empty() ? item.alias
-                               : isField           ? LowerText(b.table.fields[source].name)
-                                                   : "Exp_" + std::to_string(itemColumn + 1);
-            if (isField) {
-                FieldInfo f = b.table.fields[source];
-                f.name = std::move(name);
-                b.fields.push_back(std::move(f));
-            } else {
-                b.fields.push_back(ResultField(node.type, std::move(name)));
-            }
-            b.sourceFields.push_back(source);
-        }
-    }
-    b.where = BindCondition(s.where, scope);
-    for (const OrderItem& item : s.order) {
-        SortKey key;
-        key.descending = item.descending;
-        const Expr& e = *item.expr;
-        if (e.kind == Expr::Kind::kLiteral && e.value.Is<int64_t>()) {
-            const int64_t n = e.value.As<int64_t>();
-            if (n < 1 || n > static_cast<int64_t>(b.fields.size()))
-                throw Error(engine::err::kSyntax,
-                            "ORDER BY column number " + std::to_string(n) + " is out of range" + At(e.pos));
-            key.column = static_cast<int>(n - 1);
-        } else if (e.kind == Expr::Kind::kName && e.qualifier.empty()) {
-            key.column = FindField(b.fields, e.name);
-        }
-        if (key.column < 0) key.expr = Bind(e, scope);
-        b.order.push_back(std::move(key));
-    }
-    if (b.order.size() == 1) {
-        const SortKey& key = b.order[0];
-        auto table = Reopen(b.table, session);
-        b.orderTag = MatchingOrderTag(*table, scope, key.expr ? *key.expr : *b.columns[key.column],
-                                      key.expr ? s.order[0].expr.get() : nullptr);
-    }
-    return b;
-}
 
 void CheckAssignable(const FieldInfo& field, const TypeInfo& value, size_t pos) {
     const Kind f = KindOfType(field.type), v = value.GetKind();
@@ -320,105 +196,13 @@ struct Binder {
     }
 };
 
-// Calls fn(record number, record) for every record that is visible and meets the condition,
-// in record order. Uses the table's index for a "field = constant" part of the condition.
-// When orderTag names a tag and every record is read (no candidates), *tagOrder receives the
-// records in the tag's order (when the tag lists each once), for the caller to order by.
-template <class Fn>
-void ForEachMatch(TableAccess& table, const Node* where, const Settings& settings, Fn fn,
-                  const std::string& orderTag = {}, std::optional<std::vector<RecordNumber>>* tagOrder = nullptr) {
-    Record record;
-    auto visit = [&](RecordNumber n) {
-        table.Read(n, record);
-        if (record.deleted && settings.deleted) return;
-        if (where && !IsTrue(where->Eval(RowView{&record.values, record.deleted, n}))) return;
-        fn(n, record);
-    };
-    const RecordNumber count = table.RecordCount();
-    if (auto candidates = CandidateRecords(table, where)) {
-        for (RecordNumber n : *candidates) {
-            if (n < count) visit(n);
-        }
-        return;
-    }
-    if (!orderTag.empty()) *tagOrder = RecordsInOrder(table, orderTag);
-    for (RecordNumber n = 0; n < count; ++n) visit(n);
-}
-
 struct Runner {
     Session& session;
     Outcome& outcome;
 
     void operator()(BoundSelect& b) {
-        auto table = Reopen(b.table, session);
-        ResultSet result;
-        result.fields = b.fields;
-        result.sourceFields = b.sourceFields;
-        result.sourceTable = b.table.ref.name;
-        std::vector<RecordNumber> records;
-        std::vector<std::vector<Value>> keys;  // sort keys computed from the source record
-        std::optional<std::vector<RecordNumber>> tagOrder;
-        ForEachMatch(
-            *table, b.where.get(), session.Options(),
-            [&](RecordNumber n, const Record& record) {
-                const RowView row{&record.values, record.deleted, n};
-                std::vector<Value> values;
-                values.reserve(b.columns.size());
-                for (const NodePtr& c : b.columns) values.push_back(c->Eval(row));
-                if (!b.order.empty()) {
-                    std::vector<Value> key;
-                    for (const SortKey& k : b.order) key.push_back(k.expr ? k.expr->Eval(row) : values[k.column]);
-                    keys.push_back(std::move(key));
-                }
-                result.rows.push_back(std::move(values));
-                records.push_back(n);
-            },
-            b.orderTag, &tagOrder);
-        if (!b.order.empty()) {
-            // The rows of a whole table take a tag's order instead of a sort once it checks out.
-            std::optional<std::vector<size_t>> settled;
-            if (tagOrder) {
-                std::vector<uint32_t> row(table->RecordCount(), UINT32_MAX);
-                for (size_t i = 0; i < records.size(); ++i) row[records[i]] = static_cast<uint32_t>(i);
-                std::vector<size_t> order;
-                order.reserve(records.size());
-                for (RecordNumber n : *tagOrder) {
-                    if (n < row.size() && row[n] != UINT32_MAX) order.push_back(row[n]);
-                }
-                if (b.order[0].descending) std::reverse(order.begin(), order.end());
-                settled = SettleTagOrder(keys, records, b.order[0].descending, std::move(order));
-            }
-            std::vector<size_t> index(result.rows.size());
-            std::iota(index.begin(), index.end(), 0);
-            if (settled) {
-                index = std::move(*settled);
-            } else {
-                // Equal keys keep record order (the rows may have come in a tag's order).
-                std::sort(index.begin(), index.end(), [&](size_t x, size_t y) {
-                    for (size_t k = 0; k < b.order.size(); ++k) {
-                        const int c = OrderCompare(keys[x][k], keys[y][k]);
-                        if (c != 0) return b.order[k].descending ? c > 0 : c < 0;
-                    }
-                    return records[x] < records[y];
-                });
-            }
-            std::vector<std::vector<Value>> rows;
-            std::vector<RecordNumber> sorted;
-            rows.reserve(index.size());
-            for (size_t i : index) {
-                rows.push_back(std::move(result.rows[i]));
-                sorted.push_back(records[i]);
-            }
-            result.rows = std::move(rows);
-            records = std::move(sorted);
-        }
-        const bool plain = std::all_of(b.sourceFields.begin(), b.sourceFields.end(), [](int s) { return s >= 0; });
-        if (plain) {
-            result.sourceRecords = std::move(records);
-            result.updatable = true;
-        }
-        outcome.recordsAffected = static_cast<long>(result.rows.size());
-        outcome.rows = std::move(result);
+        outcome.rows = RunSelect(b, session);
+        outcome.recordsAffected = static_cast<long>(outcome.rows->rows.size());
     }
 
     void operator()(BoundDelete& b) {
@@ -496,65 +280,6 @@ struct Runner {
     void operator()(ReindexStmt& s) { session.Provider().Reindex(s.table.name); }
 };
 
-// Reads the rows of one SELECT without ORDER BY as they are asked for.
-class SelectCursor : public RowCursor {
-public:
-    SelectCursor(BoundSelect select, Session& session)
-        : m_select(std::move(select)),
-          m_table(Reopen(m_select.table, session)),
-          m_settings(session.Options()),
-          m_count(m_table->RecordCount()),
-          m_candidates(CandidateRecords(*m_table, m_select.where.get())) {}
-
-    const std::vector<FieldInfo>& Fields() const override { return m_select.fields; }
-
-    bool Next(std::vector<Value>& row) override {
-        for (;;) {
-            RecordNumber n = 0;
-            if (m_candidates) {
-                if (m_next >= m_candidates->size()) return false;
-                n = (*m_candidates)[m_next++];
-                if (n >= m_count) continue;
-            } else {
-                if (m_next >= m_count) return false;
-                n = static_cast<RecordNumber>(m_next++);
-            }
-            m_table->Read(n, m_record);
-            if (m_record.deleted && m_settings.deleted) continue;
-            const RowView view{&m_record.values, m_record.deleted, n};
-            if (m_select.where && !IsTrue(m_select.where->Eval(view))) continue;
-            row.clear();
-            for (const NodePtr& c : m_select.columns) row.push_back(c->Eval(view));
-            return true;
-        }
-    }
-
-private:
-    BoundSelect m_select;
-    std::unique_ptr<TableAccess> m_table;
-    Settings m_settings;
-    RecordNumber m_count;
-    std::optional<std::vector<RecordNumber>> m_candidates;
-    size_t m_next = 0;
-    Record m_record;
-};
-
-// Hands out rows already collected (a sorted SELECT).
-class HeldRowsCursor : public RowCursor {
-public:
-    explicit HeldRowsCursor(ResultSet rows) : m_rows(std::move(rows)) {}
-    const std::vector<FieldInfo>& Fields() const override { return m_rows.fields; }
-    bool Next(std::vector<Value>& row) override {
-        if (m_next >= m_rows.rows.size()) return false;
-        row = std::move(m_rows.rows[m_next++]);
-        return true;
-    }
-
-private:
-    ResultSet m_rows;
-    size_t m_next = 0;
-};
-
 std::vector<BoundStatement> BindAll(std::string_view text, Session& session) {
     const std::vector<Statement> statements = ParseStatements(text);
     std::vector<BoundStatement> bound;
@@ -583,7 +308,7 @@ ForwardOutcome ExecuteForward(std::string_view text, Session& session) {
     for (size_t i = 0; i < bound.size(); ++i) {
         auto* select = std::get_if<BoundSelect>(&bound[i]);
         if (auto* query = std::get_if<BoundQueryPtr>(&bound[i]); query && i + 1 == bound.size()) {
-            result.rows = std::make_unique<HeldRowsCursor>(RunQuery(**query, session));
+            result.rows = HeldRows(RunQuery(**query, session));
             return result;
         }
         if (i + 1 < bound.size() || !select) {
@@ -591,10 +316,10 @@ ForwardOutcome ExecuteForward(std::string_view text, Session& session) {
             continue;
         }
         if (select->order.empty()) {
-            result.rows = std::make_unique<SelectCursor>(std::move(*select), session);
+            result.rows = SelectRows(std::move(*select), session);
         } else {
             runner(*select);
-            result.rows = std::make_unique<HeldRowsCursor>(std::move(*outcome.rows));
+            result.rows = HeldRows(std::move(*outcome.rows));
         }
         return result;
     }

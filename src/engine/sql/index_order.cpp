@@ -67,14 +67,27 @@ std::optional<std::vector<RecordNumber>> RecordsInOrder(TableAccess& table, cons
     return records;
 }
 
-std::optional<std::vector<size_t>> SettleTagOrder(const std::vector<std::vector<Value>>& keys,
+std::vector<size_t> RowsInTagOrder(const std::vector<RecordNumber>& tagOrder, const std::vector<RecordNumber>& records,
+                                   RecordNumber count, bool descending) {
+    std::vector<uint32_t> row(count, UINT32_MAX);
+    for (size_t i = 0; i < records.size(); ++i) row[records[i]] = static_cast<uint32_t>(i);
+    std::vector<size_t> order;
+    order.reserve(records.size());
+    for (RecordNumber n : tagOrder) {
+        if (n < count && row[n] != UINT32_MAX) order.push_back(row[n]);
+    }
+    if (descending) std::reverse(order.begin(), order.end());
+    return order;
+}
+
+std::optional<std::vector<size_t>> SettleTagOrder(const std::function<const Value&(size_t)>& key,
                                                   const std::vector<RecordNumber>& records, bool descending,
                                                   std::vector<size_t> order) {
-    if (order.size() != keys.size()) return std::nullopt;
+    if (order.size() != records.size()) return std::nullopt;
     size_t runStart = 0;
     for (size_t i = 1; i <= order.size(); ++i) {
         if (i < order.size()) {
-            int cmp = OrderCompare(keys[order[i - 1]][0], keys[order[i]][0]);
+            int cmp = OrderCompare(key(order[i - 1]), key(order[i]));
             if (descending) cmp = -cmp;
             if (cmp > 0) return std::nullopt;  // out of order: the tag does not sort as the values do
             if (cmp == 0) continue;

@@ -6,6 +6,7 @@
 // caller sorts as usual.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,11 +24,15 @@ std::string MatchingOrderTag(TableAccess& table, const Scope& scope, const Node&
 // below the table's record count exactly once.
 std::optional<std::vector<RecordNumber>> RecordsInOrder(TableAccess& table, const std::string& tag);
 
-// Rows were read in record order: keys[i][0] is the sort key and records[i] the record of row
-// i; order lists the rows in the tag's order (reversed for a descending sort). Puts each run of
-// equal keys in record order and returns the rows' order, or nullopt when the keys do not
-// follow the sort (the caller sorts).
-std::optional<std::vector<size_t>> SettleTagOrder(const std::vector<std::vector<Value>>& keys,
+// Rows were read in record order (records[i] is the record of row i, at most count records):
+// the rows in the order of tagOrder (RecordsInOrder), reversed for a descending sort.
+std::vector<size_t> RowsInTagOrder(const std::vector<RecordNumber>& tagOrder, const std::vector<RecordNumber>& records,
+                                   RecordNumber count, bool descending);
+
+// key(i) is the sort key of row i and records[i] its record; order lists the rows in the tag's
+// order (RowsInTagOrder). Puts each run of equal keys in record order and returns the rows'
+// order, or nullopt when the keys do not follow the sort (the caller sorts).
+std::optional<std::vector<size_t>> SettleTagOrder(const std::function<const Value&(size_t)>& key,
                                                   const std::vector<RecordNumber>& records, bool descending,
                                                   std::vector<size_t> order);
 

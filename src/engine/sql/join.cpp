@@ -4,6 +4,7 @@
 #include <numeric>
 #include <unordered_map>
 
+#include "engine/sql/index_order.h"
 #include "engine/sql/lexer.h"
 #include "engine/sql/parser.h"
 #include "engine/sql/sql_errors.h"
@@ -18,6 +19,12 @@ struct JoinedSource::Table {
     std::vector<FieldInfo> fields;
     size_t offset = 0;
     std::vector<NodePtr> filters;  // WHERE conditions on this table alone, bound to it alone
+};
+
+struct JoinedSource::FirstOrder {
+    size_t field = 0;
+    std::vector<RecordNumber> records;
+    bool broken = false;
 };
 
 struct JoinedSource::Step {
@@ -66,16 +73,21 @@ std::unique_ptr<TableAccess> OpenBound(Session& session, const TableRef& ref, Op
     return table;
 }
 
-// Whether a tag of the table's index (one that holds every record) has field alone as its key.
-bool TagOnField(TableAccess& table, const Scope& scope, size_t field) {
+// The key expression of a tag of the table's index (one that holds every record) that has
+// field alone as its key, or empty.
+std::string TagForField(TableAccess& table, const Scope& scope, size_t field) {
     for (const std::string& tag : table.OrderTags()) {
         try {
             const NodePtr key = Bind(*ParseExpression(tag), scope);
-            if (key->shape == Node::Shape::kField && static_cast<const FieldNode&>(*key).index == field) return true;
+            if (key->shape == Node::Shape::kField && static_cast<const FieldNode&>(*key).index == field) return tag;
         } catch (const Error&) {
         }
     }
-    return false;
+    return {};
+}
+
+bool TagOnField(TableAccess& table, const Scope& scope, size_t field) {
+    return !TagForField(table, scope, field).empty();
 }
 
 // The key of the row under keys, or false when a part is null (null equals nothing).
@@ -201,6 +213,12 @@ std::vector<std::pair<FieldInfo, std::string>> JoinedSource::AllFields() const {
 
 const std::string& JoinedSource::FirstTableName() const { return m_tables[0]->ref.name; }
 
+std::unique_ptr<TableAccess> JoinedSource::OpenAlone(Session& session) const {
+    if (m_tables.size() != 1) return nullptr;
+    const Table& t = *m_tables[0];
+    return OpenBound(session, t.ref, t.mode, t.fields);
+}
+
 std::vector<std::vector<Value>> JoinedSource::ReadTable(Session& session, const Table& t) const {
     auto table = session.Provider().Open(t.ref.name, t.mode);
     if (table->Fields() != t.fields)
@@ -264,72 +282,126 @@ std::optional<std::vector<std::vector<Value>>> JoinedSource::ReadByIndex(
     return rows;
 }
 
-bool JoinedSource::IndexNestedLoop(Session& session, const Node* where,
-                                   const std::function<void(const RowView&)>& fn) const {
-    if (m_tables.size() != 2) return false;
-    const Step& step = *m_steps[0];
-    if (step.kind == JoinClause::Kind::kRight || step.kind == JoinClause::Kind::kFull) return false;
-    if (step.rightKeys.size() != 1 || step.rightKeys[0]->shape != Node::Shape::kField) return false;
+bool JoinedSource::IndexNestedLoop(Session& session, const Node* where, const std::function<void(const RowView&)>& fn,
+                                   FirstOrder* first) const {
+    const size_t n = m_tables.size();
+    if (n < 2) return false;
+    // Every table after the first joins (inner or left) on one of its fields that a tag orders.
+    std::vector<std::unique_ptr<TableAccess>> open;
+    std::vector<size_t> keyField(n, 0);
     const Table& lt = *m_tables[0];
-    const Table& rt = *m_tables[1];
-    auto left = OpenBound(session, lt.ref, lt.mode, lt.fields);
-    auto right = OpenBound(session, rt.ref, rt.mode, rt.fields);
-    const size_t field = static_cast<const FieldNode&>(*step.rightKeys[0]).index;
-    if (!TagOnField(*right, Scope{&rt.fields, rt.ref.name, rt.ref.alias, {}, &session}, field)) return false;
+    open.push_back(OpenBound(session, lt.ref, lt.mode, lt.fields));
+    for (size_t k = 1; k < n; ++k) {
+        const Step& step = *m_steps[k - 1];
+        const Table& t = *m_tables[k];
+        if (step.kind == JoinClause::Kind::kRight || step.kind == JoinClause::Kind::kFull) return false;
+        if (step.rightKeys.size() != 1 || step.rightKeys[0]->shape != Node::Shape::kField) return false;
+        keyField[k] = static_cast<const FieldNode&>(*step.rightKeys[0]).index;
+        open.push_back(OpenBound(session, t.ref, t.mode, t.fields));
+        if (!TagOnField(*open[k], Scope{&t.fields, t.ref.name, t.ref.alias, {}, &session}, keyField[k])) return false;
+    }
+    TableAccess& left = *open[0];
     std::optional<std::vector<RecordNumber>> leftRecords;
     for (const NodePtr& f : lt.filters) {
-        if ((leftRecords = CandidateRecords(*left, f.get()))) break;
+        if ((leftRecords = CandidateRecords(left, f.get()))) break;
     }
-    const RecordNumber leftCount = left->RecordCount(), rightCount = right->RecordCount();
+    if (first && leftRecords) return false;  // a few candidates are read in record order and sorted
+    const RecordNumber leftCount = left.RecordCount();
     const size_t leftRows = leftRecords ? leftRecords->size() : leftCount;
-    if (leftRows * kLookupCost >= rightCount) return false;
+    if (leftRows * kLookupCost >= open[1]->RecordCount()) return false;
 
     const bool hideDeleted = session.Options().deleted;
-    const bool keepLeft = step.kind == JoinClause::Kind::kLeft;
-    const size_t leftWidth = rt.offset;
-    std::vector<Value> pair(leftWidth + rt.fields.size());
-    std::vector<RecordNumber> everyRecord;  // partners when the tag cannot answer: all of them
-    Record l, r;
-    auto visit = [&](RecordNumber n) {
-        left->Read(n, l);
-        if (l.deleted && hideDeleted) return;
-        if (!AllTrue(lt.filters, RowView{&l.values, l.deleted, n})) return;
-        std::copy(l.values.begin(), l.values.end(), pair.begin());
+    std::vector<Value> joined(m_width);
+    std::vector<std::vector<RecordNumber>> everyRecord(n);  // partners when a tag cannot answer: all
+    std::vector<Record> records(n);
+    // Pairs the row made of tables before k with its partners in table k, on to the last.
+    std::function<void(size_t)> joinFrom = [&](size_t k) {
+        if (k == n) {
+            const RowView view{&joined, false, 0};
+            if (!where || IsTrue(where->Eval(view))) fn(view);
+            return;
+        }
+        const Step& step = *m_steps[k - 1];
+        const Table& t = *m_tables[k];
+        TableAccess& table = *open[k];
+        const RecordNumber count = table.RecordCount();
+        const auto at = joined.begin() + static_cast<std::ptrdiff_t>(t.offset);
         bool matched = false;
-        const Value key = step.leftKeys[0]->Eval(RowView{&l.values, false, 0});
+        const Value key = step.leftKeys[0]->Eval(RowView{&joined, false, 0});
         if (!key.IsNull()) {
-            std::optional<std::vector<RecordNumber>> found = right->LookupEqual(field, key);
-            if (!found && everyRecord.empty()) {
-                everyRecord.resize(rightCount);
-                std::iota(everyRecord.begin(), everyRecord.end(), RecordNumber{0});
+            std::optional<std::vector<RecordNumber>> found = table.LookupEqual(keyField[k], key);
+            if (!found && everyRecord[k].empty()) {
+                everyRecord[k].resize(count);
+                std::iota(everyRecord[k].begin(), everyRecord[k].end(), RecordNumber{0});
             }
-            for (RecordNumber m : found ? *found : everyRecord) {
-                if (m >= rightCount) continue;
-                right->Read(m, r);
+            Record& r = records[k];
+            for (RecordNumber m : found ? *found : everyRecord[k]) {
+                if (m >= count) continue;
+                table.Read(m, r);
                 if (r.deleted && hideDeleted) continue;
-                if (!AllTrue(rt.filters, RowView{&r.values, r.deleted, m})) continue;
-                std::copy(r.values.begin(), r.values.end(), pair.begin() + static_cast<std::ptrdiff_t>(leftWidth));
-                const RowView view{&pair, false, 0};
-                if (!AllTrue(step.conditions, view)) continue;
+                if (!AllTrue(t.filters, RowView{&r.values, r.deleted, m})) continue;
+                std::copy(r.values.begin(), r.values.end(), at);
+                if (!AllTrue(step.conditions, RowView{&joined, false, 0})) continue;
                 matched = true;
-                if (where && !IsTrue(where->Eval(view))) continue;
-                fn(view);
+                joinFrom(k + 1);
             }
         }
-        if (!matched && keepLeft) {
-            std::fill(pair.begin() + static_cast<std::ptrdiff_t>(leftWidth), pair.end(), Value());
-            const RowView view{&pair, false, 0};
-            if (!where || IsTrue(where->Eval(view))) fn(view);
+        if (!matched && step.kind == JoinClause::Kind::kLeft) {
+            std::fill(at, at + static_cast<std::ptrdiff_t>(t.fields.size()), Value());
+            joinFrom(k + 1);
         }
     };
-    if (leftRecords) {
-        for (RecordNumber n : *leftRecords) {
-            if (n < leftCount) visit(n);
+    Record& l = records[0];
+    Value previousKey;
+    RecordNumber previous = 0;
+    bool any = false;
+    // Whether record r (with its values in l) comes after the one before in first's order.
+    auto follows = [&](RecordNumber r) {
+        const Value& key = l.values[first->field];
+        const int cmp = any ? OrderCompare(previousKey, key) : -1;
+        if (cmp > 0 || (cmp == 0 && previous > r)) return false;
+        previousKey = key;
+        previous = r;
+        any = true;
+        return true;
+    };
+    auto visit = [&](RecordNumber r) {
+        left.Read(r, l);
+        if (l.deleted && hideDeleted) return true;
+        if (!AllTrue(lt.filters, RowView{&l.values, l.deleted, r})) return true;
+        if (first && !follows(r)) return false;
+        std::copy(l.values.begin(), l.values.end(), joined.begin());
+        joinFrom(1);
+        return true;
+    };
+    if (first) {
+        for (RecordNumber r : first->records) {
+            if (r < leftCount && !visit(r)) {
+                first->broken = true;
+                break;
+            }
+        }
+    } else if (leftRecords) {
+        for (RecordNumber r : *leftRecords) {
+            if (r < leftCount) visit(r);
         }
     } else {
-        for (RecordNumber n = 0; n < leftCount; ++n) visit(n);
+        for (RecordNumber r = 0; r < leftCount; ++r) visit(r);
     }
     return true;
+}
+
+bool JoinedSource::ForEachRowInOrder(Session& session, const Node* where, size_t field,
+                                     const std::function<void(const RowView&)>& fn) const {
+    const Table& t = *m_tables[0];
+    if (m_tables.size() < 2 || field >= t.fields.size()) return false;
+    auto table = OpenBound(session, t.ref, t.mode, t.fields);
+    const std::string tag = TagForField(*table, Scope{&t.fields, t.ref.name, t.ref.alias, {}, &session}, field);
+    if (tag.empty()) return false;
+    auto records = RecordsInOrder(*table, tag);
+    if (!records) return false;
+    FirstOrder first{field, std::move(*records), false};
+    return IndexNestedLoop(session, where, fn, &first) && !first.broken;
 }
 
 void JoinedSource::ForEachRow(Session& session, const Node* where,

@@ -3,13 +3,17 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
 #include <numeric>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 
 #include "engine/sql/aggregate.h"
+#include "engine/sql/index_order.h"
 #include "engine/sql/join.h"
 #include "engine/sql/lexer.h"
+#include "engine/sql/lookup.h"
 #include "engine/sql/row_key.h"
 
 namespace engine::sql {
@@ -205,78 +209,163 @@ void RunCore(const Core& c, Session& session, std::vector<std::vector<Value>>& r
         keys.push_back(std::move(key));
     };
     if (!c.grouped) {
+        // Joined rows sorted by a field of the first table may come in that order from its tag.
+        const SortKey* sort = c.order.size() == 1 && !c.order[0].descending ? &c.order[0] : nullptr;
+        const Node* key = !sort ? nullptr : sort->column >= 0 ? c.columns[sort->column].get() : sort->expr.get();
+        if (key && key->shape == Node::Shape::kField) {
+            const size_t before = rows.size();
+            if (c.source->ForEachRowInOrder(session, c.where.get(), static_cast<const FieldNode&>(*key).index, emit))
+                return;
+            rows.resize(before);
+            keys.resize(before);
+        }
         c.source->ForEachRow(session, c.where.get(), emit);
         return;
     }
-    struct Group {
-        std::vector<Value> row;
-        std::vector<Value> key;
-        std::vector<Accumulator> totals;
-    };
-    std::vector<Group> groups;
+    // Per group, in flat sequences (group g's part at g times the part's size): the source
+    // fields its columns, HAVING and ORDER BY read, its key values and its aggregates' running
+    // totals. No row is kept whole and nothing is allocated per group but its entry in the key
+    // map and its share of these sequences.
+    std::vector<size_t> usedFields;
+    for (size_t i = 0; i < c.used.size(); ++i) {
+        if (c.used[i]) usedFields.push_back(i);
+    }
+    const size_t keyCount = c.groupKeys.size(), totalCount = c.aggregates.size();
+    // Deques: they grow without moving what they hold.
+    std::deque<Value> kept, groupKeys;
+    std::deque<Accumulator> totals;
+    size_t groupCount = 0;
     std::unordered_map<std::string, size_t> byKey;
     std::unordered_map<int64_t, size_t> byWhole;
-    const bool wholeKey = c.groupKeys.size() == 1 && c.groupKeys[0]->type.type == 'I';
+    // One integer key (the common GROUP BY PtNum) is looked up, and the groups sorted, as a number.
+    const bool wholeKey = keyCount == 1 && c.groupKeys[0]->type.type == 'I';
+    bool allWhole = wholeKey;
+    // Small non-negative whole keys (patient numbers and the like) find their group at their
+    // place in a table (group + 1, 0 for none) instead of through the hash map.
+    constexpr int64_t kDirectKeys = int64_t{1} << 20;
+    std::vector<uint32_t> direct;
     std::vector<Value> keyValues;
     std::string key;
-    auto newGroup = [&](std::vector<Value> row, std::vector<Value> groupKey) {
-        Group g{std::move(row), std::move(groupKey), {}};
-        for (const AggregateCall& call : c.aggregates) g.totals.emplace_back(&call);
-        groups.push_back(std::move(g));
-        return groups.size() - 1;
+    auto newGroup = [&](const RowView& row) {
+        for (size_t f : usedFields) kept.push_back(f < row.values->size() ? (*row.values)[f] : Value());
+        for (const AggregateCall& call : c.aggregates) totals.emplace_back(&call);
+        return groupCount++;
     };
     c.source->ForEachRow(session, c.where.get(), [&](const RowView& row) {
         keyValues.clear();
-        key.clear();
-        for (const NodePtr& k : c.groupKeys) {
-            keyValues.push_back(k->Eval(row));
-            if (!wholeKey) AppendKey(key, keyValues.back());
-        }
-        // One integer key (the common GROUP BY PtNum) is looked up as a number.
+        for (const NodePtr& k : c.groupKeys) keyValues.push_back(k->Eval(row));
         const int64_t* whole = wholeKey ? keyValues[0].If<int64_t>() : nullptr;
-        if (wholeKey && !whole) AppendKey(key, keyValues[0]);
-        size_t index;
-        if (whole) {
-            auto [at, added] = byWhole.try_emplace(*whole, groups.size());
-            if (!added) {
-                for (Accumulator& a : groups[at->second].totals) a.Add(row);
-                return;
-            }
-        }
-        auto it = whole ? byKey.end() : byKey.find(key);
-        if (it == byKey.end()) {
-            // The group keeps only the fields its columns, HAVING and ORDER BY read.
-            std::vector<Value> kept(row.values->size());
-            for (size_t i = 0; i < kept.size(); ++i) {
-                if (i < c.used.size() && c.used[i]) kept[i] = (*row.values)[i];
-            }
-            index = newGroup(std::move(kept), keyValues);
-            if (!whole) byKey.emplace(key, index);
+        std::pair<size_t, bool> found;
+        if (whole && *whole >= 0 && *whole < kDirectKeys) {
+            const size_t at = static_cast<size_t>(*whole);
+            if (at >= direct.size())
+                direct.resize(std::min(std::max(at + 1, direct.size() * 2), static_cast<size_t>(kDirectKeys)), 0);
+            uint32_t& slot = direct[at];
+            found = {slot != 0 ? slot - 1 : groupCount, slot == 0};
+            if (slot == 0) slot = static_cast<uint32_t>(groupCount + 1);
+        } else if (whole) {
+            auto [at, added] = byWhole.try_emplace(*whole, groupCount);
+            found = {at->second, added};
         } else {
-            index = it->second;
+            allWhole = false;
+            key.clear();
+            for (const Value& v : keyValues) AppendKey(key, v);
+            auto [at, added] = byKey.try_emplace(key, groupCount);
+            found = {at->second, added};
         }
-        for (Accumulator& a : groups[index].totals) a.Add(row);
+        if (found.second) {
+            newGroup(row);
+            for (Value& v : keyValues) groupKeys.push_back(std::move(v));
+        }
+        for (size_t a = 0; a < totalCount; ++a) totals[found.first * totalCount + a].Add(row);
     });
     // Without GROUP BY the aggregates of no rows still make one row (COUNT(*) 0).
-    if (c.groupKeys.empty() && groups.empty()) newGroup(std::vector<Value>(c.source->Width()), {});
+    if (keyCount == 0 && groupCount == 0) {
+        const std::vector<Value> none;
+        newGroup(RowView{&none, false, 0});
+    }
     // Groups come out in the order of their keys, as FoxPro gives them.
-    std::vector<size_t> order(groups.size());
+    std::vector<size_t> order(groupCount);
     std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](size_t x, size_t y) {
-        for (size_t k = 0; k < groups[x].key.size(); ++k) {
-            const int cmp = OrderCompare(groups[x].key[k], groups[y].key[k]);
-            if (cmp != 0) return cmp < 0;
-        }
-        return false;
-    });
-    for (size_t i : order) {
-        Group& g = groups[i];
-        std::vector<Value> post = std::move(g.row);
-        for (const Accumulator& a : g.totals) post.push_back(a.Result());
+    if (allWhole) {
+        std::sort(order.begin(), order.end(),
+                  [&](size_t x, size_t y) { return groupKeys[x].As<int64_t>() < groupKeys[y].As<int64_t>(); });
+    } else {
+        std::stable_sort(order.begin(), order.end(), [&](size_t x, size_t y) {
+            for (size_t k = 0; k < keyCount; ++k) {
+                const int cmp = OrderCompare(groupKeys[x * keyCount + k], groupKeys[y * keyCount + k]);
+                if (cmp != 0) return cmp < 0;
+            }
+            return false;
+        });
+    }
+    // Each group's row in turn: the fields it kept, the rest null, then its aggregates.
+    const size_t width = c.source->Width();
+    std::vector<Value> post(width + totalCount);
+    for (size_t g : order) {
+        for (size_t u = 0; u < usedFields.size(); ++u) post[usedFields[u]] = std::move(kept[g * usedFields.size() + u]);
+        for (size_t a = 0; a < totalCount; ++a) post[width + a] = totals[g * totalCount + a].Result();
         const RowView view{&post, false, 0};
         if (c.having && !IsTrue(c.having->Eval(view))) continue;
         emit(view);
     }
+}
+
+// TOP n of one table ordered by a field a tag orders: the records are read in the tag's order
+// until n rows (and those that tie with the last) are kept, instead of reading and sorting the
+// whole table. Used only where the tag's order is the sort's by construction (fields that are
+// numbers, dates or times and never null) and the keys read are checked to follow the sort;
+// false, with nothing kept, when the query is not of that form or the check fails.
+bool RunTopByTag(const Core& c, size_t top, Session& session, std::vector<std::vector<Value>>& rows,
+                 std::vector<std::vector<Value>>& keys) {
+    if (c.grouped || c.distinct || c.order.size() != 1 || top == 0) return false;
+    auto table = c.source->OpenAlone(session);
+    if (!table) return false;
+    const SortKey& sort = c.order[0];
+    const Node& key = sort.column >= 0 ? *c.columns[sort.column] : *sort.expr;
+    if (key.shape != Node::Shape::kField) return false;
+    const FieldInfo& field = table->Fields()[static_cast<const FieldNode&>(key).index];
+    if (field.nullable || std::string_view("INFBYDT").find(field.type) == std::string_view::npos) return false;
+    const std::string tag = MatchingOrderTag(*table, c.source->FullScope(), key, nullptr);
+    if (tag.empty() || CandidateRecords(*table, c.where.get())) return false;
+    const auto tagOrder = RecordsInOrder(*table, tag);
+    if (!tagOrder) return false;
+
+    const bool hideDeleted = session.Options().deleted;
+    std::vector<std::vector<Value>> kept;
+    std::vector<Value> sortKeys;
+    std::vector<RecordNumber> records;
+    Record record;
+    for (size_t i = 0; i < tagOrder->size(); ++i) {
+        const RecordNumber n = sort.descending ? (*tagOrder)[tagOrder->size() - 1 - i] : (*tagOrder)[i];
+        table->Read(n, record);
+        if (record.deleted && hideDeleted) continue;
+        const RowView row{&record.values, record.deleted, n};
+        if (c.where && !IsTrue(c.where->Eval(row))) continue;
+        Value k = key.Eval(row);
+        if (!sortKeys.empty()) {
+            const int cmp = OrderCompare(sortKeys.back(), k) * (sort.descending ? -1 : 1);
+            if (cmp > 0) return false;  // the tag does not sort as the values do
+            if (cmp < 0 && kept.size() >= top) break;
+        }
+        std::vector<Value> values;
+        values.reserve(c.columns.size());
+        for (const NodePtr& col : c.columns) values.push_back(col->Eval(row));
+        kept.push_back(std::move(values));
+        sortKeys.push_back(std::move(k));
+        records.push_back(n);
+    }
+    // Equal keys in record order, as the sort gives them.
+    std::vector<size_t> order(kept.size());
+    std::iota(order.begin(), order.end(), 0);
+    auto settled = SettleTagOrder([&](size_t i) -> const Value& { return sortKeys[i]; }, records, sort.descending,
+                                  std::move(order));
+    if (!settled) return false;
+    for (size_t i : *settled) {
+        rows.push_back(std::move(kept[i]));
+        keys.push_back(sort.expr ? std::vector<Value>{sortKeys[i]} : std::vector<Value>{});
+    }
+    return true;
 }
 
 void KeepDistinct(std::vector<std::vector<Value>>& rows, std::vector<std::vector<Value>>& keys) {
@@ -369,7 +458,9 @@ const std::vector<FieldInfo>& QueryFields(const BoundQuery& query) { return quer
 
 ResultSet RunQuery(const BoundQuery& q, Session& session) {
     std::vector<std::vector<Value>> rows, keys;
-    RunCore(*q.first, session, rows, keys);
+    const bool byTag = q.top > 0 && !q.topPercent && q.unions.empty() &&
+                       RunTopByTag(*q.first, static_cast<size_t>(q.top), session, rows, keys);
+    if (!byTag) RunCore(*q.first, session, rows, keys);
     if (q.first->distinct) KeepDistinct(rows, keys);
     for (const auto& [all, core] : q.unions) {
         RunCore(*core, session, rows, keys);
@@ -393,8 +484,10 @@ ResultSet RunQuery(const BoundQuery& q, Session& session) {
         }
         return 0;
     };
-    if (!order.empty())
-        std::stable_sort(index.begin(), index.end(), [&](size_t x, size_t y) { return compare(x, y) < 0; });
+    // Rows that came in order (from a tag, or groups by their key) stay as they are.
+    const auto less = [&](size_t x, size_t y) { return compare(x, y) < 0; };
+    if (!order.empty() && !std::is_sorted(index.begin(), index.end(), less))
+        std::stable_sort(index.begin(), index.end(), less);
     size_t keep = index.size();
     if (q.top > 0) {
         const size_t wanted =

@@ -117,7 +117,11 @@ void ExpectIndexMatchesRows(engine::Table& table) {
     ASSERT_NO_THROW(table.VerifyIndex());
     const auto tags = table.IndexTags();
     for (size_t t = 0; t < tags.size(); ++t) {
-        EXPECT_EQ(table.IndexEntries(t), table.ExpectedIndexEntries(t)) << "tag " << tags[t].name;
+        const auto entries = table.IndexEntries(t);
+        EXPECT_EQ(entries, table.ExpectedIndexEntries(t)) << "tag " << tags[t].name;
+        std::vector<uint32_t> records;
+        for (const auto& e : entries) records.push_back(e.record);
+        EXPECT_EQ(table.IndexRecords(t), records) << "tag " << tags[t].name;
     }
 }
 
