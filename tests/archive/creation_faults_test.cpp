@@ -17,6 +17,7 @@
 #include "sample_writer.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
+#include "disk_fault_kinds.h"
 #include "whole_database.h"
 
 namespace {
@@ -110,24 +111,12 @@ struct FaultyCreation {
     std::string reports;  // the log's error lines and the messages shown
 };
 
-struct Kind {
-    FaultyFileSystem::Op op;
-    int error;
-    long times;
-    const char* what;
-    const char* reason;
-};
-
 TEST(CreationFaults, AFaultAtAnyWriteOrFsyncOfTheArchiveIsReportedAndLosesNothing) {
     const FaultyCreation clean([](FaultyFileSystem&) {});
     ASSERT_TRUE(clean.reports.empty()) << clean.reports;
     clean.ExpectWholeArchive(ReadWholeDatabase(clean.Archive()));
 
-    const Kind kinds[] = {
-        {FaultyFileSystem::Op::Write, ENOSPC, FaultyFileSystem::kEveryCall, "write", "No space left on device"},
-        {FaultyFileSystem::Op::Sync, EIO, 1, "flush", "Input/output error"},
-    };
-    for (const Kind& kind : kinds) {
+    for (const fault_testing::DiskFaultKind& kind : fault_testing::kDiskFaultKinds) {
         const long calls = clean.faults.Calls(kind.op, kArchiveFiles);
         ASSERT_GT(calls, 0);
         for (long nth = 1; nth <= calls; ++nth) {

@@ -16,6 +16,7 @@
 #include "engine/error.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
+#include "disk_fault_kinds.h"
 #include "whole_database.h"
 
 namespace {
@@ -74,14 +75,6 @@ struct FaultyMerge {
     std::string error;
 };
 
-struct Kind {
-    FaultyFileSystem::Op op;
-    int error;
-    long times;
-    const char* what;
-    const char* reason;
-};
-
 // Each fault of every kind at each call the merge makes in the archive: the disk full from a
 // write on, and a sync the disk refuses once (the sync of a recordset's writes as it closes
 // too, which must not pass for a success).
@@ -89,11 +82,7 @@ TEST(MergeFaults, AFaultAtAnyWriteOrSyncIsReportedAndTheNextMergeLosesNothing) {
     const FaultyMerge clean([](FaultyFileSystem&) {});
     ASSERT_EQ(clean.error, "");
     const WholeDatabase merged = ReadWholeDatabase(clean.dir / "archive");
-    const Kind kinds[] = {
-        {FaultyFileSystem::Op::Write, ENOSPC, FaultyFileSystem::kEveryCall, "write", "No space left on device"},
-        {FaultyFileSystem::Op::Sync, EIO, 1, "flush", "Input/output error"},
-    };
-    for (const Kind& kind : kinds) {
+    for (const fault_testing::DiskFaultKind& kind : fault_testing::kDiskFaultKinds) {
         const long calls = clean.faults.Calls(kind.op, kArchiveFiles);
         ASSERT_GT(calls, 4);
         for (long nth = 1; nth <= calls; ++nth) {
