@@ -63,10 +63,19 @@ std::set<std::string> FileNamesIn(const fs::path& folder) {
     return names;
 }
 
+// The files of a database: its container, tables, memos and indexes.
+bool IsDatabaseFile(const fs::path& file) {
+    static constexpr std::array<const char*, 6> kExtensions = {".dbc", ".dct", ".dcx", ".dbf", ".fpt", ".cdx"};
+    const std::string extension = engine::AsciiLower(file.extension().string());
+    return std::find(kExtensions.begin(), kExtensions.end(), extension) != kExtensions.end();
+}
+
 // Copies every file directly inside from into to, replacing files of the same name, and adds
 // the name of each file written to (or replaced) in to to written. A file that cannot be
-// copied is passed over.
-void CopyFolderFiles(const fs::path& from, const fs::path& to, std::set<std::string>& written) {
+// copied is passed over, unless it is one of the database's own files: an archive missing one
+// of those, or holding one cut short by a full disk, is no archive. The first such failure is
+// returned as the text of the error; empty when all of them were copied.
+std::string CopyFolderFiles(const fs::path& from, const fs::path& to, std::set<std::string>& written) {
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(from, ec)) {
         std::error_code fileEc;
@@ -75,8 +84,13 @@ void CopyFolderFiles(const fs::path& from, const fs::path& to, std::set<std::str
         written.insert(target.filename().string());
         // A read-only file left by an earlier copy would refuse to be replaced.
         if (fs::exists(target, fileEc)) common::SetFileAttributes(target.string(), common::kAttrNormal);
+        fileEc.clear();
         fs::copy_file(entry.path(), target, fs::copy_options::overwrite_existing, fileEc);
+        if (fileEc && IsDatabaseFile(target))
+            return "Cannot copy file '" + entry.path().string() + "' to '" + target.string() +
+                   "': " + fileEc.message() + ".";
     }
+    return {};
 }
 
 // What one creation made in the archive folder, so that a creation that fails can take it
@@ -235,15 +249,22 @@ void CreateArchiveDatabase(const std::string& databasePath, const std::string& a
         status.ShowStatus(kCreatingTitle, "Creating Archive database.  Please wait...", true);
         ui::Current().DoEvents();
     });
-    Skippable([&] { CopyFolderFiles(dataFolder.empty() ? "/" : dataFolder, archiveFolder, made.copied); });
+    std::string copyFailure;
+    Skippable(
+        [&] { copyFailure = CopyFolderFiles(dataFolder.empty() ? "/" : dataFolder, archiveFolder, made.copied); });
+    if (!copyFailure.empty())
+        product::ReportError(kModule, "CreateArchiveDatabase",
+                             product::ErrorText(engine::err::kFileAccess, copyFailure), false);
     Skippable([&] { status.ShowStatus(kCreatingTitle, "Cleaning up extra database files.  Please wait...", true); });
     for (const char* extension : kExtraExtensions) Skippable([&] { DeleteFilesEndingIn(archiveFolder, extension); });
     Skippable([&] { common::SetFolderFileAttributes(archiveFolder, common::kAttrNormal); });
     bool emptied = false;
-    Skippable([&] { emptied = EmptyPatientTables(databasePath, appPath, status, connection); });
-    // Patient tables that could not be emptied would make the archive a full copy of the
-    // practice, every patient in it already: what was made is taken away again (the error is
-    // in the log), so the archive counts as not made and the next run makes it afresh.
+    if (copyFailure.empty())
+        Skippable([&] { emptied = EmptyPatientTables(databasePath, appPath, status, connection); });
+    // A database file that could not be copied leaves no archive; patient tables that could not
+    // be emptied would make the archive a full copy of the practice, every patient in it
+    // already. Either way what was made is taken away again (the error is in the log), so the
+    // archive counts as not made and the next run makes it afresh.
     if (!emptied)
         Skippable([&] {
             RemoveHalfMadeArchive(archiveFolder, made);

@@ -252,6 +252,29 @@ TEST_F(ArchiveCreationTest, WithoutTheBlankTemplateTheArchiveListsItsOwnTablesAn
     })) << "the missing template is logged";
 }
 
+TEST_F(ArchiveCreationTest, ATableThatCannotBeCopiedLeavesNoArchiveAndIsLogged) {
+    // Something in the archive folder that no table can be copied over.
+    fs::create_directories(m_archive / "Ref.dbf");
+    const std::vector<std::string> practiceRef = Rows(*AdoTools::Connect_DBC(m_data.string(), "Corvane.dbc"), "Ref");
+
+    EXPECT_FALSE(Create());
+
+    EXPECT_FALSE(fs::exists(m_archive / "Corvane.dbc")) << "a half-copied archive is taken away";
+    EXPECT_FALSE(fs::exists(m_archive / "IdentFil.dbf"));
+    EXPECT_TRUE(fs::is_directory(m_archive / "Ref.dbf")) << "what was there before stays";
+    const auto lines = m_log->Lines();
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+        return line.starts_with("frmArchive/CreateArchiveDatabase:  Error #: 2, Descr: Cannot copy file '") &&
+               line.find("Ref.dbf': ") != std::string::npos;
+    })) << "the failed copy is logged with its number and reason";
+    EXPECT_TRUE(m_ui.Messages().empty());
+    EXPECT_EQ(Rows(*AdoTools::Connect_DBC(m_data.string(), "Corvane.dbc"), "Ref"), practiceRef);
+
+    fs::remove(m_archive / "Ref.dbf");
+    Create();
+    ExpectEmptiedArchive();
+}
+
 TEST_F(ArchiveCreationTest, AFailureEndsTheEmptyingWithALogLineAndNoBox) {
     // No archive folder: the automation server cannot change into it.
     std::unique_ptr<Connection> none;
