@@ -281,32 +281,38 @@ private:
         if (!bad.empty()) RejectCopies(bad);
     }
 
+    // Logs each patient of patients with what differed (as describe words it), counts him
+    // skipped for reason and removes his archive copy, leaving him whole in the practice.
+    template <typename Describe>
+    void LeaveInPractice(const std::map<int32_t, std::string>& patients, const char* reason, Describe describe) {
+        std::vector<int32_t> numbers;
+        for (const auto& [patient, difference] : patients) {
+            Log("  " + describe(std::to_string(patient), difference));
+            m_summary.skipped.emplace_back(patient, reason);
+            numbers.push_back(patient);
+        }
+        for (int32_t patient : RemoveFromArchive(numbers))
+            Log("  The archive copy of patient " + std::to_string(patient) + " could not be removed.");
+    }
+
     // Leaves the patients changed in the practice during the run there, as they are now, and
     // removes their archive copies; a later run archives them whole.
     void SetAsideChanged(const std::map<int32_t, std::string>& changed) {
-        std::vector<int32_t> patients;
-        for (const auto& [patient, difference] : changed) {
-            Log("  Patient " + std::to_string(patient) +
-                " was changed in the practice database while being archived: " + difference);
-            m_summary.skipped.emplace_back(patient, "changed in the practice database during the run");
-            patients.push_back(patient);
-        }
-        for (int32_t patient : RemoveFromArchive(patients))
-            Log("  The archive copy of patient " + std::to_string(patient) + " could not be removed.");
+        LeaveInPractice(changed, "changed in the practice database during the run",
+                        [](const std::string& patient, const std::string& difference) {
+                            return "Patient " + patient +
+                                   " was changed in the practice database while being archived: " + difference;
+                        });
     }
 
     // Leaves the patients whose archive copy differs in the practice, removes their copies and
     // ends the run with an error naming the first.
     void RejectCopies(const std::map<int32_t, std::string>& bad) {
-        std::vector<int32_t> patients;
-        for (const auto& [patient, difference] : bad) {
-            Log("  The archive copy of patient " + std::to_string(patient) +
-                " differs from the practice database: " + difference);
-            m_summary.skipped.emplace_back(patient, "its archive copy differed from the practice database");
-            patients.push_back(patient);
-        }
-        for (int32_t patient : RemoveFromArchive(patients))
-            Log("  The archive copy of patient " + std::to_string(patient) + " could not be removed.");
+        LeaveInPractice(bad, "its archive copy differed from the practice database",
+                        [](const std::string& patient, const std::string& difference) {
+                            return "The archive copy of patient " + patient +
+                                   " differs from the practice database: " + difference;
+                        });
         const auto& [patient, difference] = *bad.begin();
         m_ptNum = patient;
         throw engine::Error(kCopyDiffers, "The archive copy of patient " + std::to_string(patient) +

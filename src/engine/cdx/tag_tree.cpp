@@ -11,6 +11,18 @@ namespace {
 
 constexpr int kMaxDepth = 32;
 
+// Runs a change of the tree; when it fails outside a batch, the nodes it changed in memory may
+// not have reached the file, so the kept nodes are forgotten before the failure goes on.
+template <typename Change>
+void ForgetOnFailure(IndexFile& file, Change&& change) {
+    try {
+        change();
+    } catch (...) {
+        if (!file.InBatch()) file.Forget();
+        throw;
+    }
+}
+
 bool Less(const Entry& e, const std::string& key, uint32_t record) {
     return CompareEntry(e.key, e.record, key, record) < 0;
 }
@@ -171,13 +183,7 @@ void TagTree::Relink(uint32_t offset, bool leftSide, uint32_t value) {
 
 void TagTree::Insert(const std::string& key, uint32_t record) {
     if (key.size() != m_format.keyLength) Corrupt("was given a key of the wrong length");
-    try {
-        InsertEntry(key, record);
-    } catch (...) {
-        // Outside a batch the nodes changed in memory may not have reached the file.
-        if (!m_file.InBatch()) m_file.Forget();
-        throw;
-    }
+    ForgetOnFailure(m_file, [&] { InsertEntry(key, record); });
 }
 
 void TagTree::InsertEntry(const std::string& key, uint32_t record) {
@@ -243,12 +249,7 @@ void TagTree::InsertEntry(const std::string& key, uint32_t record) {
 }
 
 void TagTree::Remove(const std::string& key, uint32_t record) {
-    try {
-        RemoveEntry(key, record);
-    } catch (...) {
-        if (!m_file.InBatch()) m_file.Forget();
-        throw;
-    }
+    ForgetOnFailure(m_file, [&] { RemoveEntry(key, record); });
 }
 
 void TagTree::RemoveEntry(const std::string& key, uint32_t record) {
