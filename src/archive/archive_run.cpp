@@ -1,5 +1,7 @@
 #include "archive/archive_run.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -27,6 +29,7 @@
 #include "db/ado_tools.h"
 #include "engine/api/connection.h"
 #include "engine/api/recordset.h"
+#include "engine/dbf/file_system.h"
 #include "engine/error.h"
 
 namespace app {
@@ -49,6 +52,18 @@ using archive::CheckDeletable;
 using archive::DeferredFlush;
 using archive::DeleteUnforced;
 bool Exists(const std::string& path) { return archive::FileExists(path); }
+
+std::string NotesOf(const std::string& folder, int32_t patient) {
+    return folder + "/Notes/" + std::to_string(patient) + ".rtf";
+}
+
+// The patients of the group who brought a notes file.
+std::vector<int32_t> NotesOwners(const CopyGroup& group) {
+    std::vector<int32_t> patients;
+    for (size_t i = 0; i < group.copies.size(); ++i)
+        if (!group.sourceNotes[i].empty()) patients.push_back(group.copies[i].patient);
+    return patients;
+}
 
 // One archive run: its paths, the archive connection, the patient loop's state and the group
 // of patients copied but not yet committed.
@@ -228,22 +243,28 @@ private:
         m_group.Add(std::move(copy), practiceNotes);
     }
 
-    // Copies the practice notes file over any archive copy. Returns the practice file, to be
-    // deleted once the patient's archive copy is committed; empty when there is none.
+    // Gives the practice notes file its archive name (a hard link where the file system allows,
+    // else a copy over any archive copy). Returns the practice file, to be deleted once the
+    // patient's archive copy is committed; empty when there is none.
     std::string CopyNotes() {
-        const std::string practiceNotes = m_dataFolder + "/Notes/" + Number() + ".rtf";
-        const std::string archiveNotes = m_archiveFolder + "/Notes/" + Number() + ".rtf";
-        std::error_code error;
-        const auto status = std::filesystem::status(practiceNotes, error);
-        if (error || !std::filesystem::exists(status)) return {};
+        std::string practiceNotes = NotesOf(m_dataFolder, m_ptNum);
+        struct stat info {};
+        if (engine::dbf::CurrentFileSystem().Stat(practiceNotes, &info) != 0) return {};
         if (!m_notesFolderMade) m_notesFolderMade = common::MakePath(m_archiveFolder + "/Notes");
-        std::filesystem::copy_file(practiceNotes, archiveNotes, std::filesystem::copy_options::overwrite_existing);
-        m_group.notesCopies.push_back(archiveNotes);
+        std::string archiveNotes = NotesOf(m_archiveFolder, m_ptNum);
+        archive::LinkOrCopy(practiceNotes, archiveNotes);
+        m_group.notesCopies.push_back(std::move(archiveNotes));
         // A file that cannot be deleted ends the run now, before the patient is copied.
-        using std::filesystem::perms;
-        if ((status.permissions() & (perms::owner_write | perms::group_write | perms::others_write)) == perms::none)
-            CheckDeletable(practiceNotes);
+        if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) CheckDeletable(practiceNotes);
         return practiceNotes;
+    }
+
+    // Takes away the archive names this run gave the notes files of patients who stay in the
+    // practice: a name that is a second name of the practice file only (a copy stays, as an
+    // earlier copy there would).
+    void UnlinkNotes(const std::vector<int32_t>& patients) {
+        for (int32_t patient : patients)
+            archive::RemoveLink(NotesOf(m_dataFolder, patient), NotesOf(m_archiveFolder, patient));
     }
 
     // Makes the group's archive copies durable, checks them, and deletes the patients whose
@@ -256,6 +277,7 @@ private:
             WriteGroup(*m_archive, m_archiveFolder, group, failed);
         } catch (...) {
             if (failed) m_ptNum = failed;
+            UnlinkNotes(NotesOwners(group));
             throw;
         }
 
@@ -291,6 +313,7 @@ private:
             m_summary.skipped.emplace_back(patient, reason);
             numbers.push_back(patient);
         }
+        UnlinkNotes(numbers);
         for (int32_t patient : RemoveFromArchive(numbers))
             Log("  The archive copy of patient " + std::to_string(patient) + " could not be removed.");
     }
@@ -386,8 +409,8 @@ private:
             // The copy is checked once more: without it in the archive the practice keeps the patient.
             if (!HasRows(*m_archive, "SELECT PtNum FROM IdentFil WHERE PtNum = " + number)) continue;
             DeleteFromPractice(practice, patient);
-            const std::string practiceNotes = m_dataFolder + "/Notes/" + number + ".rtf";
-            if (Exists(practiceNotes) && Exists(m_archiveFolder + "/Notes/" + number + ".rtf")) {
+            const std::string practiceNotes = NotesOf(m_dataFolder, patient);
+            if (Exists(practiceNotes) && Exists(NotesOf(m_archiveFolder, patient))) {
                 try {
                     DeleteUnforced(practiceNotes);
                 } catch (const std::exception&) {

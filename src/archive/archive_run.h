@@ -1,6 +1,6 @@
 // The archive run: what the Archive button and `Archive --batch` do. For every selected
-// patient, from the last selected to the first, the patient's notes file is copied into the
-// archive's Notes folder, a copy already in the archive is removed (and the archive packed),
+// patient, from the last selected to the first, the patient's notes file gets its name in the
+// archive's Notes folder (a hard link to the practice file; a copy where no link can be made), a copy already in the archive is removed (and the archive packed),
 // every row of the eight patient tables is copied into the archive database, and the patient
 // is deleted from the practice database. The reference tables are merged into the archive
 // first. Progress goes to the status services and the log, per patient; the Stop request is
@@ -21,9 +21,10 @@
 //      next (one statement per table, before the first of them is handled; the archive is
 //      asked in the same way which of them it holds already), are appended to the archive
 //      tables (each table's rows in one write) and the archive connection flushed; the
-//      notes copies are synced, each file once and the archive's Notes folder once (a
-//      file's fsync makes its data and inode durable, the folder's its name: what a power
-//      loss could otherwise take from a copy the practice file is deleted in favour of);
+//      notes files linked or copied are synced, each file once and the archive's Notes
+//      folder once (a file's fsync makes its data and inode durable, the folder's its name:
+//      what a power loss could otherwise take from the archive name the practice name is
+//      deleted in favour of);
 //   2. every copy is read back from the archive tables and compared with the practice rows
 //      (row count and every copied value, per table); a patient whose copy differs is left
 //      untouched in the practice, the bad copy is removed and the run ends with an error;
@@ -47,8 +48,10 @@
 //     from the archive: at the start of every run the practice deletion of the journaled
 //     patients is finished (deleting rows already marked deleted is harmless), flushed, and
 //     the journal cleared;
-//   - notes: the practice file is deleted only after the journal write, so a kill leaves it
-//     in the practice (and perhaps also in the archive), never nowhere;
+//   - notes: the practice name is deleted only after the journal write, so a kill leaves the
+//     file in the practice (and perhaps also in the archive, a second name of the same file
+//     that the next run finds made), never nowhere; a patient left in the practice (changed,
+//     his copy differing, his group not written) loses the archive name a link gave him;
 //   - a selected patient who is no longer in the practice (IdentFil has no live row: selected
 //     twice, or already deleted) is skipped, so a complete archive copy is never replaced by
 //     the nothing that is left to copy.

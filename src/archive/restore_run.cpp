@@ -135,7 +135,9 @@ private:
         if (FileExists(archiveNotes)) {
             const std::string practiceNotes = NotesOf(m_dataFolder, m_ptNum);
             common::MakePath(m_dataFolder + "/Notes");
-            std::filesystem::copy_file(archiveNotes, practiceNotes, std::filesystem::copy_options::overwrite_existing);
+            // A second name where the file system allows (nothing to do when the practice name
+            // is one already, left by an archive run that did not finish), else a copy.
+            archive::LinkOrCopy(archiveNotes, practiceNotes);
             m_group.notesCopies.push_back(practiceNotes);
             CheckDeletable(archiveNotes);
             archiveNotesToDelete = archiveNotes;

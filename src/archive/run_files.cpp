@@ -8,6 +8,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "engine/dbf/file_io.h"
+#include "engine/dbf/file_system.h"
 #include "engine/error.h"
 
 namespace archive {
@@ -15,6 +17,16 @@ namespace archive {
 bool FileExists(const std::string& path) {
     std::error_code error;
     return std::filesystem::exists(path, error);
+}
+
+void LinkOrCopy(const std::string& source, const std::string& target) {
+    if (engine::dbf::CurrentFileSystem().Link(source, target) == 0) return;
+    if (errno == EEXIST && engine::dbf::SameFile(source, target)) return;
+    std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing);
+}
+
+bool RemoveLink(const std::string& source, const std::string& target) {
+    return engine::dbf::SameFile(source, target) && engine::dbf::RemovePath(target);
 }
 
 void CheckDeletable(const std::string& file) {
@@ -29,12 +41,18 @@ void DeleteUnforced(const std::string& file) {
 }
 
 void SyncPath(const std::string& path, bool folder) {
-    const int fd = ::open(path.c_str(), (folder ? O_RDONLY | O_DIRECTORY : O_RDONLY) | O_CLOEXEC);
-    if (fd < 0) throw engine::Error(engine::err::kFileAccess, "Cannot open " + path + ": " + std::strerror(errno));
-    const int rc = ::fsync(fd);
+    engine::dbf::FileSystem& fs = engine::dbf::CurrentFileSystem();
+    const auto fail = [&](const char* what, int error) {
+        throw engine::Error(engine::err::kFileAccess, std::string("Cannot ") + what + " file '" +
+                                                          engine::dbf::DisplayName(path) +
+                                                          "': " + std::strerror(error) + ".");
+    };
+    const int fd = fs.Open(path, (folder ? O_RDONLY | O_DIRECTORY : O_RDONLY) | O_CLOEXEC, 0);
+    if (fd < 0) fail("open", errno);
+    const int rc = fs.Fsync(fd);
     const int error = errno;
-    ::close(fd);
-    if (rc != 0) throw engine::Error(engine::err::kFileAccess, "Cannot sync " + path + ": " + std::strerror(error));
+    fs.Close(fd);
+    if (rc != 0) fail("flush", error);
 }
 
 }  // namespace archive

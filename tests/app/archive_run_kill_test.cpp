@@ -2,7 +2,7 @@
 // the disabled child test below) archives a few randomly chosen patients, or the real program
 // archives every patient left with `--batch` (one group commit), and is killed with SIGKILL
 // while it works. After every kill each original patient must be whole, row for row, in the
-// practice database or in the archive; a final run that is let finish must leave every
+// practice database or in the archive, and his notes file whole in one of them; a final run that is let finish must leave every
 // patient whole in the archive and none in the practice.
 #include <gtest/gtest.h>
 
@@ -130,10 +130,16 @@ Child StartBatch(const fs::path& program, const fs::path& data) {
     return {pid, -1};
 }
 
-// Every original patient's live rows are, all of them, live in the practice or in the archive.
+std::string NotesText(int32_t p) { return "notes of patient " + std::to_string(p); }
+fs::path NotesOf(const fs::path& folder, int32_t p) { return folder / "Notes" / (std::to_string(p) + ".rtf"); }
+
+// Every original patient's live rows are, all of them, live in the practice or in the archive,
+// and his notes file is in one of them, whole.
 void ExpectNothingLost(const Snapshot& original, const fs::path& data, const std::vector<int32_t>& patients) {
     const Snapshot practice = Read(data), archive = Read(data / "Archive");
     for (int32_t p : patients) {
+        const fs::path notes = fs::exists(NotesOf(data, p)) ? NotesOf(data, p) : NotesOf(data / "Archive", p);
+        EXPECT_TRUE(fs::exists(notes) && testing_support::ReadFile(notes) == NotesText(p)) << "notes of " << p;
         const auto rows = RowsOf(original, p, false);
         const bool inPractice = RowsOf(practice, p, false) == rows;
         const bool inArchive = RowsOf(archive, p, false) == rows;
@@ -165,6 +171,7 @@ TEST(ArchiveRunKill, EveryPatientStaysWholeSomewhereWhateverInstantTheRunIsKille
         MakeArchiveLike(data, data / "Archive");
         original = Read(data);
         patients = LivePatients(data);
+        for (int32_t p : patients) testing_support::WriteFile(NotesOf(data, p), NotesText(p));
         // One run let finish tells how long a run takes.
         Child child = Start(data, ++spawned);
         ASSERT_TRUE(WaitReady(child));
@@ -230,6 +237,8 @@ TEST(ArchiveRunKill, EveryPatientStaysWholeSomewhereWhateverInstantTheRunIsKille
     for (int32_t p : patients) {
         EXPECT_EQ(RowsOf(archive, p, false), RowsOf(original, p, false)) << "patient " << p;
         EXPECT_EQ(CountOf(RowsOf(practice, p, false)), 0u) << "patient " << p;
+        EXPECT_FALSE(fs::exists(NotesOf(data, p))) << "patient " << p;
+        EXPECT_EQ(testing_support::ReadFile(NotesOf(data / "Archive", p)), NotesText(p)) << "patient " << p;
     }
     RecordProperty("kills", kills);
     RecordProperty("batch_kills", batchKills);

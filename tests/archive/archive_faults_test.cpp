@@ -3,7 +3,8 @@
 // run ends with the error report naming the file and the system's reason, and afterwards,
 // read again from disk, every selected patient is whole in the practice or, deleted there,
 // whole in the archive; a patient whose archive copy could not be made durable keeps every
-// practice row.
+// practice row. Every patient has a notes file: it ends in the practice or, for a patient
+// deleted there, in the archive, with what it held.
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -34,6 +35,7 @@ struct FaultyRun {
         log.emplace(dir / "Corvane.log");
         MakePractice(Data(), 6);
         MakeArchiveLike(Data(), Archive());
+        for (int32_t p : kPatients) testing_support::WriteFile(Notes(Data(), p), NotesText(p));
         before = Read(Data());
         {
             // Installed before the window opens its tables: a file keeps the file system it
@@ -57,6 +59,8 @@ struct FaultyRun {
 
     fs::path Data() const { return dir / "data"; }
     fs::path Archive() const { return dir / "data" / "Archive"; }
+    static fs::path Notes(const fs::path& folder, int32_t p) { return folder / "Notes" / (std::to_string(p) + ".rtf"); }
+    static std::string NotesText(int32_t p) { return "notes of patient " + std::to_string(p); }
 
     // The error report the faulty run showed before its closing message ("" when none).
     std::string Report() const {
@@ -71,8 +75,15 @@ struct FaultyRun {
         for (int32_t p : kPatients) {
             const auto was = RowsOf(before, p, false);
             const auto live = RowsOf(practice, p, false);
-            if (live == was) continue;
+            if (live == was) {
+                // In the practice, or in the archive of a patient journaled there.
+                const fs::path notes = fs::exists(Notes(Data(), p)) ? Notes(Data(), p) : Notes(Archive(), p);
+                EXPECT_EQ(testing_support::ReadFile(notes), NotesText(p)) << "patient " << p;
+                continue;
+            }
             ++archived;
+            EXPECT_EQ(testing_support::ReadFile(Notes(Archive(), p)), NotesText(p)) << "patient " << p;
+            EXPECT_FALSE(fs::exists(Notes(Data(), p))) << "patient " << p;
             EXPECT_EQ(CountOf(live), 0u) << "patient " << p << " is partly deleted from the practice";
             EXPECT_EQ(RowsOf(archive, p, false), was) << "patient " << p << " is deleted but not whole in the archive";
         }

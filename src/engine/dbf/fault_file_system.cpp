@@ -177,6 +177,16 @@ int FaultyFileSystem::Rename(const std::filesystem::path& from, const std::files
     return m_base.Rename(from, to);
 }
 
+int FaultyFileSystem::Link(const std::filesystem::path& existing, const std::filesystem::path& name) {
+    if (const int error = Decide(Op::Link, {existing.string(), name.string()}, nullptr)) {
+        std::lock_guard lock(m_mutex);
+        ++m_faults;
+        errno = error;
+        return -1;
+    }
+    return m_base.Link(existing, name);
+}
+
 int FaultyFileSystem::Unlink(const std::filesystem::path& path) { return m_base.Unlink(path); }
 int FaultyFileSystem::MakeFolder(const std::filesystem::path& path, mode_t mode) {
     return m_base.MakeFolder(path, mode);

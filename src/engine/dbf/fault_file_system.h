@@ -7,7 +7,7 @@
 // contains the pattern ("IdentFil.dbf", ".fpt"); a pattern with a '/' in it is looked for in
 // the whole path ("Archive/PatIns.dbf"); an empty pattern matches every file. Only files
 // opened through it are faulted (a File keeps the file system it was opened through), so
-// install it before the files to fail are opened. A rename matches when either name does. Each rule counts its own matching calls. Thread-safe.
+// install it before the files to fail are opened. A rename or a link matches when either name does. Each rule counts its own matching calls. Thread-safe.
 #pragma once
 
 #include <atomic>
@@ -24,7 +24,7 @@ namespace dbf {
 
 class FaultyFileSystem final : public FileSystem {
 public:
-    enum class Op { Open, Read, Write, Truncate, Sync, Rename };
+    enum class Op { Open, Read, Write, Truncate, Sync, Rename, Link };
     static constexpr long kEveryCall = -1;
 
     explicit FaultyFileSystem(FileSystem& base = PosixFileSystem::Instance()) : m_base(base) {}
@@ -61,6 +61,7 @@ public:
     int Stat(const std::filesystem::path& path, struct stat* st) override;
     int Close(int fd) override;
     int Rename(const std::filesystem::path& from, const std::filesystem::path& to) override;
+    int Link(const std::filesystem::path& existing, const std::filesystem::path& name) override;
     int Unlink(const std::filesystem::path& path) override;
     int MakeFolder(const std::filesystem::path& path, mode_t mode) override;
     int ListFolder(const std::filesystem::path& folder, std::vector<std::string>* names) override;

@@ -34,6 +34,9 @@ int PosixFileSystem::Close(int fd) { return ::close(fd); }
 int PosixFileSystem::Rename(const std::filesystem::path& from, const std::filesystem::path& to) {
     return ::rename(from.c_str(), to.c_str());
 }
+int PosixFileSystem::Link(const std::filesystem::path& existing, const std::filesystem::path& name) {
+    return ::link(existing.c_str(), name.c_str());
+}
 int PosixFileSystem::Unlink(const std::filesystem::path& path) { return ::unlink(path.c_str()); }
 int PosixFileSystem::MakeFolder(const std::filesystem::path& path, mode_t mode) { return ::mkdir(path.c_str(), mode); }
 

@@ -1,6 +1,6 @@
 // The operating-system calls beneath the table files (dbf::File, SyncFolder, RenameFile and
 // the engine's look-ups of files and folders): open, positioned read and write, truncate,
-// fsync, byte-range locks, stat, close, rename, unlink, make and list a folder, behind one
+// fsync, byte-range locks, stat, close, rename, link, unlink, make and list a folder, behind one
 // small interface so that a test can put another file system under the engine. The default
 // is the POSIX one; ScopedFileSystem installs another for the life of the guard
 // (process-wide; the caller keeps the replacement alive and installs it while no other thread
@@ -38,6 +38,9 @@ public:
     virtual int Stat(const std::filesystem::path& path, struct stat* st) = 0;
     virtual int Close(int fd) = 0;
     virtual int Rename(const std::filesystem::path& from, const std::filesystem::path& to) = 0;
+    // A second name for the file existing (link(2)): fails when name is taken (EEXIST), the two
+    // are on different file systems (EXDEV) or the file system has no such names (EPERM, ...).
+    virtual int Link(const std::filesystem::path& existing, const std::filesystem::path& name) = 0;
     virtual int Unlink(const std::filesystem::path& path) = 0;
     virtual int MakeFolder(const std::filesystem::path& path, mode_t mode) = 0;
     // The names of the entries of folder, without "." and "..".
@@ -57,6 +60,7 @@ public:
     int Stat(const std::filesystem::path& path, struct stat* st) override;
     int Close(int fd) override;
     int Rename(const std::filesystem::path& from, const std::filesystem::path& to) override;
+    int Link(const std::filesystem::path& existing, const std::filesystem::path& name) override;
     int Unlink(const std::filesystem::path& path) override;
     int MakeFolder(const std::filesystem::path& path, mode_t mode) override;
     int ListFolder(const std::filesystem::path& folder, std::vector<std::string>* names) override;

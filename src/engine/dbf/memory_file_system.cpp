@@ -288,6 +288,17 @@ int MemoryFileSystem::Rename(const std::filesystem::path& from, const std::files
     return 0;
 }
 
+int MemoryFileSystem::Link(const std::filesystem::path& existing, const std::filesystem::path& name) {
+    std::lock_guard lock(m_mutex);
+    const std::string target = Key(name);
+    const auto node = Find(Key(existing));
+    if (!node || !ParentIsFolder(target)) return Fail(ENOENT);
+    if (node->folder) return Fail(EPERM);
+    if (Find(target)) return Fail(EEXIST);
+    m_nodes[target] = node;
+    return 0;
+}
+
 int MemoryFileSystem::Unlink(const std::filesystem::path& path) {
     std::lock_guard lock(m_mutex);
     const auto it = m_nodes.find(Key(path));

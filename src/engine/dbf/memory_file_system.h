@@ -47,6 +47,7 @@ public:
     int Stat(const std::filesystem::path& path, struct stat* st) override;
     int Close(int fd) override;
     int Rename(const std::filesystem::path& from, const std::filesystem::path& to) override;
+    int Link(const std::filesystem::path& existing, const std::filesystem::path& name) override;
     int Unlink(const std::filesystem::path& path) override;
     int MakeFolder(const std::filesystem::path& path, mode_t mode) override;
     int ListFolder(const std::filesystem::path& folder, std::vector<std::string>* names) override;
