@@ -46,18 +46,22 @@ frmArchive::~frmArchive() = default;
 // ---- services for long operations ----
 
 void frmArchive::ShowStatus(const std::string& title, const std::string& text, bool bringToFront) {
+    tips::frmTip& tip = Tip();
+    if (tip.isVisible() && !EventsDue()) {
+        // Between rounds the words are kept; the next round puts them in the balloon (setting
+        // them now would lay the balloon out again for a picture nobody sees before then).
+        m_pendingTitle = title;
+        m_pendingText = text;
+        m_textsPending = true;
+        return;
+    }
+    m_textsPending = false;
     tips::BalloonArgs args;
     args.lPosY = kStatusTopTwips;  // centred across the screen, this far from its top
     args.sIcon = "i";
     args.bShowClose = true;
     args.lAutoCloseAfter = 0;  // stays until hidden
     args.sFont = "MS Sans Serif";
-    tips::frmTip& tip = Tip();
-    if (tip.isVisible() && !EventsDue()) {
-        // Between repaints only the words change; the next round shows them.
-        tip.SetTexts(title, text);
-        return;
-    }
     tip.DisplayMsg(title, text, args);
     if (bringToFront) {
         // Raised above the other windows without being pinned there.
@@ -67,7 +71,10 @@ void frmArchive::ShowStatus(const std::string& title, const std::string& text, b
     ProcessEvents();
 }
 
-void frmArchive::HideStatus() { Tip().HideBalloon(); }
+void frmArchive::HideStatus() {
+    m_textsPending = false;
+    Tip().HideBalloon();
+}
 
 tips::frmTip& frmArchive::Tip() {
     if (!m_statusTip) m_statusTip = std::make_unique<tips::frmTip>();
@@ -82,6 +89,10 @@ bool frmArchive::StopRequested() {
 bool frmArchive::EventsDue() const { return m_clock() - m_lastEvents >= kEventInterval; }
 
 void frmArchive::ProcessEvents() {
+    if (m_textsPending && m_statusTip) {
+        m_textsPending = false;
+        m_statusTip->SetTexts(m_pendingTitle, m_pendingText);
+    }
     ui::Current().DoEvents();
     m_lastEvents = m_clock();
 }

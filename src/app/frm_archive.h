@@ -105,11 +105,13 @@ public:
     // the database's most recent patient. Errors are reported, never passed on.
     void suiFolders_ItemClick(const folders::FolderBarItem& item);
 
-    // Services for long operations: the status balloon and the stop check. ShowStatus sets
-    // the balloon's title and text on every call; it shows, raises and repaints the balloon
-    // and processes pending window events only when the balloon is hidden or kEventInterval
-    // has passed since events were last processed. StopRequested processes events on the
-    // same terms and always answers the stop flag as it is.
+    // Services for long operations: the status balloon and the stop check. ShowStatus keeps
+    // the title and text of every call; it puts them in the balloon, shows, raises and
+    // repaints it and processes pending window events only when the balloon is hidden or
+    // kEventInterval has passed since events were last processed (about 30 times a second:
+    // a run's many texts between two rounds touch no widget). StopRequested processes events
+    // on the same terms, the latest texts going into the balloon first, and always answers
+    // the stop flag as it is.
     void ShowStatus(const std::string& title, const std::string& text, bool bringToFront) override;
     void HideStatus() override;
     bool StopRequested() override;
@@ -222,6 +224,10 @@ private:
     bool m_closeAfterRun = false;  // Close was answered Yes during the run
     Clock m_clock = [] { return std::chrono::steady_clock::now(); };
     std::chrono::steady_clock::time_point m_lastEvents{};  // events last processed
+    // The status texts given since events were last processed, for the next round.
+    std::string m_pendingTitle;
+    std::string m_pendingText;
+    bool m_textsPending = false;
     int m_helpContextId = 0;
     bool m_ended = false;
     int m_exitCode = 0;

@@ -38,6 +38,11 @@ namespace {
 constexpr const char* kModule = "frmArchive";
 constexpr const char* kProcedure = "ArchiveSelectedPatients";
 constexpr const char* kStatusTitle = "Updating Archive";
+// The title as the status services take it, made once.
+const std::string& StatusTitle() {
+    static const std::string title(kStatusTitle);
+    return title;
+}
 constexpr const char* kContainer = "Corvane.dbc";
 // A program-defined error (FoxPro's number for errors a program raises itself).
 constexpr long kCopyDiffers = 1098;
@@ -46,7 +51,11 @@ bool g_runActive = false;
 bool g_verifyCopies = true;
 std::function<void(engine::api::Connection&)> g_beforeVerify;
 
-void Log(const std::string& text) { product::WriteLog(kModule, kProcedure, text); }
+// Whether log lines are written at all: the per-patient lines are not even composed otherwise.
+bool LogOn() { return product::DebugFlags != 0; }
+void Log(const std::string& text) {
+    if (LogOn()) product::WriteLog(kModule, kProcedure, text);
+}
 
 using archive::CheckDeletable;
 using archive::DeferredFlush;
@@ -94,12 +103,12 @@ public:
 
         for (long entry = static_cast<long>(m_entries.size()); entry >= 1; --entry) {
             if (m_status.StopRequested()) return Stop();
-            Log("Getting selected item # " + std::to_string(entry));
+            if (LogOn()) Log("Getting selected item # " + std::to_string(entry));
             const SelectedEntry& selected = m_entries[static_cast<size_t>(entry - 1)];
             if (selected.rowIndex < 1) continue;  // a group heading or another row without a record
             m_ptNum = selected.patient;
-            Log("  PtNum = " + std::to_string(m_ptNum));
-            m_status.ShowStatus(kStatusTitle, "Updating Patient:  " + std::to_string(m_ptNum), true);
+            if (LogOn()) Log("  PtNum = " + std::to_string(m_ptNum));
+            m_status.ShowStatus(StatusTitle(), "Updating Patient:  " + std::to_string(m_ptNum), true);
             if (m_ptNum < 1) {
                 CommitGroup();
                 ui::MsgBox("Something is terribly wrong with the patient list.", ui::Icon::Exclamation, "Archive");
@@ -232,13 +241,14 @@ private:
         }
         ++m_counter;
         // The rows were read with the group's; the balloon and the log still tell each table.
-        for (size_t t = 0; t < kPatientTables.size(); ++t) {
-            const std::string table(kPatientTables[t].table);
-            m_status.ShowStatus(kStatusTitle,
-                                "Record " + std::to_string(m_counter) + " of " + std::to_string(m_entries.size()) +
-                                    ".\r\n    Acct #:  " + Number() + "\r\nCopying patient data for table:  " + table,
-                                true);
-            Log("Copy data for table:  " + table);
+        std::string text = "Record " + std::to_string(m_counter) + " of " + std::to_string(m_entries.size()) +
+                           ".\r\n    Acct #:  " + Number() + "\r\nCopying patient data for table:  ";
+        const size_t lead = text.size();
+        for (const archive::PatientTable& t : kPatientTables) {
+            text.resize(lead);
+            text += t.table;
+            m_status.ShowStatus(StatusTitle(), text, true);
+            if (LogOn()) Log("Copy data for table:  " + std::string(t.table));
         }
         m_group.Add(std::move(copy), practiceNotes);
     }

@@ -87,14 +87,14 @@ protected:
     ManualClock clock;
 };
 
-TEST_F(RunningWindowTest, StatusUpdatesWithinTheIntervalChangeTheWordsWithoutProcessingEvents) {
+TEST_F(RunningWindowTest, StatusUpdatesWithinTheIntervalWaitForTheNextRoundOfEvents) {
     rec.recordDoEvents = true;
     TestWindow window(environment);
     window.SetStatusClock(clock.Function());
 
     for (int i = 1; i <= 1000; ++i) window.ShowStatus("Updating Archive", "Record " + std::to_string(i), true);
-    EXPECT_EQ(DoEventsCount(rec), 1);  // the first, which showed the balloon
-    EXPECT_EQ(BalloonText(window), "Record 1000");
+    EXPECT_EQ(DoEventsCount(rec), 1);            // the first, which showed the balloon
+    EXPECT_EQ(BalloonText(window), "Record 1");  // the others wait for the next round
     for (int i = 0; i < 1000; ++i) EXPECT_FALSE(window.StopRequested());
     EXPECT_EQ(DoEventsCount(rec), 1);
 
@@ -102,15 +102,21 @@ TEST_F(RunningWindowTest, StatusUpdatesWithinTheIntervalChangeTheWordsWithoutPro
     clock.now += app::frmArchive::kEventInterval;
     window.ShowStatus("Updating Archive", "Record 1001", true);
     EXPECT_EQ(DoEventsCount(rec), 2);
+    EXPECT_EQ(BalloonText(window), "Record 1001");
+    // A stop check that processes events shows the latest words first.
+    window.ShowStatus("Updating Archive", "Record 1002", true);
+    window.ShowStatus("Updating Archive", "Record 1003", true);
+    EXPECT_EQ(BalloonText(window), "Record 1001");
     clock.now += app::frmArchive::kEventInterval;
     EXPECT_FALSE(window.StopRequested());
     EXPECT_EQ(DoEventsCount(rec), 3);
+    EXPECT_EQ(BalloonText(window), "Record 1003");
 
     // A hidden balloon is shown at once, whatever the clock says.
     window.HideStatus();
-    window.ShowStatus("Updating Archive", "Record 1002", true);
+    window.ShowStatus("Updating Archive", "Record 1004", true);
     EXPECT_TRUE(window.StatusTip()->isVisible());
-    EXPECT_EQ(BalloonText(window), "Record 1002");
+    EXPECT_EQ(BalloonText(window), "Record 1004");
 }
 
 TEST_F(RunningWindowTest, AStopClickIsHeardAtTheFirstStopCheckThatProcessesEvents) {
