@@ -24,9 +24,11 @@ namespace app {
 class ArchiveJournal;
 
 // The largest group of patients committed together, and the time after which a group is
-// committed however few patients it holds.
-inline constexpr size_t kGroupPatients = 200;
-inline constexpr int kGroupMilliseconds = 1000;
+// committed however few patients it holds: each commit costs a round of fsyncs (the tables
+// of both databases, the journal, the Notes folder), so a group is as large as memory and
+// the work a kill may have to redo allow.
+inline constexpr size_t kGroupPatients = 500;
+inline constexpr int kGroupMilliseconds = 250;
 
 // The patients copied and not yet committed: their copies, per copy the source notes file to
 // delete once he is committed (empty: none), and the notes copies made in the target.
