@@ -1,8 +1,10 @@
 // The in-memory file system beneath the engine: what the tables rely on of a local disk —
-// a rename over a file another handle holds open, truncate then read, two handles on one
-// file, open-file locks between handles — and a table written, packed and opened again on
+// a rename over a file another handle holds open, a second name by a link, truncate then
+// read, two handles on one file, open-file locks between handles — and a table written, packed and opened again on
 // it, with nothing of it reaching the disk.
 #include <gtest/gtest.h>
+
+#include <cerrno>
 
 #include "engine/dbf/file_io.h"
 #include "engine/dbf/memory_file_system.h"
@@ -41,6 +43,23 @@ TEST(MemoryFileSystem, ARenameOverAFileLeavesItsOpenHandleReadingTheOldOne) {
     for (const char* spelling : {"/d//t.dbf", "/d/./t.dbf", "/e/../d/t.dbf", "d/t.dbf", "/d/x/.."})
         EXPECT_TRUE(dbf::PathExists(spelling)) << spelling;
     EXPECT_EQ(memory.ReadFile("//d/./t.dbf"), "new!");
+}
+
+TEST(MemoryFileSystem, ALinkIsASecondNameOfTheFileThatOutlivesTheFirst) {
+    MemoryFileSystem memory;
+    dbf::ScopedFileSystem scoped(memory);
+    memory.WriteFile("/d/n.rtf", "notes");
+    memory.WriteFile("/a/other.rtf", "other");
+    ASSERT_EQ(memory.Link("/d/n.rtf", "/a/n.rtf"), 0);
+    EXPECT_TRUE(dbf::SameFile("/d/n.rtf", "/a/n.rtf"));
+    EXPECT_EQ(memory.Link("/d/n.rtf", "/a/other.rtf"), -1);  // a name taken
+    EXPECT_EQ(errno, EEXIST);
+    EXPECT_EQ(memory.Link("/d/missing.rtf", "/a/m.rtf"), -1);
+    EXPECT_EQ(errno, ENOENT);
+    EXPECT_EQ(memory.Link("/d", "/a/d"), -1);  // folders have one name
+    EXPECT_EQ(errno, EPERM);
+    ASSERT_TRUE(dbf::RemovePath("/d/n.rtf"));
+    EXPECT_EQ(memory.ReadFile("/a/n.rtf"), "notes");
 }
 
 TEST(MemoryFileSystem, TwoHandlesOnOneFileSeeEachOthersWritesTruncationAndLocks) {
