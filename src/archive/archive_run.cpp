@@ -262,8 +262,8 @@ private:
         if (engine::dbf::CurrentFileSystem().Stat(practiceNotes, &info) != 0) return {};
         if (!m_notesFolderMade) m_notesFolderMade = common::MakePath(m_archiveFolder + "/Notes");
         std::string archiveNotes = NotesOf(m_archiveFolder, m_ptNum);
-        archive::LinkOrCopy(practiceNotes, archiveNotes);
-        m_group.notesCopies.push_back(std::move(archiveNotes));
+        const bool copied = archive::LinkOrCopy(practiceNotes, archiveNotes);
+        m_group.AddNotes(std::move(archiveNotes), copied);
         // A file that cannot be deleted ends the run now, before the patient is copied.
         if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) CheckDeletable(practiceNotes);
         return practiceNotes;

@@ -1,8 +1,9 @@
 // The archive run: what the Archive button and `Archive --batch` do. For every selected
 // patient, from the last selected to the first, the patient's notes file gets its name in the
-// archive's Notes folder (a hard link to the practice file; a copy where no link can be made), a copy already in the archive is removed (and the archive packed),
-// every row of the eight patient tables is copied into the archive database, and the patient
-// is deleted from the practice database. The reference tables are merged into the archive
+// archive's Notes folder (a hard link to the practice file; a copy where no link can be
+// made), a copy already in the archive is removed (and the archive packed), every row of the
+// eight patient tables is copied into the archive database, and the patient is deleted from
+// the practice database. The reference tables are merged into the archive
 // first. Progress goes to the status services and the log, per patient; the Stop request is
 // heard between patients. The face (window or command line) plugs in through ArchiveWindow.
 //
@@ -21,10 +22,11 @@
 //      next (one statement per table, before the first of them is handled; the archive is
 //      asked in the same way which of them it holds already), are appended to the archive
 //      tables (each table's rows in one write) and the archive connection flushed; the
-//      notes files linked or copied are synced, each file once and the archive's Notes
-//      folder once (a file's fsync makes its data and inode durable, the folder's its name:
-//      what a power loss could otherwise take from the archive name the practice name is
-//      deleted in favour of);
+//      notes files copied are synced, each once, and the archive's Notes folder once (the
+//      folder's fsync makes the archive names durable, the files' their copied bytes; a
+//      linked file needs no fsync of its own: the link writes no data, and its bytes stay as
+//      durable as they were under the practice name), so a power loss cannot take the
+//      archive name the practice name is deleted in favour of;
 //   2. every copy is read back from the archive tables and compared with the practice rows
 //      (row count and every copied value, per table); a patient whose copy differs is left
 //      untouched in the practice, the bad copy is removed and the run ends with an error;

@@ -19,6 +19,11 @@ void CopyGroup::Add(PatientCopy copy, std::string notes) {
     sourceNotes.push_back(std::move(notes));
 }
 
+void CopyGroup::AddNotes(std::string target, bool copied) {
+    notesNamed = true;
+    if (copied) notesCopies.push_back(std::move(target));
+}
+
 bool CopyGroup::Due() const {
     return copies.size() >= kGroupPatients ||
            std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(kGroupMilliseconds);
@@ -29,7 +34,7 @@ void WriteGroup(engine::api::Connection& target, const std::string& targetFolder
     AppendCopies(target, group.copies, failedPatient);
     target.Flush();
     for (const std::string& file : group.notesCopies) archive::SyncPath(file, false);
-    if (!group.notesCopies.empty()) archive::SyncPath(targetFolder + "/Notes", true);
+    if (group.notesNamed) archive::SyncPath(targetFolder + "/Notes", true);
 }
 
 void CommitGood(ArchiveJournal& journal, engine::api::Connection& source, const CopyGroup& group,

@@ -31,16 +31,21 @@ inline constexpr size_t kGroupPatients = 500;
 inline constexpr int kGroupMilliseconds = 250;
 
 // The patients copied and not yet committed: their copies, per copy the source notes file to
-// delete once he is committed (empty: none), and the notes copies made in the target.
+// delete once he is committed (empty: none), the notes files whose bytes were copied into the
+// target (their data must be synced) and whether any notes file was given a name there (the
+// target's Notes folder must be synced).
 struct CopyGroup {
     std::vector<PatientCopy> copies;
     std::vector<std::string> sourceNotes;
     std::vector<std::string> notesCopies;
+    bool notesNamed = false;
     std::chrono::steady_clock::time_point start;
 
     bool Empty() const { return copies.empty(); }
     bool Holds(int32_t patient) const;
     void Add(PatientCopy copy, std::string notes);
+    // Records a notes file given its target name by LinkOrCopy; copied: its bytes were copied.
+    void AddNotes(std::string target, bool copied);
     // Full (kGroupPatients), or begun kGroupMilliseconds ago.
     bool Due() const;
     // The group, leaving this one empty.
@@ -48,7 +53,9 @@ struct CopyGroup {
 };
 
 // Step 1 of a commit: appends the group's copies to the target tables (AppendCopies), flushes
-// the target connection, and syncs the notes copies and then the target's Notes folder. When a
+// the target connection, and syncs the notes copies and then the target's Notes folder. A
+// linked notes file needs only the folder: a link writes no data, and the file's bytes are as
+// durable as they were under the source name. When a
 // row cannot be written the error passes up and failedPatient receives his patient number.
 void WriteGroup(engine::api::Connection& target, const std::string& targetFolder, const CopyGroup& group,
                 int32_t& failedPatient);

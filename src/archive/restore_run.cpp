@@ -137,8 +137,7 @@ private:
             common::MakePath(m_dataFolder + "/Notes");
             // A second name where the file system allows (nothing to do when the practice name
             // is one already, left by an archive run that did not finish), else a copy.
-            archive::LinkOrCopy(archiveNotes, practiceNotes);
-            m_group.notesCopies.push_back(practiceNotes);
+            m_group.AddNotes(practiceNotes, archive::LinkOrCopy(archiveNotes, practiceNotes));
             CheckDeletable(archiveNotes);
             archiveNotesToDelete = archiveNotes;
         }

@@ -19,10 +19,11 @@ bool FileExists(const std::string& path) {
     return std::filesystem::exists(path, error);
 }
 
-void LinkOrCopy(const std::string& source, const std::string& target) {
-    if (engine::dbf::CurrentFileSystem().Link(source, target) == 0) return;
-    if (errno == EEXIST && engine::dbf::SameFile(source, target)) return;
+bool LinkOrCopy(const std::string& source, const std::string& target) {
+    if (engine::dbf::CurrentFileSystem().Link(source, target) == 0) return false;
+    if (errno == EEXIST && engine::dbf::SameFile(source, target)) return false;
     std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing);
+    return true;
 }
 
 bool RemoveLink(const std::string& source, const std::string& target) {
