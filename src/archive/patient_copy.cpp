@@ -132,11 +132,11 @@ void AppendCopies(engine::api::Connection& archive, const std::vector<PatientCop
     failedPatient = 0;
     engine::api::DbfTableProvider& provider = *archive.Core()->provider;
     for (size_t t = 0; t < kPatientTables.size(); ++t) {
-        std::vector<std::vector<engine::Value>> rows;
+        std::vector<const std::vector<engine::Value>*> rows;
         std::vector<int32_t> owners;  // the patient of each row
         for (const PatientCopy& copy : group) {
             for (const auto& record : copy.tables[t].records) {
-                rows.push_back(record);
+                rows.push_back(&record);
                 owners.push_back(copy.patient);
             }
         }
@@ -144,7 +144,7 @@ void AppendCopies(engine::api::Connection& archive, const std::vector<PatientCop
         provider.BeginStatement();
         size_t appended = 0;
         try {
-            ArchiveTable(archive, kPatientTables[t].table)->AppendMany(rows, &appended);
+            ArchiveTable(archive, kPatientTables[t].table)->AppendRows(rows, &appended);
         } catch (...) {
             failedPatient = owners.at(std::min(appended, owners.size() - 1));
             try {

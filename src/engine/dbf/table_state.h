@@ -73,7 +73,10 @@ public:
     mutable uint32_t cacheCount = 0;
 
     const uint8_t* RecordBytes(uint32_t index) const;
-    void DropCache() const { cacheCount = 0; }
+    void DropCache() const {
+        cacheCount = 0;
+        memo.DropCache();
+    }
     void LoadHeader();
     // Re-reads the record count and autoincrement counters that other connections may change.
     void ReloadCounters();
