@@ -91,6 +91,7 @@ public:
     std::vector<sql::FieldInfo> SqlFields(bool shortNames = false) const;
     std::vector<std::string> longNames;
     cdx::RowKeys KeysOf(const uint8_t* record, uint32_t index) const;
+    mutable std::vector<Value> keyValues;  // KeysOf's row, kept to be filled again
     void BeginIndexWrite();
     // Runs change on the index; a failure leaves the index marked for rebuilding.
     template <class Fn>

@@ -51,8 +51,10 @@ TEST(TagTree, SortedBatchMergedIntoLeavesWritesWhatOneByOneInsertsWrite) {
         SCOPED_TRACE(kind.tag);
         for (size_t count : {1, 7, 60, 2500}) {
             SCOPED_TRACE(count);
-            std::filesystem::copy_file(dir / "rows.cdx", dir / "one.cdx", std::filesystem::copy_options::overwrite_existing);
-            std::filesystem::copy_file(dir / "rows.cdx", dir / "all.cdx", std::filesystem::copy_options::overwrite_existing);
+            std::filesystem::copy_file(dir / "rows.cdx", dir / "one.cdx",
+                                       std::filesystem::copy_options::overwrite_existing);
+            std::filesystem::copy_file(dir / "rows.cdx", dir / "all.cdx",
+                                       std::filesystem::copy_options::overwrite_existing);
             engine::cdx::IndexFile one(dir / "one.cdx", true), all(dir / "all.cdx", true);
             engine::cdx::TagHeader header;
             for (const auto& h : one.ReadTags())
