@@ -132,11 +132,11 @@ void AppendCopies(engine::api::Connection& archive, const std::vector<PatientCop
     failedPatient = 0;
     engine::api::DbfTableProvider& provider = *archive.Core()->provider;
     for (size_t t = 0; t < kPatientTables.size(); ++t) {
-        std::vector<std::vector<engine::Value>> rows;
+        std::vector<const std::vector<engine::Value>*> rows;
         std::vector<int32_t> owners;  // the patient of each row
         for (const PatientCopy& copy : group) {
             for (const auto& record : copy.tables[t].records) {
-                rows.push_back(record);
+                rows.push_back(&record);
                 owners.push_back(copy.patient);
             }
         }
@@ -144,7 +144,7 @@ void AppendCopies(engine::api::Connection& archive, const std::vector<PatientCop
         provider.BeginStatement();
         size_t appended = 0;
         try {
-            ArchiveTable(archive, kPatientTables[t].table)->AppendMany(rows, &appended);
+            ArchiveTable(archive, kPatientTables[t].table)->AppendRows(rows, &appended);
         } catch (...) {
             failedPatient = owners.at(std::min(appended, owners.size() - 1));
             try {
@@ -329,8 +329,20 @@ std::map<int32_t, std::string> VerifyCopies(engine::api::Connection& archive, co
                 std::vector<size_t> fields;
                 for (const std::string& name : copied.fields)
                     fields.push_back(FieldNamed(access.Fields(), table, name));
+                const std::vector<engine::sql::RecordNumber> records =
+                    PatientRows(access, keyField, copy.patient, false);
+                // Rows come back in the order they were added: compared so, value by value as
+                // read, they need not be kept. Otherwise they are read again and compared in
+                // any order, which also finds the first difference to report.
+                bool inOrder = records.size() == copied.rows.size();
+                for (size_t i = 0; inOrder && i < records.size(); ++i) {
+                    const Expected& expected = copied.rows[i];
+                    for (size_t f = 0; f < fields.size() && inOrder; ++f)
+                        inOrder = !expected[f] || *expected[f] == access.ReadValue(records[i], fields[f]);
+                }
+                if (inOrder) continue;
                 std::vector<Actual> rows;
-                for (engine::sql::RecordNumber r : PatientRows(access, keyField, copy.patient, false)) {
+                for (engine::sql::RecordNumber r : records) {
                     Actual row;
                     row.reserve(fields.size());
                     for (size_t f : fields) row.push_back(access.ReadValue(r, f));
@@ -381,6 +393,8 @@ std::map<int32_t, PatientCopy> ReadPatientCopies(engine::api::Connection& practi
                 std::vector<engine::sql::RecordNumber> candidates = Candidates(access, keyField, patient);
                 std::sort(candidates.begin(), candidates.end());
                 candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
+                copied.rows.reserve(candidates.size());
+                copied.records.reserve(candidates.size());
                 for (engine::sql::RecordNumber r : candidates) {
                     if (access.IsDeleted(r)) continue;
                     access.Read(r, record);
@@ -390,8 +404,12 @@ std::map<int32_t, PatientCopy> ReadPatientCopies(engine::api::Connection& practi
                     row.reserve(pairs.size());
                     std::vector<engine::Value> values(targetFields.size());
                     for (const Pair& pair : pairs) {
-                        std::optional<engine::Value> value =
-                            AdoTools::CopiedValue(record.values[pair.source], pair.type);
+                        // What CopiedValue gives, taken out of the row read (each of its fields
+                        // is copied once) rather than copied where no conversion is made.
+                        engine::Value& source = record.values[pair.source];
+                        std::optional<engine::Value> value;
+                        if (pair.type == engine::api::kAdDate) value = AdoTools::CopiedValue(source, pair.type);
+                        else if (!source.IsNull()) value = std::move(source);
                         if (value)
                             values[pair.target] = engine::api::ConvertForField(*value, targetFields[pair.target]);
                         row.push_back(std::move(value));

@@ -164,11 +164,7 @@ DbfTableAccess::DbfTableAccess(std::shared_ptr<KeptTable> kept, std::shared_ptr<
 sql::RecordNumber DbfTableAccess::RecordCount() const { return m_kept->table->RecordCount(); }
 
 void DbfTableAccess::Read(sql::RecordNumber record, sql::Record& out) {
-    const Table& table = *m_kept->table;
-    const size_t count = m_kept->fields.size();
-    out.deleted = table.IsDeleted(record);
-    out.values.resize(count);
-    for (size_t i = 0; i < count; ++i) out.values[i] = table.ReadValue(record, i);
+    out.deleted = m_kept->table->ReadInto(record, out.values);
 }
 
 void DbfTableAccess::Written() { m_keeper->MarkUnflushed(m_kept); }
@@ -183,6 +179,13 @@ sql::RecordNumber DbfTableAccess::Append(const std::vector<Value>& values) {
 }
 
 void DbfTableAccess::AppendMany(const std::vector<std::vector<Value>>& rows, size_t* appended) {
+    std::vector<const std::vector<Value>*> each;
+    each.reserve(rows.size());
+    for (const auto& row : rows) each.push_back(&row);
+    AppendRows(each, appended);
+}
+
+void DbfTableAccess::AppendRows(const std::vector<const std::vector<Value>*>& rows, size_t* appended) {
     Table& table = *m_kept->table;
     Written();
     const FileStamp before = key_index::BeforeWrite(table);
@@ -196,7 +199,7 @@ void DbfTableAccess::AppendMany(const std::vector<std::vector<Value>>& rows, siz
     };
     first = table.RecordCount();
     try {
-        first = table.AppendMany(rows, &done);
+        first = table.AppendRows(rows, &done);
     } catch (...) {
         first = table.RecordCount() - static_cast<uint32_t>(done);
         keep();

@@ -68,6 +68,7 @@ public:
     // Appends rows under one hold of the write lock (Table::AppendMany); appended receives
     // how many were written, also when a later one fails.
     void AppendMany(const std::vector<std::vector<Value>>& rows, size_t* appended = nullptr);
+    void AppendRows(const std::vector<const std::vector<Value>*>& rows, size_t* appended = nullptr);
     void Overwrite(sql::RecordNumber record, const std::vector<Value>& values) override;
     void SetDeleted(sql::RecordNumber record, bool deleted) override;
     void Change(const std::vector<sql::RecordChange>& changes) override;

@@ -206,7 +206,7 @@ void StructuralIndex::Insert(AddedKeys& added) {
         std::sort(entries.begin(), entries.end(),
                   [](const Entry& a, const Entry& b) { return CompareEntry(a.key, a.record, b.key, b.record) < 0; });
         TagTree tree(m_file, tag.header.headerOffset, tag.key->Format(), tag.header.name);
-        for (const Entry& e : entries) tree.Insert(e.key, e.record);
+        tree.InsertSorted(entries);
     }
 }
 

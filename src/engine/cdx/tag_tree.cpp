@@ -186,6 +186,85 @@ void TagTree::Insert(const std::string& key, uint32_t record) {
     ForgetOnFailure(m_file, [&] { InsertEntry(key, record); });
 }
 
+void TagTree::InsertSorted(const std::vector<Entry>& entries) {
+    for (const Entry& e : entries)
+        if (e.key.size() != m_format.keyLength) Corrupt("was given a key of the wrong length");
+    ForgetOnFailure(m_file, [&] {
+        for (size_t at = 0; at < entries.size();) at = InsertRun(entries, at);
+    });
+}
+
+size_t TagTree::InsertRun(const std::vector<Entry>& entries, size_t from) {
+    const std::vector<Step> path = Descend(entries[from].key, entries[from].record);
+    // Entries past the parent key of the leaf on some level belong to a later leaf; on a level
+    // where the leaf's way takes the last child, every greater entry comes this way.
+    bool bounded = false;
+    Entry bound;
+    for (size_t level = 0; level + 1 < path.size(); ++level) {
+        const Node& node = m_file.NodeAt(path[level].offset, m_format);
+        if (path[level].index + 1 >= node.entries.size()) continue;
+        const Entry& e = node.entries[path[level].index];
+        if (!bounded || CompareEntry(e.key, e.record, bound.key, bound.record) < 0) bound = e;
+        bounded = true;
+    }
+    Node& leaf = m_file.NodeForChange(path.back().offset, m_format);
+    const std::vector<Entry>& old = leaf.entries;
+    // The leaf's size after each insertion as one-by-one insertion would measure it: the new
+    // entry is stored after its predecessor (an old entry or the previous new one) and its
+    // successor (always an old entry: later new ones are greater) after it.
+    LeafSize(leaf, m_format);
+    int64_t stored = leaf.storedKeyBytes;
+    uint32_t maxRecord = leaf.maxRecord;
+    size_t count = old.size();
+    size_t oldPos = path.back().index;
+    size_t previousPos = 0;
+    size_t end = from;
+    for (; end < entries.size(); ++end) {
+        const Entry& e = entries[end];
+        if (end > from) {
+            if (bounded && CompareEntry(e.key, e.record, bound.key, bound.record) > 0) break;
+            oldPos = std::lower_bound(old.begin() + static_cast<std::ptrdiff_t>(oldPos), old.end(), 0,
+                                      [&](const Entry& o, int) { return Less(o, e.key, e.record); }) -
+                     old.begin();
+        }
+        const std::string* previous = end > from && previousPos == oldPos ? &entries[end - 1].key
+                                      : oldPos > 0                        ? &old[oldPos - 1].key
+                                                                          : nullptr;
+        int64_t delta = static_cast<int64_t>(StoredKeyBytes(previous, e.key, m_format));
+        if (oldPos < old.size())
+            delta += static_cast<int64_t>(StoredKeyBytes(&e.key, old[oldPos].key, m_format)) -
+                     static_cast<int64_t>(StoredKeyBytes(previous, old[oldPos].key, m_format));
+        const uint32_t max = std::max(maxRecord, e.record);
+        if ((count + 1) * InfoEntryBytes(max, m_format.keyLength) + static_cast<size_t>(stored + delta) > kLeafSpace)
+            break;  // this one splits the leaf: inserted on its own
+        stored += delta;
+        maxRecord = max;
+        ++count;
+        previousPos = oldPos;
+    }
+    if (end == from) {
+        InsertEntry(entries[from].key, entries[from].record);
+        return from + 1;
+    }
+    // Merge the run into the leaf in one pass: what inserting them one by one leaves, as no
+    // insertion of the run overflows the leaf.
+    std::vector<Entry> merged;
+    merged.reserve(count + count / 4);
+    size_t o = 0;
+    for (size_t n = from; n < end; ++n) {
+        const Entry& e = entries[n];
+        while (o < leaf.entries.size() && Less(leaf.entries[o], e.key, e.record))
+            merged.push_back(std::move(leaf.entries[o++]));
+        merged.push_back(Entry{e.key, e.record, 0});
+    }
+    for (; o < leaf.entries.size(); ++o) merged.push_back(std::move(leaf.entries[o]));
+    leaf.entries = std::move(merged);
+    leaf.storedKeyBytes = stored;
+    leaf.maxRecord = maxRecord;
+    Propagate(path, false);
+    return end;
+}
+
 void TagTree::InsertEntry(const std::string& key, uint32_t record) {
     const std::vector<Step> path = Descend(key, record);
     bool atEnd = false;
@@ -196,6 +275,10 @@ void TagTree::InsertEntry(const std::string& key, uint32_t record) {
         AddedToLeaf(leaf, step.index, m_format);
         atEnd = step.index + 1 == leaf.entries.size();
     }
+    Propagate(path, atEnd);
+}
+
+void TagTree::Propagate(const std::vector<Step>& path, bool atEnd) {
     Entry split;  // the new right sibling made at the level below: its greatest entry and page
     bool haveSplit = false;
     // The greatest entry of the changed child after the change, in that child as kept.

@@ -26,6 +26,10 @@ public:
     std::vector<uint32_t> FindEqual(const std::string& key);
     bool Contains(const std::string& key, uint32_t record);
     void Insert(const std::string& key, uint32_t record);
+    // Inserts entries (sorted, none in the tree yet) with the result of inserting them one by
+    // one in order, merging each run of them that goes into one leaf without splitting it in
+    // one pass.
+    void InsertSorted(const std::vector<Entry>& entries);
     // Throws kCorruptIndex naming the tag when the entry is not there.
     void Remove(const std::string& key, uint32_t record);
     // Checks order, parent keys, sibling chains and depth; throws kCorruptIndex.
@@ -44,6 +48,12 @@ private:
     std::vector<Step> Descend(const std::string& key, uint32_t record);
     // Insert and Remove on the nodes kept in memory, changed in place.
     void InsertEntry(const std::string& key, uint32_t record);
+    // Inserts entries [from, ...) that go into the leaf of entries[from] without splitting it
+    // (or entries[from] alone, splitting); returns the first entry not inserted.
+    size_t InsertRun(const std::vector<Entry>& entries, size_t from);
+    // After the leaf at the end of path changed: splits what overflows and keeps the parent
+    // keys right, up the path. atEnd: the entry went to the end of the leaf.
+    void Propagate(const std::vector<Step>& path, bool atEnd);
     void RemoveEntry(const std::string& key, uint32_t record);
     bool Fits(Node& node) const;
     // The leaf where (key, record) belongs, as kept by the file, and the position in it.

@@ -8,6 +8,8 @@
 namespace engine::dbf {
 
 namespace {
+constexpr size_t kChunkBytes = 8 * 1024;
+
 [[noreturn]] void Corrupt(const std::filesystem::path& file, const std::string& what) {
     throw Error(err::kCorruptMemo, "Memo file '" + DisplayName(file) + "' is corrupt: " + what + ".");
 }
@@ -51,6 +53,14 @@ MemoFile MemoFile::Create(const std::filesystem::path& path, uint16_t blockSize)
 }
 
 MemoValue MemoFile::Read(uint32_t block) const {
+    if (m_gathering && m_gatherStarted && block >= m_gatherFirst && block < m_gatherNext) {
+        // A value appended in this run and not written yet (an index key may read it).
+        const uint8_t* p = m_gathered.data() + (block - m_gatherFirst) * m_blockSize;
+        MemoValue value;
+        value.type = fmt::Be32(p);
+        value.data.assign(p + fmt::kMemoBlockHeader, p + fmt::kMemoBlockHeader + fmt::Be32(p + 4));
+        return value;
+    }
     // The size only grows while open; look it up again only when a block seems to lie past it.
     const uint64_t wanted = uint64_t(block) * m_blockSize + fmt::kMemoBlockHeader;
     if (wanted > m_knownSize) m_knownSize = m_file.Size();
@@ -69,10 +79,16 @@ MemoValue MemoFile::Read(uint32_t block) const {
         return value;
     }
     if (start + fmt::kMemoBlockHeader > size) Corrupt(m_file.Path(), where + " lies past the end of the file");
-    // One read takes the block header with a short value; a longer value needs a second.
-    uint8_t first[1024];
-    const size_t got =
-        m_file.ReadSome(start, first, static_cast<size_t>(std::min<uint64_t>(sizeof first, size - start)));
+    // One read takes the block header with a short value and the values after it, which are
+    // often read next (a record's other memos, the next record's); a longer value needs a
+    // second read.
+    if (start < m_chunkStart || start + fmt::kMemoBlockHeader > m_chunkStart + m_chunk.size()) {
+        m_chunk.resize(static_cast<size_t>(std::min<uint64_t>(kChunkBytes, size - start)));
+        m_chunk.resize(m_file.ReadSome(start, m_chunk.data(), m_chunk.size()));
+        m_chunkStart = start;
+    }
+    const uint8_t* first = m_chunk.data() + (start - m_chunkStart);
+    const size_t got = m_chunk.size() - static_cast<size_t>(start - m_chunkStart);
     if (got < fmt::kMemoBlockHeader) Corrupt(m_file.Path(), where + " lies past the end of the file");
     value.type = fmt::Be32(first);
     const uint32_t length = fmt::Be32(first + 4);
@@ -88,9 +104,7 @@ MemoValue MemoFile::Read(uint32_t block) const {
     return value;
 }
 
-uint32_t MemoFile::Append(uint32_t type, std::string_view data, bool reread) {
-    if (m_kind != Kind::Fpt)
-        throw Error(err::kFileAccess, "Memo file '" + DisplayName(m_file.Path()) + "' is read-only.");
+uint64_t MemoFile::FirstFreeBlock(bool reread) {
     if (reread) ReadHeader();
     // A damaged header may name a free block inside the header or among the blocks in use;
     // writing there would overwrite the header or other records' memos.
@@ -103,23 +117,67 @@ uint32_t MemoFile::Append(uint32_t type, std::string_view data, bool reread) {
     // nothing lies there, and writing there would grow the file by the whole gap, after which a
     // damaged length in any block would no longer be bounded by the file's real contents.
     const uint64_t endBlock = (m_file.Size() + m_blockSize - 1) / m_blockSize;
-    const uint64_t first = std::max<uint64_t>(endBlock, headerBlocks);
+    return std::max<uint64_t>(endBlock, headerBlocks);
+}
+
+uint32_t MemoFile::Append(uint32_t type, std::string_view data, bool reread) {
+    if (m_kind != Kind::Fpt)
+        throw Error(err::kFileAccess, "Memo file '" + DisplayName(m_file.Path()) + "' is read-only.");
+    if (m_gathering && !m_gatherStarted) {
+        m_gatherFirst = m_gatherNext = FirstFreeBlock(m_gatherReread);
+        m_gatherStarted = true;
+    }
+    const uint64_t first = m_gathering ? m_gatherNext : FirstFreeBlock(reread);
     const uint64_t total = fmt::kMemoBlockHeader + data.size();
     const uint64_t blocks = (total + m_blockSize - 1) / m_blockSize;
     const uint64_t next = first + blocks;
     if (next > 0xFFFFFFFFull || next * m_blockSize > (uint64_t{1} << 32) * 16)
         throw Error(err::kValueTooLarge, "Memo file '" + DisplayName(m_file.Path()) + "' is full.");
-    std::vector<uint8_t> buf(static_cast<size_t>(blocks * m_blockSize), 0);
-    fmt::PutBe32(buf.data(), type);
-    fmt::PutBe32(buf.data() + 4, static_cast<uint32_t>(data.size()));
-    std::copy(data.begin(), data.end(), buf.begin() + fmt::kMemoBlockHeader);
+    std::vector<uint8_t> own;
+    std::vector<uint8_t>& buf = m_gathering ? m_gathered : own;
+    const size_t at = buf.size();
+    buf.resize(at + static_cast<size_t>(blocks * m_blockSize), 0);
+    fmt::PutBe32(buf.data() + at, type);
+    fmt::PutBe32(buf.data() + at + 4, static_cast<uint32_t>(data.size()));
+    std::copy(data.begin(), data.end(), buf.begin() + static_cast<std::ptrdiff_t>(at + fmt::kMemoBlockHeader));
     const auto block = static_cast<uint32_t>(first);
+    if (m_gathering) {
+        m_gatherNext = next;
+        return block;
+    }
     m_file.WriteAt(uint64_t(block) * m_blockSize, buf.data(), buf.size());
+    WriteNextFree(next);
+    return block;
+}
+
+void MemoFile::WriteNextFree(uint64_t next) {
     uint8_t header[4];
     fmt::PutBe32(header, static_cast<uint32_t>(next));
     m_file.WriteAt(0, header, sizeof header);
     m_nextFree = static_cast<uint32_t>(next);
-    return block;
+}
+
+void MemoFile::GatherAppends(bool reread) {
+    m_gathering = true;
+    m_gatherStarted = false;
+    m_gatherReread = reread;
+    m_gathered.clear();
+}
+
+void MemoFile::WriteGathered() {
+    if (!m_gathering) return;
+    m_gathering = false;
+    if (m_gathered.empty()) return;
+    std::vector<uint8_t> bytes;
+    bytes.swap(m_gathered);
+    m_file.WriteAt(m_gatherFirst * m_blockSize, bytes.data(), bytes.size());
+    WriteNextFree(m_gatherNext);
+}
+
+void MemoFile::DropGathered() noexcept {
+    m_gathering = false;
+    m_gathered.clear();
+    m_gathered.shrink_to_fit();
 }
 
 }  // namespace engine::dbf

@@ -37,10 +37,22 @@ public:
     uint32_t BlockSize() const { return m_blockSize; }
     uint32_t NextFreeBlock() const { return m_nextFree; }
 
+    // Reads the value at block. The bytes read with it (up to 8 KB from its start) are kept
+    // to answer the reads of the values after it, until DropCache: a reader that may meet
+    // values other connections rewrote in place calls it (tables do at every refresh).
     MemoValue Read(uint32_t block) const;
+    void DropCache() const { m_chunk.clear(); }
     // Appends a value and returns its first block number. With reread the header is read
     // first, so that appends from other connections holding the table's write lock are kept.
     uint32_t Append(uint32_t type, std::string_view data, bool reread = true);
+    // Between GatherAppends and WriteGathered (a run of appends under one hold of the table's
+    // write lock) the header and the file's size are read once, at the first append, and the
+    // values are kept in memory: WriteGathered writes them in one write, then the header's
+    // next free block past them. Each value's block number is known when it is appended.
+    // DropGathered forgets what was not written. reread: as for Append.
+    void GatherAppends(bool reread);
+    void WriteGathered();
+    void DropGathered() noexcept;
     // Reads the header again (the next free block other connections may have moved).
     void Reread() { ReadHeader(); }
     void Sync() { m_file.Sync(); }
@@ -52,7 +64,18 @@ private:
     uint32_t m_blockSize = 64;
     uint32_t m_nextFree = 0;
     mutable uint64_t m_knownSize = 0;
+    mutable std::vector<uint8_t> m_chunk;  // bytes of the file from m_chunkStart, read last
+    mutable uint64_t m_chunkStart = 0;
     void ReadHeader();
+    // Where new values go: the end of the file (the header read again first when reread).
+    uint64_t FirstFreeBlock(bool reread);
+    void WriteNextFree(uint64_t next);
+    bool m_gathering = false;
+    bool m_gatherStarted = false;
+    bool m_gatherReread = false;
+    uint64_t m_gatherFirst = 0;
+    uint64_t m_gatherNext = 0;
+    std::vector<uint8_t> m_gathered;
 };
 
 }  // namespace engine::dbf

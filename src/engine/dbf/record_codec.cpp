@@ -1,6 +1,7 @@
 #include "record_codec.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -112,7 +113,25 @@ void EncodeNumber(const Field& f, const Value& v, uint8_t* p) {
     // Whole numbers, currency amounts and decimal text are written from their exact digits;
     // only a double goes through the C library's formatting. VFP keeps the integer part and
     // gives up decimals when the value does not fit.
-    if (v.Is<int64_t>() || v.Is<Currency>() || v.Is<Decimal>()) {
+    if (const int64_t* whole = v.If<int64_t>()) {
+        // The digits, then as many zero decimals as fit (what the general path below gives).
+        char digits[24];
+        const size_t n = static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, *whole).ptr - digits);
+        const size_t len = static_cast<size_t>(f.length);
+        for (int dec = f.decimals; dec >= 0; --dec) {
+            const size_t width = n + (dec > 0 ? 1 + static_cast<size_t>(dec) : 0);
+            if (width > len) continue;
+            std::memset(p, ' ', len - width);
+            std::memcpy(p + len - width, digits, n);
+            if (dec > 0) {
+                p[len - width + n] = '.';
+                std::memset(p + len - width + n + 1, '0', static_cast<size_t>(dec));
+            }
+            return;
+        }
+        TooLarge(f);
+    }
+    if (v.Is<Currency>() || v.Is<Decimal>()) {
         const std::string exact = DecimalTextOf(v);
         for (int dec = f.decimals; dec >= 0; --dec) {
             if (PutRight(f, RoundDecimalText(exact, dec), p)) return;
@@ -134,6 +153,8 @@ void EncodeNumber(const Field& f, const Value& v, uint8_t* p) {
 
 std::string_view BytesOf(const Value& v, std::string& scratch, const CodePage& cp, const Field& f) {
     if (auto* s = v.If<std::string>()) {
+        // ASCII text is the same in every code page: no conversion.
+        if (std::all_of(s->begin(), s->end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) return *s;
         scratch = cp.Encode(*s);
         return scratch;
     }
@@ -290,9 +311,11 @@ void EncodeField(const TableHeader& h, const Field& f, const Value& value, uint8
             int y, m, d;
             YmdFromJulianDay(day, y, m, d);
             if (y < 1 || y > 9999) TooLarge(f);
-            char buf[16];
-            std::snprintf(buf, sizeof buf, "%04d%02d%02d", y, m, d);
-            std::memcpy(p, buf, 8);
+            for (int i = 3; i >= 0; --i, y /= 10) p[i] = static_cast<uint8_t>('0' + y % 10);
+            p[4] = static_cast<uint8_t>('0' + m / 10);
+            p[5] = static_cast<uint8_t>('0' + m % 10);
+            p[6] = static_cast<uint8_t>('0' + d / 10);
+            p[7] = static_cast<uint8_t>('0' + d % 10);
             return;
         }
         case 'T': {

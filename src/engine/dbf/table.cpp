@@ -299,14 +299,11 @@ int Table::FieldIndex(std::string_view name) const {
     return -1;
 }
 
-Value Table::ReadValue(uint32_t index, size_t field) const {
-    const auto& st = *m_state;
-    if (field >= st.header.fields.size())
-        throw Error(err::kItemNotFound, "Field " + std::to_string(field + 1) + " does not exist in table '" +
-                                            dbf::DisplayName(st.path) + "'.");
-    const uint8_t* bytes = st.RecordBytes(index);
-    const Field& f = st.header.fields[field];
-    // A marked record's memo blocks may have been reused; its memo pointers are never followed.
+namespace {
+
+// The value of field f in a record's bytes. A marked record's memo blocks may have been
+// reused; its memo pointers are never followed.
+Value DecodeStored(const TableState& st, const Field& f, const uint8_t* bytes) {
     if (f.IsMemo() && bytes[0] == dbf::fmt::kDeleted) {
         const bool isNull =
             f.nullBit >= 0 && (bytes[st.header.nullFlagsOffset + f.nullBit / 8] & (1u << (f.nullBit % 8)));
@@ -316,12 +313,28 @@ Value Table::ReadValue(uint32_t index, size_t field) const {
     return dbf::DecodeField(st.header, f, bytes, st.codePage, st.memo.IsOpen() ? &st.memo : nullptr, st.path);
 }
 
+}  // namespace
+
+Value Table::ReadValue(uint32_t index, size_t field) const {
+    const auto& st = *m_state;
+    if (field >= st.header.fields.size())
+        throw Error(err::kItemNotFound, "Field " + std::to_string(field + 1) + " does not exist in table '" +
+                                            dbf::DisplayName(st.path) + "'.");
+    return DecodeStored(st, st.header.fields[field], st.RecordBytes(index));
+}
+
+bool Table::ReadInto(uint32_t index, std::vector<Value>& values) const {
+    const auto& st = *m_state;
+    const uint8_t* bytes = st.RecordBytes(index);
+    const auto& fields = st.header.fields;
+    values.resize(fields.size());
+    for (size_t i = 0; i < fields.size(); ++i) values[i] = DecodeStored(st, fields[i], bytes);
+    return bytes[0] == dbf::fmt::kDeleted;
+}
+
 Record Table::ReadRecord(uint32_t index) const {
     Record r;
-    const uint8_t* bytes = m_state->RecordBytes(index);
-    r.deleted = bytes[0] == dbf::fmt::kDeleted;
-    r.values.reserve(m_state->header.fields.size());
-    for (size_t i = 0; i < m_state->header.fields.size(); ++i) r.values.push_back(ReadValue(index, i));
+    r.deleted = ReadInto(index, r.values);
     return r;
 }
 

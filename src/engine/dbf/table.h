@@ -128,6 +128,9 @@ public:
     // Reads record index (0-based), memo values included.
     Record ReadRecord(uint32_t index) const;
     Value ReadValue(uint32_t index, size_t field) const;
+    // Reads every field of record index into values (made one per field), the record's bytes
+    // looked up once; returns whether the record is marked deleted.
+    bool ReadInto(uint32_t index, std::vector<Value>& values) const;
     bool IsDeleted(uint32_t index) const;
 
     // Appends a record; values may be fewer than the fields (the rest are blank). A null or
@@ -138,6 +141,8 @@ public:
     // the end. Returns the index of the first. A failure leaves the rows before it appended
     // (appended, when given, receives how many) and passes the error up.
     uint32_t AppendMany(const std::vector<std::vector<Value>>& rows, size_t* appended = nullptr);
+    // AppendMany for rows kept elsewhere (not copied).
+    uint32_t AppendRows(const std::vector<const std::vector<Value>*>& rows, size_t* appended = nullptr);
     // Replaces every field of a record; memo values that did not change keep their blocks.
     void Overwrite(uint32_t index, const std::vector<Value>& values);
     void SetDeleted(uint32_t index, bool deleted);

@@ -126,6 +126,13 @@ uint32_t Table::Append(const std::vector<Value>& values, bool deleted) {
 }
 
 uint32_t Table::AppendMany(const std::vector<std::vector<Value>>& rows, size_t* appended) {
+    std::vector<const std::vector<Value>*> each;
+    each.reserve(rows.size());
+    for (const auto& row : rows) each.push_back(&row);
+    return AppendRows(each, appended);
+}
+
+uint32_t Table::AppendRows(const std::vector<const std::vector<Value>*>& rows, size_t* appended) {
     auto& st = *m_state;
     if (appended) *appended = 0;
     st.CheckWritable();
@@ -145,10 +152,20 @@ uint32_t Table::AppendMany(const std::vector<std::vector<Value>>& rows, size_t* 
         st.BeginIndexWrite();
         st.ChangeIndex([&] { st.index->Insert(added); });
     };
+    // The memo values are gathered too and written, with the memo header, before the records
+    // that point at them.
+    struct Gathering {
+        dbf::MemoFile& memo;
+        explicit Gathering(dbf::MemoFile& m, bool reread) : memo(m) {
+            if (memo.IsOpen()) memo.GatherAppends(reread);
+        }
+        ~Gathering() { memo.DropGathered(); }
+    } gathering(st.memo, st.mode == OpenMode::Shared);
     std::vector<uint8_t> pending;
     pending.reserve(rows.size() * st.header.recordLength + 1);
     const auto writeRecords = [&] {
         if (pending.empty()) return;
+        if (st.memo.IsOpen()) st.memo.WriteGathered();
         pending.push_back(dbf::fmt::kEndOfFile);
         st.file.WriteAt(st.header.RecordOffset(first), pending.data(), pending.size());
         StampHeader(st.rawHeader, st.header.recordCount);
@@ -159,8 +176,8 @@ uint32_t Table::AppendMany(const std::vector<std::vector<Value>>& rows, size_t* 
     const size_t headerBytes = counters ? st.rawHeader.size() : dbf::fmt::kHeaderSize;
     size_t done = 0;
     try {
-        for (const auto& values : rows) {
-            AppendLocked(st, values, false, false, &pending, &added);
+        for (const std::vector<Value>* values : rows) {
+            AppendLocked(st, *values, false, false, &pending, &added);
             ++done;
         }
     } catch (...) {

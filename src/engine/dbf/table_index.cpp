@@ -79,7 +79,9 @@ void TableState::OpenIndex() {
 }
 
 cdx::RowKeys TableState::KeysOf(const uint8_t* record, uint32_t recordIndex) const {
-    std::vector<Value> values(header.fields.size());
+    // The fields the tags do not read stay null: only the used ones are set, row after row.
+    std::vector<Value>& values = keyValues;
+    values.resize(header.fields.size());
     const MemoFile* m = memo.IsOpen() ? &memo : nullptr;
     for (size_t f : index->UsedFields()) values[f] = KeyValueOf(header, header.fields[f], record, codePage, m, path);
     sql::RowView row;

@@ -73,7 +73,10 @@ public:
     mutable uint32_t cacheCount = 0;
 
     const uint8_t* RecordBytes(uint32_t index) const;
-    void DropCache() const { cacheCount = 0; }
+    void DropCache() const {
+        cacheCount = 0;
+        memo.DropCache();
+    }
     void LoadHeader();
     // Re-reads the record count and autoincrement counters that other connections may change.
     void ReloadCounters();
@@ -88,6 +91,7 @@ public:
     std::vector<sql::FieldInfo> SqlFields(bool shortNames = false) const;
     std::vector<std::string> longNames;
     cdx::RowKeys KeysOf(const uint8_t* record, uint32_t index) const;
+    mutable std::vector<Value> keyValues;  // KeysOf's row, kept to be filled again
     void BeginIndexWrite();
     // Runs change on the index; a failure leaves the index marked for rebuilding.
     template <class Fn>
