@@ -4,6 +4,7 @@
 // put back before the next one: the tables it kept open are let go, the SET options return to
 // their defaults, and the files it changed are written again (a changed container is then read
 // again by the connection's next statement). Every input starts from the same database.
+// The template is made and copied in at the first call; every input puts it back at its end.
 #include <cstdint>
 #include <cstdlib>
 
@@ -30,18 +31,25 @@ engine::api::Connection& OpenConnection() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const fuzzing::FolderImage kTemplate = MakeTemplate();
-    fuzzing::Memory();
-    kTemplate.Restore();
+    static const fuzzing::FolderImage kTemplate = [] {
+        fuzzing::FolderImage made = MakeTemplate();
+        fuzzing::Memory();
+        made.Restore();
+        return made;
+    }();
     static engine::api::Connection& connection = OpenConnection();
     engine::api::ConnectionCore& core = *connection.Core();
+    // Back to the state the connection was opened in: no table kept (nor locked), default
+    // options, the files as the template has them.
+    const fuzzing::AtEnd reset([&] {
+        fuzzing::Try([&] { core.provider->ReleaseTables(); });
+        core.session->Options() = engine::sql::Settings{};
+        kTemplate.Restore();
+    });
 
     try {
         connection.Execute(std::string_view(reinterpret_cast<const char*>(data), size));
     } catch (const engine::Error&) {
     }
-    // Back to the state the connection was opened in: no table kept (nor locked), default options.
-    fuzzing::Try([&] { core.provider->ReleaseTables(); });
-    core.session->Options() = engine::sql::Settings{};
     return 0;
 }
