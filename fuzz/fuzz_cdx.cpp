@@ -46,9 +46,13 @@ fuzzing::FolderImage MakeTemplate() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const fuzzing::FolderImage kTemplate = MakeTemplate();
-    static engine::dbf::MemoryFileSystem& memory = fuzzing::Memory();
+    static engine::dbf::MemoryFileSystem& memory = []() -> engine::dbf::MemoryFileSystem& {
+        kTemplate.Restore();
+        return fuzzing::Memory();
+    }();
     const auto& folder = fuzzing::kMemoryFolder;
-    kTemplate.Restore();
+    // The table's files as the template has them for the next input; the index goes.
+    const fuzzing::AtEnd reset([] { kTemplate.Restore(); });
     memory.WriteFile(folder / "t.cdx", std::string_view(reinterpret_cast<const char*>(data), size));
 
     std::unique_ptr<engine::Table> table;

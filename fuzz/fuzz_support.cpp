@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
@@ -12,6 +13,28 @@
 // the larger quarantine each one ran on memory the kernel had to map afresh, which took half
 // the time of the run. Memory is still kept from reuse long after any one input frees it.
 extern "C" const char* __asan_default_options() { return "quarantine_size_mb=64"; }
+
+// libFuzzer's defaults for every target, added to the command line unless it names them: a
+// feature (an edge reached so many times) counts as rare to the entropic schedule, which
+// favours inputs that reach rare features, while fewer than 32 inputs reached it instead of
+// 255. libFuzzer looks up every feature of every input in its list of rare ones; with 255 that
+// list held thousands of features for the first hundreds of thousands of inputs, and the
+// look-ups took a fifth to a quarter of the time of a run.
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    static const char* const kDefaults[] = {"-entropic_feature_frequency_threshold=32"};
+    static std::vector<char*> args;
+    args.assign(*argv, *argv + *argc);
+    for (const char* flag : kDefaults) {
+        const std::string_view name(flag, std::string_view(flag).find('=') + 1);
+        const bool given = std::any_of(args.begin(), args.end(),
+                                       [&](const char* arg) { return std::string_view(arg).starts_with(name); });
+        if (!given) args.push_back(const_cast<char*>(flag));
+    }
+    *argc = static_cast<int>(args.size());
+    args.push_back(nullptr);
+    *argv = args.data();
+    return 0;
+}
 
 namespace fuzzing {
 

@@ -10,6 +10,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "engine/dbf/memory_file_system.h"
@@ -45,6 +46,23 @@ public:
 
 private:
     std::filesystem::path m_path;
+};
+
+// Runs a step when the scope it is made in ends: the engine's targets clean up at the end of
+// an input, not at the start of the next, so that what an input allocates it also frees.
+// libFuzzer runs an input again under the leak checker whenever the counts of its
+// allocations and frees differ, and files left for the next input to free made that happen
+// for many inputs.
+template <class F>
+class AtEnd {
+public:
+    explicit AtEnd(F step) : m_step(std::move(step)) {}
+    ~AtEnd() { m_step(); }
+    AtEnd(const AtEnd&) = delete;
+    AtEnd& operator=(const AtEnd&) = delete;
+
+private:
+    F m_step;
 };
 
 // Runs one step of a target; an engine::Error is a fine answer to a damaged input.

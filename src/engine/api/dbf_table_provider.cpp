@@ -66,9 +66,11 @@ struct KeeperRegistry {
     std::vector<TableKeeper*> keepers;
 };
 
+// Never destroyed: a provider in static storage made before the registry's first use (a
+// connection kept for a whole run) leaves it only at exit, after the registry's own end.
 KeeperRegistry& Keepers() {
-    static KeeperRegistry registry;
-    return registry;
+    static auto* registry = new KeeperRegistry;
+    return *registry;
 }
 
 void ReleaseIdleEverywhere(const dbf::FileIdentity& file) {

@@ -108,9 +108,11 @@ Node DecodeNode(const uint8_t* page, const NodeFormat& format, const std::string
     node.right = fmt::Le32(page + kNodeRight);
     const size_t kl = format.keyLength;
     if (node.attributes > 7) Corrupt(file, offset, "has unknown attributes");
-    node.entries.resize(count);
+    // The entries are made only once their count is known to fit the page: a damaged count
+    // (up to 65535) would otherwise cost megabytes for every node read.
     if (!node.IsLeaf()) {
         if (count * (kl + 8) > kInteriorSpace) Corrupt(file, offset, "claims more keys than fit into it");
+        node.entries.resize(count);
         const uint8_t* p = page + kInteriorData;
         for (size_t i = 0; i < count; ++i, p += kl + 8) {
             node.entries[i].key.assign(reinterpret_cast<const char*>(p), kl);
@@ -128,6 +130,7 @@ Node DecodeNode(const uint8_t* page, const NodeFormat& format, const std::string
         trailBits > 16)
         Corrupt(file, offset, "has invalid bit widths");
     if (count * bytes > kLeafSpace) Corrupt(file, offset, "claims more keys than fit into it");
+    node.entries.resize(count);
     const uint64_t dupMask = (uint64_t{1} << dupBits) - 1, trailMask = (uint64_t{1} << trailBits) - 1;
     size_t keyPos = kPageSize;
     const size_t infoEnd = kLeafData + count * bytes;

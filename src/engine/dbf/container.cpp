@@ -19,8 +19,13 @@ constexpr uint8_t kPropPath = 1;
 constexpr uint8_t kPropClass = 2;
 constexpr uint8_t kPropVersion = 24;
 
+// Character fields come back padded to their width: one comparison per trailing byte (a search
+// for the last byte outside a set of two looks each byte up in the set, a large part of reading
+// a container's list of tables).
 std::string TrimRight(std::string s) {
-    s.erase(s.find_last_not_of(std::string_view(" \0", 2)) + 1);
+    size_t end = s.size();
+    while (end > 0 && (s[end - 1] == ' ' || s[end - 1] == '\0')) --end;
+    s.resize(end);
     return s;
 }
 
