@@ -95,13 +95,19 @@ int FaultyFileSystem::Decide(Op op, const std::vector<std::string>& names, size_
     return error;
 }
 
-int FaultyFileSystem::Open(const std::filesystem::path& path, int flags, mode_t mode) {
-    if (const int error = Decide(Op::Open, {path.string()}, nullptr)) {
+bool FaultyFileSystem::Refused(Op op, const std::vector<std::string>& names) {
+    const int error = Decide(op, names, nullptr);
+    if (!error) return false;
+    {
         std::lock_guard lock(m_mutex);
         ++m_faults;
-        errno = error;
-        return -1;
     }
+    errno = error;
+    return true;
+}
+
+int FaultyFileSystem::Open(const std::filesystem::path& path, int flags, mode_t mode) {
+    if (Refused(Op::Open, {path.string()})) return -1;
     const int fd = m_base.Open(path, flags, mode);
     if (fd >= 0) {
         std::lock_guard lock(m_mutex);
@@ -111,12 +117,7 @@ int FaultyFileSystem::Open(const std::filesystem::path& path, int flags, mode_t 
 }
 
 ssize_t FaultyFileSystem::Pread(int fd, void* data, size_t size, off_t offset) {
-    if (const int error = Decide(Op::Read, {NameOf(fd)}, nullptr)) {
-        std::lock_guard lock(m_mutex);
-        ++m_faults;
-        errno = error;
-        return -1;
-    }
+    if (Refused(Op::Read, {NameOf(fd)})) return -1;
     return m_base.Pread(fd, data, size, offset);
 }
 
@@ -136,22 +137,12 @@ ssize_t FaultyFileSystem::Pwrite(int fd, const void* data, size_t size, off_t of
 }
 
 int FaultyFileSystem::Ftruncate(int fd, off_t size) {
-    if (const int error = Decide(Op::Truncate, {NameOf(fd)}, nullptr)) {
-        std::lock_guard lock(m_mutex);
-        ++m_faults;
-        errno = error;
-        return -1;
-    }
+    if (Refused(Op::Truncate, {NameOf(fd)})) return -1;
     return m_base.Ftruncate(fd, size);
 }
 
 int FaultyFileSystem::Fsync(int fd) {
-    if (const int error = Decide(Op::Sync, {NameOf(fd)}, nullptr)) {
-        std::lock_guard lock(m_mutex);
-        ++m_faults;
-        errno = error;
-        return -1;
-    }
+    if (Refused(Op::Sync, {NameOf(fd)})) return -1;
     return m_skipSyncs ? 0 : m_base.Fsync(fd);
 }
 
@@ -168,22 +159,12 @@ int FaultyFileSystem::Close(int fd) {
 }
 
 int FaultyFileSystem::Rename(const std::filesystem::path& from, const std::filesystem::path& to) {
-    if (const int error = Decide(Op::Rename, {from.string(), to.string()}, nullptr)) {
-        std::lock_guard lock(m_mutex);
-        ++m_faults;
-        errno = error;
-        return -1;
-    }
+    if (Refused(Op::Rename, {from.string(), to.string()})) return -1;
     return m_base.Rename(from, to);
 }
 
 int FaultyFileSystem::Link(const std::filesystem::path& existing, const std::filesystem::path& name) {
-    if (const int error = Decide(Op::Link, {existing.string(), name.string()}, nullptr)) {
-        std::lock_guard lock(m_mutex);
-        ++m_faults;
-        errno = error;
-        return -1;
-    }
+    if (Refused(Op::Link, {existing.string(), name.string()})) return -1;
     return m_base.Link(existing, name);
 }
 

@@ -80,6 +80,8 @@ private:
     // The error to fail this call with (0: pass it on); for a write, how many bytes it may
     // write (size when unlimited).
     int Decide(Op op, const std::vector<std::string>& names, size_t* writable);
+    // Decide for a call that moves no bytes: true when it is to fail (counted, errno set).
+    bool Refused(Op op, const std::vector<std::string>& names);
     std::string NameOf(int fd) const;
     static bool Matches(const std::string& lowerPattern, const std::string& path);
 
