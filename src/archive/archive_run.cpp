@@ -212,7 +212,8 @@ private:
         const std::set<int32_t> inArchive = PatientsHeld(*m_archive, patients);
         std::vector<int32_t> held;  // in the order they are handled
         for (int32_t patient : patients)
-            if (inArchive.count(patient) && !m_prefetched.at(patient).tables[0].rows.empty()) held.push_back(patient);
+            if (inArchive.count(patient) && !m_prefetched.at(patient).tables[0].records.empty())
+                held.push_back(patient);
         m_notRemoved.clear();
         if (held.empty()) return;
         CommitGroup();
@@ -228,7 +229,7 @@ private:
 
         // A patient no longer in the practice (selected twice, or deleted meanwhile) has
         // nothing to copy; replacing its archive copy would throw that copy away.
-        if (copy.tables[0].rows.empty()) {
+        if (copy.tables[0].records.empty()) {
             Log("  Patient " + Number() + " is no longer in the practice database.");
             if (!practiceNotes.empty()) DeleteUnforced(practiceNotes);
             Skip("not in the practice database");

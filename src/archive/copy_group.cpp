@@ -14,7 +14,10 @@ bool CopyGroup::Holds(int32_t patient) const {
 }
 
 void CopyGroup::Add(PatientCopy copy, std::string notes) {
-    if (copies.empty()) start = std::chrono::steady_clock::now();
+    if (copies.empty()) {
+        start = std::chrono::steady_clock::now();
+        copies.reserve(kGroupPatients);
+    }
     copies.push_back(std::move(copy));
     sourceNotes.push_back(std::move(notes));
 }
@@ -57,7 +60,7 @@ void CommitGood(ArchiveJournal& journal, engine::api::Connection& source, const 
         if (!good.count(copy.patient)) continue;
         ++committed;
         for (size_t t = 0; t < rowsPerTable.size() && t < copy.tables.size(); ++t)
-            rowsPerTable[t].second += static_cast<long>(copy.tables[t].rows.size());
+            rowsPerTable[t].second += static_cast<long>(copy.tables[t].Rows());
     }
     source.Flush();
     journal.Remove(good);

@@ -16,14 +16,48 @@
 #include "engine/sql/value_ops.h"
 
 namespace app {
+
+namespace {
+const std::vector<std::string> kNoFields;
+}  // namespace
+
+const std::vector<std::string>& CopiedTable::FieldNames() const { return fields ? fields->names : kNoFields; }
+
+const engine::Value* CopiedTable::SourceValue(size_t row, size_t field) const {
+    const auto at = std::lower_bound(departures.begin(), departures.end(), std::pair{row, field},
+                                     [](const Departure& d, const std::pair<size_t, size_t>& key) {
+                                         return std::pair{d.row, d.field} < key;
+                                     });
+    if (at != departures.end() && at->row == row && at->field == field) return at->value ? &*at->value : nullptr;
+    return &records[row][fields->places[field]];
+}
+
+void CopiedTable::Assign(size_t field, std::optional<engine::Value> value, std::vector<engine::Value>& record,
+                         const engine::sql::FieldInfo& target) {
+    const size_t row = records.size();
+    engine::Value& place = record[fields->places[field]];
+    if (!value) {
+        departures.push_back(Departure{row, field, std::nullopt});
+        return;
+    }
+    if (engine::api::KeptAsIs(*value, target)) {
+        place = std::move(*value);
+        return;
+    }
+    engine::Value converted = engine::api::ConvertForField(*value, target);
+    if (!(converted == *value)) departures.push_back(Departure{row, field, std::move(value)});
+    place = std::move(converted);
+}
+
 namespace {
 
-using Expected = std::vector<std::optional<engine::Value>>;
 using Actual = std::vector<engine::Value>;
 
-bool Matches(const Expected& expected, const Actual& actual) {
-    for (size_t f = 0; f < expected.size(); ++f)
-        if (expected[f] && !(*expected[f] == actual[f])) return false;
+bool Matches(const CopiedTable& copied, size_t row, const Actual& actual) {
+    for (size_t f = 0; f < actual.size(); ++f) {
+        const engine::Value* expected = copied.SourceValue(row, f);
+        if (expected && !(*expected == actual[f])) return false;
+    }
     return true;
 }
 
@@ -39,28 +73,29 @@ std::string Quoted(const engine::Value& value) {
 std::string RowDifference(const std::string& table, const CopiedTable& copied, size_t row, const Actual* actual) {
     const std::string where = table + " row " + std::to_string(row + 1);
     if (!actual) return where + " is missing in the archive";
-    const Expected& expected = copied.rows[row];
-    for (size_t f = 0; f < expected.size(); ++f)
-        if (expected[f] && !(*expected[f] == (*actual)[f]))
-            return where + ", field " + copied.fields[f] + ": " + Quoted(*expected[f]) + " in the practice, " +
+    for (size_t f = 0; f < actual->size(); ++f) {
+        const engine::Value* expected = copied.SourceValue(row, f);
+        if (expected && !(*expected == (*actual)[f]))
+            return where + ", field " + copied.FieldNames()[f] + ": " + Quoted(*expected) + " in the practice, " +
                    Quoted((*actual)[f]) + " in the archive";
+    }
     return where + " differs";
 }
 
 // Compares one table of one patient: the archive rows must be the copied rows, in any order.
 std::string TableDifference(const std::string& table, const CopiedTable& copied, const std::vector<Actual>& actual) {
-    if (actual.size() != copied.rows.size())
-        return table + ": " + std::to_string(actual.size()) + " rows in the archive, " +
-               std::to_string(copied.rows.size()) + " copied";
+    if (actual.size() != copied.Rows())
+        return table + ": " + std::to_string(actual.size()) + " rows in the archive, " + std::to_string(copied.Rows()) +
+               " copied";
     std::vector<bool> used(actual.size(), false);
-    for (size_t r = 0; r < copied.rows.size(); ++r) {
+    for (size_t r = 0; r < copied.Rows(); ++r) {
         // Rows come back in the order they were added; look elsewhere only when that fails.
         size_t match = actual.size();
-        if (!used[r] && Matches(copied.rows[r], actual[r])) {
+        if (!used[r] && Matches(copied, r, actual[r])) {
             match = r;
         } else {
             for (size_t a = 0; a < actual.size(); ++a)
-                if (!used[a] && Matches(copied.rows[r], actual[a])) {
+                if (!used[a] && Matches(copied, r, actual[a])) {
                     match = a;
                     break;
                 }
@@ -97,31 +132,28 @@ CopiedTable CopyPatientTable(engine::api::Connection& practice, engine::api::Con
                 practice, engine::api::kAdOpenStatic, engine::api::kAdLockOptimistic, -1);
 
     // The fields both tables have, with the target's type, which decides what is written.
-    CopiedTable copied;
+    auto layout = std::make_shared<CopiedFields>();
     struct Pair {
         engine::api::Field* source;
-        size_t target;
         int type;
     };
     std::vector<Pair> fields;
     for (engine::api::Field& field : source.Fields()) {
         for (size_t t = 0; t < targetFields.size(); ++t) {
             if (!SameName(targetFields[t].name, field.Name())) continue;
-            copied.fields.push_back(field.Name());
-            fields.push_back(Pair{&field, t, engine::api::AdoType(targetFields[t])});
+            layout->names.push_back(field.Name());
+            layout->places.push_back(t);
+            fields.push_back(Pair{&field, engine::api::AdoType(targetFields[t])});
             break;
         }
     }
+    CopiedTable copied;
+    copied.fields = std::move(layout);
     for (; !source.Eof(); source.MoveNext()) {
-        Expected row;
-        row.reserve(fields.size());
         std::vector<engine::Value> record(targetFields.size());
-        for (const Pair& pair : fields) {
-            std::optional<engine::Value> value = AdoTools::CopiedValue(pair.source->Value(), pair.type);
-            if (value) record[pair.target] = engine::api::ConvertForField(*value, targetFields[pair.target]);
-            row.push_back(std::move(value));
-        }
-        copied.rows.push_back(std::move(row));
+        for (size_t f = 0; f < fields.size(); ++f)
+            copied.Assign(f, AdoTools::CopiedValue(fields[f].source->Value(), fields[f].type), record,
+                          targetFields[copied.fields->places[f]]);
         copied.records.push_back(std::move(record));
     }
     source.Close();
@@ -135,8 +167,10 @@ void AppendCopies(engine::api::Connection& archive, const std::vector<PatientCop
         std::vector<const std::vector<engine::Value>*> rows;
         std::vector<int32_t> owners;  // the patient of each row
         for (const PatientCopy& copy : group) {
-            for (const auto& record : copy.tables[t].records) {
-                rows.push_back(&record);
+            const CopiedTable& copied = copy.tables[t];
+            for (size_t r = 0; r < copied.records.size(); ++r) {
+                if (!copied.inPlace.empty() && copied.inPlace[r]) continue;
+                rows.push_back(&copied.records[r]);
                 owners.push_back(copy.patient);
             }
         }
@@ -230,22 +264,22 @@ bool IsMemo(const engine::sql::FieldInfo& field) {
 std::vector<std::optional<uint32_t>> TwinsInTable(engine::api::DbfTableAccess& access, std::string_view table,
                                                   std::string_view key, const PatientCopy& copy,
                                                   const CopiedTable& copied) {
-    std::vector<std::optional<uint32_t>> twins(copied.rows.size());
+    std::vector<std::optional<uint32_t>> twins(copied.Rows());
     std::vector<engine::sql::RecordNumber> marked;
     for (engine::sql::RecordNumber r : PatientRows(access, FieldNamed(access.Fields(), table, key), copy.patient, true))
         if (access.IsDeleted(r)) marked.push_back(r);
     if (marked.empty()) return twins;
     std::vector<size_t> fields;
-    for (const std::string& name : copied.fields) fields.push_back(FieldNamed(access.Fields(), table, name));
+    for (const std::string& name : copied.FieldNames()) fields.push_back(FieldNamed(access.Fields(), table, name));
     std::vector<bool> used(marked.size(), false);
-    for (size_t row = 0; row < copied.rows.size(); ++row) {
-        const Expected& expected = copied.rows[row];
+    for (size_t row = 0; row < copied.Rows(); ++row) {
         for (size_t m = 0; m < marked.size() && !twins[row]; ++m) {
             if (used[m]) continue;
             bool same = true;
             for (size_t f = 0; f < fields.size() && same; ++f) {
-                if (!expected[f] || IsMemo(access.Fields()[fields[f]])) continue;
-                same = *expected[f] == access.ReadValue(marked[m], fields[f]);
+                const engine::Value* expected = copied.SourceValue(row, f);
+                if (!expected || IsMemo(access.Fields()[fields[f]])) continue;
+                same = *expected == access.ReadValue(marked[m], fields[f]);
             }
             if (!same) continue;
             used[m] = true;
@@ -261,7 +295,7 @@ DeletedTwins FindDeletedTwins(engine::api::Connection& target, const PatientCopy
     DeletedTwins twins;
     for (size_t t = 0; t < kPatientTables.size(); ++t) {
         const auto& [table, key, deletion] = kPatientTables[t];
-        if (copy.tables[t].rows.empty()) continue;
+        if (copy.tables[t].records.empty()) continue;
         OnTable(target, table, [&](engine::api::DbfTableAccess& access) {
             twins[t] = TwinsInTable(access, table, key, copy, copy.tables[t]);
         });
@@ -278,17 +312,14 @@ void ReviveDeletedTwins(engine::api::Connection& target, std::vector<PatientCopy
                 if (copied.records.empty()) continue;
                 const std::vector<std::optional<uint32_t>> twins = TwinsInTable(access, table, key, copy, copied);
                 std::vector<engine::sql::RecordNumber> revived;
-                std::vector<std::vector<engine::Value>> appended;
+                copied.inPlace.assign(copied.records.size(), false);
                 for (size_t row = 0; row < copied.records.size(); ++row) {
-                    if (!twins[row]) {
-                        appended.push_back(std::move(copied.records[row]));
-                        continue;
-                    }
+                    if (!twins[row]) continue;
                     access.Overwrite(*twins[row], copied.records[row]);
                     revived.push_back(*twins[row]);
+                    copied.inPlace[row] = true;
                 }
                 if (!revived.empty()) access.SetDeleted(revived, false);
-                copied.records = std::move(appended);
             }
         });
     }
@@ -323,22 +354,35 @@ std::map<int32_t, std::string> VerifyCopies(engine::api::Connection& archive, co
         // (rows marked deleted are no copy) and read back in the order they were appended.
         OnTable(archive, table, [&](engine::api::DbfTableAccess& access) {
             const size_t keyField = FieldNamed(access.Fields(), table, key);
+            const CopiedFields* layout = nullptr;  // the copies read together share their fields
+            std::vector<size_t> fields;
             for (const PatientCopy& copy : copies) {
                 if (differences.count(copy.patient)) continue;
                 const CopiedTable& copied = copy.tables[t];
-                std::vector<size_t> fields;
-                for (const std::string& name : copied.fields)
-                    fields.push_back(FieldNamed(access.Fields(), table, name));
+                if (copied.fields.get() != layout || !layout) {
+                    layout = copied.fields.get();
+                    fields.clear();
+                    for (const std::string& name : copied.FieldNames())
+                        fields.push_back(FieldNamed(access.Fields(), table, name));
+                }
                 const std::vector<engine::sql::RecordNumber> records =
                     PatientRows(access, keyField, copy.patient, false);
                 // Rows come back in the order they were added: compared so, value by value as
                 // read, they need not be kept. Otherwise they are read again and compared in
                 // any order, which also finds the first difference to report.
-                bool inOrder = records.size() == copied.rows.size();
+                bool inOrder = records.size() == copied.Rows();
+                auto departure = copied.departures.begin();  // walked along with the rows
                 for (size_t i = 0; inOrder && i < records.size(); ++i) {
-                    const Expected& expected = copied.rows[i];
-                    for (size_t f = 0; f < fields.size() && inOrder; ++f)
-                        inOrder = !expected[f] || *expected[f] == access.ReadValue(records[i], fields[f]);
+                    for (size_t f = 0; f < fields.size() && inOrder; ++f) {
+                        while (departure != copied.departures.end() &&
+                               (departure->row < i || (departure->row == i && departure->field < f)))
+                            ++departure;
+                        const bool departs =
+                            departure != copied.departures.end() && departure->row == i && departure->field == f;
+                        const engine::Value* expected = departs ? (departure->value ? &*departure->value : nullptr)
+                                                                : &copied.records[i][copied.fields->places[f]];
+                        inOrder = !expected || *expected == access.ReadValue(records[i], fields[f]);
+                    }
                 }
                 if (inOrder) continue;
                 std::vector<Actual> rows;
@@ -369,16 +413,16 @@ std::map<int32_t, PatientCopy> ReadPatientCopies(engine::api::Connection& practi
             // The fields both tables have, with the target's type, which decides what is written.
             struct Pair {
                 size_t source;
-                size_t target;
                 int type;
             };
             std::vector<Pair> pairs;
-            std::vector<std::string> names;
+            auto layout = std::make_shared<CopiedFields>();
             for (size_t s = 0; s < sourceFields.size(); ++s) {
                 for (size_t g = 0; g < targetFields.size(); ++g) {
                     if (!SameName(targetFields[g].name, sourceFields[s].name)) continue;
-                    names.push_back(sourceFields[s].name);
-                    pairs.push_back(Pair{s, g, engine::api::AdoType(targetFields[g])});
+                    layout->names.push_back(sourceFields[s].name);
+                    layout->places.push_back(g);
+                    pairs.push_back(Pair{s, engine::api::AdoType(targetFields[g])});
                     break;
                 }
             }
@@ -386,35 +430,29 @@ std::map<int32_t, PatientCopy> ReadPatientCopies(engine::api::Connection& practi
             const uint32_t count = access.RecordCount();
             for (auto& [patient, copy] : copies) {
                 CopiedTable& copied = copy.tables[t];
-                copied.fields = names;
+                copied.fields = layout;
                 copy.sourceCount[t] = count;
                 // Each row is decoded once: its mark and its patient number are checked on
                 // the values that are copied.
                 std::vector<engine::sql::RecordNumber> candidates = Candidates(access, keyField, patient);
                 std::sort(candidates.begin(), candidates.end());
                 candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
-                copied.rows.reserve(candidates.size());
                 copied.records.reserve(candidates.size());
                 for (engine::sql::RecordNumber r : candidates) {
                     if (access.IsDeleted(r)) continue;
                     access.Read(r, record);
                     if (!IsPatient(record.values[keyField], patient)) continue;
                     copy.sourceRecords[t].push_back(r);
-                    Expected row;
-                    row.reserve(pairs.size());
                     std::vector<engine::Value> values(targetFields.size());
-                    for (const Pair& pair : pairs) {
+                    for (size_t f = 0; f < pairs.size(); ++f) {
                         // What CopiedValue gives, taken out of the row read (each of its fields
                         // is copied once) rather than copied where no conversion is made.
-                        engine::Value& source = record.values[pair.source];
+                        engine::Value& source = record.values[pairs[f].source];
                         std::optional<engine::Value> value;
-                        if (pair.type == engine::api::kAdDate) value = AdoTools::CopiedValue(source, pair.type);
+                        if (pairs[f].type == engine::api::kAdDate) value = AdoTools::CopiedValue(source, pairs[f].type);
                         else if (!source.IsNull()) value = std::move(source);
-                        if (value)
-                            values[pair.target] = engine::api::ConvertForField(*value, targetFields[pair.target]);
-                        row.push_back(std::move(value));
+                        copied.Assign(f, std::move(value), values, targetFields[layout->places[f]]);
                     }
-                    copied.rows.push_back(std::move(row));
                     copied.records.push_back(std::move(values));
                 }
             }

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -20,6 +21,9 @@
 namespace engine::api {
 class Connection;
 }
+namespace engine::sql {
+struct FieldInfo;
+}
 
 namespace app {
 
@@ -27,13 +31,46 @@ namespace app {
 using archive::kPatientTableCount;
 using archive::kPatientTables;
 
-// What is copied into one archive table for one patient: the names of the fields both
-// tables have, per row the value assigned to each (nullopt: left as a new row has it), and
-// the archive rows to append (every field of the archive table, in its order).
+// The fields of a table both databases have, as the copies of one statement use them: their
+// names and each one's place in the target table's record. Shared by the copies of all the
+// patients read together.
+struct CopiedFields {
+    std::vector<std::string> names;
+    std::vector<size_t> places;
+};
+
+// What is copied into one target table for one patient: the rows to write (every field of the
+// target table, in its order), and what checking the copies compares them with, the source
+// value assigned to each copied field. A row's values are held once: the source value is the
+// record's own value unless the copy departs from it (a null value is not assigned, the field
+// is left as a new row has it; a value converted to the target field differs), and only
+// departures are kept apart.
 struct CopiedTable {
-    std::vector<std::string> fields;
-    std::vector<std::vector<std::optional<engine::Value>>> rows;
+    // A copied field of a row whose source value is not the record's: nullopt where the field
+    // is not assigned (nothing to compare), else the value as read from the source.
+    struct Departure {
+        size_t row;
+        size_t field;
+        std::optional<engine::Value> value;
+    };
+
+    std::shared_ptr<const CopiedFields> fields;
     std::vector<std::vector<engine::Value>> records;
+    std::vector<Departure> departures;  // by row, then field
+    // Rows written in place of a marked row rather than appended (ReviveDeletedTwins); empty
+    // when none is.
+    std::vector<bool> inPlace;
+
+    size_t Rows() const { return records.size(); }
+    const std::vector<std::string>& FieldNames() const;
+    // The source value of copied field `field` (an index into FieldNames) in row: nullptr where
+    // the field is not assigned.
+    const engine::Value* SourceValue(size_t row, size_t field) const;
+    // Sets copied field `field` of record, the row about to be added (at records.size()), from
+    // the value read from the source (nullopt: not assigned), converted for target (the target
+    // table's field); keeps a departure where what is stored is not the value read.
+    void Assign(size_t field, std::optional<engine::Value> value, std::vector<engine::Value>& record,
+                const engine::sql::FieldInfo& target);
 };
 
 // One patient's copy: every table in copying order, and per table the practice records the

@@ -119,15 +119,16 @@ std::optional<std::string> RestoreChecker::Blocker(int32_t patient) {
     for (size_t t = 0; t < kPatientTables.size(); ++t) {
         const std::string table(kPatientTables[t].table), patientKey(kPatientTables[t].key);
         const app::CopiedTable& copied = copy.tables[t];
-        if (copied.rows.empty()) continue;
+        if (copied.records.empty()) continue;
         for (const std::string& key : KeyFields(table, patientKey)) {
-            const auto field = std::find_if(copied.fields.begin(), copied.fields.end(), [&](const std::string& name) {
+            const std::vector<std::string>& names = copied.FieldNames();
+            const auto field = std::find_if(names.begin(), names.end(), [&](const std::string& name) {
                 return engine::AsciiLower(name) == engine::AsciiLower(key);
             });
-            if (field == copied.fields.end()) continue;
-            const size_t f = static_cast<size_t>(field - copied.fields.begin());
-            for (size_t row = 0; row < copied.rows.size(); ++row) {
-                const std::optional<engine::Value>& value = copied.rows[row][f];
+            if (field == names.end()) continue;
+            const size_t f = static_cast<size_t>(field - names.begin());
+            for (size_t row = 0; row < copied.Rows(); ++row) {
+                const engine::Value* value = copied.SourceValue(row, f);
                 if (!value || value->IsNull()) continue;
                 const std::optional<std::string> literal = SqlLiteral(*value);
                 if (!literal) continue;

@@ -224,6 +224,26 @@ Value ConvertForField(const Value& value, const sql::FieldInfo& field) {
     }
 }
 
+bool KeptAsIs(const Value& value, const sql::FieldInfo& field) {
+    if (value.IsNull()) return true;
+    switch (field.type) {
+        case 'C':
+        case 'V':
+        case 'M': return value.Is<std::string>();
+        case 'N':
+        case 'F': return sql::IsNumber(value);
+        case 'I': return value.Is<int64_t>();
+        case 'B': return value.Is<double>();
+        case 'L': return value.Is<bool>();
+        case 'D': return value.Is<Date>();
+        case 'T': return value.Is<DateTime>();
+        case 'G':
+        case 'W':
+        case 'Q': return value.Is<Bytes>();
+        default: return false;
+    }
+}
+
 std::string DisplayText(const Value& value) {
     return std::visit(
         [](const auto& v) -> std::string {

@@ -35,6 +35,9 @@ int NumericScale(const sql::FieldInfo& field);
 // and the value when the value has no meaning for the field (text that is no number or date,
 // a date into a number, ...).
 Value ConvertForField(const Value& value, const sql::FieldInfo& field);
+// Whether ConvertForField gives the value back as it is (null, or already of the field's kind):
+// a caller may then store the value itself and spare the copy.
+bool KeptAsIs(const Value& value, const sql::FieldInfo& field);
 
 // A value as display text: numbers in their shortest form, dates "mm/dd/yyyy", date-times
 // "mm/dd/yyyy hh:mm:ss AM", logicals ".T."/".F.", null as "".

@@ -177,6 +177,11 @@ void StructuralIndex::CheckCandidates(const std::vector<std::pair<uint32_t, RowK
     }
 }
 
+void AddedKeys::Reserve(size_t tags, size_t records) {
+    if (m_entries.size() < tags) m_entries.resize(tags);
+    for (auto& entries : m_entries) entries.reserve(entries.size() + records);
+}
+
 void StructuralIndex::Add(AddedKeys& added, const RowKeys& keys, uint32_t record) {
     added.m_entries.resize(m_tags.size());
     added.m_candidates.resize(m_tags.size());

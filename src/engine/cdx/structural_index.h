@@ -42,6 +42,9 @@ using RowSource = std::function<bool(sql::RowView& row)>;
 class AddedKeys {
 public:
     bool Empty() const { return m_records == 0; }
+    // Makes room for the keys of `records` rows in each of `tags` tags, so that gathering a
+    // batch's keys does not move the keys gathered so far.
+    void Reserve(size_t tags, size_t records);
 
 private:
     friend class StructuralIndex;

@@ -147,6 +147,7 @@ uint32_t Table::AppendRows(const std::vector<const std::vector<Value>*>& rows, s
     // they are encoded), then the index pages, then the header that counts them. Their index
     // keys are gathered and put into the tags together before the records are written.
     cdx::AddedKeys added;
+    if (st.index) added.Reserve(st.index->Tags().size(), rows.size());
     const auto insertKeys = [&] {
         if (added.Empty()) return;
         st.BeginIndexWrite();
