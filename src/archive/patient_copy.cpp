@@ -477,14 +477,18 @@ std::map<int32_t, std::string> ChangedInPractice(engine::api::Connection& practi
             uint32_t oldest = copies.front().sourceCount[t];
             for (const PatientCopy& copy : copies) oldest = std::min(oldest, copy.sourceCount[t]);
             const engine::sql::RecordNumber count = access.RecordCount();
-            for (const PatientCopy& copy : copies) {
-                if (changed.count(copy.patient)) continue;
-                for (engine::sql::RecordNumber r : copy.sourceRecords[t]) {
-                    if (r < count && !access.IsDeleted(r) && holds(r, copy.patient)) continue;
-                    changed[copy.patient] =
-                        std::string(table) + ": row " + std::to_string(r + 1) + " deleted or changed since it was read";
-                    break;
-                }
+            // The rows read, in file order (the group is handled last patient first, each
+            // patient's rows ahead of the one before): read on from block to block.
+            std::vector<std::pair<engine::sql::RecordNumber, int32_t>> read;
+            for (const PatientCopy& copy : copies)
+                if (!changed.count(copy.patient))
+                    for (engine::sql::RecordNumber r : copy.sourceRecords[t]) read.emplace_back(r, copy.patient);
+            std::sort(read.begin(), read.end());
+            for (const auto& [r, patient] : read) {
+                if (changed.count(patient)) continue;
+                if (r < count && !access.IsDeleted(r) && holds(r, patient)) continue;
+                changed[patient] =
+                    std::string(table) + ": row " + std::to_string(r + 1) + " deleted or changed since it was read";
             }
             for (engine::sql::RecordNumber r = oldest; r < count; ++r) {
                 if (access.IsDeleted(r)) continue;
