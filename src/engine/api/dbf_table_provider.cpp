@@ -143,6 +143,9 @@ void TableKeeper::Flush() {
         }
         unflushed.clear();
     }
+    // Every table's writes are sent to the disk first, then waited for table by table: the
+    // waits overlap instead of adding up.
+    for (const auto& t : tables) t->table->StartFlush();
     for (size_t i = 0; i < tables.size(); ++i) {
         try {
             tables[i]->table->Flush();

@@ -56,7 +56,9 @@ void RemoveWriter(const std::filesystem::path& table) {
 }
 
 void ClearMarker(const std::filesystem::path& table) {
-    if (dbf::RemovePath(MarkerPath(table))) dbf::SyncFolder(Folder(table));
+    // The removal is not synced: a marker that a power cut brings back costs a rebuild of the
+    // index from the table, never a stale index.
+    dbf::RemovePath(MarkerPath(table));
 }
 
 }  // namespace engine::cdx

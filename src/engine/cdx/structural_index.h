@@ -111,6 +111,7 @@ public:
     // Checks the structure of every tag; throws kCorruptIndex.
     void Verify();
     void Sync() { m_file.File().Sync(); }
+    void StartSync() { m_file.File().StartSync(); }
     // Pages read and written between these are kept in memory and written at EndBatch
     // (IndexFile); call under the table's write lock or exclusive use.
     void BeginBatch() { m_file.BeginBatch(); }

@@ -163,6 +163,10 @@ void File::Truncate(uint64_t size) {
     if (m_fs->Ftruncate(m_fd, static_cast<off_t>(size)) != 0) ThrowOs("resize", m_path);
 }
 
+void File::StartSync() {
+    if (m_fd >= 0) m_fs->StartSync(m_fd);
+}
+
 void File::Sync() {
     ++g_syncs;
     if (m_fs->Fsync(m_fd) != 0) ThrowOs("flush", m_path);

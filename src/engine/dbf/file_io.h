@@ -44,6 +44,8 @@ public:
     void WriteAt(uint64_t offset, const void* data, size_t size);
     void Truncate(uint64_t size);
     void Sync();
+    // Starts writing the file's changes to the disk (FileSystem::StartSync); Sync still needed.
+    void StartSync();
 
     // Byte-range locks on this open file. Try* return false when another holder conflicts.
     bool TryLock(uint64_t offset, uint64_t length, bool exclusive);

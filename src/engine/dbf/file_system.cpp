@@ -27,6 +27,7 @@ ssize_t PosixFileSystem::Pwrite(int fd, const void* data, size_t size, off_t off
 }
 int PosixFileSystem::Ftruncate(int fd, off_t size) { return ::ftruncate(fd, size); }
 int PosixFileSystem::Fsync(int fd) { return ::fsync(fd); }
+void PosixFileSystem::StartSync(int fd) { ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE); }
 int PosixFileSystem::Lock(int fd, int command, struct flock* lock) { return ::fcntl(fd, command, lock); }
 int PosixFileSystem::Fstat(int fd, struct stat* st) { return ::fstat(fd, st); }
 int PosixFileSystem::Stat(const std::filesystem::path& path, struct stat* st) { return ::stat(path.c_str(), st); }

@@ -32,6 +32,10 @@ public:
     virtual ssize_t Pwrite(int fd, const void* data, size_t size, off_t offset) = 0;
     virtual int Ftruncate(int fd, off_t size) = 0;
     virtual int Fsync(int fd) = 0;
+    // Starts writing the file's changed pages to the disk without waiting for them: a later
+    // Fsync then waits for less, and several files' writes reach the disk together. Only a
+    // hint: nothing is promised until Fsync returns, which reports any error.
+    virtual void StartSync(int) {}
     // fcntl(fd, command, lock) for the open-file locks: command is F_OFD_SETLK or F_OFD_GETLK.
     virtual int Lock(int fd, int command, struct flock* lock) = 0;
     virtual int Fstat(int fd, struct stat* st) = 0;
@@ -55,6 +59,7 @@ public:
     ssize_t Pwrite(int fd, const void* data, size_t size, off_t offset) override;
     int Ftruncate(int fd, off_t size) override;
     int Fsync(int fd) override;
+    void StartSync(int fd) override;
     int Lock(int fd, int command, struct flock* lock) override;
     int Fstat(int fd, struct stat* st) override;
     int Stat(const std::filesystem::path& path, struct stat* st) override;

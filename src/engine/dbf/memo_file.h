@@ -56,6 +56,7 @@ public:
     // Reads the header again (the next free block other connections may have moved).
     void Reread() { ReadHeader(); }
     void Sync() { m_file.Sync(); }
+    void StartSync() { m_file.StartSync(); }
     File& Raw() { return m_file; }
 
 private:

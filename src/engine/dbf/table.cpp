@@ -161,6 +161,12 @@ void TableState::LockForWriting() {
                                      "written and stayed so longer than the wait allows.");
 }
 
+void TableState::StartSyncDirty() {
+    if (dirtyMemo && memo.IsOpen()) memo.StartSync();
+    if (dirtyIndex && index) index->StartSync();
+    if (dirtyTable) file.StartSync();
+}
+
 void TableState::SyncDirty() {
     if (dirtyMemo && memo.IsOpen()) memo.Sync();
     dirtyMemo = false;
@@ -524,6 +530,8 @@ void Table::RecheckIndex() {
 }
 
 void Table::Flush() { m_state->SyncDirty(); }
+
+void Table::StartFlush() { m_state->StartSyncDirty(); }
 
 bool Table::Unflushed() const { return m_state->dirtyTable || m_state->dirtyMemo || m_state->dirtyIndex; }
 

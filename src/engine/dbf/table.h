@@ -193,6 +193,8 @@ public:
     // Forces the data written since the last Flush to disk (table, memo and index files);
     // throws engine::Error naming the file when the system refuses.
     void Flush();
+    // Starts writing what Flush would sync to the disk, without waiting for it.
+    void StartFlush();
     // Whether there are writes that Flush has not forced to disk yet.
     bool Unflushed() const;
     // Device and inode of the open table file.

@@ -144,6 +144,8 @@ public:
     void LockForWriting();
     // Syncs the files written since the last sync; throws naming the file that failed.
     void SyncDirty();
+    // Starts writing those files to the disk without waiting (File::StartSync).
+    void StartSyncDirty();
     void CheckWritable() const;
     void CheckIndexRange(uint32_t index) const;
     std::string Name() const { return path.filename().string(); }
