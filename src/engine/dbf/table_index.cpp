@@ -97,17 +97,20 @@ void TableState::CheckIndex(const char* what, bool rebuilds) const {
                                                   "': its structural index '" + missingIndex +
                                                   "' is not found. Nothing was changed.");
     if (indexPath.empty()) return;
-    const std::string head = "Cannot " + std::string(what) + " table '" + DisplayName(path) +
-                             "': its structural index '" + DisplayName(indexPath) + "' ";
-    if (!index) throw Error(cdx::kCorruptIndex, head + "cannot be read (" + indexError + "). Nothing was changed.");
+    // The start of the message, made only when there is one to give (every write asks).
+    const auto head = [&] {
+        return "Cannot " + std::string(what) + " table '" + DisplayName(path) + "': its structural index '" +
+               DisplayName(indexPath) + "' ";
+    };
+    if (!index) throw Error(cdx::kCorruptIndex, head() + "cannot be read (" + indexError + "). Nothing was changed.");
     if (!index->TreeError().empty() && !rebuilds)
         throw Error(cdx::kCorruptIndex, index->TreeError() + " Nothing was changed.");
     if (!index->WriteProblem().empty())
         throw Error(err::kIndexNotMaintained,
-                    head + "cannot be kept up to date: " + index->WriteProblem() + ". Nothing was changed.");
+                    head() + "cannot be kept up to date: " + index->WriteProblem() + ". Nothing was changed.");
     if (indexStale && !rebuilds)
         throw Error(err::kIndexNotMaintained,
-                    head + "does not match the table; rebuild it with REINDEX. Nothing was changed.");
+                    head() + "does not match the table; rebuild it with REINDEX. Nothing was changed.");
 }
 
 void TableState::BeginIndexWrite() {
