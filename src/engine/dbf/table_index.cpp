@@ -14,15 +14,15 @@
 
 namespace engine::dbf {
 
-// Values as the index computes keys from them: date-times keep their milliseconds.
-static Value KeyValueOf(const TableHeader& h, const Field& f, const uint8_t* record, const CodePage& cp,
-                        const MemoFile* memo, const std::filesystem::path& path) {
-    Value v = DecodeField(h, f, record, cp, memo, path);
-    if (f.type == 'T' && v.Is<DateTime>()) {
+// Values as the index computes keys from them: date-times keep their milliseconds. Decoded
+// into out (see DecodeFieldInto): keys are computed row after row into one kept vector.
+static void KeyValueInto(const TableHeader& h, const Field& f, const uint8_t* record, const CodePage& cp,
+                         const MemoFile* memo, const std::filesystem::path& path, Value& out) {
+    DecodeFieldInto(h, f, record, cp, memo, path, out);
+    if (f.type == 'T' && out.Is<DateTime>()) {
         const uint8_t* p = record + f.offset;
-        v = DateTime{static_cast<int32_t>(fmt::Le32(p)), static_cast<int32_t>(fmt::Le32(p + 4))};
+        out = DateTime{static_cast<int32_t>(fmt::Le32(p)), static_cast<int32_t>(fmt::Le32(p + 4))};
     }
-    return v;
 }
 
 std::vector<sql::FieldInfo> TableState::SqlFields(bool shortNames) const {
@@ -83,7 +83,7 @@ cdx::RowKeys TableState::KeysOf(const uint8_t* record, uint32_t recordIndex) con
     std::vector<Value>& values = keyValues;
     values.resize(header.fields.size());
     const MemoFile* m = memo.IsOpen() ? &memo : nullptr;
-    for (size_t f : index->UsedFields()) values[f] = KeyValueOf(header, header.fields[f], record, codePage, m, path);
+    for (size_t f : index->UsedFields()) KeyValueInto(header, header.fields[f], record, codePage, m, path, values[f]);
     sql::RowView row;
     row.values = &values;
     row.deleted = record[0] == fmt::kDeleted;
@@ -134,8 +134,8 @@ void TableState::RebuildIndex() {
         for (size_t f : used) {
             const Field& field = header.fields[f];
             // A marked record's memo pointers are never followed (its blocks may be reused).
-            values[f] =
-                field.IsMemo() && deleted ? Value(std::string()) : KeyValueOf(header, field, bytes, codePage, m, path);
+            if (field.IsMemo() && deleted) values[f] = Value(std::string());
+            else KeyValueInto(header, field, bytes, codePage, m, path, values[f]);
         }
         row.values = &values;
         row.deleted = deleted;
@@ -338,7 +338,8 @@ void Table::CreateIndex(const std::vector<cdx::TagSpec>& tags) {
         const uint8_t* bytes = st.RecordBytes(next);
         for (size_t f = 0; f < values.size(); ++f) {
             const Field& field = st.header.fields[f];
-            values[f] = field.IsMemo() ? Value() : dbf::KeyValueOf(st.header, field, bytes, st.codePage, m, st.path);
+            if (field.IsMemo()) values[f] = Value();
+            else dbf::KeyValueInto(st.header, field, bytes, st.codePage, m, st.path, values[f]);
         }
         row.values = &values;
         row.deleted = bytes[0] == dbf::fmt::kDeleted;
