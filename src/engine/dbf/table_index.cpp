@@ -27,6 +27,7 @@ static void KeyValueInto(const TableHeader& h, const Field& f, const uint8_t* re
 
 std::vector<sql::FieldInfo> TableState::SqlFields(bool shortNames) const {
     std::vector<sql::FieldInfo> out;
+    out.reserve(header.fields.size());
     for (size_t i = 0; i < header.fields.size(); ++i) {
         const Field& f = header.fields[i];
         const std::string& name = !shortNames && i < longNames.size() ? longNames[i] : f.name;
