@@ -38,8 +38,9 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 
 namespace fuzzing {
 
-std::vector<std::string> SplitParts(const uint8_t* data, size_t size, size_t count) {
-    std::vector<std::string> parts;
+std::vector<std::string_view> SplitParts(const uint8_t* data, size_t size, size_t count) {
+    std::vector<std::string_view> parts;
+    parts.reserve(count);
     size_t at = 0;
     for (size_t i = 0; i + 1 < count; ++i) {
         uint32_t length = 0;

@@ -20,8 +20,8 @@ namespace fuzzing {
 
 // Splits an input into count parts: each part but the last is a 32-bit little-endian length
 // followed by that many bytes (cut short at the end of the input); the last part is the rest.
-// fuzz/pack_seed.py writes seeds in this form.
-std::vector<std::string> SplitParts(const uint8_t* data, size_t size, size_t count);
+// fuzz/pack_seed.py writes seeds in this form. The parts are views of the input, not copies.
+std::vector<std::string_view> SplitParts(const uint8_t* data, size_t size, size_t count);
 
 // The in-memory file system, put under the engine on first use for the rest of the run.
 // Make whatever a target builds on disk at start-up before the first call.

@@ -41,23 +41,38 @@ std::optional<Value> NumberFromDecimalText(std::string_view text) {
         return std::all_of(d.begin(), d.end(), [](char c) { return c >= '0' && c <= '9'; });
     };
     if ((whole.empty() && fraction.empty()) || !digits(whole) || !digits(fraction)) return std::nullopt;
-    std::string canonical = negative ? "-" : "";
-    canonical += whole.empty() ? "0" : std::string(whole);
-    if (point != std::string_view::npos) canonical += "." + std::string(fraction);
+    // Numbers are read from the text where it lies: every table read decodes its numeric
+    // fields through here, and only a Decimal keeps a copy.
     if (point == std::string_view::npos) {
+        // The digits with their minus sign (a plus sign is left off): text itself or its end.
+        const std::string_view signedWhole = negative ? text : whole;
         int64_t n = 0;
-        const auto [end, ec] = std::from_chars(canonical.data(), canonical.data() + canonical.size(), n);
-        if (ec == std::errc() && end == canonical.data() + canonical.size()) return Value(n);
+        const char* last = signedWhole.data() + signedWhole.size();
+        const auto [end, ec] = std::from_chars(signedWhole.data(), last, n);
+        if (ec == std::errc() && end == last) return Value(n);
     }
-    // Significant digits: from the first non-zero digit to the last non-zero one.
-    std::string all = std::string(whole) + std::string(fraction);
-    const size_t first = all.find_first_not_of('0');
-    const size_t last = all.find_last_not_of('0');
-    const size_t significant = first == std::string::npos ? 0 : last - first + 1;
+    // Significant digits: from the first non-zero digit to the last non-zero one, whole and
+    // fraction taken as one run of digits.
+    const size_t firstWhole = whole.find_first_not_of('0');
+    const size_t firstFraction = fraction.find_first_not_of('0');
+    const size_t lastWhole = whole.find_last_not_of('0');
+    const size_t lastFraction = fraction.find_last_not_of('0');
+    size_t significant = 0;
+    if (firstWhole != std::string_view::npos || firstFraction != std::string_view::npos) {
+        const size_t first = firstWhole != std::string_view::npos ? firstWhole : whole.size() + firstFraction;
+        const size_t last = lastFraction != std::string_view::npos ? whole.size() + lastFraction : lastWhole;
+        significant = last - first + 1;
+    }
     if (significant <= 15) {
         double d = 0;
-        std::from_chars(canonical.data() + (negative ? 1 : 0), canonical.data() + canonical.size(), d);
+        std::from_chars(s.data(), s.data() + s.size(), d);  // "5.", ".5" read as 5 and 0.5
         return Value(negative ? -d : d);
+    }
+    std::string canonical = negative ? "-" : "";
+    canonical += whole.empty() ? "0" : whole;
+    if (point != std::string_view::npos) {
+        canonical += '.';
+        canonical += fraction;
     }
     return Value(Decimal{std::move(canonical)});
 }

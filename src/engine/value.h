@@ -89,6 +89,11 @@ public:
     const T* If() const {
         return std::get_if<T>(&m_v);
     }
+    // The held T to change in place (a reader reusing a string's room), or null.
+    template <class T>
+    T* If() {
+        return std::get_if<T>(&m_v);
+    }
     const Storage& Raw() const { return m_v; }
 
     friend bool operator==(const Value&, const Value&) = default;

@@ -91,12 +91,15 @@ StructuralIndex::StructuralIndex(const std::filesystem::path& path, bool writabl
     for (TagHeader& h : m_file.ReadTags()) {
         Tag tag;
         tag.header = std::move(h);
-        const std::string what = "tag " + tag.header.name + " with expression '" + tag.header.keyExpression + "'" +
-                                 (tag.header.forExpression.empty() ? "" : " FOR '" + tag.header.forExpression + "'");
+        // The tag as a problem names it, made only when there is one (every open reads the tags).
+        const auto what = [&] {
+            return "tag " + tag.header.name + " with expression '" + tag.header.keyExpression + "'" +
+                   (tag.header.forExpression.empty() ? "" : " FOR '" + tag.header.forExpression + "'");
+        };
         try {
             tag.key = std::make_unique<TagKey>(tag.header, fields, codePage);
         } catch (const Error& e) {
-            tag.problem = what + " cannot be evaluated: " + e.Description();
+            tag.problem = what() + " cannot be evaluated: " + e.Description();
             const auto& base = shortFields.empty() ? fields : shortFields;
             for (const auto& other :
                  {base, WithLongNames(base, tag.header.keyExpression + " " + tag.header.forExpression)}) {
@@ -109,7 +112,7 @@ StructuralIndex::StructuralIndex(const std::filesystem::path& path, bool writabl
             }
         }
         if (tag.key && (tag.header.options & kOptUnique)) {
-            tag.problem = what + " is UNIQUE, which is not kept up to date";
+            tag.problem = what() + " is UNIQUE, which is not kept up to date";
         }
         if (m_problem.empty() && !tag.problem.empty()) m_problem = tag.problem;
         if (tag.key) {

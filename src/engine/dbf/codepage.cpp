@@ -1,6 +1,7 @@
 #include "codepage.h"
 
 #include <atomic>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -100,12 +101,27 @@ CodePage::CodePage(uint8_t mark) {
 
 int CodePage::Number() const { return m_tables->number; }
 
+namespace {
+
+// The end of the run of ASCII bytes from i: eight bytes a step while none has its top bit set,
+// then byte by byte.
+size_t AsciiRunEnd(const uint8_t* bytes, size_t i, size_t size) {
+    constexpr uint64_t kTopBits = 0x8080808080808080ull;
+    for (uint64_t word; i + sizeof word <= size; i += sizeof word) {
+        std::memcpy(&word, bytes + i, sizeof word);
+        if (word & kTopBits) break;
+    }
+    while (i < size && bytes[i] < 0x80) ++i;
+    return i;
+}
+
+}  // namespace
+
 void CodePage::Decode(const uint8_t* bytes, size_t size, std::string& out) const {
     out.reserve(out.size() + size);
     // Runs of ASCII, by far the most common text, are copied whole.
     for (size_t i = 0; i < size;) {
-        size_t end = i;
-        while (end < size && bytes[end] < 0x80) ++end;
+        const size_t end = AsciiRunEnd(bytes, i, size);
         out.append(reinterpret_cast<const char*>(bytes + i), end - i);
         if (end == size) break;
         AppendUtf8(m_tables->upper[bytes[end] - 0x80], out);

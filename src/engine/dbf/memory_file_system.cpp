@@ -82,12 +82,9 @@ void MemoryFileSystem::FillStat(const Node& node, struct stat* st) const {
 void MemoryFileSystem::WriteFile(const std::filesystem::path& path, std::string_view bytes) {
     std::lock_guard lock(m_mutex);
     const std::string key = Key(path);
-    // The folders above it.
-    std::filesystem::path folder = "/";
-    const std::filesystem::path parent = std::filesystem::path(key).parent_path();
-    for (const auto& part : parent.relative_path()) {
-        folder /= part;
-        auto& node = m_nodes[folder.string()];
+    // The folders above it: the key up to each of its slashes but the root's.
+    for (size_t slash = key.find('/', 1); slash != std::string::npos; slash = key.find('/', slash + 1)) {
+        auto& node = m_nodes[key.substr(0, slash)];
         if (!node) {
             node = std::make_shared<Node>();
             node->folder = true;

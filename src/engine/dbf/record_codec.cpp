@@ -176,54 +176,85 @@ uint32_t MemoPointer(const TableHeader& header, const Field& field, const uint8_
     return block;
 }
 
-Value DecodeField(const TableHeader& h, const Field& f, const uint8_t* record, const CodePage& cp, const MemoFile* memo,
-                  const std::filesystem::path& tableFile) {
-    if (f.nullBit >= 0 && GetBit(h, record, f.nullBit)) return Value();
+namespace {
+
+// Puts text decoded from bytes into out, into the string out holds already where it holds one:
+// a reader decoding record after record into the same values allocates no new strings.
+void PutText(const CodePage& text, const uint8_t* bytes, size_t size, Value& out) {
+    if (std::string* s = out.If<std::string>()) {
+        s->clear();
+        text.Decode(bytes, size, *s);
+        return;
+    }
+    std::string s;
+    text.Decode(bytes, size, s);
+    out = Value(std::move(s));
+}
+
+void PutBytes(const uint8_t* bytes, size_t size, Value& out) {
+    if (Bytes* b = out.If<Bytes>()) {
+        b->assign(bytes, bytes + size);
+        return;
+    }
+    out = Value(Bytes(bytes, bytes + size));
+}
+
+}  // namespace
+
+void DecodeFieldInto(const TableHeader& h, const Field& f, const uint8_t* record, const CodePage& cp,
+                     const MemoFile* memo, const std::filesystem::path& tableFile, Value& out) {
+    if (f.nullBit >= 0 && GetBit(h, record, f.nullBit)) {
+        out = Value();
+        return;
+    }
     const uint8_t* p = record + f.offset;
     const CodePage& text = f.binary ? BinaryCodePage() : cp;
     switch (f.type) {
-        case 'C': {
-            std::string out;
-            text.Decode(p, static_cast<size_t>(f.length), out);
-            return Value(std::move(out));
-        }
+        case 'C': return PutText(text, p, static_cast<size_t>(f.length), out);
         case 'V':
         case 'Q': {
             size_t n = static_cast<size_t>(f.length);
             if (GetBit(h, record, f.varLengthBit)) n = std::min<size_t>(p[f.length - 1], n - 1);
-            if (f.type == 'Q') return Value(Bytes(p, p + n));
-            std::string out;
-            text.Decode(p, n, out);
-            return Value(std::move(out));
+            if (f.type == 'Q') return PutBytes(p, n, out);
+            return PutText(text, p, n, out);
         }
         case 'N':
-        case 'F': return DecodeNumber(f, p);
-        case 'L': return Value(p[0] == 'T' || p[0] == 't' || p[0] == 'Y' || p[0] == 'y');
-        case 'D': return DecodeDate(p);
-        case 'T': return DecodeDateTime(p);
-        case 'I': return Value(int64_t{static_cast<int32_t>(fmt::Le32(p))});
-        case 'Y': return Value(Currency{static_cast<int64_t>(fmt::Le64(p))});
+        case 'F': out = DecodeNumber(f, p); return;
+        case 'L': out = Value(p[0] == 'T' || p[0] == 't' || p[0] == 'Y' || p[0] == 'y'); return;
+        case 'D': out = DecodeDate(p); return;
+        case 'T': out = DecodeDateTime(p); return;
+        case 'I': out = Value(int64_t{static_cast<int32_t>(fmt::Le32(p))}); return;
+        case 'Y': out = Value(Currency{static_cast<int64_t>(fmt::Le64(p))}); return;
         case 'B':
             if (f.length == 8) {
                 double d;
                 const uint64_t bits = fmt::Le64(p);
                 std::memcpy(&d, &bits, sizeof d);
-                return Value(d);
+                out = Value(d);
+                return;
             }
             [[fallthrough]];
         default: {  // memo kinds
             const uint32_t block = MemoPointer(h, f, record);
             const bool isText = f.type == 'M' && !f.binary;
-            if (block == 0) return isText ? Value(std::string()) : Value(Bytes());
+            if (block == 0) return isText ? PutText(text, p, 0, out) : PutBytes(p, 0, out);
             if (!memo)
                 throw Error(err::kCorruptMemo, "Memo file for table '" + DisplayName(tableFile) + "' is missing.");
             MemoValue mv = memo->Read(block);
-            if (!isText) return Value(std::move(mv.data));
-            std::string out;
-            text.Decode(mv.data.data(), mv.data.size(), out);
-            return Value(std::move(out));
+            if (!isText) {
+                out = Value(std::move(mv.data));
+                return;
+            }
+            return PutText(text, mv.data.data(), mv.data.size(), out);
         }
     }
+}
+
+Value DecodeField(const TableHeader& h, const Field& f, const uint8_t* record, const CodePage& cp, const MemoFile* memo,
+                  const std::filesystem::path& tableFile) {
+    Value out;
+    DecodeFieldInto(h, f, record, cp, memo, tableFile, out);
+    return out;
 }
 
 void BlankRecord(const TableHeader& h, uint8_t* record) {

@@ -23,6 +23,10 @@ uint32_t MemoPointer(const TableHeader& header, const Field& field, const uint8_
 // none: then a non-zero pointer raises kCorruptMemo naming tableFile).
 Value DecodeField(const TableHeader& header, const Field& field, const uint8_t* record, const CodePage& codePage,
                   const MemoFile* memo, const std::filesystem::path& tableFile);
+// Decodes a field into out, reusing the string or bytes out holds for text or bytes (the
+// value is the same as DecodeField's). On an error out is left as it was.
+void DecodeFieldInto(const TableHeader& header, const Field& field, const uint8_t* record, const CodePage& codePage,
+                     const MemoFile* memo, const std::filesystem::path& tableFile, Value& out);
 
 // Writes value into the field's bytes and its _NullFlags bits. A null into a non-nullable
 // field stores the field's blank. appendMemo stores a memo value (block type, bytes) and returns

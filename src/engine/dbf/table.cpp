@@ -307,16 +307,17 @@ int Table::FieldIndex(std::string_view name) const {
 
 namespace {
 
-// The value of field f in a record's bytes. A marked record's memo blocks may have been
-// reused; its memo pointers are never followed.
-Value DecodeStored(const TableState& st, const Field& f, const uint8_t* bytes) {
+// The value of field f in a record's bytes, put into out (see DecodeFieldInto). A marked
+// record's memo blocks may have been reused; its memo pointers are never followed.
+void DecodeStored(const TableState& st, const Field& f, const uint8_t* bytes, Value& out) {
     if (f.IsMemo() && bytes[0] == dbf::fmt::kDeleted) {
         const bool isNull =
             f.nullBit >= 0 && (bytes[st.header.nullFlagsOffset + f.nullBit / 8] & (1u << (f.nullBit % 8)));
-        if (isNull) return Value();
-        return (f.type == 'M' && !f.binary) ? Value(std::string()) : Value(Bytes());
+        if (isNull) out = Value();
+        else out = (f.type == 'M' && !f.binary) ? Value(std::string()) : Value(Bytes());
+        return;
     }
-    return dbf::DecodeField(st.header, f, bytes, st.codePage, st.memo.IsOpen() ? &st.memo : nullptr, st.path);
+    dbf::DecodeFieldInto(st.header, f, bytes, st.codePage, st.memo.IsOpen() ? &st.memo : nullptr, st.path, out);
 }
 
 }  // namespace
@@ -326,7 +327,9 @@ Value Table::ReadValue(uint32_t index, size_t field) const {
     if (field >= st.header.fields.size())
         throw Error(err::kItemNotFound, "Field " + std::to_string(field + 1) + " does not exist in table '" +
                                             dbf::DisplayName(st.path) + "'.");
-    return DecodeStored(st, st.header.fields[field], st.RecordBytes(index));
+    Value out;
+    DecodeStored(st, st.header.fields[field], st.RecordBytes(index), out);
+    return out;
 }
 
 bool Table::ReadInto(uint32_t index, std::vector<Value>& values) const {
@@ -334,7 +337,7 @@ bool Table::ReadInto(uint32_t index, std::vector<Value>& values) const {
     const uint8_t* bytes = st.RecordBytes(index);
     const auto& fields = st.header.fields;
     values.resize(fields.size());
-    for (size_t i = 0; i < fields.size(); ++i) values[i] = DecodeStored(st, fields[i], bytes);
+    for (size_t i = 0; i < fields.size(); ++i) DecodeStored(st, fields[i], bytes, values[i]);
     return bytes[0] == dbf::fmt::kDeleted;
 }
 

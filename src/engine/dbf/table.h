@@ -129,7 +129,9 @@ public:
     Record ReadRecord(uint32_t index) const;
     Value ReadValue(uint32_t index, size_t field) const;
     // Reads every field of record index into values (made one per field), the record's bytes
-    // looked up once; returns whether the record is marked deleted.
+    // looked up once; returns whether the record is marked deleted. Text and bytes go into
+    // the strings values holds already, so reading record after record into one vector
+    // makes few new ones.
     bool ReadInto(uint32_t index, std::vector<Value>& values) const;
     bool IsDeleted(uint32_t index) const;
 

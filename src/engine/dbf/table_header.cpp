@@ -99,6 +99,9 @@ TableHeader TableHeader::Parse(const std::vector<uint8_t>& bytes, uint64_t fileS
     if (h.recordLength < 1) Corrupt(file, "the record length is zero");
     h.asciiMemoPointers = !h.IsVisualFoxPro();
 
+    // Room for as many fields as the header has descriptors (a table is opened, and its
+    // header read again, far more often than it changes).
+    h.fields.reserve(std::min<size_t>((h.headerLength - fmt::kHeaderSize) / fmt::kDescriptorSize, 255));
     size_t pos = fmt::kHeaderSize;
     uint32_t offset = 1;
     int index = 0;

@@ -1,6 +1,6 @@
 #include "table_holders.h"
 
-#include <unistd.h>
+#include <pthread.h>
 
 #include <map>
 #include <mutex>
@@ -13,18 +13,23 @@ struct Holders {
     std::mutex mutex;
     std::map<FileIdentity, long> counts;
     std::function<void(const FileIdentity&)> releaser;
-    pid_t process = getpid();
 };
 
-// The holders of this process: a child made by fork starts with none of its own (the
-// tables it inherited are its parent's).
-Holders& TheHolders() {
+Holders& AllHolders() {
     static Holders holders;
-    if (holders.process != getpid()) {
-        holders.counts.clear();
-        holders.process = getpid();
-    }
     return holders;
+}
+
+// The holders of this process: a child made by fork starts with none of its own (the
+// tables it inherited are its parent's). The child forgets them as fork returns in it, so
+// that no call has to ask the system for the process id.
+Holders& TheHolders() {
+    static const bool forgetInChild = [] {
+        pthread_atfork(nullptr, nullptr, [] { AllHolders().counts.clear(); });
+        return true;
+    }();
+    (void)forgetInChild;
+    return AllHolders();
 }
 
 }  // namespace

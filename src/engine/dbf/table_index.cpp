@@ -14,19 +14,20 @@
 
 namespace engine::dbf {
 
-// Values as the index computes keys from them: date-times keep their milliseconds.
-static Value KeyValueOf(const TableHeader& h, const Field& f, const uint8_t* record, const CodePage& cp,
-                        const MemoFile* memo, const std::filesystem::path& path) {
-    Value v = DecodeField(h, f, record, cp, memo, path);
-    if (f.type == 'T' && v.Is<DateTime>()) {
+// Values as the index computes keys from them: date-times keep their milliseconds. Decoded
+// into out (see DecodeFieldInto): keys are computed row after row into one kept vector.
+static void KeyValueInto(const TableHeader& h, const Field& f, const uint8_t* record, const CodePage& cp,
+                         const MemoFile* memo, const std::filesystem::path& path, Value& out) {
+    DecodeFieldInto(h, f, record, cp, memo, path, out);
+    if (f.type == 'T' && out.Is<DateTime>()) {
         const uint8_t* p = record + f.offset;
-        v = DateTime{static_cast<int32_t>(fmt::Le32(p)), static_cast<int32_t>(fmt::Le32(p + 4))};
+        out = DateTime{static_cast<int32_t>(fmt::Le32(p)), static_cast<int32_t>(fmt::Le32(p + 4))};
     }
-    return v;
 }
 
 std::vector<sql::FieldInfo> TableState::SqlFields(bool shortNames) const {
     std::vector<sql::FieldInfo> out;
+    out.reserve(header.fields.size());
     for (size_t i = 0; i < header.fields.size(); ++i) {
         const Field& f = header.fields[i];
         const std::string& name = !shortNames && i < longNames.size() ? longNames[i] : f.name;
@@ -83,7 +84,7 @@ cdx::RowKeys TableState::KeysOf(const uint8_t* record, uint32_t recordIndex) con
     std::vector<Value>& values = keyValues;
     values.resize(header.fields.size());
     const MemoFile* m = memo.IsOpen() ? &memo : nullptr;
-    for (size_t f : index->UsedFields()) values[f] = KeyValueOf(header, header.fields[f], record, codePage, m, path);
+    for (size_t f : index->UsedFields()) KeyValueInto(header, header.fields[f], record, codePage, m, path, values[f]);
     sql::RowView row;
     row.values = &values;
     row.deleted = record[0] == fmt::kDeleted;
@@ -97,17 +98,20 @@ void TableState::CheckIndex(const char* what, bool rebuilds) const {
                                                   "': its structural index '" + missingIndex +
                                                   "' is not found. Nothing was changed.");
     if (indexPath.empty()) return;
-    const std::string head = "Cannot " + std::string(what) + " table '" + DisplayName(path) +
-                             "': its structural index '" + DisplayName(indexPath) + "' ";
-    if (!index) throw Error(cdx::kCorruptIndex, head + "cannot be read (" + indexError + "). Nothing was changed.");
+    // The start of the message, made only when there is one to give (every write asks).
+    const auto head = [&] {
+        return "Cannot " + std::string(what) + " table '" + DisplayName(path) + "': its structural index '" +
+               DisplayName(indexPath) + "' ";
+    };
+    if (!index) throw Error(cdx::kCorruptIndex, head() + "cannot be read (" + indexError + "). Nothing was changed.");
     if (!index->TreeError().empty() && !rebuilds)
         throw Error(cdx::kCorruptIndex, index->TreeError() + " Nothing was changed.");
     if (!index->WriteProblem().empty())
         throw Error(err::kIndexNotMaintained,
-                    head + "cannot be kept up to date: " + index->WriteProblem() + ". Nothing was changed.");
+                    head() + "cannot be kept up to date: " + index->WriteProblem() + ". Nothing was changed.");
     if (indexStale && !rebuilds)
         throw Error(err::kIndexNotMaintained,
-                    head + "does not match the table; rebuild it with REINDEX. Nothing was changed.");
+                    head() + "does not match the table; rebuild it with REINDEX. Nothing was changed.");
 }
 
 void TableState::BeginIndexWrite() {
@@ -131,8 +135,8 @@ void TableState::RebuildIndex() {
         for (size_t f : used) {
             const Field& field = header.fields[f];
             // A marked record's memo pointers are never followed (its blocks may be reused).
-            values[f] =
-                field.IsMemo() && deleted ? Value(std::string()) : KeyValueOf(header, field, bytes, codePage, m, path);
+            if (field.IsMemo() && deleted) values[f] = Value(std::string());
+            else KeyValueInto(header, field, bytes, codePage, m, path, values[f]);
         }
         row.values = &values;
         row.deleted = deleted;
@@ -335,7 +339,8 @@ void Table::CreateIndex(const std::vector<cdx::TagSpec>& tags) {
         const uint8_t* bytes = st.RecordBytes(next);
         for (size_t f = 0; f < values.size(); ++f) {
             const Field& field = st.header.fields[f];
-            values[f] = field.IsMemo() ? Value() : dbf::KeyValueOf(st.header, field, bytes, st.codePage, m, st.path);
+            if (field.IsMemo()) values[f] = Value();
+            else dbf::KeyValueInto(st.header, field, bytes, st.codePage, m, st.path, values[f]);
         }
         row.values = &values;
         row.deleted = bytes[0] == dbf::fmt::kDeleted;

@@ -17,6 +17,8 @@
 // files are only read (the deletion marks, and the memo blocks' headers) and left as they are.
 #include <algorithm>
 #include <cstring>
+#include <initializer_list>
+#include <string>
 
 #include "engine/error.h"
 #include "file_system.h"
@@ -93,8 +95,15 @@ bool PackHasWork(TableState& st, bool withMemo) {
 }  // namespace
 
 bool HasPackLeftovers(const std::filesystem::path& path) {
-    return Exists(WithSuffix(path, kPackReadySuffix)) || Exists(WithSuffix(path, kPackTableSuffix)) ||
-           Exists(WithSuffix(path, kPackMemoSuffix));
+    // One name, its suffix changed in place: every open of a table asks.
+    std::string name = path.native();
+    const size_t base = name.size();
+    for (const char* suffix : {kPackReadySuffix, kPackTableSuffix, kPackMemoSuffix}) {
+        name.resize(base);
+        name += suffix;
+        if (Exists(name)) return true;
+    }
+    return false;
 }
 
 bool RecoverInterruptedPack(const std::filesystem::path& path, const std::filesystem::path& memoPath) {

@@ -43,6 +43,11 @@ TEST(MemoryFileSystem, ARenameOverAFileLeavesItsOpenHandleReadingTheOldOne) {
     for (const char* spelling : {"/d//t.dbf", "/d/./t.dbf", "/e/../d/t.dbf", "d/t.dbf", "/d/x/.."})
         EXPECT_TRUE(dbf::PathExists(spelling)) << spelling;
     EXPECT_EQ(memory.ReadFile("//d/./t.dbf"), "new!");
+    // Writing a file makes the folders above it.
+    memory.WriteFile("/n/e/s.dbf", "deep");
+    EXPECT_TRUE(dbf::PathIsFolder("/n/e"));
+    EXPECT_EQ(dbf::FolderNames("/n"), std::vector<std::string>{"e"});
+    EXPECT_EQ(dbf::FolderNames("/n/e"), std::vector<std::string>{"s.dbf"});
 }
 
 TEST(MemoryFileSystem, ALinkIsASecondNameOfTheFileThatOutlivesTheFirst) {

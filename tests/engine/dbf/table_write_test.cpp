@@ -102,6 +102,25 @@ TEST(TableWrite, EveryTypeRoundTripsWithNullsBlanksAndCounters) {
     EXPECT_EQ(t->ReadRecord(3).values, last);
 }
 
+// ReadInto decodes text and bytes into the values the vector holds already: whatever the
+// record before left there (longer text, a null, bytes), each record reads as ReadRecord does.
+TEST(TableWrite, RecordsReadIntoOneVectorReadAsEachOnItsOwn) {
+    testing_support::TempDir dir;
+    auto t = Table::Create(dir / "All.dbf", AllTypes());
+    t->Append({Value(), Value("a long name!"), Value("eight ch"), Value(Bytes{1, 2, 3, 4, 5, 6}), Value(int64_t{7}),
+               Value(), Value(), Value(), Value(), Value(), Value(), Value(), Value(std::string(300, 'm')),
+               Value(Bytes(200, 9)), Value(Bytes{3})});
+    t->Append(std::vector<Value>(AllTypes().size()), true);
+    t->Append({Value(), Value("Zoë"), Value("x"), Value(Bytes{0xFF}), Value(int64_t{-1}), Value(), Value(), Value(),
+               Value(), Value(), Value(), Value(), Value("short")});
+    std::vector<Value> values;
+    for (uint32_t i : {0u, 1u, 2u, 0u, 2u, 1u, 1u, 0u}) {
+        const Record alone = t->ReadRecord(i);
+        EXPECT_EQ(t->ReadInto(i, values), alone.deleted);
+        EXPECT_EQ(values, alone.values) << "record " << i;
+    }
+}
+
 TEST(TableWrite, OverwriteKeepsUnchangedMemosAndRejectsOverflow) {
     testing_support::TempDir dir;
     auto t = Table::Create(dir / "m.dbf", {{.name = "N", .type = 'N', .length = 3}, {.name = "Memo", .type = 'M'}});
