@@ -1,15 +1,23 @@
 // archive_run_bench [PATIENTS...] [--archive N] [--peer FILE]: for each practice size (default
 // 10,000 and 100,000 patients) generates a practice database with its archive made as the
-// -create run makes it, and archives the last N patients by PtNum (default 1,000) four ways, each on its own copy
-// of the files:
-//   - batch: the run of `Archive --batch` (batch::ArchivePatients), copies checked;
-//   - batch, unchecked: the same with the read-back check of the copies switched off;
+// -create run makes it, and archives the last N patients by PtNum (default 1,000), each way on
+// its own copy of the files:
 //   - peer: the python3-dbf script (default ../shared/peers/archive_pydbf.py beside the source
-//     tree), skipped with a message when it is missing;
+//     tree), skipped with a message when it is missing. Its own figure counts its archiving
+//     loop only, after it has opened the tables and read every row into its indexes; the
+//     whole process, start to end, is timed as well;
+//   - program: `Archive --batch` itself, a process of its own, timed from start to end;
+//   - batch, first run: the run of `Archive --batch` (batch::ArchivePatients) in this process,
+//     the first archiving it does, so it also pays what a process pays once (its heap grown
+//     page by page, code and tables met for the first time);
+//   - batch: the same run again on another copy, copies checked: the figure to set beside the
+//     peer's, which is measured in a process past its own start-up as well;
+//   - batch, unchecked: the same with the read-back check of the copies switched off;
 //   - window: the run through the main window's status path (a real balloon, offscreen).
 // It prints patients per second, the ratios to the peer, processor time and fsyncs per patient.
 #include <dlfcn.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -18,6 +26,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -149,17 +158,44 @@ long BatchRun(const fs::path& data, const std::vector<int32_t>& patients) {
     return batch::ArchivePatients((data / "Corvane.dbc").string(), *practice, patients, std::nullopt).archived;
 }
 
-// The peer's own figure (it prints "patients/s: X"); 0 when it failed.
-double PeerRun(const std::string& peer, const fs::path& data, long count) {
-    const std::string command = "/usr/bin/python3 '" + peer + "' '" + data.string() + "' " + std::to_string(count);
+// Runs command, returning what it wrote on standard output; nullopt when it failed.
+std::optional<std::string> Output(const std::string& command) {
     FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return 0;
+    if (!pipe) return std::nullopt;
     std::string out;
     char buffer[512];
     while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) out.append(buffer, n);
-    if (pclose(pipe) != 0) return 0;
-    const size_t at = out.find("patients/s:");
-    return at == std::string::npos ? 0 : std::atof(out.c_str() + at + 11);
+    if (pclose(pipe) != 0) return std::nullopt;
+    return out;
+}
+
+// The number after label in text, 0 when there is none.
+double NumberAfter(const std::string& text, const std::string& label) {
+    const size_t at = text.find(label);
+    return at == std::string::npos ? 0 : std::atof(text.c_str() + at + label.size());
+}
+
+struct PeerFigures {
+    double perSecond = 0;     // its own figure (it prints "patients/s: X"); 0 when it failed
+    double wholeSeconds = 0;  // its process from start to end
+};
+
+PeerFigures PeerRun(const std::string& peer, const fs::path& data, long count) {
+    const auto t0 = std::chrono::steady_clock::now();
+    const auto out =
+        Output("/usr/bin/python3 '" + peer + "' '" + data.string() + "' " + std::to_string(count) + " 2>/dev/null");
+    PeerFigures f;
+    f.wholeSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    if (out) f.perSecond = NumberAfter(*out, "patients/s:");
+    return f;
+}
+
+// `Archive --batch` on data for the patients numbered above `above`, as its own process; the
+// patients it archived (0 when it failed).
+long ProgramRun(const fs::path& data, long above) {
+    const auto out = Output("'" + std::string(ARCHIVE_PROGRAM) + "' --batch '" + (data / "Corvane.dbc").string() +
+                            "' --where 'PtNum > " + std::to_string(above) + "' 2>/dev/null");
+    return out ? static_cast<long>(NumberAfter(*out, "Archived ")) : 0;
 }
 
 void Print(const char* name, const Figures& f, double peer) {
@@ -206,7 +242,7 @@ int main(int argc, char** argv) {
             auto t0 = std::chrono::steady_clock::now();
             const auto summary = sample::WriteSampleDatabase(data, options);
             MakeArchive(data, root / "app");
-            for (const char* copy : {"unchecked", "peer", "window"})
+            for (const char* copy : {"first", "unchecked", "peer", "program", "window"})
                 fs::copy(data, base / copy, fs::copy_options::recursive);
             const double setup = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
             const long count = std::min<long>(archiveCount, size);
@@ -216,15 +252,30 @@ int main(int argc, char** argv) {
             std::printf("practice of %d patients (%llu rows, set up in %.1f s), archiving the last %ld:\n", size,
                         static_cast<unsigned long long>(summary.rows), setup, count);
             double peerRate = 0;
+            double peerWhole = 0;  // patients a second of the peer's process from start to end
             if (havePeer) {
                 const double cpu0 = CpuSeconds();
-                peerRate = PeerRun(peer, base / "peer", count);
+                const PeerFigures p = PeerRun(peer, base / "peer", count);
+                peerRate = p.perSecond;
+                peerWhole = p.perSecond > 0 ? static_cast<double>(count) / p.wholeSeconds : 0;
                 std::printf("  %-20s %8.1f patients/s  %6.2f ms processor/patient (start-up included)\n", "peer",
                             peerRate, (CpuSeconds() - cpu0) * 1000 / static_cast<double>(count));
+                std::printf("  %-20s %8.1f patients/s  (%.2f s from start to end)\n", "peer, whole process", peerWhole,
+                            p.wholeSeconds);
+            }
+            {
+                const auto t0 = std::chrono::steady_clock::now();
+                const long archived = ProgramRun(base / "program", size - count);
+                const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+                std::printf("  %-20s %8.1f patients/s", "Archive --batch", static_cast<double>(count) / seconds);
+                if (peerWhole > 0) std::printf("  %6.3fx the peer's whole process", count / seconds / peerWhole);
+                std::printf("  (%.2f s from start to end, %ld archived)\n", seconds, archived);
             }
             bench_support::ResetPeakResident();
-            const Figures checked = Measure(count, [&] { return BatchRun(data, patients); });
+            const Figures first = Measure(count, [&] { return BatchRun(base / "first", patients); });
             const long peakKb = bench_support::PeakResidentKilobytes();
+            Print("batch, first run", first, peerRate);
+            const Figures checked = Measure(count, [&] { return BatchRun(data, patients); });
             Print("batch", checked, peerRate);
             app::SetVerifyCopies(false);
             const Figures unchecked = Measure(count, [&] { return BatchRun(base / "unchecked", patients); });
@@ -237,7 +288,7 @@ int main(int argc, char** argv) {
                 const Figures shown = Measure(count, [&] { return app::CheckAndArchive(window).archived; });
                 Print("window", shown, peerRate);
             }
-            std::printf("  peak resident memory of the batch run %ld KiB\n", peakKb);
+            std::printf("  peak resident memory of the first batch run %ld KiB\n", peakKb);
             std::fflush(stdout);
             fs::remove_all(base);
         }
