@@ -97,7 +97,7 @@ double DayTime(const engine::Value& v) {
 }
 
 template <class T>
-int Sign(T a, T b) {
+int Sign(const T& a, const T& b) {
     return a < b ? -1 : (b < a ? 1 : 0);
 }
 

@@ -117,8 +117,9 @@ TEST_F(ArchiveCreationTest, CopiesThePracticeAndEmptiesOnlyThePatientTables) {
     for (const char* name : {"a.bak", "b.ZIP", "c.exe", "d.tmp"}) EXPECT_FALSE(fs::exists(m_archive / name)) << name;
     ASSERT_TRUE(fs::exists(m_archive / "locked.txt"));
     for (const auto& entry : fs::directory_iterator(m_archive)) {
-        if (entry.is_regular_file())
+        if (entry.is_regular_file()) {
             EXPECT_NE(fs::status(entry.path()).permissions() & fs::perms::owner_write, fs::perms::none) << entry.path();
+        }
     }
     EXPECT_TRUE(m_ui.Messages().empty());
     const std::vector<ui::Shown>& calls = m_ui.calls;

@@ -38,15 +38,22 @@ protected:
             const bool inPractice = RowsOf(practice, p, false) == rows;
             const bool inArchive = RowsOf(archive, p, false) == rows;
             EXPECT_NE(inPractice, inArchive) << "patient " << p;
-            if (!inPractice) EXPECT_EQ(CountOf(RowsOf(practice, p, false)), 0u) << "patient " << p;
-            if (!inArchive) EXPECT_EQ(CountOf(RowsOf(archive, p, false)), 0u) << "patient " << p;
+            if (!inPractice) {
+                EXPECT_EQ(CountOf(RowsOf(practice, p, false)), 0u) << "patient " << p;
+            }
+            if (!inArchive) {
+                EXPECT_EQ(CountOf(RowsOf(archive, p, false)), 0u) << "patient " << p;
+            }
             archived += inArchive ? 1 : 0;
         }
-        for (const auto& [table, rows] : archive)
-            for (const Row& row : rows)
-                if (!row.deleted)
+        for (const auto& [table, rows] : archive) {
+            for (const Row& row : rows) {
+                if (!row.deleted) {
                     EXPECT_FALSE(RowsOf(archive, row.patient, false)["IdentFil"].empty())
                         << table << " row of patient " << row.patient << " without his identity row";
+                }
+            }
+        }
     }
 
     // Waits until the run lock of the archive is held by pid.

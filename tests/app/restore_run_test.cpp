@@ -83,9 +83,11 @@ TEST_F(RestoreRunTest, TwentyFivePatientsComeBackRowForRowWithTheirNotesAndLeave
     EXPECT_EQ(moved, rows);
     EXPECT_EQ(face.sheets[0].TotalRows(), rows);
     // The patients who stayed are untouched.
-    for (int32_t p : all)
-        if (std::find(chosen.begin(), chosen.end(), p) == chosen.end())
+    for (int32_t p : all) {
+        if (std::find(chosen.begin(), chosen.end(), p) == chosen.end()) {
             EXPECT_EQ(RowsOf(practice, p, false), RowsOf(original, p, false)) << "patient " << p;
+        }
+    }
     EXPECT_FALSE(fs::exists(Archive() / archive::kRestoreJournal));
     EXPECT_FALSE(fs::exists(Archive() / archive::kRestoreCopying));
 

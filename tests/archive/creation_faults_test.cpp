@@ -75,8 +75,11 @@ struct FaultyCreation {
         for (const auto& [file, rows] : practiceBefore) {
             const bool patientTable =
                 std::find(kPatientTables.begin(), kPatientTables.end(), file) != kPatientTables.end();
-            if (patientTable) EXPECT_TRUE(LiveRows(archive, file).empty()) << file;
-            else if (file != "Corvane.dbc") EXPECT_EQ(LiveRows(archive, file), LiveRows(practiceBefore, file)) << file;
+            if (patientTable) {
+                EXPECT_TRUE(LiveRows(archive, file).empty()) << file;
+            } else if (file != "Corvane.dbc") {
+                EXPECT_EQ(LiveRows(archive, file), LiveRows(practiceBefore, file)) << file;
+            }
         }
     }
 

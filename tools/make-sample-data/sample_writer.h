@@ -12,8 +12,8 @@ namespace sample {
 struct Options {
     int patients = 200;
     uint64_t seed = 1;
-    bool blank = false;          // tables only, no rows, no notes
-    std::string deletePassword;  // empty: archiving needs no password
+    bool blank = false;            // tables only, no rows, no notes
+    std::string deletePassword{};  // empty: archiving needs no password
 };
 
 struct Summary {

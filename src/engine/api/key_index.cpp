@@ -12,6 +12,7 @@
 #include <unordered_map>
 
 #include "engine/dbf/file_system.h"
+#include "engine/dbf/table_holders.h"
 #include "engine/sql/value_ops.h"
 
 namespace engine::api {
@@ -85,9 +86,18 @@ struct Registry {
     long builds = 0;
 };
 
+// Never destroyed, like the holders whose last going drops a file's indexes here: tables of
+// connections kept in static storage close at exit.
 Registry& TheRegistry() {
-    static Registry registry;
-    return registry;
+    static Registry* registry = [] {
+        auto* r = new Registry;
+        dbf::SetLetGoListener([r](const dbf::FileIdentity& file) {
+            std::lock_guard lock(r->mutex);
+            r->files.erase(file);
+        });
+        return r;
+    }();
+    return *registry;
 }
 
 FieldIndex Build(const Table& table, size_t field, uint32_t count) {
@@ -172,7 +182,9 @@ std::optional<std::vector<uint32_t>> Lookup(const Table& table, size_t field, co
     const auto k = EqualityKey(key);
     if (!k) return std::vector<uint32_t>{};
     const FileStamp stamp = StampOf(table);
-    if (!stamp.valid) return std::nullopt;
+    // Indexes are kept for the file the table holds open, which goes away with its last
+    // holder; a name that leads elsewhere now (the file was replaced) gets none.
+    if (!stamp.valid || std::pair{stamp.device, stamp.inode} != table.FileIdentity()) return std::nullopt;
     Registry& r = TheRegistry();
     std::lock_guard lock(r.mutex);
     FileIndexes& file = r.files[{stamp.device, stamp.inode}];
@@ -234,6 +246,12 @@ void Clear() {
     Registry& r = TheRegistry();
     std::lock_guard lock(r.mutex);
     r.files.clear();
+}
+
+bool Keeps(const std::pair<uint64_t, uint64_t>& file) {
+    Registry& r = TheRegistry();
+    std::lock_guard lock(r.mutex);
+    return r.files.count(file) > 0;
 }
 
 long BuildCount() {

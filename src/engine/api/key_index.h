@@ -4,6 +4,10 @@
 // behind its back (by another process): a change shows in the record count, the file size
 // or the modification time (nanoseconds). Indexes are keyed by file identity (device and
 // inode), so every connection of the process shares them; a packed table is a new file.
+// A file's indexes last while some open table of the process holds the file (a connection
+// keeps its tables open between statements) and go with its last holder
+// (dbf/table_holders.h): the process keeps nothing for files it let go, so memory does not
+// grow with every packed table, and a file that later gets the same inode starts afresh.
 //
 // Keys are 64-bit hashes of the value as SQL "=" compares it (text without trailing blanks,
 // numbers by value whatever their kind, dates and date-times by their moment), so a lookup
@@ -12,6 +16,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "engine/dbf/table.h"
@@ -58,6 +63,8 @@ void Forget(const Table& table);
 void Clear();
 // How many times an index was built from the file since the process started.
 long BuildCount();
+// Whether the process keeps indexes for the file (device, inode), as Table::FileIdentity gives.
+bool Keeps(const std::pair<uint64_t, uint64_t>& file);
 
 }  // namespace key_index
 }  // namespace engine::api

@@ -24,7 +24,7 @@ namespace engine::cdx {
 struct TagSpec {
     std::string name;
     std::string expression;
-    std::string forExpression;
+    std::string forExpression{};  // empty when the tag has none
     bool candidate = false;
     bool descending = false;
 };

@@ -13,11 +13,14 @@ struct Holders {
     std::mutex mutex;
     std::map<FileIdentity, long> counts;
     std::function<void(const FileIdentity&)> releaser;
+    std::function<void(const FileIdentity&)> letGo;
 };
 
+// Never destroyed: tables of connections kept in static storage close at exit, after the
+// end of statics made after them, and still remove themselves as holders.
 Holders& AllHolders() {
-    static Holders holders;
-    return holders;
+    static auto* holders = new Holders;
+    return *holders;
 }
 
 // The holders of this process: a child made by fork starts with none of its own (the
@@ -41,10 +44,17 @@ void AddHolder(const FileIdentity& file) {
 }
 
 void RemoveHolder(const FileIdentity& file) {
-    Holders& h = TheHolders();
-    std::lock_guard lock(h.mutex);
-    auto it = h.counts.find(file);
-    if (it != h.counts.end() && --it->second <= 0) h.counts.erase(it);
+    std::function<void(const FileIdentity&)> letGo;
+    {
+        Holders& h = TheHolders();
+        std::lock_guard lock(h.mutex);
+        auto it = h.counts.find(file);
+        if (it == h.counts.end() || --it->second > 0) return;
+        h.counts.erase(it);
+        letGo = h.letGo;
+    }
+    // Told without the lock: the listener takes locks of its own.
+    if (letGo) letGo(file);
 }
 
 long HolderCount(const FileIdentity& file) {
@@ -58,6 +68,12 @@ void SetIdleReleaser(std::function<void(const FileIdentity&)> releaser) {
     Holders& h = TheHolders();
     std::lock_guard lock(h.mutex);
     h.releaser = std::move(releaser);
+}
+
+void SetLetGoListener(std::function<void(const FileIdentity&)> listener) {
+    Holders& h = TheHolders();
+    std::lock_guard lock(h.mutex);
+    h.letGo = std::move(listener);
 }
 
 void ReleaseIdle(const FileIdentity& file) {

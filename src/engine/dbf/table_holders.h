@@ -1,5 +1,5 @@
-// Which table files this process holds open (by device and inode), and a way to ask the
-// owners of tables kept open but not in use to let them go.
+// Which table files this process holds open (by device and inode), a way to ask the owners
+// of tables kept open but not in use to let them go, and word when the last one went.
 //
 // A connection keeps the tables it used open between statements (api/dbf_table_provider.h).
 // When another connection of the same process needs one of them in a conflicting mode (to
@@ -26,5 +26,10 @@ long HolderCount(const FileIdentity& file);
 // does, once). ReleaseIdle calls it; without one it does nothing.
 void SetIdleReleaser(std::function<void(const FileIdentity&)> releaser);
 void ReleaseIdle(const FileIdentity& file);
+
+// Installs the function told that no open table of this process holds a file any longer, so
+// that what the process keeps about the file can go (the key indexes do, once). RemoveHolder
+// calls it, without the lock, when it removes the file's last holder; it must not throw.
+void SetLetGoListener(std::function<void(const FileIdentity&)> listener);
 
 }  // namespace engine::dbf

@@ -94,7 +94,7 @@ std::string NumberByMask(double value, const Picture& p) {
         for (size_t i = point + 1; i < mask.size(); ++i) {
             if (mask[i] == '9' || mask[i] == '#') out[i] = f < fraction.size() ? fraction[f++] : '0';
         }
-        if (decimals > 0 && whole.empty() || whole == "-") {
+        if ((decimals > 0 && whole.empty()) || whole == "-") {
             // "0.50" rather than " .50" when the mask has a place for the zero.
             if (point > 0 && out[point - 1] == ' ') out[point - 1] = '0';
         }

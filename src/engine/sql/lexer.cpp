@@ -194,7 +194,7 @@ std::vector<Token> Tokenize(std::string_view text) {
             tokens.empty() || (tokens.back().kind == TokenKind::kSymbol && tokens.back().text == ";");
         const bool lineStart = i == 0 || text.find_last_not_of(" \t", i - 1) == std::string_view::npos ||
                                text[text.find_last_not_of(" \t", i - 1)] == '\n';
-        if (i + 1 < text.size() && text[i] == '&' && text[i + 1] == '&' ||
+        if ((i + 1 < text.size() && text[i] == '&' && text[i + 1] == '&') ||
             (i < text.size() && text[i] == '*' && statementStart && lineStart)) {
             while (i < text.size() && text[i] != '\n') ++i;
             continue;

@@ -1,6 +1,6 @@
 // The key indexes behind lookups by key: built once per field, kept current by this process's
-// writes through any connection, rebuilt after another process changed the file, and equal
-// to SQL "=" in what they find.
+// writes through any connection, rebuilt after another process changed the file, kept only
+// while a table of the process holds the file, and equal to SQL "=" in what they find.
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -88,6 +88,44 @@ TEST_F(PracticeDatabase, AnIndexIsRebuiltAfterAnotherProcessChangedTheTable) {
     EXPECT_EQ(Count(*c, "PtNum = 43"), 1u);
     EXPECT_EQ(Count(*c, "PtNum = 1"), 0u);
     EXPECT_EQ(key_index::BuildCount(), builds + 1);
+}
+
+TEST_F(PracticeDatabase, AFilesIndexesLastWhileATableHoldsItAndGoWithTheLastHolder) {
+    key_index::Clear();
+    const auto identity = [&] { return engine::Table::Open(m_dir / "IDENTFIL.DBF")->FileIdentity(); };
+    const auto file = identity();
+    EXPECT_FALSE(key_index::Keeps(file));
+    auto a = Connect();
+    auto b = Connect();
+    const long builds = key_index::BuildCount();
+    // Statement after statement on two connections that keep the table: built once.
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(Count(*a, "PtNum = 5"), 2u);
+        EXPECT_EQ(Count(*b, "PtNum = 5"), 2u);
+        b->Execute("INSERT INTO IdentFil (PtNum) VALUES (" + std::to_string(200 + i) + ")");
+        EXPECT_EQ(Count(*a, "PtNum = " + std::to_string(200 + i)), 1u);
+    }
+    EXPECT_EQ(key_index::BuildCount(), builds + 1);
+    EXPECT_TRUE(key_index::Keeps(file));
+    a->Close();
+    EXPECT_TRUE(key_index::Keeps(file)) << "the other connection still keeps the table";
+    EXPECT_EQ(Count(*b, "PtNum = 204"), 1u);
+    EXPECT_EQ(key_index::BuildCount(), builds + 1);
+    b->Close();
+    EXPECT_FALSE(key_index::Keeps(file));
+
+    // A pack makes a new file: the old one's indexes go with it, the new one's with its holder.
+    auto c = Connect();
+    EXPECT_EQ(Count(*c, "PtNum = 5"), 2u);
+    EXPECT_EQ(key_index::BuildCount(), builds + 2);
+    c->Execute("SET EXCLUSIVE ON; PACK \"" + m_dir.Str() + "/IdentFil\"; SET EXCLUSIVE OFF");
+    EXPECT_FALSE(key_index::Keeps(file));
+    EXPECT_EQ(Count(*c, "PtNum = 5"), 2u);
+    const auto packed = identity();
+    EXPECT_NE(packed, file);
+    EXPECT_TRUE(key_index::Keeps(packed));
+    c->Close();
+    EXPECT_FALSE(key_index::Keeps(packed));
 }
 
 TEST_F(PracticeDatabase, FindOnATableUsesTheIndexAndStillSearchesForward) {

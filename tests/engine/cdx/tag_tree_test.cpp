@@ -73,8 +73,9 @@ TEST(TagTree, SortedBatchMergedIntoLeavesWritesWhatOneByOneInsertsWrite) {
             engine::cdx::TagTree after(all, header.headerOffset, format, kind.tag);
             after.Verify();
             EXPECT_EQ(after.Records().size(), 400 + count);
-            if (count > 1000)  // leaves and interior nodes were split
+            if (count > 1000) {  // leaves and interior nodes were split
                 EXPECT_GT(std::filesystem::file_size(dir / "all.cdx"), std::filesystem::file_size(dir / "rows.cdx"));
+            }
             EXPECT_TRUE(testing_support::ReadFile(dir / "one.cdx") == testing_support::ReadFile(dir / "all.cdx"));
         }
     }
