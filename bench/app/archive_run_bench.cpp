@@ -17,7 +17,6 @@
 // It prints patients per second, the ratios to the peer, processor time and fsyncs per patient.
 #include <dlfcn.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
